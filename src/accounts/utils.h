@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Helpers that the QML reaches through the context property "utils", and the
+// sealing of stored passwords. Lives on the main thread; encrypt() and
+// decrypt() are reentrant and also used from worker threads.
+class Utils : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Utils(QObject *parent = nullptr);
+
+    // AES-256-CBC under a key derived from the built-in key phrase, as
+    // uppercase hexadecimal. Never throw; on failure they log and return
+    // what was produced before it.
+    static QString encrypt(const QString &text);
+    static QString decrypt(const QString &sealed);
+};

@@ -1,0 +1,72 @@
+#include "drel.h"
+#include "imageprovider.h"
+#include "qtquick2applicationviewer.h"
+#include "singleapplication.h"
+#include "startup.h"
+#include "utils.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QScreen>
+#include <QUrl>
+
+#include <vmime/platforms/posix/posixHandler.hpp>
+
+int main(int argc, char *argv[])
+{
+    // The mail library needs its platform handler before any of its objects.
+    vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
+
+    SingleApplication app(argc, argv);
+    drelInit("1.0.8-1", "Mail");
+
+    if (app.isRunning()) {
+        app.sendMessage(QStringLiteral("raise"), 5000);
+        return -1;
+    }
+
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
+    // Closing the window leaves the program in the tray.
+    app.setQuitOnLastWindowClosed(false);
+
+    const bool lowEffects = Startup::lowEffectsFromEnvironment();
+    const bool tabletMode = drelInTabletMode();
+
+    Startup::registerTypes();
+
+    CustomQtQuick2ApplicationViewer viewer;
+    auto *imageProvider = new ImageProvider;      // the engine owns it once added
+    Utils utils;
+
+    const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
+
+    viewer.setTitle(QObject::tr("Mail"));
+    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
+    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QQmlContext *context = viewer.rootContext();
+    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
+    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    context->setContextProperty(QStringLiteral("debug"), false);
+    context->setContextProperty(QStringLiteral("viewer"), &viewer);
+    context->setContextProperty(QStringLiteral("utils"), &utils);
+    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+
+    viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
+
+    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
+
+    QObject::connect(&app, &SingleApplication::messageReceived,
+                     &viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);
+    QObject::connect(viewer.engine(), &QQmlEngine::quit, &app, &QCoreApplication::quit);
+
+    if (tabletMode)
+        viewer.showMaximized();
+    else
+        viewer.show();
+
+    return app.exec();
+}

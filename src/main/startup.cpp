@@ -1,0 +1,50 @@
+#include "startup.h"
+
+#include "attachment.h"
+#include "letter.h"
+
+#include <QGuiApplication>
+#include <QQmlEngine>
+#include <QScreen>
+#include <QVariant>
+
+#include <vmime/vmime.hpp>
+
+Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
+
+namespace {
+// A pointer to a QObject subclass, known under "Name*" and, so that queued
+// signals declared with the bare class name resolve, under "Name" as well.
+template <typename T>
+void registerPointer(const char *name)
+{
+    qRegisterMetaType<T *>((QByteArray(name) + '*').constData());
+    qRegisterMetaType<T *>(name);
+}
+}
+
+void Startup::registerTypes()
+{
+    qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
+    registerPointer<Letter>("Letter");
+    registerPointer<Attachment>("Attachment");
+
+    qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
+                                       QStringLiteral("Use only for enums!"));
+}
+
+bool Startup::lowEffects(const QByteArray &value)
+{
+    return QVariant(QString::fromLocal8Bit(value).trimmed()).toBool();
+}
+
+bool Startup::lowEffectsFromEnvironment()
+{
+    return lowEffects(qgetenv("DREL_PHONE_LOW_EFFECTS"));
+}
+
+double Startup::dpiRatio(const QScreen *screen)
+{
+    const double dpi = screen ? screen->logicalDotsPerInch() : 100.0;
+    return dpi / 100.0;
+}

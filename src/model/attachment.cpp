@@ -1,0 +1,251 @@
+#include "attachment.h"
+
+#include "filedialog.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QSaveFile>
+#include <QUrl>
+#include <QtDebug>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QByteArray Attachment::m_lastFileId;
+
+namespace {
+
+const char temporaryFileName[] = "drel-mail-attachment-file";
+
+// Counts what would be written, for the decoded size of encoded data.
+class CountingOutputStream : public vmime::utility::outputStream
+{
+public:
+    quint64 count = 0;
+    void flush() override {}
+
+protected:
+    void writeImpl(const vmime::byte_t *const, const size_t n) override { count += n; }
+};
+
+// Writes to a file descriptor that the caller has opened safely.
+class FdOutputStream : public vmime::utility::outputStream
+{
+public:
+    explicit FdOutputStream(int fd) : m_fd(fd) {}
+    void flush() override
+    {
+        if (::fsync(m_fd) != 0 && errno != EINVAL)
+            throw vmime::exceptions::system_error(qPrintable(qt_error_string(errno)));
+    }
+
+protected:
+    void writeImpl(const vmime::byte_t *const data, const size_t n) override
+    {
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(m_fd, data + done, n - done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0)
+                throw vmime::exceptions::system_error(qPrintable(qt_error_string(errno)));
+            done += size_t(w);
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+// Writes to a QIODevice.
+class DeviceOutputStream : public vmime::utility::outputStream
+{
+public:
+    explicit DeviceOutputStream(QIODevice *device) : m_device(device) {}
+    void flush() override {}
+
+protected:
+    void writeImpl(const vmime::byte_t *const data, const size_t n) override
+    {
+        if (m_device->write(reinterpret_cast<const char *>(data), qint64(n)) != qint64(n))
+            throw vmime::exceptions::system_error(m_device->errorString().toStdString());
+    }
+
+private:
+    QIODevice *m_device;
+};
+
+// The private directory of this user under the temporary location: made
+// with mode 0700, and only used when it is a real directory owned by us that
+// nobody else can enter. Another local user cannot plant a link in it.
+QString privateTemporaryDirectory()
+{
+    const QString dir = QDir::tempPath() + QStringLiteral("/drel-mail-")
+            + QString::number(::getuid());
+    const QByteArray native = QFile::encodeName(dir);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return QString();
+    if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        return QString();
+    return dir;
+}
+
+} // namespace
+
+Attachment::Attachment(vmime::shared_ptr<vmime::attachment> handle, QObject *parent)
+    : QObject(parent)
+    , m_handle(std::move(handle))
+{
+    try {
+        m_name = QString::fromStdString(
+                m_handle->getName().getConvertedText(vmime::charset(vmime::charsets::UTF_8)));
+        if (m_name.isEmpty()) {
+            if (auto file = vmime::dynamicCast<vmime::fileAttachment>(m_handle)) {
+                const vmime::fileAttachment::fileInfo &info = file->getFileInfo();
+                if (info.hasFilename())
+                    m_name = QString::fromStdString(info.getFilename().getConvertedText(
+                            vmime::charset(vmime::charsets::UTF_8)));
+            }
+        }
+        m_type = QString::fromStdString(m_handle->getType().generate());
+        m_size = sizeText(decodedSize(m_handle->getData()));
+    } catch (vmime::exception &e) {
+        qCritical() << "Attachment::Attachment(): vmime::exception:" << e.what();
+    }
+}
+
+void Attachment::setName(const QString &name)
+{
+    if (m_name == name)
+        return;
+    m_name = name;
+    emit nameChanged();
+}
+
+void Attachment::setType(const QString &type)
+{
+    if (m_type == type)
+        return;
+    m_type = type;
+    emit typeChanged();
+}
+
+void Attachment::setSize(const QString &size)
+{
+    if (m_size == size)
+        return;
+    m_size = size;
+    emit sizeChanged();
+}
+
+QString Attachment::sizeText(quint64 bytes)
+{
+    // QString::number always writes a point, whatever the locale.
+    if (bytes < 1024)
+        return QString::number(bytes) + QLatin1Char(' ') + tr("B");
+    if (bytes > 0xFFFFF)
+        return QString::number(double(bytes) / 1024.0 / 1024.0, 'f', 2) + QLatin1Char(' ') + tr("Mb");
+    return QString::number(double(bytes) / 1024.0, 'f', 2) + QLatin1Char(' ') + tr("Kb");
+}
+
+quint64 Attachment::decodedSize(const vmime::shared_ptr<const vmime::contentHandler> &data)
+{
+    if (!data)
+        return 0;
+    if (!data->isEncoded())
+        return data->getLength();
+    // The encoders' own estimate from the encoded length counts line breaks
+    // and padding; decoding into a counter gives the exact byte count.
+    CountingOutputStream counter;
+    data->extract(counter);
+    return counter.count;
+}
+
+Attachment *Attachment::fromVariant(const QVariant &entry)
+{
+    return qobject_cast<Attachment *>(entry.value<QObject *>());
+}
+
+QString Attachment::temporaryFilePath()
+{
+    const QString dir = privateTemporaryDirectory();
+    if (dir.isEmpty())
+        return QString();
+    return dir + QDir::separator() + QLatin1String(temporaryFileName);
+}
+
+QString Attachment::key() const
+{
+    return QString::fromLatin1((m_name + m_type + m_size).toUtf8().toBase64());
+}
+
+void Attachment::open()
+{
+    const QString path = temporaryFilePath();
+    if (path.isEmpty()) {
+        qCritical() << "Attachment::open(): cannot make a private temporary directory under"
+                    << QDir::tempPath();
+        return;
+    }
+    const QByteArray fileKey = key().toLatin1();
+    if (!(QFile::exists(path) && fileKey == m_lastFileId)) {
+        const QByteArray native = QFile::encodeName(path);
+        // O_NOFOLLOW and the owner check keep us from writing through a link
+        // or into a file that someone else made.
+        const int fd = ::open(native.constData(),
+                              O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            qCritical() << "Attachment::open(): cannot open" << path << qt_error_string(errno);
+            return;
+        }
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()
+                || ::fchmod(fd, 0600) != 0 || ::ftruncate(fd, 0) != 0) {
+            qCritical() << "Attachment::open(): refusing to write to" << path;
+            ::close(fd);
+            return;
+        }
+        m_lastFileId = fileKey;
+        try {
+            FdOutputStream out(fd);
+            m_handle->getData()->extract(out);
+            out.flush();
+        } catch (vmime::exception &e) {
+            qCritical() << "Attachment::open(): vmime::exception:" << e.what();
+            ::close(fd);
+            return;
+        }
+        ::close(fd);
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void Attachment::save()
+{
+    const QString proposed = QDir::homePath() + QDir::separator() + m_name;
+    const QString path = FileDialog::getSaveFileName(tr("Choose path to save attachment"), proposed);
+    if (path.isEmpty())
+        return;
+    // Written aside and renamed into place, so a failed write never leaves a
+    // half attachment where the user expects the whole one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCritical() << "Attachment::save(): cannot open" << path << file.errorString();
+        return;
+    }
+    try {
+        DeviceOutputStream out(&file);
+        m_handle->getData()->extract(out);
+    } catch (vmime::exception &e) {
+        qCritical() << "Attachment::save(): vmime::exception:" << e.what();
+        file.cancelWriting();
+        return;
+    }
+    if (!file.commit())
+        qCritical() << "Attachment::save(): cannot write" << path << file.errorString();
+}

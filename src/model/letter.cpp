@@ -1,0 +1,161 @@
+#include "letter.h"
+
+#include "attachment.h"
+
+Letter::Letter(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void Letter::setParsed(bool parsed)
+{
+    m_parsed = parsed;
+}
+
+void Letter::setLetterType(int letterType)
+{
+    if (m_letterType == letterType)
+        return;
+    m_letterType = letterType;
+    emit letterTypeChanged();
+}
+
+void Letter::setId(const QString &id)
+{
+    if (m_id == id)
+        return;
+    m_id = id;
+    emit idChanged();
+}
+
+void Letter::setFrom(const QString &from)
+{
+    if (m_from == from)
+        return;
+    m_from = from;
+    emit fromChanged();
+}
+
+void Letter::setReplyTo(const QString &replyTo)
+{
+    if (m_replyTo == replyTo)
+        return;
+    m_replyTo = replyTo;
+    emit replyToChanged();
+}
+
+void Letter::setSubject(const QString &subject)
+{
+    if (m_subject == subject)
+        return;
+    m_subject = subject;
+    emit subjectChanged();
+}
+
+void Letter::setDate(const QDateTime &date)
+{
+    // Two null dates are equal; a null and a valid one are not.
+    if (m_date == date && m_date.isNull() == date.isNull())
+        return;
+    m_date = date;
+    emit dateChanged();
+}
+
+void Letter::setBodyHtmlList(const QList<bool> &bodyHtmlList)
+{
+    if (m_bodyHtmlList == bodyHtmlList)
+        return;
+    m_bodyHtmlList = bodyHtmlList;
+    emit bodyHtmlListChanged();
+}
+
+void Letter::setBodyList(const QStringList &bodyList)
+{
+    if (m_bodyList == bodyList)
+        return;
+    m_bodyList = bodyList;
+    emit bodyListChanged();
+}
+
+void Letter::setToList(const QStringList &toList)
+{
+    if (m_toList == toList)
+        return;
+    m_toList = toList;
+    emit toListChanged();
+}
+
+void Letter::setCopyList(const QStringList &copyList)
+{
+    if (m_copyList == copyList)
+        return;
+    m_copyList = copyList;
+    emit copyListChanged();
+}
+
+void Letter::setAttachList(const QVariantList &attachList)
+{
+    if (m_attachList == attachList)
+        return;
+    m_attachList = attachList;
+    emit attachListChanged();
+}
+
+void Letter::clear()
+{
+    // letterType, parsed and the folder stay: the compose form reuses the
+    // object for a new letter of the same kind.
+    m_id.clear();
+    m_from.clear();
+    m_replyTo.clear();
+    m_subject.clear();
+    m_date = QDateTime();
+    m_bodyHtmlList.clear();
+    m_bodyList.clear();
+    m_toList.clear();
+    m_copyList.clear();
+    m_attachList.clear();
+
+    emit fromChanged();
+    emit replyToChanged();
+    emit subjectChanged();
+    emit dateChanged();
+    emit bodyHtmlListChanged();
+    emit bodyListChanged();
+    emit toListChanged();
+    emit copyListChanged();
+    emit letterTypeChanged();
+    emit attachListChanged();
+}
+
+void Letter::removeAttachmentAt(int i)
+{
+    if (i < 0 || i >= m_attachList.size())
+        return;
+    const QVariant entry = m_attachList.takeAt(i);
+    if (Attachment *attachment = Attachment::fromVariant(entry))
+        attachment->deleteLater();
+    emit attachListChanged();
+}
+
+void Letter::setAttachments(QVariantList attachList)
+{
+    m_attachList.clear();
+    for (const QVariant &entry : qAsConst(attachList)) {
+        const Attachment *source = Attachment::fromVariant(entry);
+        if (!source || !source->handle())
+            continue;
+        // Shares the library's data with the source but is owned by this
+        // letter, so the source letter may go away first.
+        auto *copy = new Attachment(source->handle(), this);
+        m_attachList.append(QVariant::fromValue(copy));
+    }
+}
+
+void Letter::prepareNonQtBody()
+{
+    for (QString &body : m_bodyList) {
+        body.remove(QStringLiteral("<!--StartFragment-->"), Qt::CaseSensitive);
+        body.remove(QStringLiteral("<!--EndFragment-->"), Qt::CaseSensitive);
+    }
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QVariantList>
+
+// One e-mail message as the folder lists, the reading view and the compose
+// form see it. Lives on the main thread; the connection thread only reads a
+// letter that is handed to it for sending.
+class Letter : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool parsed READ parsed WRITE setParsed)
+    Q_PROPERTY(int letterType READ letterType WRITE setLetterType NOTIFY letterTypeChanged)
+    Q_PROPERTY(QString id READ id WRITE setId NOTIFY idChanged)
+    Q_PROPERTY(QString from READ from WRITE setFrom NOTIFY fromChanged)
+    Q_PROPERTY(QString replyTo READ replyTo WRITE setReplyTo NOTIFY replyToChanged)
+    Q_PROPERTY(QString subject READ subject WRITE setSubject NOTIFY subjectChanged)
+    Q_PROPERTY(QDateTime date READ date WRITE setDate NOTIFY dateChanged)
+    Q_PROPERTY(QList<bool> bodyHtmlList READ bodyHtmlList WRITE setBodyHtmlList NOTIFY bodyHtmlListChanged)
+    Q_PROPERTY(QStringList bodyList READ bodyList WRITE setBodyList NOTIFY bodyListChanged)
+    Q_PROPERTY(QStringList toList READ toList WRITE setToList NOTIFY toListChanged)
+    Q_PROPERTY(QStringList copyList READ copyList WRITE setCopyList NOTIFY copyListChanged)
+    Q_PROPERTY(QVariantList attachList READ attachList WRITE setAttachList NOTIFY attachListChanged)
+
+public:
+    enum LetterType {
+        LetterUnseen = 0,
+        LetterSeen = 1,
+        LetterSeenWithAttachment = 2
+    };
+    Q_ENUM(LetterType)
+
+    enum FolderType {
+        IncomingFolder = 0,
+        DraftsFolder = 1,
+        SentFolder = 2,
+        ArchiveFolder = 3,
+        TrashFolder = 4
+    };
+    Q_ENUM(FolderType)
+
+    static constexpr int FolderCount = 5;
+
+    explicit Letter(QObject *parent = nullptr);
+
+    bool parsed() const { return m_parsed; }
+    void setParsed(bool parsed);
+
+    int letterType() const { return m_letterType; }
+    void setLetterType(int letterType);
+
+    // The folder the letter belongs to; for a letter in Trash, the folder it
+    // came from, so that it can be restored there. Not a property.
+    int folderType() const { return m_folderType; }
+    void setFolderType(int folderType) { m_folderType = folderType; }
+
+    QString id() const { return m_id; }
+    void setId(const QString &id);
+
+    QString from() const { return m_from; }
+    void setFrom(const QString &from);
+
+    QString replyTo() const { return m_replyTo; }
+    void setReplyTo(const QString &replyTo);
+
+    QString subject() const { return m_subject; }
+    void setSubject(const QString &subject);
+
+    QDateTime date() const { return m_date; }
+    void setDate(const QDateTime &date);
+
+    QList<bool> bodyHtmlList() const { return m_bodyHtmlList; }
+    void setBodyHtmlList(const QList<bool> &bodyHtmlList);
+
+    QStringList bodyList() const { return m_bodyList; }
+    void setBodyList(const QStringList &bodyList);
+
+    QStringList toList() const { return m_toList; }
+    void setToList(const QStringList &toList);
+
+    QStringList copyList() const { return m_copyList; }
+    void setCopyList(const QStringList &copyList);
+
+    QVariantList attachList() const { return m_attachList; }
+    void setAttachList(const QVariantList &attachList);
+
+signals:
+    void idChanged();
+    void fromChanged();
+    void replyToChanged();
+    void subjectChanged();
+    void dateChanged();
+    void bodyHtmlListChanged();
+    void bodyListChanged();
+    void toListChanged();
+    void copyListChanged();
+    void letterTypeChanged();
+    void attachListChanged();
+
+public slots:
+    void clear();
+    void removeAttachmentAt(int i);
+    void setAttachments(QVariantList attachList);
+    void prepareNonQtBody();
+
+private:
+    bool m_parsed = false;
+    int m_letterType = LetterUnseen;
+    int m_folderType = IncomingFolder;
+    QString m_id;
+    QString m_from;
+    QString m_replyTo;
+    QString m_subject;
+    QDateTime m_date;
+    QList<bool> m_bodyHtmlList;
+    QStringList m_bodyList;
+    QStringList m_toList;
+    QStringList m_copyList;
+    QVariantList m_attachList; // points at Attachments owned elsewhere
+};

@@ -1,0 +1,23 @@
+#!/bin/bash
+# Installs what is missing, builds everything and runs every test twice:
+# once in a normal build and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Extra arguments go to ctest (for example
+# "-R store" to run some tests only).
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+CTEST_ARGS="${CTEST_ARGS:-} $*"
+run_suite() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j"$jobs"
+    (cd "$dir" && ctest --output-on-failure --timeout 600 ${CTEST_ARGS:-})
+}
+
+echo "== normal build =="
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== sanitizer build =="
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMAIL_SANITIZE=ON
+echo "All tests passed in both builds."
