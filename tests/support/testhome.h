@@ -20,7 +20,6 @@ QString path();
     { \
         TestHome::prepare(); \
         QApplication app(argc, argv); \
-        app.setAttribute(Qt::AA_Use96Dpi, true); \
         TestObject tc; \
         QTEST_SET_MAIN_SOURCE_PATH \
         return QTest::qExec(&tc, argc, argv); \
