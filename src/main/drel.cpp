@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QMimeDatabase>
 #include <QUrl>
 #include <QVariant>
@@ -12,8 +13,20 @@ void drelInit(const char *version, const char *name)
     QCoreApplication::setOrganizationName(QStringLiteral("drel"));
     QCoreApplication::setApplicationName(QStringLiteral("mail"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version));
-    // Without a desktop session Qt falls back to "hicolor", which has no MIME
-    // icons at all.
+    // Without a desktop session Qt may know no icon folders and falls back to
+    // "hicolor", which has no MIME icons at all.
+    QStringList paths = QIcon::themeSearchPaths();
+    QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = "/usr/local/share:/usr/share";
+    QStringList candidates = {QDir::homePath() + QStringLiteral("/.icons")};
+    for (const QByteArray &dir : dataDirs.split(':'))
+        candidates << QFile::decodeName(dir) + QStringLiteral("/icons");
+    for (const QString &dir : qAsConst(candidates)) {
+        if (!paths.contains(dir) && QDir(dir).exists())
+            paths << dir;
+    }
+    QIcon::setThemeSearchPaths(paths);
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
