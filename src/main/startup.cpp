@@ -1,6 +1,8 @@
 #include "startup.h"
 
 #include "attachment.h"
+#include "cache.h"
+#include "connection.h"
 #include "letter.h"
 
 #include <QGuiApplication>
@@ -9,8 +11,6 @@
 #include <QVariant>
 
 #include <vmime/vmime.hpp>
-
-Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
 
 namespace {
 // A pointer to a QObject subclass, known under "Name*" and, so that queued
@@ -27,6 +27,7 @@ void Startup::registerTypes()
 {
     qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
     registerPointer<Letter>("Letter");
+    registerPointer<Cache>("Cache");
     registerPointer<Attachment>("Attachment");
 
     qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
