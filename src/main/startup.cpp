@@ -4,6 +4,7 @@
 #include "cache.h"
 #include "connection.h"
 #include "letter.h"
+#include "trayicon.h"
 
 #include <QGuiApplication>
 #include <QQmlEngine>
@@ -32,6 +33,7 @@ void Startup::registerTypes()
 
     qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
                                        QStringLiteral("Use only for enums!"));
+    qmlRegisterType<TrayIcon>("TrayIconBackend", 1, 0, "TrayIcon");
 }
 
 bool Startup::lowEffects(const QByteArray &value)

@@ -1,0 +1,58 @@
+#include "trayicon.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+
+namespace {
+// The icon theme's icon, or the picture from the resource tree when the
+// theme has none.
+QIcon themeIcon(const char *name, const char *fallback)
+{
+    return QIcon::fromTheme(QLatin1String(name), QIcon(QLatin1String(fallback)));
+}
+}
+
+TrayIcon::TrayIcon(QObject *parent)
+    : QSystemTrayIcon(parent)
+{
+    setTrayIcon(false);
+
+    m_menu = std::make_shared<QMenu>();
+    QAction *newMessage = m_menu->addAction(themeIcon("newmsg", ":/qml/images/add.png"),
+                                            tr("New message"));
+    connect(newMessage, &QAction::triggered, this, &TrayIcon::newMessageActionTriggered);
+    QAction *queryMail = m_menu->addAction(themeIcon("mail-receive", ":/qml/images/refresh.png"),
+                                           tr("Get new mail"));
+    connect(queryMail, &QAction::triggered, this, &TrayIcon::queryMailActionTriggered);
+    m_menu->addSeparator();
+    QAction *quit = m_menu->addAction(themeIcon("dialog-close", ":/qml/images/remove.png"),
+                                      tr("Quit"));
+    connect(quit, &QAction::triggered, this, &TrayIcon::quitActionTriggered);
+    setContextMenu(m_menu.get());
+
+    connect(this, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+    // Without a system tray the icon simply stays unseen; the window is
+    // still reachable, since a second start raises it.
+    setVisible(true);
+}
+
+TrayIcon::~TrayIcon()
+{
+    setContextMenu(nullptr);
+}
+
+void TrayIcon::setTrayIcon(bool unseen)
+{
+    if (unseen)
+        setIcon(themeIcon("mail-mark-unread-new", ":/qml/images/mail_send.png"));
+    else
+        setIcon(themeIcon("drel-mail", ":/qml/images/unseen.png"));
+}
+
+void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // The context menu is opened by the base class; only a plain click is ours.
+    if (reason == QSystemTrayIcon::Trigger)
+        emit trayClicked();
+}
