@@ -1,3 +1,4 @@
+#include "contactimageprovider.h"
 #include "drel.h"
 #include "imageprovider.h"
 #include "qtquick2applicationviewer.h"
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
 
     CustomQtQuick2ApplicationViewer viewer;
     auto *imageProvider = new ImageProvider;      // the engine owns it once added
+    auto *contactImageProvider = new ContactImageProvider; // likewise
     Utils utils;
 
     const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
@@ -52,10 +54,13 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
     context->setContextProperty(QStringLiteral("debug"), false);
     context->setContextProperty(QStringLiteral("viewer"), &viewer);
+    context->setContextProperty(QStringLiteral("contactsImageProvider"),
+                                QVariant::fromValue(contactImageProvider));
     context->setContextProperty(QStringLiteral("utils"), &utils);
     context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
 
     viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
+    viewer.engine()->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
 
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 

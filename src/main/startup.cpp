@@ -3,6 +3,9 @@
 #include "attachment.h"
 #include "cache.h"
 #include "connection.h"
+#include "contactimageprovider.h"
+#include "contactsmodel.h"
+#include "contactsproxymodel.h"
 #include "letter.h"
 #include "trayicon.h"
 
@@ -30,9 +33,12 @@ void Startup::registerTypes()
     registerPointer<Letter>("Letter");
     registerPointer<Cache>("Cache");
     registerPointer<Attachment>("Attachment");
+    qRegisterMetaType<ContactImageProvider *>("ContactImageProvider *");
 
     qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
                                        QStringLiteral("Use only for enums!"));
+    qmlRegisterType<ContactsModel>("ContactsModelBackend", 1, 0, "ContactsModel");
+    qmlRegisterType<ContactsProxyModel>("ContactsProxyModelBackend", 1, 0, "ContactsProxyModel");
     qmlRegisterType<TrayIcon>("TrayIconBackend", 1, 0, "TrayIcon");
 }
 
