@@ -6,6 +6,7 @@
 #include "contactimageprovider.h"
 #include "contactsmodel.h"
 #include "contactsproxymodel.h"
+#include "documenthandler.h"
 #include "letter.h"
 #include "trayicon.h"
 
@@ -40,6 +41,7 @@ void Startup::registerTypes()
     qmlRegisterType<ContactsModel>("ContactsModelBackend", 1, 0, "ContactsModel");
     qmlRegisterType<ContactsProxyModel>("ContactsProxyModelBackend", 1, 0, "ContactsProxyModel");
     qmlRegisterType<TrayIcon>("TrayIconBackend", 1, 0, "TrayIcon");
+    qmlRegisterType<DocumentHandler>("DocumentHandlerBackend", 1, 0, "DocumentHandler");
 }
 
 bool Startup::lowEffects(const QByteArray &value)
