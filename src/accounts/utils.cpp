@@ -1,5 +1,7 @@
 #include "utils.h"
 
+#include "pdfprinter.h"
+
 #include <QtDebug>
 
 #include <cryptopp/aes.h>
@@ -84,4 +86,9 @@ QString Utils::decrypt(const QString &sealed)
         qCritical() << "Utils::decrypt(): std::exception:" << e.what();
     }
     return QString::fromUtf8(out.data(), int(out.size()));
+}
+
+void Utils::printToPdf(const QString &text, const QString &name)
+{
+    PdfPrinter::printToPdf(text, name);
 }

@@ -18,4 +18,9 @@ public:
     // what was produced before it.
     static QString encrypt(const QString &text);
     static QString decrypt(const QString &sealed);
+
+public slots:
+    // Saves a letter's HTML body as a PDF file where the user chooses;
+    // name is the letter's subject, proposed as the file name.
+    void printToPdf(const QString &text, const QString &name);
 };
