@@ -1,0 +1,173 @@
+#!/bin/bash
+# Runs the real mail servers that the network tests talk to, for as long as
+# this script runs:
+#   mail-servers.sh DIR
+# DIR must be a fresh folder that the mail user may enter (a world-readable
+# folder under /tmp). Dovecot serves IMAP and POP3 (plain with STARTTLS and
+# implicit TLS), and an SMTP server (aiosmtpd) with implicit TLS, STARTTLS and
+# password login delivers into Dovecot's Maildir. Everything listens on
+# 127.0.0.1 on free ports, written to DIR/servers.env as KEY=VALUE lines;
+# "ready" on standard output says that every port answers.
+# The servers stop when this script gets SIGTERM/SIGINT, and also when the
+# process that started it goes away (a test that crashed or was killed).
+set -u
+dir=$1
+here=$(cd "$(dirname "$0")" && pwd)
+python=/usr/bin/python3     # Debian's own interpreter: aiosmtpd belongs to it
+owner=$PPID
+pids=()
+
+stop() {
+    trap - EXIT INT TERM
+    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done
+    for _ in $(seq 50); do
+        alive=0
+        for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && alive=1; done
+        [ $alive = 0 ] && break
+        sleep 0.1
+    done
+    for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
+    # Dovecot's children leave with their master; catch any that did not.
+    [ -f "$dir/run/master.pid" ] && kill -KILL "$(cat "$dir/run/master.pid")" 2>/dev/null
+    [ -n "${MAIL_KEEP_SERVERS:-}" ] || rm -rf "$dir"
+    exit 0
+}
+trap stop EXIT INT TERM
+
+chmod 755 "$dir"
+mkdir -p "$dir/run" "$dir/state" "$dir/mail"
+
+if [ "$(id -u)" = 0 ]; then
+    # Login processes refuse to run as root: keep Debian's login users and let
+    # the mailbox belong to the mail user.
+    mail_uid=$(id -u mail); mail_gid=$(id -g mail)
+    login_user=dovenull; internal_user=dovecot
+else
+    mail_uid=$(id -u); mail_gid=$(id -g)
+    login_user=$(id -un); internal_user=$(id -un)
+fi
+
+free_ports() {
+    "$python" - "$1" <<'PY'
+import socket, sys
+socks = []
+for _ in range(int(sys.argv[1])):
+    s = socket.socket(); s.bind(("127.0.0.1", 0)); socks.append(s)
+print(" ".join(str(s.getsockname()[1]) for s in socks))
+PY
+}
+read -r imap imaps pop3 pop3s smtp smtps <<<"$(free_ports 6)"
+
+# Two self-signed certificates; cert.pem points at one of them, so a test can
+# swap it (and send SIGHUP to Dovecot) to see a changed fingerprint.
+for c in a b; do
+    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-$c" \
+        -keyout "$dir/key-$c.pem" -out "$dir/cert-$c.pem" >/dev/null 2>&1 || exit 1
+done
+ln -sf cert-a.pem "$dir/cert.pem"
+ln -sf key-a.pem "$dir/key.pem"
+chmod 644 "$dir"/*.pem
+
+# Users: login "test" and "other", password "secret".
+for u in test other; do
+    echo "$u:{PLAIN}secret:$mail_uid:$mail_gid::$dir/mail/$u::" >> "$dir/users"
+    mkdir -p "$dir/mail/$u/cur" "$dir/mail/$u/new" "$dir/mail/$u/tmp"
+done
+chown -R "$mail_uid:$mail_gid" "$dir/mail"
+
+cat > "$dir/dovecot.conf" <<CONF
+base_dir = $dir/run
+state_dir = $dir/state
+log_path = $dir/dovecot.log
+default_login_user = $login_user
+default_internal_user = $internal_user
+protocols = imap pop3
+listen = 127.0.0.1
+ssl = yes
+ssl_cert = <$dir/cert.pem
+ssl_key = <$dir/key.pem
+ssl_dh = </usr/share/dovecot/dh.pem
+disable_plaintext_auth = no
+auth_mechanisms = plain login
+auth_failure_delay = 0
+first_valid_uid = $mail_uid
+mail_location = maildir:$dir/mail/%u
+pop3_uidl_format = %08Xu%08Xv
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN $dir/users
+}
+userdb {
+  driver = passwd-file
+  args = $dir/users
+}
+service imap-login {
+  inet_listener imap {
+    port = $imap
+  }
+  inet_listener imaps {
+    port = $imaps
+    ssl = yes
+  }
+}
+service pop3-login {
+  inet_listener pop3 {
+    port = $pop3
+  }
+  inet_listener pop3s {
+    port = $pop3s
+    ssl = yes
+  }
+}
+protocol imap {
+  mail_max_userip_connections = 200
+}
+protocol pop3 {
+  mail_max_userip_connections = 200
+}
+CONF
+
+/usr/sbin/dovecot -F -c "$dir/dovecot.conf" >>"$dir/dovecot.log" 2>&1 &
+pids+=($!)
+"$python" "$here/smtpserver.py" --maildir "$dir/mail" --uid "$mail_uid" --gid "$mail_gid" \
+    --cert "$dir/cert-a.pem" --key "$dir/key-a.pem" --users "$dir/users" \
+    --port "$smtp" --tls-port "$smtps" >>"$dir/smtp.log" 2>&1 &
+pids+=($!)
+
+cat > "$dir/servers.env" <<ENV
+IMAP_PORT=$imap
+IMAPS_PORT=$imaps
+POP3_PORT=$pop3
+POP3S_PORT=$pop3s
+SMTP_PORT=$smtp
+SMTPS_PORT=$smtps
+MAIL_UID=$mail_uid
+MAIL_GID=$mail_gid
+MAIL_DIR=$dir/mail
+USER=test
+PASSWORD=secret
+ENV
+
+# Wait until every port takes connections (at most 20 s).
+"$python" - $imap $imaps $pop3 $pop3s $smtp $smtps <<'PY' || exit 1
+import socket, sys, time
+deadline = time.time() + 20
+for port in map(int, sys.argv[1:]):
+    while True:
+        try:
+            socket.create_connection(("127.0.0.1", port), 1).close(); break
+        except OSError:
+            if time.time() > deadline:
+                sys.exit("port %d did not open" % port)
+            time.sleep(0.05)
+PY
+echo ready
+
+while kill -0 "$owner" 2>/dev/null; do
+    for p in "${pids[@]}"; do
+        kill -0 "$p" 2>/dev/null || { echo "a server died" >&2; stop; }
+    done
+    sleep 0.5 &
+    wait $!
+done
+stop

@@ -1,0 +1,84 @@
+"""SMTP server for the tests: implicit TLS on one port, plain with STARTTLS on
+another, password login (PLAIN, LOGIN) required before MAIL. Every accepted
+message is written, byte for byte as received, into the Maildir of the
+recipient's user (the local part of the address; unknown users get "test")."""
+import argparse
+import asyncio
+import os
+import ssl
+import time
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+args = None
+users = {}
+counter = 0
+
+
+class Deliver:
+    async def handle_DATA(self, server, session, envelope):
+        global counter
+        data = envelope.original_content or envelope.content
+        if isinstance(data, str):
+            data = data.encode("utf-8", "surrogateescape")
+        for rcpt in envelope.rcpt_tos:
+            user = rcpt.split("@")[0]
+            if user not in users:
+                user = "test"
+            box = os.path.join(args.maildir, user)
+            counter += 1
+            name = "%d.S%06d.smtp" % (int(time.time()), counter)
+            tmp = os.path.join(box, "tmp", name)
+            with open(tmp, "wb") as f:
+                f.write(data)
+            os.chown(tmp, args.uid, args.gid)
+            os.rename(tmp, os.path.join(box, "new", name))
+        return "250 OK delivered"
+
+
+def check_password(server, session, envelope, mechanism, auth_data):
+    if not isinstance(auth_data, LoginPassword):
+        return AuthResult(success=False, handled=False)
+    login = auth_data.login.decode("utf-8", "replace")
+    password = auth_data.password.decode("utf-8", "replace")
+    return AuthResult(success=users.get(login) == password)
+
+
+class ImplicitTlsController(Controller):
+    pass
+
+
+def main():
+    global args
+    p = argparse.ArgumentParser()
+    for name in ("--maildir", "--cert", "--key", "--users"):
+        p.add_argument(name, required=True)
+    for name in ("--uid", "--gid", "--port", "--tls-port"):
+        p.add_argument(name, type=int, required=True)
+    args = p.parse_args()
+    with open(args.users) as f:
+        for line in f:
+            fields = line.strip().split(":")
+            if len(fields) > 1:
+                users[fields[0]] = fields[1].replace("{PLAIN}", "")
+
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(args.cert, args.key)
+    common = dict(authenticator=check_password, auth_required=True,
+                  auth_require_tls=False, hostname="127.0.0.1")
+    starttls = Controller(Deliver(), port=args.port, tls_context=context,
+                          require_starttls=False, **common)
+    implicit = Controller(Deliver(), port=args.tls_port, ssl_context=context, **common)
+    starttls.start()
+    implicit.start()
+    try:
+        while True:
+            time.sleep(3600)
+    finally:
+        starttls.stop()
+        implicit.stop()
+
+
+if __name__ == "__main__":
+    main()

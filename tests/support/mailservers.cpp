@@ -1,0 +1,254 @@
+#include "mailservers.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslSocket>
+#include <QThread>
+#include <QtDebug>
+
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+QString serversScriptDir()
+{
+    return QStringLiteral(MAIL_SOURCE_DIR "/tests/servers");
+}
+
+bool readLine(QProcess &process, QByteArray &line, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!process.canReadLine()) {
+        if (process.state() == QProcess::NotRunning || timer.elapsed() > timeoutMs)
+            return false;
+        process.waitForReadyRead(100);
+    }
+    line = process.readLine().trimmed();
+    return true;
+}
+}
+
+MailServers::~MailServers()
+{
+    stop();
+}
+
+bool MailServers::start()
+{
+    if (isRunning())
+        return true;
+    // Under /tmp, not inside the test's private (mode 700) folder: Dovecot's
+    // mail and login users must be able to enter it.
+    QByteArray templ("/tmp/drel-mail-servers.XXXXXX");
+    if (!mkdtemp(templ.data()))
+        return false;
+    m_dir = QFile::decodeName(templ);
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    m_process->start(QStringLiteral("/bin/bash"),
+                     {serversScriptDir() + QStringLiteral("/mail-servers.sh"), m_dir});
+    QByteArray line;
+    if (!m_process->waitForStarted(10000) || !readLine(*m_process, line, 60000)
+        || line != "ready") {
+        qWarning() << "MailServers: the servers did not start:"
+                   << m_process->readAllStandardError();
+        stop();
+        return false;
+    }
+    QFile env(m_dir + QStringLiteral("/servers.env"));
+    if (!env.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &l : env.readAll().split('\n')) {
+        const int eq = l.indexOf('=');
+        if (eq > 0)
+            m_env.insert(QString::fromUtf8(l.left(eq)), QString::fromUtf8(l.mid(eq + 1)));
+    }
+    return true;
+}
+
+void MailServers::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(15000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+    m_process.reset();
+    m_env.clear();
+}
+
+bool MailServers::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+QString MailServers::address(int port)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+QString MailServers::userDir(const QString &user) const
+{
+    return value(QStringLiteral("MAIL_DIR")) + QLatin1Char('/') + user;
+}
+
+void MailServers::seed(const QByteArray &raw, const QString &user)
+{
+    // Dovecot numbers new Maildir files in the order of their names.
+    ++m_seeded;
+    const QString name = QStringLiteral("%1.M%2P%3.seed")
+                             .arg(1700000000 + m_seeded)
+                             .arg(m_seeded, 8, 10, QLatin1Char('0'))
+                             .arg(getpid());
+    const QString tmp = userDir(user) + QStringLiteral("/tmp/") + name;
+    QFile file(tmp);
+    if (!file.open(QIODevice::WriteOnly) || file.write(raw) != raw.size()) {
+        qWarning() << "MailServers::seed: cannot write" << tmp;
+        return;
+    }
+    file.close();
+    if (::chown(QFile::encodeName(tmp).constData(), value(QStringLiteral("MAIL_UID")).toUInt(),
+                value(QStringLiteral("MAIL_GID")).toUInt()) != 0)
+        qWarning() << "MailServers::seed: cannot hand" << tmp << "to the mail user";
+    QFile::rename(tmp, userDir(user) + QStringLiteral("/new/") + name);
+}
+
+QByteArray MailServers::makeMessage(const QString &messageId, const QString &subject,
+                                    const QString &body)
+{
+    QByteArray raw;
+    raw += "From: Sender Name <sender@example.org>\r\n";
+    raw += "To: test@example.org\r\n";
+    raw += "Subject: " + subject.toUtf8() + "\r\n";
+    raw += "Date: Mon, 6 Jan 2025 10:00:00 +0000\r\n";
+    if (!messageId.isEmpty())
+        raw += "Message-ID: <" + messageId.toUtf8() + ">\r\n";
+    raw += "MIME-Version: 1.0\r\n";
+    raw += "Content-Type: text/plain; charset=utf-8\r\n";
+    raw += "\r\n";
+    raw += body.toUtf8() + "\r\n";
+    return raw;
+}
+
+void MailServers::clearMailbox(const QString &user)
+{
+    QDir dir(userDir(user));
+    for (const QString &sub : {QStringLiteral("new"), QStringLiteral("cur"), QStringLiteral("tmp")}) {
+        QDir d(dir.filePath(sub));
+        for (const QString &f : d.entryList(QDir::Files))
+            d.remove(f);
+    }
+    for (const QString &f : dir.entryList({QStringLiteral("dovecot*")}, QDir::Files))
+        dir.remove(f);
+}
+
+QList<QByteArray> MailServers::messages(const QString &user) const
+{
+    QList<QPair<QString, QString>> names;
+    for (const QString &sub : {QStringLiteral("cur"), QStringLiteral("new")}) {
+        QDir d(userDir(user) + QLatin1Char('/') + sub);
+        for (const QString &f : d.entryList(QDir::Files))
+            names.append({f, d.filePath(f)});
+    }
+    std::sort(names.begin(), names.end());
+    QList<QByteArray> result;
+    for (const auto &n : names) {
+        QFile f(n.second);
+        if (f.open(QIODevice::ReadOnly))
+            result.append(f.readAll());
+    }
+    return result;
+}
+
+QByteArray MailServers::certificateFingerprint(bool second) const
+{
+    const QList<QSslCertificate> certs = QSslCertificate::fromPath(
+        m_dir + (second ? QStringLiteral("/cert-b.pem") : QStringLiteral("/cert-a.pem")));
+    if (certs.isEmpty())
+        return QByteArray();
+    return certs.first().digest(QCryptographicHash::Sha1);
+}
+
+bool MailServers::useSecondCertificate(bool second)
+{
+    const QString c = second ? QStringLiteral("b") : QStringLiteral("a");
+    QFile::remove(m_dir + QStringLiteral("/cert.pem"));
+    QFile::remove(m_dir + QStringLiteral("/key.pem"));
+    QFile::link(QStringLiteral("cert-%1.pem").arg(c), m_dir + QStringLiteral("/cert.pem"));
+    QFile::link(QStringLiteral("key-%1.pem").arg(c), m_dir + QStringLiteral("/key.pem"));
+    QFile pidFile(m_dir + QStringLiteral("/run/master.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    ::kill(pidFile.readAll().trimmed().toInt(), SIGHUP);
+
+    const QByteArray wanted = certificateFingerprint(second);
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 15000) {
+        QSslSocket socket;
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), imapsPort());
+        if (socket.waitForEncrypted(3000)
+            && socket.peerCertificate().digest(QCryptographicHash::Sha1) == wanted)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+FaultServer::~FaultServer()
+{
+    stop();
+}
+
+bool FaultServer::startSilent()
+{
+    return start({QStringLiteral("silent")});
+}
+
+bool FaultServer::startProxy(int targetPort, const QStringList &options)
+{
+    return start(QStringList{QStringLiteral("proxy"), QString::number(targetPort)} + options);
+}
+
+bool FaultServer::start(const QStringList &arguments)
+{
+    stop();
+    m_process = std::make_unique<QProcess>();
+    m_process->start(QStringLiteral("/usr/bin/python3"),
+                     QStringList{serversScriptDir() + QStringLiteral("/faultserver.py")} + arguments);
+    QByteArray line;
+    if (!m_process->waitForStarted(10000) || !readLine(*m_process, line, 10000)) {
+        qWarning() << "FaultServer: did not start:" << m_process->readAllStandardError();
+        stop();
+        return false;
+    }
+    m_port = line.toInt();
+    return m_port > 0;
+}
+
+void FaultServer::stop()
+{
+    if (!m_process)
+        return;
+    m_process->closeWriteChannel();
+    if (!m_process->waitForFinished(3000)) {
+        m_process->kill();
+        m_process->waitForFinished(3000);
+    }
+    m_process.reset();
+    m_port = 0;
+}

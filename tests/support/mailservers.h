@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// The real mail servers of one test program: Dovecot (IMAP, POP3, each plain
+// with STARTTLS and with implicit TLS) and an SMTP server that delivers into
+// Dovecot's Maildir, all on 127.0.0.1 on free ports. Start them in
+// initTestCase and stop them in cleanupTestCase; the destructor stops them
+// too, and the script stops them by itself when this process dies.
+class MailServers
+{
+public:
+    MailServers() = default;
+    ~MailServers();
+    MailServers(const MailServers &) = delete;
+    MailServers &operator=(const MailServers &) = delete;
+
+    bool start();
+    void stop();
+    bool isRunning() const;
+
+    int imapPort() const { return value("IMAP_PORT").toInt(); }
+    int imapsPort() const { return value("IMAPS_PORT").toInt(); }
+    int pop3Port() const { return value("POP3_PORT").toInt(); }
+    int pop3sPort() const { return value("POP3S_PORT").toInt(); }
+    int smtpPort() const { return value("SMTP_PORT").toInt(); }
+    int smtpsPort() const { return value("SMTPS_PORT").toInt(); }
+    static QString user() { return QStringLiteral("test"); }
+    static QString password() { return QStringLiteral("secret"); }
+    // "127.0.0.1:port"
+    static QString address(int port);
+
+    // Writes one message into the user's Maildir as the newest message.
+    void seed(const QByteArray &raw, const QString &user = QStringLiteral("test"));
+    // A small complete message with that Message-ID (no angle brackets);
+    // an empty id gives a message without a Message-ID field.
+    static QByteArray makeMessage(const QString &messageId, const QString &subject,
+                                  const QString &body = QStringLiteral("Hello."));
+    // Removes every message and Dovecot's own index files of the user.
+    void clearMailbox(const QString &user = QStringLiteral("test"));
+    // Every message now in the user's Maildir, oldest first.
+    QList<QByteArray> messages(const QString &user = QStringLiteral("test")) const;
+
+    // Makes Dovecot present the second certificate (or the first again) and
+    // waits until the implicit-TLS port shows it.
+    bool useSecondCertificate(bool second);
+    // SHA-1 of the DER form of the first or second certificate (20 bytes).
+    QByteArray certificateFingerprint(bool second) const;
+
+    QString directory() const { return m_dir; }
+
+private:
+    QString value(const QString &key) const { return m_env.value(key); }
+    QString userDir(const QString &user) const;
+
+    std::unique_ptr<QProcess> m_process;
+    QString m_dir;
+    QHash<QString, QString> m_env;
+    int m_seeded = 0;
+};
+
+// One of the small faulty servers of tests/servers/faultserver.py: "silent"
+// (accepts and never answers) or "proxy" (forwards and cuts). It stops when
+// this object is destroyed, or when this process dies.
+class FaultServer
+{
+public:
+    FaultServer() = default;
+    ~FaultServer();
+    FaultServer(const FaultServer &) = delete;
+    FaultServer &operator=(const FaultServer &) = delete;
+
+    bool startSilent();
+    // Forwards to 127.0.0.1:targetPort; extra options as the script takes them.
+    bool startProxy(int targetPort, const QStringList &options = QStringList());
+    void stop();
+    int port() const { return m_port; }
+
+private:
+    bool start(const QStringList &arguments);
+    std::unique_ptr<QProcess> m_process;
+    int m_port = 0;
+};
