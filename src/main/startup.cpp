@@ -8,6 +8,8 @@
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
 #include "letter.h"
+#include "server.h"
+#include "servermanager.h"
 #include "trayicon.h"
 
 #include <QGuiApplication>
@@ -32,12 +34,14 @@ void Startup::registerTypes()
 {
     qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
     registerPointer<Letter>("Letter");
+    registerPointer<Server>("Server");
     registerPointer<Cache>("Cache");
     registerPointer<Attachment>("Attachment");
     qRegisterMetaType<ContactImageProvider *>("ContactImageProvider *");
 
     qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
                                        QStringLiteral("Use only for enums!"));
+    qmlRegisterType<ServerManager>("MailServerManagerBackend", 1, 0, "MailServerManager");
     qmlRegisterType<ContactsModel>("ContactsModelBackend", 1, 0, "ContactsModel");
     qmlRegisterType<ContactsProxyModel>("ContactsProxyModelBackend", 1, 0, "ContactsProxyModel");
     qmlRegisterType<TrayIcon>("TrayIconBackend", 1, 0, "TrayIcon");

@@ -1,7 +1,9 @@
 #include "connection.h"
 
 #include "attachment.h"
+#include "authenticator.h"
 #include "letter.h"
+#include "server.h"
 
 #include <QtDebug>
 
@@ -9,6 +11,209 @@ Connection::Connection(QObject *parent)
     : QThread(parent)
 {
     moveToThread(this);
+}
+
+Connection::~Connection()
+{
+    requestInterruption();
+    quit();
+    wait();
+    // Records handed over to a thread that never ran.
+    QMutexLocker locker(&m_recordsLock);
+    qDeleteAll(m_records);
+    m_records.clear();
+}
+
+void Connection::run()
+{
+    m_session = vmime::net::session::create();
+    for (Server *server : {m_incoming, m_outgoing}) {
+        if (server)
+            server->setSession(m_session);
+    }
+    exec();
+    // The records end with the thread that owns them.
+    m_incoming = nullptr;
+    m_outgoing = nullptr;
+    QMutexLocker locker(&m_recordsLock);
+    qDeleteAll(m_records);
+    m_records.clear();
+}
+
+void Connection::setAuthenticator(const bool &incoming, QString login, QString password)
+{
+    auto authenticator = std::make_shared<Authenticator>(login, password);
+    authenticator->moveToThread(this);
+    const bool in = incoming;
+    // Installed on the worker thread, in order with the jobs queued there.
+    QMetaObject::invokeMethod(this, [this, in, authenticator] {
+        installAuthenticator(in, authenticator);
+    }, Qt::QueuedConnection);
+}
+
+void Connection::installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator)
+{
+    connect(authenticator.get(), &Authenticator::queryUsername, this,
+            &Connection::queryUsernameSlot, Qt::DirectConnection);
+    connect(authenticator.get(), &Authenticator::queryPassword, this,
+            &Connection::queryPasswordSlot, Qt::DirectConnection);
+    (incoming ? m_incomingAuthenticator : m_outgoingAuthenticator) = std::move(authenticator);
+}
+
+void Connection::setServer(const bool &incoming, Server *server)
+{
+    // From here on the Connection owns the record: it deletes it when it is
+    // replaced and when the thread ends; nobody else may delete it.
+    if (server) {
+        server->setParent(nullptr);
+        server->moveToThread(this);
+        QMutexLocker locker(&m_recordsLock);
+        m_records.append(server);
+    }
+    const bool in = incoming;
+    QMetaObject::invokeMethod(this, [this, in, server] { installServer(in, server); },
+                              Qt::QueuedConnection);
+}
+
+void Connection::installServer(bool incoming, Server *server)
+{
+    Server *&slot = incoming ? m_incoming : m_outgoing;
+    if (slot == server)
+        return;
+    if (slot) {
+        // Queued or nested jobs may still hold it on this thread's stack;
+        // it goes when control is back in the event loop.
+        slot->disconnect(this);
+        {
+            QMutexLocker locker(&m_recordsLock);
+            m_records.removeAll(slot);
+        }
+        slot->deleteLater();
+    }
+    slot = server;
+    if (!server)
+        return;
+    server->setSession(m_session);
+    server->setAuthenticator(incoming ? m_incomingAuthenticator : m_outgoingAuthenticator);
+    connect(server, &Server::authFailed, this, &Connection::authFailed);
+    if (incoming) {
+        connect(server, &Server::newMessage, this, &Connection::newMessage_chain);
+        connect(server, &Server::newMessageId, this, &Connection::newMessageId_chain);
+    }
+}
+
+void Connection::onQueryGetMail(int index)
+{
+    if (!m_incoming) {
+        emit connectionClosed();
+        return;
+    }
+    try {
+        if (!m_incoming->getMail(index))
+            emit connectionClosed();
+    } catch (const vmime::exceptions::authentication_error &e) {
+        const QString response = QString::fromLatin1(e.response().c_str());
+        qCritical() << "Connection::onQueryGetMail(): vmime::exception::authentication_error:"
+                    << e.what() << response;
+        emit authFailed(response);
+    } catch (const vmime::security::cert::certificateException &e) {
+        qCritical() << "Connection::onQueryGetMail(): vmime::exception::certificateException:"
+                    << e.what();
+        emit connectionClosed();
+    } catch (const vmime::exception &e) {
+        qCritical() << "Connection::onQueryGetMail(): vmime::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
+                   + QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        qCritical() << "Connection::onQueryGetMail(): std::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void Connection::onDeleteMessageFromServer(int index)
+{
+    if (!m_incoming)
+        return;
+    try {
+        m_incoming->deleteMessageByNumber(index);
+    } catch (const vmime::exception &e) {
+        qCritical() << "Connection::onDeleteMessageFromServer():" << e.what();
+        emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.name())
+                   + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        qCritical() << "Connection::onDeleteMessageFromServer(): std::exception:" << e.what();
+        emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void Connection::onStoreWriteFailed(QString message)
+{
+    emit error(tr("Get mail error: ") + message);
+}
+
+void Connection::onSendLetter(Letter *letter)
+{
+    if (!m_outgoing)
+        return;
+    try {
+        const vmime::shared_ptr<vmime::message> message = toVmimeMessage(letter);
+        if (!message) {
+            // Nothing to send; the builder has logged why.
+            emit error(tr("Send mail error: ") + tr("the letter could not be turned into a message."));
+            return;
+        }
+        m_outgoing->sendMessage(message);
+        emit connectionClosed();
+    } catch (const vmime::exceptions::authentication_error &e) {
+        qCritical() << "Connection::onSendLetter(): vmime::exception::authentication_error:"
+                    << e.what() << QString::fromLatin1(e.response().c_str());
+        emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()) + QStringLiteral(": ")
+                   + QString::fromLatin1(e.response().c_str()));
+    } catch (const vmime::security::cert::certificateException &e) {
+        qCritical() << "Connection::onSendLetter(): vmime::exception::certificateException:"
+                    << e.what();
+        // The user said no; the account must still leave its sending state.
+        emit connectionClosed();
+    } catch (const vmime::exception &e) {
+        qCritical() << "Connection::onSendLetter(): vmime::exception:" << e.what();
+        emit error(tr("Send mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
+                   + QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        qCritical() << "Connection::onSendLetter(): std::exception:" << e.what();
+        emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void Connection::queryUsernameSlot()
+{
+    emit queryUsername();
+    for (const auto &authenticator : {m_incomingAuthenticator, m_outgoingAuthenticator}) {
+        if (authenticator)
+            connect(this, &Connection::setUsernameSignal, authenticator.get(),
+                    &Authenticator::setUsername, Qt::UniqueConnection);
+    }
+}
+
+void Connection::queryPasswordSlot()
+{
+    emit queryPassword();
+    for (const auto &authenticator : {m_incomingAuthenticator, m_outgoingAuthenticator}) {
+        if (authenticator)
+            connect(this, &Connection::setPasswordSignal, authenticator.get(),
+                    &Authenticator::setPassword, Qt::UniqueConnection);
+    }
+}
+
+void Connection::setUsername(QString user)
+{
+    emit setUsernameSignal(user);
+    disconnect(this, &Connection::setUsernameSignal, nullptr, nullptr);
+}
+
+void Connection::setPassword(QString pass)
+{
+    emit setPasswordSignal(pass);
+    disconnect(this, &Connection::setPasswordSignal, nullptr, nullptr);
 }
 
 vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)

@@ -1,30 +1,91 @@
 #pragma once
 
+#include <QList>
 #include <QMetaType>
+#include <QMutex>
+#include <QString>
 #include <QThread>
 
 #include <vmime/vmime.hpp>
 
+#include <memory>
+
+class Authenticator;
 class Letter;
+class Server;
 
 // A handle to a message on the server. It travels by queued signals from the
 // connection thread to the store, which reads the message through it.
 Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
 
 // Thread: its own (the object moves itself into the thread it runs).
-// The account's network worker. toVmimeMessage() uses no connection state and
-// may be called from any thread; the store uses it to file sent copies and
-// drafts exactly as they are sent.
+// The account's network worker: it owns the account's incoming and outgoing
+// server records and does all their network work (fetch steps, deletion on
+// the server, sending). toVmimeMessage() uses no connection state and may be
+// called from any thread; the store uses it to file sent copies and drafts
+// exactly as they are sent.
 class Connection : public QThread
 {
     Q_OBJECT
 
 public:
     explicit Connection(QObject *parent = nullptr);
+    // Stops the thread (also out of a question that waits for the user) and
+    // waits for it.
+    ~Connection() override;
 
     // The MIME message for a letter, with its Message-ID taken from the
     // letter's id. Null when building failed; failures are logged. A letter
     // without recipients fails unless forFiling is set: a draft may be filed
     // before anyone is named, and is then written without a To field.
     static vmime::shared_ptr<vmime::message> toVmimeMessage(Letter *letter, bool forFiling = false);
+
+    // Any thread. The login and password of one direction; a server set
+    // afterwards uses them.
+    void setAuthenticator(const bool &incoming, QString login, QString password);
+    // Any thread. The Connection takes the record over (see the definition).
+    void setServer(const bool &incoming, Server *server);
+
+signals:
+    void error(QString message);
+    void setUsernameSignal(QString login);
+    void setPasswordSignal(QString password);
+    void queryUsername();
+    void queryPassword();
+    void authFailed(QString response);
+    void connectionClosed();
+    void newMessageId_chain(int number, QString id);
+    void newMessage_chain(vmime::shared_ptr<vmime::net::message> message);
+
+public slots:
+    void onQueryGetMail(int index);
+    void onQueryGetMail() { onQueryGetMail(0); }
+    void setUsername(QString user);
+    void setPassword(QString pass);
+    void onSendLetter(Letter *letter);
+    void onDeleteMessageFromServer(int index);
+    // The store could not write a fetched message: the check ends here, and
+    // the user is told.
+    void onStoreWriteFailed(QString message);
+
+protected:
+    void run() override;
+
+private slots:
+    void queryUsernameSlot();
+    void queryPasswordSlot();
+
+private:
+    void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
+    void installServer(bool incoming, Server *server);
+
+    Server *m_incoming = nullptr;
+    Server *m_outgoing = nullptr;
+    vmime::shared_ptr<vmime::net::session> m_session;
+    std::shared_ptr<Authenticator> m_incomingAuthenticator;
+    std::shared_ptr<Authenticator> m_outgoingAuthenticator;
+    // Every record handed over and not yet given up; guarded because
+    // setServer runs on the caller's thread.
+    QMutex m_recordsLock;
+    QList<Server *> m_records;
 };

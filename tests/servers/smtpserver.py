@@ -42,7 +42,8 @@ def check_password(server, session, envelope, mechanism, auth_data):
         return AuthResult(success=False, handled=False)
     login = auth_data.login.decode("utf-8", "replace")
     password = auth_data.password.decode("utf-8", "replace")
-    return AuthResult(success=users.get(login) == password)
+    # handled=False: let the server send its own 235 or 535 reply.
+    return AuthResult(success=users.get(login) == password, handled=False)
 
 
 class ImplicitTlsController(Controller):
@@ -57,6 +58,9 @@ def main():
     for name in ("--uid", "--gid", "--port", "--tls-port"):
         p.add_argument(name, type=int, required=True)
     args = p.parse_args()
+    if os.environ.get("MAIL_SMTP_DEBUG"):
+        import logging
+        logging.basicConfig(level=logging.DEBUG)
     with open(args.users) as f:
         for line in f:
             fields = line.strip().split(":")

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <vmime/vmime.hpp>
+
+// Worker thread of its Connection.
+// Hands the login and password to the mail library; when one is missing it
+// asks (queryUsername / queryPassword) and waits, keeping the worker thread's
+// own events running so that the answer can arrive.
+class Authenticator : public QObject, public vmime::security::sasl::defaultSASLAuthenticator
+{
+    Q_OBJECT
+
+public:
+    Authenticator(const QString &username, const QString &password);
+
+    const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>> getAcceptableMechanisms(
+        const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>> &available,
+        vmime::shared_ptr<vmime::security::sasl::SASLMechanism> suggested) const override;
+    void setSASLMechanism(vmime::shared_ptr<vmime::security::sasl::SASLMechanism> mechanism) override;
+    const vmime::string getUsername() const override;
+    const vmime::string getPassword() const override;
+
+    QString username() const { return m_username; }
+    QString password() const { return m_password; }
+
+signals:
+    void queryUsername();
+    void queryPassword();
+
+public slots:
+    void setUsername(QString login);
+    void setPassword(QString password);
+
+private:
+    void askAndWait(void (Authenticator::*question)()) const;
+
+    // The library calls the const getters; the answers arrive through the
+    // slots while the getter waits.
+    mutable bool m_waiting = false;
+    QString m_username;
+    QString m_password;
+};

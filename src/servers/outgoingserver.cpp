@@ -1,0 +1,49 @@
+#include "outgoingserver.h"
+
+OutgoingServer::OutgoingServer(QObject *parent)
+    : Server(parent)
+{
+    setType(ServerManager::OUTGOING_TYPE);
+}
+
+Server *OutgoingServer::clone()
+{
+    auto *copy = new OutgoingServer; // the caller owns the clone
+    copyTo(copy);
+    return copy;
+}
+
+bool OutgoingServer::getMail(int)
+{
+    return true;
+}
+
+void OutgoingServer::deleteMessageByNumber(int)
+{
+}
+
+bool OutgoingServer::connectService()
+{
+    const bool connected = connectWithProbe(false);
+    m_transport = vmime::dynamicCast<vmime::net::transport>(service());
+    return connected;
+}
+
+void OutgoingServer::prepareConnect()
+{
+    // The mail library logs in to an SMTP server only when told to; without
+    // this no password would ever reach a server that wants one. Only an
+    // explicit "None" sends without logging in.
+    const bool login = auth() != ServerManager::NO_AUTH;
+    const std::string prefix = service()->getInfos().getPropertyPrefix();
+    session()->getProperties()[prefix + "options.need-authentication"].setValue<bool>(login);
+}
+
+bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)
+{
+    if (!connectService())
+        return false;
+    m_transport->send(message);
+    m_transport->disconnect();
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "server.h"
+
+// Worker thread of its Connection (see Server).
+// An outgoing (SMTP) server: each send opens and closes its own connection.
+class OutgoingServer : public Server
+{
+    Q_OBJECT
+
+public:
+    explicit OutgoingServer(QObject *parent = nullptr);
+
+    bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
+    bool getMail(int index) override;
+    void deleteMessageByNumber(int number) override;
+    bool connectService() override;
+
+public slots:
+    Server *clone() override;
+
+protected:
+    void prepareConnect() override;
+
+private:
+    vmime::shared_ptr<vmime::net::transport> m_transport;
+};

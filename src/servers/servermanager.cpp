@@ -1,0 +1,163 @@
+#include "servermanager.h"
+
+#include "incomingserver.h"
+#include "outgoingserver.h"
+#include "settings.h"
+
+#include <QSettings>
+#include <QThread>
+
+ServerManager::ServerManager(QObject *parent)
+    : QObject(parent)
+    , m_typeNames({tr("Incoming"), tr("Outgoing")})
+    , m_protocolNames({tr("POP3"), tr("IMAP"), tr("SMTP")})
+    , m_sslNames({tr("Autodetection"), tr("None"), tr("SSL/TLS"), tr("STARTTLS")})
+    , m_authNames({tr("Autodetection"), tr("None"), tr("Simple password"), tr("SASL")})
+{
+    load();
+}
+
+ServerManager::~ServerManager()
+{
+    // A record handed to a worker thread belongs to that thread now.
+    for (const QVariant &item : qAsConst(m_servers)) {
+        Server *server = item.value<Server *>();
+        if (server && server->thread() == thread())
+            delete server;
+    }
+}
+
+void ServerManager::load()
+{
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    for (const QString &address : settings.childGroups()) {
+        settings.beginGroup(address);
+        const int type = settings.value(Settings::typeKey, 0).toInt();
+        Server *server = nullptr;
+        if (type == INCOMING_TYPE)
+            server = new IncomingServer; // listed in m_servers, deleted by this manager
+        else if (type == OUTGOING_TYPE)
+            server = new OutgoingServer; // listed in m_servers, deleted by this manager
+        if (server) {
+            server->setProtocol(static_cast<Protocol>(settings.value(Settings::protocolKey, 0).toInt()));
+            server->setSsl(static_cast<Ssl>(settings.value(Settings::sslKey, 0).toInt()));
+            server->setAuth(static_cast<Auth>(settings.value(Settings::authKey, 0).toInt()));
+            server->setLogin(settings.value(Settings::loginKey, QString()).toString());
+            server->setAddress(address);
+            append(server);
+        }
+        settings.endGroup();
+    }
+    settings.endGroup();
+    emit serversChanged();
+}
+
+void ServerManager::append(Server *server)
+{
+    m_servers.append(QVariant::fromValue(server));
+    connect(server, &Server::queryCertificate, this, &ServerManager::onQueryCertificate,
+            Qt::QueuedConnection);
+}
+
+void ServerManager::save(Server *server)
+{
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    settings.beginGroup(server->address());
+    settings.setValue(Settings::typeKey, static_cast<int>(server->type()));
+    settings.setValue(Settings::protocolKey, static_cast<int>(server->protocol()));
+    settings.setValue(Settings::sslKey, static_cast<int>(server->ssl()));
+    settings.setValue(Settings::authKey, static_cast<int>(server->auth()));
+    settings.setValue(Settings::loginKey, server->login());
+    settings.endGroup();
+    settings.endGroup();
+}
+
+void ServerManager::removeGroup(const QString &address)
+{
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    settings.remove(address);
+    settings.endGroup();
+}
+
+void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)
+{
+    Server *server = nullptr;
+    if (type == INCOMING_TYPE)
+        server = new IncomingServer; // listed in m_servers, deleted by this manager
+    else if (type == OUTGOING_TYPE)
+        server = new OutgoingServer; // listed in m_servers, deleted by this manager
+    else
+        return;
+    server->setProtocol(protocol);
+    server->setSsl(ssl);
+    server->setAuth(auth);
+    server->setAddress(address);
+    save(server);
+    append(server);
+    emit serversChanged();
+}
+
+void ServerManager::changeServer(int index, Type, Protocol protocol, Ssl ssl, Auth auth,
+                                 QString address)
+{
+    if (index < 0 || index >= m_servers.size())
+        return;
+    Server *server = m_servers.at(index).value<Server *>();
+    if (!server)
+        return;
+    if (server->address() != address)
+        removeGroup(server->address());
+    server->setProtocol(protocol);
+    server->setSsl(ssl);
+    server->setAuth(auth);
+    server->setAddress(address);
+    save(server);
+}
+
+void ServerManager::removeServer(int index)
+{
+    if (index >= 0 && index < m_servers.size()) {
+        Server *server = m_servers.takeAt(index).value<Server *>();
+        if (server) {
+            removeGroup(server->address());
+            server->deleteLater();
+        }
+    }
+    emit serversChanged();
+}
+
+void ServerManager::onQueryCertificate(QString str)
+{
+    auto *server = qobject_cast<Server *>(sender());
+    if (!server)
+        return;
+    connect(this, &ServerManager::certificateAnswer, server, &Server::onCertificateAnswer,
+            Qt::QueuedConnection);
+    emit queryCertificateQml(str);
+}
+
+void ServerManager::certificateAnswerQml(bool answer)
+{
+    emit certificateAnswer(answer);
+    // One answer per question: the next answer reaches only the records that
+    // ask after this one.
+    disconnect(this, &ServerManager::certificateAnswer, nullptr, nullptr);
+}
+
+#define MANAGER_LIST(Type, setter, member, signal) \
+    void ServerManager::setter(const Type &value) \
+    { \
+        if (member == value) \
+            return; \
+        member = value; \
+        emit signal(); \
+    }
+MANAGER_LIST(QVariantList, setServers, m_servers, serversChanged)
+MANAGER_LIST(QStringList, setTypeNames, m_typeNames, typeNamesChanged)
+MANAGER_LIST(QStringList, setProtocolNames, m_protocolNames, protocolNamesChanged)
+MANAGER_LIST(QStringList, setSslNames, m_sslNames, sslNamesChanged)
+MANAGER_LIST(QStringList, setAuthNames, m_authNames, authNamesChanged)
+#undef MANAGER_LIST

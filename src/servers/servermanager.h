@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariantList>
+
+class Server;
+
+// Main thread. The list of all server records, kept in the "servers" group of
+// the settings, and the relay of certificate questions between a record's
+// worker thread and the QML.
+class ServerManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariantList servers READ servers WRITE setServers NOTIFY serversChanged)
+    Q_PROPERTY(QStringList typeNames READ typeNames WRITE setTypeNames NOTIFY typeNamesChanged)
+    Q_PROPERTY(QStringList protocolNames READ protocolNames WRITE setProtocolNames NOTIFY protocolNamesChanged)
+    Q_PROPERTY(QStringList sslNames READ sslNames WRITE setSslNames NOTIFY sslNamesChanged)
+    Q_PROPERTY(QStringList authNames READ authNames WRITE setAuthNames NOTIFY authNamesChanged)
+
+public:
+    // Stored in the settings file and used as list indexes: keep the values.
+    enum Type { INCOMING_TYPE = 0, OUTGOING_TYPE = 1 };
+    Q_ENUM(Type)
+    enum Protocol { POP3 = 0, IMAP = 1, SMTP = 2 };
+    Q_ENUM(Protocol)
+    enum Ssl { AUTO_SSL = 0, NO_SSL = 1, TLS_SSL = 2, STARTTLS_SSL = 3 };
+    Q_ENUM(Ssl)
+    enum Auth { AUTO_AUTH = 0, NO_AUTH = 1, SIMPLE_AUTH = 2, SASL_AUTH = 3 };
+    Q_ENUM(Auth)
+
+    explicit ServerManager(QObject *parent = nullptr);
+    ~ServerManager() override;
+
+    QVariantList servers() const { return m_servers; }
+    void setServers(const QVariantList &servers);
+    QStringList typeNames() const { return m_typeNames; }
+    void setTypeNames(const QStringList &names);
+    QStringList protocolNames() const { return m_protocolNames; }
+    void setProtocolNames(const QStringList &names);
+    QStringList sslNames() const { return m_sslNames; }
+    void setSslNames(const QStringList &names);
+    QStringList authNames() const { return m_authNames; }
+    void setAuthNames(const QStringList &names);
+
+    Q_INVOKABLE void addServer(ServerManager::Type type, ServerManager::Protocol protocol,
+                               ServerManager::Ssl ssl, ServerManager::Auth auth, QString address);
+    Q_INVOKABLE void changeServer(int index, ServerManager::Type type,
+                                  ServerManager::Protocol protocol, ServerManager::Ssl ssl,
+                                  ServerManager::Auth auth, QString address);
+    Q_INVOKABLE void removeServer(int index);
+    Q_INVOKABLE void certificateAnswerQml(bool answer);
+
+signals:
+    void serversChanged();
+    void typeNamesChanged();
+    void protocolNamesChanged();
+    void sslNamesChanged();
+    void authNamesChanged();
+    void queryCertificateQml(QString str);
+    void certificateAnswer(bool answer);
+
+public slots:
+    void onQueryCertificate(QString str);
+
+private:
+    void load();
+    void append(Server *server);
+    static void save(Server *server);
+    static void removeGroup(const QString &address);
+
+    QVariantList m_servers;
+    QStringList m_typeNames;
+    QStringList m_protocolNames;
+    QStringList m_sslNames;
+    QStringList m_authNames;
+};

@@ -1,0 +1,525 @@
+// Receiving, the security probe, logins, certificates, time-outs and sending,
+// against real servers on loopback.
+#include "attachment.h"
+#include "connection.h"
+#include "connectionrecorder.h"
+#include "incomingserver.h"
+#include "letter.h"
+#include "mailservers.h"
+#include "outgoingserver.h"
+#include "servermanager.h"
+#include "settings.h"
+#include "startup.h"
+#include "testhome.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QSettings>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <vmime/platforms/posix/posixHandler.hpp>
+
+#include <memory>
+
+namespace {
+using SM = ServerManager;
+
+QByteArray extract(const vmime::shared_ptr<vmime::net::message> &message)
+{
+    std::string content;
+    vmime::utility::outputStreamStringAdapter out(content);
+    message->extract(out);
+    return QByteArray::fromStdString(content);
+}
+
+QVariant storedFingerprint(int port)
+{
+    QSettings settings;
+    return settings.value(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
+                          + QLatin1Char('/') + Settings::certificateFingerprintKey);
+}
+
+QByteArray toBytes(const QVariant &value)
+{
+    QByteArray bytes;
+    for (const QVariant &v : value.toList())
+        bytes.append(static_cast<char>(v.toInt()));
+    return bytes;
+}
+
+int closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+}
+
+class TestTransport : public QObject
+{
+    Q_OBJECT
+
+    MailServers servers;
+
+    // A Connection on its thread with the given records (either may be null),
+    // logging in as the test user unless told otherwise.
+    struct Worker
+    {
+        std::unique_ptr<Connection> connection = std::make_unique<Connection>();
+        std::unique_ptr<ConnectionRecorder> log = std::make_unique<ConnectionRecorder>(connection.get());
+        Worker(Server *incoming, Server *outgoing, const QString &login = MailServers::user(),
+               const QString &password = MailServers::password())
+        {
+            connection->setAuthenticator(true, login, password);
+            connection->setAuthenticator(false, login, password);
+            connection->start();
+            if (incoming)
+                connection->setServer(true, incoming);
+            if (outgoing)
+                connection->setServer(false, outgoing);
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
+        QCoreApplication::setOrganizationName(QStringLiteral("drel"));
+        QCoreApplication::setApplicationName(QStringLiteral("mail"));
+        Startup::registerTypes();
+        QVERIFY(servers.start());
+    }
+
+    void cleanupTestCase() { servers.stop(); }
+
+    void init()
+    {
+        servers.clearMailbox();
+        servers.clearMailbox(QStringLiteral("other"));
+        QSettings().clear();
+    }
+
+    void fetchesInEachSecurityMode_data()
+    {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("ssl");
+        QTest::addColumn<int>("port");
+        QTest::newRow("pop3 plain") << int(SM::POP3) << int(SM::NO_SSL) << servers.pop3Port();
+        QTest::newRow("pop3 starttls") << int(SM::POP3) << int(SM::STARTTLS_SSL) << servers.pop3Port();
+        QTest::newRow("pop3s") << int(SM::POP3) << int(SM::TLS_SSL) << servers.pop3sPort();
+        QTest::newRow("imap plain") << int(SM::IMAP) << int(SM::NO_SSL) << servers.imapPort();
+        QTest::newRow("imap starttls") << int(SM::IMAP) << int(SM::STARTTLS_SSL) << servers.imapPort();
+        QTest::newRow("imaps") << int(SM::IMAP) << int(SM::TLS_SSL) << servers.imapsPort();
+    }
+
+    void fetchesInEachSecurityMode()
+    {
+        QFETCH(int, protocol);
+        QFETCH(int, ssl);
+        QFETCH(int, port);
+        const QByteArray older = MailServers::makeMessage(QStringLiteral("older@example.org"), QStringLiteral("Older"));
+        const QByteArray newer = MailServers::makeMessage(QStringLiteral("newer@example.org"), QStringLiteral("Newer"));
+        servers.seed(older);
+        servers.seed(newer);
+        // The certificate is taken as known, so no question comes up here.
+        QSettings settings;
+        QVariantList bytes;
+        for (char b : servers.certificateFingerprint(false))
+            bytes.append(int(static_cast<unsigned char>(b)));
+        settings.setValue(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
+                              + QLatin1Char('/') + Settings::certificateFingerprintKey,
+                          bytes);
+        settings.sync();
+
+        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol),
+                                                        SM::Ssl(ssl), port);
+        Worker w(server, nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
+        QCOMPARE(w.log->announced.at(0), qMakePair(2, QStringLiteral("newer@example.org")));
+        w.log->getMail(2);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->handedOver.size(), 1, 15000);
+        // The store reads the content on its own thread while the worker
+        // waits. The mail library's POP3 reader drops the message's last line
+        // break together with the end marker.
+        QByteArray expected = newer;
+        if (protocol == SM::POP3)
+            expected.chop(2);
+        QCOMPARE(extract(w.log->handedOver.at(0)), expected);
+        QCOMPARE(int(w.log->handedOver.at(0)->getNumber()), 2);
+        w.log->getMail(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 2, 15000);
+        QCOMPARE(w.log->announced.at(1), qMakePair(1, QStringLiteral("older@example.org")));
+        QVERIFY(w.log->errors.isEmpty());
+        QCOMPARE(server->ssl(), SM::Ssl(ssl));
+        QCOMPARE(w.log->usernameQueries + w.log->passwordQueries, 0);
+    }
+
+    void everyCheckRestartsWithoutError()
+    {
+        // Without deletion the folder is read-only, and the restart of the
+        // next check must not ask it to expunge.
+        servers.seed(MailServers::makeMessage(QStringLiteral("again@example.org"), QStringLiteral("Again")));
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
+                                                servers.imapPort()),
+                 nullptr);
+        for (int check = 1; check <= 3; ++check) {
+            w.log->getMail(0);
+            QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), check, 15000);
+        }
+        QVERIFY(w.log->errors.isEmpty());
+        QCOMPARE(servers.messages().size(), 1);
+    }
+
+    void emptyMailboxClosesTheConnection()
+    {
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
+                                                servers.imapPort()),
+                 nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 15000);
+        QVERIFY(w.log->announced.isEmpty());
+        QVERIFY(w.log->errors.isEmpty());
+    }
+
+    void indexAboveTheCountAnnouncesTheLastMessage()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("only@example.org"), QStringLiteral("Only")));
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::POP3, SM::NO_SSL,
+                                                servers.pop3Port()),
+                 nullptr);
+        w.log->getMail(7);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
+        QCOMPARE(w.log->announced.at(0), qMakePair(1, QStringLiteral("only@example.org")));
+    }
+
+    void automaticSecurityFindsStartTls()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("probe@example.org"), QStringLiteral("Probe")));
+        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL,
+                                                        servers.imapPort());
+        // Only the fingerprint question can come; answer it at once.
+        QSettings settings;
+        QVariantList bytes;
+        for (char b : servers.certificateFingerprint(false))
+            bytes.append(int(static_cast<unsigned char>(b)));
+        settings.setValue(Settings::serversGroup + QLatin1Char('/') + server->address() + QLatin1Char('/')
+                              + Settings::certificateFingerprintKey,
+                          bytes);
+        settings.sync();
+        QMutex lock;
+        QList<SM::Ssl> seen;
+        connect(server, &Server::sslChanged, server, [&lock, &seen, server] {
+            QMutexLocker locker(&lock);
+            seen.append(server->ssl());
+        }, Qt::DirectConnection);
+        Worker w(server, nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 30000);
+        QCOMPARE(server->ssl(), SM::STARTTLS_SSL);
+        QMutexLocker locker(&lock);
+        QCOMPARE(seen, (QList<SM::Ssl>{SM::TLS_SSL, SM::AUTO_SSL, SM::STARTTLS_SSL}));
+    }
+
+    void automaticSecurityOnAClosedPortTriesThreeModes()
+    {
+        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::POP3, SM::AUTO_SSL,
+                                                        closedPort());
+        QMutex lock;
+        QList<SM::Ssl> seen;
+        connect(server, &Server::sslChanged, server, [&lock, &seen, server] {
+            QMutexLocker locker(&lock);
+            seen.append(server->ssl());
+        }, Qt::DirectConnection);
+        Worker w(server, nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
+        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Get mail error: ")),
+                 qPrintable(w.log->errors.at(0)));
+        QCOMPARE(server->ssl(), SM::NO_SSL);
+        {
+            QMutexLocker locker(&lock);
+            QCOMPARE(seen, (QList<SM::Ssl>{SM::TLS_SSL, SM::AUTO_SSL, SM::STARTTLS_SSL,
+                                          SM::AUTO_SSL, SM::NO_SSL}));
+            seen.clear();
+        }
+        // Later checks try plain only.
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 2, 30000);
+        QCOMPARE(server->ssl(), SM::NO_SSL);
+        QMutexLocker locker(&lock);
+        QVERIFY(seen.isEmpty());
+    }
+
+    void wrongPasswordAsksAgainAtTheNextCheck()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("auth@example.org"), QStringLiteral("Auth")));
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
+                                                servers.imapPort()),
+                 nullptr, MailServers::user(), QStringLiteral("wrong"));
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->authFailures.size(), 1, 15000);
+        QVERIFY2(w.log->authFailures.at(0).contains(QStringLiteral("Authentication failed")),
+                 qPrintable(w.log->authFailures.at(0)));
+        QVERIFY(w.log->errors.isEmpty());
+        QCOMPARE(w.log->closed, 0);
+
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->usernameQueries, 1, 15000);
+        w.log->answerUsername(MailServers::user());
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->passwordQueries, 1, 15000);
+        w.log->answerPassword(MailServers::password());
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
+        QCOMPARE(w.log->announced.at(0).second, QStringLiteral("auth@example.org"));
+        QCOMPARE(w.log->usernameQueries, 1);
+        QCOMPARE(w.log->passwordQueries, 1);
+    }
+
+    void credentialsInTheAddress()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("cred@example.org"), QStringLiteral("Cred")));
+        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::POP3, SM::NO_SSL,
+                                                        servers.pop3Port());
+        server->setAddress(QStringLiteral("test:secret@") + server->address());
+        Worker w(server, nullptr, QString(), QString());
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
+        QCOMPARE(w.log->usernameQueries + w.log->passwordQueries, 0);
+        QCOMPARE(server->portText(), QString::number(servers.pop3Port()));
+    }
+
+    void certificateQuestions()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("cert@example.org"), QStringLiteral("Cert")));
+        ServerManager manager;
+        QStringList questions;
+        bool answer = true;
+        connect(&manager, &ServerManager::queryCertificateQml, this, [&](const QString &text) {
+            questions.append(text);
+            QTimer::singleShot(0, &manager, [&manager, answer] { manager.certificateAnswerQml(answer); });
+        });
+        auto fetchOnce = [&](bool expectAnnouncement) {
+            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL,
+                                                            servers.imapsPort());
+            connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
+                    Qt::QueuedConnection);
+            Worker w(server, nullptr);
+            w.log->getMail(0);
+            if (expectAnnouncement) {
+                QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 20000);
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 20000);
+                QVERIFY(w.log->announced.isEmpty());
+            }
+            QVERIFY(w.log->errors.isEmpty());
+        };
+
+        // First contact: the type question, then what is still wrong with a
+        // self-signed certificate for another name. Yes stores 20 bytes.
+        fetchOnce(true);
+        QVERIFY(questions.size() >= 2);
+        QCOMPARE(questions.at(0), QStringLiteral("Server sent a 'X.509' certificate. Do you want to accept this certificate?"));
+        QVERIFY(questions.at(1).endsWith(QStringLiteral("Do you still want to accept this certificate?")));
+        QCOMPARE(toBytes(storedFingerprint(servers.imapsPort())), servers.certificateFingerprint(false));
+        QCOMPARE(servers.certificateFingerprint(false).size(), 20);
+
+        // A new connection to the same certificate asks nothing.
+        questions.clear();
+        fetchOnce(true);
+        QVERIFY(questions.isEmpty());
+
+        // A changed certificate asks again; no ends the check quietly and
+        // forgets the fingerprint.
+        QVERIFY(servers.useSecondCertificate(true));
+        answer = false;
+        fetchOnce(false);
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(!storedFingerprint(servers.imapsPort()).isValid());
+        QVERIFY(servers.useSecondCertificate(false));
+    }
+
+    void refusedCertificateNeverFallsBackToClearText()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("clear@example.org"), QStringLiteral("Clear")));
+        ServerManager manager;
+        int questions = 0;
+        connect(&manager, &ServerManager::queryCertificateQml, this, [&](const QString &) {
+            ++questions;
+            QTimer::singleShot(0, &manager, [&manager] { manager.certificateAnswerQml(false); });
+        });
+        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL,
+                                                        servers.imapPort());
+        connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
+                Qt::QueuedConnection);
+        Worker w(server, nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
+        QCOMPARE(questions, 1);
+        QVERIFY(w.log->announced.isEmpty());
+        QVERIFY(w.log->errors.isEmpty());
+        QCOMPARE(server->ssl(), SM::AUTO_SSL);
+    }
+
+    void silentServerTimesOut()
+    {
+        FaultServer silent;
+        QVERIFY(silent.startSilent());
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, silent.port()),
+                 nullptr);
+        QElapsedTimer timer;
+        timer.start();
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
+        QVERIFY2(timer.elapsed() >= 9000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Get mail error: ")),
+                 qPrintable(w.log->errors.at(0)));
+    }
+
+    void deletesByNumberOnTheServer_data()
+    {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("port");
+        QTest::newRow("pop3") << int(SM::POP3) << servers.pop3Port();
+        QTest::newRow("imap") << int(SM::IMAP) << servers.imapPort();
+    }
+
+    void deletesByNumberOnTheServer()
+    {
+        QFETCH(int, protocol);
+        QFETCH(int, port);
+        Settings::setDeleteFromServer(true);
+        for (int i = 1; i <= 3; ++i)
+            servers.seed(MailServers::makeMessage(QStringLiteral("del%1@example.org").arg(i),
+                                                  QStringLiteral("Delete %1").arg(i)));
+        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol),
+                                                SM::NO_SSL, port),
+                 nullptr);
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
+        w.log->deleteOnServer(2);
+        // The next check's restart expunges.
+        w.log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 2, 15000);
+        QCOMPARE(w.log->announced.at(1), qMakePair(2, QStringLiteral("del3@example.org")));
+        w.log->getMail(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 3, 15000);
+        QCOMPARE(w.log->announced.at(2), qMakePair(1, QStringLiteral("del1@example.org")));
+        QVERIFY(w.log->errors.isEmpty());
+        QCOMPARE(servers.messages().size(), 2);
+    }
+
+    void sendsWithAttachments_data()
+    {
+        QTest::addColumn<int>("ssl");
+        QTest::addColumn<int>("port");
+        QTest::newRow("smtps") << int(SM::TLS_SSL) << servers.smtpsPort();
+        QTest::newRow("starttls") << int(SM::STARTTLS_SSL) << servers.smtpPort();
+        QTest::newRow("automatic") << int(SM::AUTO_SSL) << servers.smtpPort();
+    }
+
+    void sendsWithAttachments()
+    {
+        QFETCH(int, ssl);
+        QFETCH(int, port);
+        trustCertificate(port);
+        Letter letter;
+        letter.setFrom(QStringLiteral("Test User <test@example.org>"));
+        letter.setToList({QStringLiteral("other@example.org:::Other Person")});
+        letter.setSubject(QStringLiteral("Report with two files"));
+        letter.setBodyList({QStringLiteral("<p>First line \u00e9\u2029second line</p>")});
+        QByteArray binary;
+        for (int i = 0; i < 70000; ++i)
+            binary.append(char((i * 7919) % 256));
+        const QByteArray text("plain text attachment\r\nwith two lines\r\n");
+        auto attach = [&letter](const QByteArray &data, const char *type, const char *name) {
+            auto handle = vmime::make_shared<vmime::defaultAttachment>(
+                vmime::make_shared<vmime::stringContentHandler>(data.toStdString()),
+                vmime::mediaType(type), vmime::text(), vmime::word(name));
+            auto *attachment = new Attachment(handle, &letter);
+            QVariantList list = letter.attachList();
+            list.append(QVariant::fromValue(attachment));
+            letter.setAttachList(list);
+        };
+        attach(binary, "application/octet-stream", "data.bin");
+        attach(text, "text/plain", "notes.txt");
+
+        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::Ssl(ssl), port));
+        w.log->send(&letter);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
+        QVERIFY2(w.log->errors.isEmpty(), qPrintable(w.log->errors.join(QLatin1Char('\n'))));
+        QTRY_COMPARE_WITH_TIMEOUT(servers.messages(QStringLiteral("other")).size(), 1, 10000);
+
+        vmime::shared_ptr<vmime::message> delivered = vmime::make_shared<vmime::message>();
+        delivered->parse(servers.messages(QStringLiteral("other")).at(0).toStdString());
+        vmime::messageParser parser(delivered);
+        QCOMPARE(QString::fromStdString(parser.getSubject().getConvertedText(vmime::charsets::UTF_8)),
+                 QStringLiteral("Report with two files"));
+        QCOMPARE(QString::fromStdString(parser.getExpeditor().getEmail().toString()),
+                 QStringLiteral("test@example.org"));
+        QCOMPARE(int(parser.getTextPartCount()), 1);
+        std::string html;
+        vmime::utility::outputStreamStringAdapter htmlOut(html);
+        auto textPart = parser.getTextPartAt(0);
+        QCOMPARE(textPart->getType().generate(), std::string("text/html"));
+        textPart->getText()->extract(htmlOut);
+        QCOMPARE(QString::fromUtf8(html.c_str()), QStringLiteral("<p>First line \u00e9<br>second line</p>"));
+        QCOMPARE(int(parser.getAttachmentCount()), 2);
+        const QByteArray expected[] = {binary, text};
+        for (int i = 0; i < 2; ++i) {
+            std::string data;
+            vmime::utility::outputStreamStringAdapter out(data);
+            parser.getAttachmentAt(i)->getData()->extract(out);
+            QCOMPARE(QByteArray::fromStdString(data), expected[i]);
+        }
+        QCOMPARE(QString::fromStdString(parser.getAttachmentAt(0)->getName().getBuffer()), QStringLiteral("data.bin"));
+    }
+
+    void wrongSmtpPasswordIsASendError()
+    {
+        Letter letter;
+        letter.setFrom(QStringLiteral("test@example.org"));
+        letter.setToList({QStringLiteral("other@example.org")});
+        letter.setSubject(QStringLiteral("Never sent"));
+        letter.setBodyList({QStringLiteral("Body")});
+        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL,
+                                                          servers.smtpPort()),
+                 MailServers::user(), QStringLiteral("wrong"));
+        w.log->send(&letter);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
+        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));
+        QVERIFY2(w.log->errors.at(0).contains(QStringLiteral("Authentication error")), qPrintable(w.log->errors.at(0)));
+        QCOMPARE(w.log->closed, 0);
+        QVERIFY(w.log->authFailures.isEmpty());
+        QVERIFY(servers.messages(QStringLiteral("other")).isEmpty());
+    }
+
+    void sendWithoutOutgoingServerSaysNothing()
+    {
+        Letter letter;
+        letter.setFrom(QStringLiteral("test@example.org"));
+        letter.setToList({QStringLiteral("other@example.org")});
+        letter.setBodyList({QStringLiteral("Body")});
+        Worker w(nullptr, nullptr);
+        w.log->send(&letter);
+        w.log->getMail(0); // a job queued after the send, to know it has run
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 10000);
+        QVERIFY(w.log->errors.isEmpty());
+    }
+
+private:
+    void trustCertificate(int port)
+    {
+        QSettings settings;
+        QVariantList bytes;
+        for (char b : servers.certificateFingerprint(false))
+            bytes.append(int(static_cast<unsigned char>(b)));
+        settings.setValue(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
+                              + QLatin1Char('/') + Settings::certificateFingerprintKey,
+                          bytes);
+        settings.sync();
+    }
+};
+
+MAIL_TEST_MAIN(TestTransport)
+#include "tst_transport.moc"
