@@ -8,6 +8,7 @@
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
 #include "letter.h"
+#include "proxymodel.h"
 #include "server.h"
 #include "servermanager.h"
 #include "trayicon.h"
@@ -34,7 +35,11 @@ void Startup::registerTypes()
 {
     qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
     registerPointer<Letter>("Letter");
+<<<<<<< HEAD
     registerPointer<Server>("Server");
+=======
+    registerPointer<ProxyModel>("ProxyModel");
+>>>>>>> d742eac (Folder models and proxy with an append-only index file; store benchmark)
     registerPointer<Cache>("Cache");
     registerPointer<Attachment>("Attachment");
     qRegisterMetaType<ContactImageProvider *>("ContactImageProvider *");

@@ -1,0 +1,219 @@
+#include "folderindex.h"
+
+#include "cache.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <QtDebug>
+
+namespace {
+
+const QString mailGroup = QStringLiteral("mail");
+const QString idKey = QStringLiteral("id");
+const QString removedKey = QStringLiteral("removed");
+// Marks the "removed" entries that this program wrote itself, so that a
+// later compaction, also in a later run, drops them for good. Entries that
+// something else marked removed stay in the file.
+const QString droppedKey = QStringLiteral("dropped");
+
+// Compaction waits for at least this many appended sections, so that small
+// folders are not rewritten all the time.
+const int minimumSectionsBeforeCompaction = 64;
+
+// A private directory for the scratch files, on a memory file system where
+// there is one: a scratch file only carries the encoded text of one change
+// from QSettings to the index, and must not cost a disk flush.
+QString scratchDirectory()
+{
+    static QString path;
+    static std::unique_ptr<QTemporaryDir> dir;
+    if (!dir) {
+        QStringList bases{QStringLiteral("/dev/shm"),
+                          QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")), QDir::tempPath()};
+        for (const QString &base : bases) {
+            if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable())
+                continue;
+            dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/drel-mail-index.XXXXXX"));
+            if (dir->isValid())
+                break;
+            dir.reset();
+        }
+        path = dir ? dir->path() : QDir::tempPath();
+    }
+    return path;
+}
+
+} // namespace
+
+FolderIndex::FolderIndex(QString path)
+    : m_path(std::move(path))
+{
+    static int counter = 0;
+    m_scratchPath = scratchDirectory() + QStringLiteral("/drel-mail-index-%1-%2.ini")
+                            .arg(QCoreApplication::applicationPid())
+                            .arg(++counter);
+}
+
+QString FolderIndex::groupName(const QString &id)
+{
+    if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
+        return Cache::fileBaseName(id);
+    return id;
+}
+
+QVector<FolderIndex::Entry> FolderIndex::load()
+{
+    QVector<Entry> entries;
+    m_removed.clear();
+    m_readded.clear();
+    {
+        QFile file(m_path);
+        if (file.open(QIODevice::ReadOnly))
+            m_appended = qMax(0, file.readAll().count("[mail]") - 1);
+    }
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.beginGroup(mailGroup);
+    const QStringList groups = settings.childGroups();
+    m_groups = groups.size();
+    entries.reserve(groups.size());
+    for (const QString &group : groups) {
+        settings.beginGroup(group);
+        if (settings.value(QStringLiteral("archived"), false).toBool()
+                || settings.value(removedKey, false).toBool()) {
+            if (settings.value(droppedKey, false).toBool())
+                m_removed.insert(settings.value(idKey, group).toString());
+            settings.endGroup();
+            continue;
+        }
+        Entry entry;
+        entry.id = settings.value(idKey, group).toString();
+        entry.from = settings.value(QStringLiteral("from")).toString();
+        entry.subject = settings.value(QStringLiteral("subject")).toString();
+        entry.letterType = settings.value(QStringLiteral("letterType"), 0).toInt();
+        entry.folderType = settings.value(QStringLiteral("folderType"), 0).toInt();
+        entry.date = settings.value(QStringLiteral("date")).toDateTime();
+        settings.endGroup();
+        entries.append(entry);
+    }
+    return entries;
+}
+
+bool FolderIndex::addEntry(const Entry &entry)
+{
+    Values values{{QStringLiteral("from"), entry.from},
+                  {QStringLiteral("subject"), entry.subject},
+                  {QStringLiteral("date"), entry.date},
+                  {QStringLiteral("letterType"), entry.letterType},
+                  {QStringLiteral("folderType"), entry.folderType}};
+    if (groupName(entry.id) != entry.id)
+        values.append({idKey, entry.id});
+    if (m_removed.remove(entry.id)) {
+        // Its earlier "removed=true" is still in the file.
+        values.append({removedKey, false});
+        values.append({droppedKey, false});
+        m_readded.insert(entry.id);
+    } else {
+        ++m_groups;
+    }
+    return append(entry.id, values);
+}
+
+bool FolderIndex::setLetterType(const QString &id, int letterType)
+{
+    return append(id, {{QStringLiteral("letterType"), letterType}});
+}
+
+bool FolderIndex::removeEntry(const QString &id)
+{
+    m_readded.remove(id);
+    m_removed.insert(id);
+    return append(id, {{removedKey, true}, {droppedKey, true}});
+}
+
+bool FolderIndex::append(const QString &id, const Values &values)
+{
+    QByteArray encoded;
+    {
+        QFile::remove(m_scratchPath);
+        QSettings scratch(m_scratchPath, QSettings::IniFormat);
+        scratch.beginGroup(mailGroup);
+        scratch.beginGroup(groupName(id));
+        for (const auto &value : values)
+            scratch.setValue(value.first, value.second);
+        scratch.endGroup();
+        scratch.endGroup();
+        scratch.sync();
+        QFile file(m_scratchPath);
+        if (scratch.status() != QSettings::NoError || !file.open(QIODevice::ReadOnly)) {
+            qCritical() << "FolderIndex::append(): cannot encode a change in" << m_scratchPath;
+            return false;
+        }
+        encoded = file.readAll();
+    }
+    QFile::remove(m_scratchPath);
+
+    QFile index(m_path);
+    if (!index.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCritical() << "FolderIndex::append(): cannot open" << m_path << index.errorString();
+        return false;
+    }
+    // The blank line keeps the section header on a line of its own even
+    // after a line that was cut short.
+    const QByteArray section = '\n' + encoded;
+    if (index.write(section) != section.size() || !index.flush()) {
+        qCritical() << "FolderIndex::append(): cannot write" << m_path << index.errorString();
+        return false;
+    }
+    index.close();
+    ++m_appended;
+    compactWhenDue();
+    return true;
+}
+
+void FolderIndex::compactWhenDue()
+{
+    if (m_appended >= minimumSectionsBeforeCompaction && m_appended >= m_groups)
+        compact();
+}
+
+bool FolderIndex::compact()
+{
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.beginGroup(mailGroup);
+    for (const QString &id : qAsConst(m_removed))
+        settings.remove(groupName(id));
+    for (const QString &id : qAsConst(m_readded)) {
+        settings.remove(groupName(id) + QLatin1Char('/') + removedKey);
+        settings.remove(groupName(id) + QLatin1Char('/') + droppedKey);
+    }
+    const int groups = settings.childGroups().size();
+    settings.endGroup();
+    // QSettings only rewrites a file that it has changes for; setting a
+    // value that it holds already is such a change, and the rewrite merges
+    // the appended sections into one.
+    const QStringList keys = settings.allKeys();
+    if (!keys.isEmpty())
+        settings.setValue(keys.first(), settings.value(keys.first()));
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        qCritical() << "FolderIndex::compact(): cannot rewrite" << m_path;
+        return false;
+    }
+    if (keys.isEmpty()) {
+        // Nothing left that QSettings would write; an empty file reads the same.
+        QFile index(m_path);
+        if (index.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            index.close();
+    }
+    m_groups = groups;
+    m_appended = 0;
+    m_removed.clear();
+    m_readded.clear();
+    return true;
+}

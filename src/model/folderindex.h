@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <utility>
+
+// Thread: main.
+// The index file of one folder: an INI file as QSettings writes it, with
+// group "mail" and one sub-group per letter ("from", "subject", "date",
+// "letterType", "folderType"; entries with "removed" or "archived" true are
+// skipped). Any QSettings reader sees the index exactly as it stands after
+// every change, and every change is in the file at once.
+//
+// Rewriting the whole file on each change would make a change cost time in
+// proportion to the folder's size. Instead a change is appended as a short
+// "[mail]" section of its own, encoded by QSettings itself: QSettings reads
+// repeated sections as one group and takes the last value of a repeated
+// key. A removal appends "removed=true". Once the appended sections outgrow
+// the entries, the file is rewritten compactly and atomically, so a change
+// costs amortised constant time.
+class FolderIndex
+{
+public:
+    struct Entry {
+        QString id;
+        QString from;
+        QString subject;
+        QDateTime date;
+        int letterType = 0;
+        int folderType = 0;
+    };
+
+    explicit FolderIndex(QString path);
+
+    // The entries that are shown: all but those marked removed or archived.
+    QVector<Entry> load();
+
+    bool addEntry(const Entry &entry);
+    bool setLetterType(const QString &id, int letterType);
+    bool removeEntry(const QString &id);
+
+    // Rewrites the file without the appended sections and without the
+    // entries removed through this object. Entries that were already marked
+    // removed or archived by someone else stay as they are.
+    bool compact();
+
+    QString path() const { return m_path; }
+    int appendedSections() const { return m_appended; }
+
+    // The sub-group name of a letter id: the id itself, or, for an id that
+    // QSettings cannot keep as one group name (empty, or with "/" or "\"),
+    // the name of its message file, with the id kept under the key "id".
+    static QString groupName(const QString &id);
+
+private:
+    using Values = QVector<std::pair<QString, QVariant>>;
+    bool append(const QString &id, const Values &values);
+    void compactWhenDue();
+
+    QString m_path;
+    QString m_scratchPath;
+    int m_appended = 0;
+    int m_groups = 0;
+    // Ids removed by appending "removed=true"; gone for good at compaction.
+    QSet<QString> m_removed;
+    // Ids added again after such a removal; they carry "removed=false".
+    QSet<QString> m_readded;
+};

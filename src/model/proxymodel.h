@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QSortFilterProxyModel>
+
+class Letter;
+
+// Thread: main.
+// Sorts a folder's letters by date (the account sorts it descending, newest
+// first), filters them by the search text, and keeps the folder within the
+// global letter limit by asking the store to remove the oldest letter.
+class ProxyModel : public QSortFilterProxyModel
+{
+    Q_OBJECT
+
+public:
+    explicit ProxyModel(QObject *parent = nullptr);
+
+signals:
+    void beyondLimits(QString id, int index, int folder, Letter *letter);
+
+public slots:
+    int getSourceModelIndex(int index);
+    int count();
+    void onCheckFolderLimits();
+
+protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+
+private:
+    int oldestSourceRow() const;
+
+    // Removing one letter makes the model ask again from inside this slot;
+    // the nested request is turned into another round of the outer loop, so
+    // the stack stays flat however many letters have to go.
+    bool m_checking = false;
+    bool m_checkAgain = false;
+};
