@@ -35,11 +35,8 @@ void Startup::registerTypes()
 {
     qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
     registerPointer<Letter>("Letter");
-<<<<<<< HEAD
     registerPointer<Server>("Server");
-=======
     registerPointer<ProxyModel>("ProxyModel");
->>>>>>> d742eac (Folder models and proxy with an append-only index file; store benchmark)
     registerPointer<Cache>("Cache");
     registerPointer<Attachment>("Attachment");
     qRegisterMetaType<ContactImageProvider *>("ContactImageProvider *");
