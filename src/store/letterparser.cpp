@@ -111,6 +111,11 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
     QList<bool> htmlList = letter->bodyHtmlList();
     QStringList bodyList = letter->bodyList();
     try {
+        // A missing or unreadable file gives an empty message; the parser
+        // would still find one empty text part in it.
+        if (message->getHeader()->getFieldCount() == 0 && message->getBody()->getPartCount() == 0
+                && message->getBody()->getContents()->getLength() == 0)
+            return;
         vmime::messageParser parser(message);
 
         if (auto mailboxes = parser.getRecipients().toMailboxList()) {
