@@ -25,7 +25,8 @@ QByteArray ContactImageProvider::photoData(const QString &id)
     QString path;
     {
         QMutexLocker lock(&m_mutex);
-        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+        const QCoreApplication *app = QCoreApplication::instance();
+        if (!app || QThread::currentThread() == app->thread())
             return m_model ? m_model->database()->photoData(id) : QByteArray();
         path = m_databasePath;
     }
