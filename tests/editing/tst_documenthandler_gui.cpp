@@ -2,7 +2,6 @@
 #include "startup.h"
 #include "testhome.h"
 
-#include <QFontDatabase>
 #include <QQuickItem>
 #include <QQuickTextDocument>
 #include <QQuickView>
@@ -337,26 +336,6 @@ private slots:
         QCOMPARE(formatAt(2).anchorHref(), QStringLiteral("https://b.example/"));
         QVERIFY(!formatAt(1).isAnchor());
         QVERIFY(!formatAt(3).isAnchor());
-    }
-
-    void textIsApartFromTheDocument()
-    {
-        setPlainText(QStringLiteral("body"));
-        QSignalSpy textChanged(m_handler, &DocumentHandler::textChanged);
-        m_handler->setText(QStringLiteral("other"));
-        m_handler->setText(QStringLiteral("other"));
-        QCOMPARE(textChanged.count(), 1);
-        QCOMPARE(m_handler->text(), QStringLiteral("other"));
-        QCOMPARE(document()->toPlainText(), QStringLiteral("body"));
-    }
-
-    void defaultFontSizesFromTheFontDatabase()
-    {
-        const QStringList sizes = m_handler->defaultFontSizes();
-        QVERIFY(!sizes.isEmpty());
-        QCOMPARE(sizes.size(), QFontDatabase::standardSizes().size());
-        QCOMPARE(sizes.first(), QString::number(QFontDatabase::standardSizes().first()));
-        QVERIFY(sizes.contains(QStringLiteral("12")));
     }
 
     // --- without a document ---

@@ -174,17 +174,6 @@ private slots:
         QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), outBefore);
         QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/Draft.pdf")));
     }
-
-    void qmlReachesTheSlot()
-    {
-        const QString path = m_out.filePath(QStringLiteral("from-qml.pdf"));
-        answerWith(path);
-        Utils utils;
-        QVERIFY(QMetaObject::invokeMethod(&utils, "printToPdf",
-                                          Q_ARG(QString, QStringLiteral("<p>via slot</p>")),
-                                          Q_ARG(QString, QStringLiteral("S"))));
-        QVERIFY(QFile::exists(path));
-    }
 };
 
 MAIL_TEST_MAIN(TestPdfPrinter)
