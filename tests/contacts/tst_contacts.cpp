@@ -359,7 +359,7 @@ private slots:
         LockingWriter writer(path,
                              insertRow(11, QStringLiteral("Fay"), QString(), QString(),
                                        QStringLiteral("fay@example.org")),
-                             700);
+                             1200);
         QVERIFY(writer.waitUntilLocked(path));
         ContactsModel model;
         QVERIFY(writer.succeeded());
@@ -374,7 +374,7 @@ private slots:
         LockingWriter writer(path,
                              insertRow(12, QStringLiteral("Gus"), QString(), QString(),
                                        QStringLiteral("gus@example.org")),
-                             700);
+                             1200);
         QVERIFY(writer.waitUntilLocked(path));
         Letter letter;
         letter.setToList({QStringLiteral("hal@example.org")});
