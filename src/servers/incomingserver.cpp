@@ -3,11 +3,36 @@
 #include "settings.h"
 
 #include <QCryptographicHash>
+#include <QtDebug>
 
 IncomingServer::IncomingServer(QObject *parent)
     : Server(parent)
 {
     setType(ServerManager::INCOMING_TYPE);
+}
+
+IncomingServer::~IncomingServer()
+{
+    dropConnection();
+}
+
+void IncomingServer::dropConnection()
+{
+    // The library's store keeps plain pointers to its folders: disconnect
+    // while the folder is alive, and let the store go before the folder, or
+    // a later disconnect reaches a deleted folder.
+    m_pending.reset();
+    try {
+        if (service() && service()->isConnected())
+            service()->disconnect();
+    } catch (const vmime::exception &e) {
+        qCritical() << "IncomingServer::dropConnection(): vmime::exception:" << e.what();
+    } catch (const std::exception &e) {
+        qCritical() << "IncomingServer::dropConnection(): std::exception:" << e.what();
+    }
+    m_store.reset();
+    dropService();
+    m_folder.reset();
 }
 
 bool IncomingServer::sendMessage(vmime::shared_ptr<vmime::message>)
@@ -37,20 +62,26 @@ bool IncomingServer::getMail(int index)
         return true;
     }
 
-    const bool connected = service() && service()->isConnected();
     if (index <= 0) {
         // Every check starts afresh; closing with expunge carries out the
         // deletions asked for during the previous one. A read-only folder
         // cannot expunge (the library refuses), and has nothing to expunge.
-        if (m_folder && m_folder->isOpen())
-            m_folder->close(m_folder->getMode() == vmime::net::folder::MODE_READ_WRITE);
-        m_folder.reset();
         m_pending.reset();
-        if (connected)
-            service()->disconnect();
+        try {
+            if (m_folder && m_folder->isOpen())
+                m_folder->close(m_folder->getMode() == vmime::net::folder::MODE_READ_WRITE);
+            m_folder.reset();
+            if (service() && service()->isConnected())
+                service()->disconnect();
+        } catch (const vmime::exception &e) {
+            // The connection broke during the last check; start on a new one
+            // rather than fail every check from now on.
+            qCritical() << "IncomingServer::getMail(): vmime::exception:" << e.what();
+            dropConnection();
+        }
         if (!connectService())
             return false;
-    } else if (!connected) {
+    } else if (!(service() && service()->isConnected())) {
         if (!connectService())
             return false;
     }

@@ -11,6 +11,7 @@ class IncomingServer : public Server
 
 public:
     explicit IncomingServer(QObject *parent = nullptr);
+    ~IncomingServer() override;
 
     bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
     bool getMail(int index) override;
@@ -25,6 +26,7 @@ public slots:
     Server *clone() override;
 
 private:
+    void dropConnection();
     QString messageIdOf(const vmime::shared_ptr<vmime::net::message> &message);
 
     vmime::shared_ptr<vmime::net::store> m_store;

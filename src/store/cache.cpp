@@ -40,6 +40,7 @@ Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent
     , m_incomingServerText(std::move(incomingServerText))
 {
     initFolders();
+    loadInterruptedCheck();
 }
 
 QString Cache::folderName(int folder)
@@ -122,10 +123,68 @@ void Cache::onNewMessageId(int index, QString id)
 {
     m_announcedNumber = index;
     m_announcedId = id;
-    if (isKnownMessageFile(messageFileName(id)))
-        emit lettersRecieved();
-    else
+    // An announcement that this store did not ask for starts a new check.
+    // Asking for 0 restarts from the newest message after the whole mailbox
+    // has been walked, so nothing older is left to reach.
+    if (m_expectedNumber == 0)
+        m_resumePassed = true;
+    else if (m_expectedNumber != index)
+        m_resumePassed = false;
+    m_expectedNumber = -1;
+
+    const QString fileName = messageFileName(id);
+    if (!isKnownMessageFile(fileName)) {
+        m_expectedNumber = index;
         emit getNewMail(index);
+        return;
+    }
+    if (!m_resumeAfter.isEmpty() && !m_resumePassed) {
+        if (fileName == m_resumeAfter)
+            m_resumePassed = true;
+        if (index > 1) {
+            m_expectedNumber = index - 1;
+            emit getNewMail(index - 1);
+            return;
+        }
+    }
+    finishCheck();
+    emit lettersRecieved();
+}
+
+QString Cache::interruptedCheckPath() const
+{
+    return accountPath() + QStringLiteral("/interrupted-check");
+}
+
+void Cache::loadInterruptedCheck()
+{
+    QFile file(interruptedCheckPath());
+    if (file.open(QIODevice::ReadOnly))
+        m_resumeAfter = QString::fromUtf8(file.readAll()).trimmed();
+}
+
+void Cache::rememberStoredInCheck(const QString &fileName)
+{
+    // While an older interruption has not been passed, its mark stays: the
+    // messages below it are still unchecked.
+    if (!m_resumeAfter.isEmpty() && !m_resumePassed)
+        return;
+    QSaveFile file(interruptedCheckPath());
+    if (file.open(QIODevice::WriteOnly) && file.write(fileName.toUtf8() + '\n') > 0 && file.commit()) {
+        m_resumeAfter = fileName;
+        m_resumePassed = true;
+    } else {
+        qCritical() << "Cache::rememberStoredInCheck(): cannot write" << interruptedCheckPath();
+    }
+}
+
+void Cache::finishCheck()
+{
+    if (m_resumeAfter.isEmpty())
+        return;
+    QFile::remove(interruptedCheckPath());
+    m_resumeAfter.clear();
+    m_resumePassed = false;
 }
 
 void Cache::onNewMessage(vmime::shared_ptr<vmime::net::message> msg)
@@ -177,12 +236,14 @@ void Cache::onNewMessage(vmime::shared_ptr<vmime::net::message> msg)
     if (!writeMessageFile(Letter::IncomingFolder, id, content, "Cache::onNewMessage()"))
         return;
     m_knownMessageFiles.insert(messageFileName(id));
+    rememberStoredInCheck(messageFileName(id));
 
     Letter *letter = letterFromHeader(parsed->getHeader());
     letter->setId(id);
     letter->setFolderType(Letter::IncomingFolder);
     emit newIncomingLetter(letter);
 
+    m_expectedNumber = number - 1;
     emit getNewMail(number - 1);
     if (QSettings().value(QStringLiteral("global/deleteFromServer"), false).toBool())
         emit deleteMessageFromServer(number);

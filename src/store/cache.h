@@ -131,4 +131,19 @@ private:
     // next check will compare with.
     int m_announcedNumber = -1;
     QString m_announcedId;
+
+    // A check that ends early (connection lost, error, the program killed)
+    // has stored the newest messages; the next check would meet them first
+    // and stop, never reaching the older new ones. The file
+    // "interrupted-check" in the account directory names the oldest message
+    // that the unfinished check stored; the next check walks past held
+    // messages until it has passed that one, and only then stops at the
+    // first held message again.
+    QString interruptedCheckPath() const;
+    void loadInterruptedCheck();
+    void rememberStoredInCheck(const QString &fileName);
+    void finishCheck();
+    QString m_resumeAfter;        // file name from "interrupted-check"; empty when none
+    bool m_resumePassed = false;  // this check has walked past m_resumeAfter
+    int m_expectedNumber = -1;    // the number this store asked for last; -1 none
 };

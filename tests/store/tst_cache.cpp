@@ -202,6 +202,11 @@ void TestCache::storesReceivedMessageAsIs()
     cache.onNewMessage(vmime::shared_ptr<vmime::net::message>());
     QCOMPARE(letters.count(), 1);
 
+    // The check ends at the next, already held, message.
+    QSignalSpy finished(&cache, &Cache::lettersRecieved);
+    cache.onNewMessageId(4, QStringLiteral("m1@example.org"));
+    QCOMPARE(finished.count(), 1);
+
     // Nothing from the folder is fetched twice.
     Cache restarted(account, QString());
     QSignalSpy done(&restarted, &Cache::lettersRecieved);
@@ -258,10 +263,15 @@ void TestCache::hostileMessageIdsStayInFolder()
     QStringList added = filesUnder(TestHome::path());
     for (const QString &f : before)
         added.removeOne(f);
+    // The unfinished check's mark (which message it stored last).
+    added.removeOne(QStringLiteral(".drel-mail/") + account + QStringLiteral("/interrupted-check"));
     QCOMPARE(added, QStringList{QStringLiteral(".drel-mail/") + account + QStringLiteral("/Incoming/") + name});
     QCOMPARE(letters.count(), 1);
     QCOMPARE(takeLetter(letters)->id(), id);
     QVERIFY(cache.isKnownMessageFile(name));
+
+    // The check ends at the next, already held, message.
+    cache.onNewMessageId(1, id);
 
     // Known from now on, also after a restart, and removable for good
     // without touching anything outside the folder.
