@@ -169,8 +169,12 @@ void Cache::rememberStoredInCheck(const QString &fileName)
     // messages below it are still unchecked.
     if (!m_resumeAfter.isEmpty() && !m_resumePassed)
         return;
-    QSaveFile file(interruptedCheckPath());
-    if (file.open(QIODevice::WriteOnly) && file.write(fileName.toUtf8() + '\n') > 0 && file.commit()) {
+    // Written for every stored message, so kept cheap: no flush to disk. It
+    // survives the program being killed; a torn file after a system crash
+    // names no message, and the next check then walks the whole mailbox.
+    QFile file(interruptedCheckPath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(fileName.toUtf8() + '\n') > 0 && file.flush()) {
         m_resumeAfter = fileName;
         m_resumePassed = true;
     } else {

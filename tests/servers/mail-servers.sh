@@ -60,10 +60,13 @@ read -r imap imaps pop3 pop3s smtp smtps <<<"$(free_ports 6)"
 
 # Two self-signed certificates; cert.pem points at one of them, so a test can
 # swap it (and send SIGHUP to Dovecot) to see a changed fingerprint.
-for c in a b; do
-    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-$c" \
-        -keyout "$dir/key-$c.pem" -out "$dir/cert-$c.pem" >/dev/null 2>&1 || exit 1
-done
+# The first names this host (127.0.0.1, localhost); the second names another
+# host, so it also raises the host-name question.
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-a" \
+    -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+    -keyout "$dir/key-a.pem" -out "$dir/cert-a.pem" >/dev/null 2>&1 || exit 1
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-b.example.org" \
+    -keyout "$dir/key-b.pem" -out "$dir/cert-b.pem" >/dev/null 2>&1 || exit 1
 ln -sf cert-a.pem "$dir/cert.pem"
 ln -sf key-a.pem "$dir/key.pem"
 chmod 644 "$dir"/*.pem
