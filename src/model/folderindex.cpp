@@ -1,6 +1,7 @@
 #include "folderindex.h"
 
 #include "cache.h"
+#include "inireader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,12 +10,17 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 #include <QtDebug>
 
 namespace {
 
 const QString mailGroup = QStringLiteral("mail");
+// The keys of a letter's sub-group, in the order takeEntry() reads them.
+enum Key { From, Subject, Date, LetterType, FolderType, Archived, Removed, Dropped, Id, KeyCount };
+const QList<QByteArray> keyNames{"from", "subject", "date", "letterType", "folderType",
+                                 "archived", "removed", "dropped", "id"};
 const QString idKey = QStringLiteral("id");
 const QString removedKey = QStringLiteral("removed");
 // Marks the "removed" entries that this program wrote itself, so that a
@@ -69,14 +75,33 @@ QString FolderIndex::groupName(const QString &id)
 
 QVector<FolderIndex::Entry> FolderIndex::load()
 {
-    QVector<Entry> entries;
     m_removed.clear();
     m_readded.clear();
+    QByteArray data;
     {
         QFile file(m_path);
         if (file.open(QIODevice::ReadOnly))
-            m_appended = qMax(0, file.readAll().count("[mail]") - 1);
+            data = file.readAll();
     }
+    m_appended = qMax(0, data.count("[mail]") - 1);
+    IniReader::Groups groups;
+    if (!IniReader::read(data, mailGroup, keyNames, &groups))
+        return loadWithSettings();
+    m_groups = groups.size();
+    QStringList names = groups.keys();
+    std::sort(names.begin(), names.end());
+    QVector<Entry> entries;
+    entries.reserve(names.size());
+    for (const QString &name : qAsConst(names))
+        takeEntry(name, groups.value(name), &entries);
+    return entries;
+}
+
+QVector<FolderIndex::Entry> FolderIndex::loadWithSettings()
+{
+    m_removed.clear();
+    m_readded.clear();
+    QVector<Entry> entries;
     QSettings settings(m_path, QSettings::IniFormat);
     settings.beginGroup(mailGroup);
     const QStringList groups = settings.childGroups();
@@ -84,24 +109,34 @@ QVector<FolderIndex::Entry> FolderIndex::load()
     entries.reserve(groups.size());
     for (const QString &group : groups) {
         settings.beginGroup(group);
-        if (settings.value(QStringLiteral("archived"), false).toBool()
-                || settings.value(removedKey, false).toBool()) {
-            if (settings.value(droppedKey, false).toBool())
-                m_removed.insert(settings.value(idKey, group).toString());
-            settings.endGroup();
-            continue;
-        }
-        Entry entry;
-        entry.id = settings.value(idKey, group).toString();
-        entry.from = settings.value(QStringLiteral("from")).toString();
-        entry.subject = settings.value(QStringLiteral("subject")).toString();
-        entry.letterType = settings.value(QStringLiteral("letterType"), 0).toInt();
-        entry.folderType = settings.value(QStringLiteral("folderType"), 0).toInt();
-        entry.date = settings.value(QStringLiteral("date")).toDateTime();
+        QVector<QVariant> values(KeyCount);
+        for (int k = 0; k < KeyCount; ++k)
+            values[k] = settings.value(QString::fromLatin1(keyNames.at(k)));
         settings.endGroup();
-        entries.append(entry);
+        takeEntry(group, values, &entries);
     }
     return entries;
+}
+
+void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &values,
+                            QVector<Entry> *entries)
+{
+    const auto id = [&] {
+        return values.at(Id).isValid() ? values.at(Id).toString() : group;
+    };
+    if (values.at(Archived).toBool() || values.at(Removed).toBool()) {
+        if (values.at(Dropped).toBool())
+            m_removed.insert(id());
+        return;
+    }
+    Entry entry;
+    entry.id = id();
+    entry.from = values.at(From).toString();
+    entry.subject = values.at(Subject).toString();
+    entry.letterType = values.at(LetterType).toInt();
+    entry.folderType = values.at(FolderType).toInt();
+    entry.date = values.at(Date).toDateTime();
+    entries->append(entry);
 }
 
 bool FolderIndex::addEntry(const Entry &entry)

@@ -38,6 +38,9 @@ public:
 
     // The entries that are shown: all but those marked removed or archived.
     QVector<Entry> load();
+    // The same, read through QSettings itself (load() falls back to it for
+    // files that its own reader does not cover).
+    QVector<Entry> loadWithSettings();
 
     bool addEntry(const Entry &entry);
     bool setLetterType(const QString &id, int letterType);
@@ -59,6 +62,8 @@ public:
 private:
     using Values = QVector<std::pair<QString, QVariant>>;
     bool append(const QString &id, const Values &values);
+    // Takes one sub-group's values into the list (or notes it as dropped).
+    void takeEntry(const QString &group, const QVector<QVariant> &values, QVector<Entry> *entries);
     void compactWhenDue();
 
     QString m_path;
