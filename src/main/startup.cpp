@@ -8,10 +8,13 @@
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
 #include "letter.h"
+#include "profile.h"
+#include "profilemanager.h"
 #include "proxymodel.h"
 #include "server.h"
 #include "servermanager.h"
 #include "trayicon.h"
+#include "wizard.h"
 
 #include <QGuiApplication>
 #include <QQmlEngine>
@@ -35,6 +38,7 @@ void Startup::registerTypes()
 {
     qRegisterMetaType<vmime::shared_ptr<vmime::net::message>>("vmime::shared_ptr<vmime::net::message>");
     registerPointer<Letter>("Letter");
+    registerPointer<Profile>("Profile");
     registerPointer<Server>("Server");
     registerPointer<ProxyModel>("ProxyModel");
     registerPointer<Cache>("Cache");
@@ -43,7 +47,10 @@ void Startup::registerTypes()
 
     qmlRegisterUncreatableType<Letter>("LetterBackend", 1, 0, "Letter",
                                        QStringLiteral("Use only for enums!"));
+    qmlRegisterType<Profile>("ProfileBackend", 1, 0, "Profile");
+    qmlRegisterType<ProfileManager>("MailProfileManagerBackend", 1, 0, "MailProfileManager");
     qmlRegisterType<ServerManager>("MailServerManagerBackend", 1, 0, "MailServerManager");
+    qmlRegisterType<Wizard>("WizardBackend", 1, 0, "Wizard");
     qmlRegisterType<ContactsModel>("ContactsModelBackend", 1, 0, "ContactsModel");
     qmlRegisterType<ContactsProxyModel>("ContactsProxyModelBackend", 1, 0, "ContactsProxyModel");
     qmlRegisterType<TrayIcon>("TrayIconBackend", 1, 0, "TrayIcon");

@@ -153,34 +153,46 @@ void Connection::onStoreWriteFailed(QString message)
 
 void Connection::onSendLetter(Letter *letter)
 {
-    if (!m_outgoing)
+    // Every send ends with sendFinished(), so the account knows whether the
+    // server took the letter; failure carries the words for a failure that no
+    // error() has reported.
+    if (!m_outgoing) {
+        emit sendFinished(letter, false, tr("no outgoing server is set for this account."));
         return;
+    }
     try {
         const vmime::shared_ptr<vmime::message> message = toVmimeMessage(letter);
         if (!message) {
             // Nothing to send; the builder has logged why.
             emit error(tr("Send mail error: ") + tr("the letter could not be turned into a message."));
+            emit sendFinished(letter, false, QString());
             return;
         }
-        m_outgoing->sendMessage(message);
+        const bool sent = m_outgoing->sendMessage(message);
+        emit sendFinished(letter, sent,
+                          sent ? QString() : tr("could not connect to the outgoing server."));
         emit connectionClosed();
     } catch (const vmime::exceptions::authentication_error &e) {
         qCritical() << "Connection::onSendLetter(): vmime::exception::authentication_error:"
                     << e.what() << QString::fromLatin1(e.response().c_str());
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()) + QStringLiteral(": ")
                    + QString::fromLatin1(e.response().c_str()));
+        emit sendFinished(letter, false, QString());
     } catch (const vmime::security::cert::certificateException &e) {
         qCritical() << "Connection::onSendLetter(): vmime::exception::certificateException:"
                     << e.what();
+        emit sendFinished(letter, false, tr("the server's certificate was not accepted."));
         // The user said no; the account must still leave its sending state.
         emit connectionClosed();
     } catch (const vmime::exception &e) {
         qCritical() << "Connection::onSendLetter(): vmime::exception:" << e.what();
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
+        emit sendFinished(letter, false, QString());
     } catch (const std::exception &e) {
         qCritical() << "Connection::onSendLetter(): std::exception:" << e.what();
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()));
+        emit sendFinished(letter, false, QString());
     }
 }
 

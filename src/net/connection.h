@@ -56,6 +56,9 @@ signals:
     void connectionClosed();
     void newMessageId_chain(int number, QString id);
     void newMessage_chain(vmime::shared_ptr<vmime::net::message> message);
+    // After every onSendLetter(): whether the server took the letter. When it
+    // did not and no error() told why, failure says it in words for the user.
+    void sendFinished(Letter *letter, bool sent, QString failure);
 
 public slots:
     void onQueryGetMail(int index);

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include "cache.h"
+#include "model.h"
+#include "proxymodel.h"
+#include "server.h"
+
+#include <array>
+#include <memory>
+
+class Connection;
+class Letter;
+
+// Thread: main. Its Connection runs on a worker thread of its own; every
+// signal between the two is queued.
+// One mail account: its store, its five folders, the letter being composed,
+// its worker thread, its mail-check timer and its status.
+class Profile : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int unseenLetters READ unseenLetters WRITE setUnseenLetters NOTIFY unseenLettersChanged)
+    Q_PROPERTY(QString text READ email WRITE setEmail NOTIFY emailChanged)
+    Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
+    Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
+    Q_PROPERTY(QString incomingServerStr READ incomingServerStr WRITE setIncomingServerStr)
+    Q_PROPERTY(QString outgoingServerStr READ outgoingServerStr WRITE setOutgoingServerStr)
+    Q_PROPERTY(ProxyModel *incomingModel READ incomingModel WRITE setIncomingModel NOTIFY incomingProxyModelChanged)
+    Q_PROPERTY(ProxyModel *draftsModel READ draftsModel WRITE setDraftsModel NOTIFY draftsProxyModelChanged)
+    Q_PROPERTY(ProxyModel *sentModel READ sentModel WRITE setSentModel NOTIFY sentProxyModelChanged)
+    Q_PROPERTY(ProxyModel *archiveModel READ archiveModel WRITE setArchiveModel NOTIFY archiveProxyModelChanged)
+    Q_PROPERTY(ProxyModel *trashModel READ trashModel WRITE setTrashModel NOTIFY trashProxyModelChanged)
+    Q_PROPERTY(Cache *cache READ cache WRITE setCache)
+    Q_PROPERTY(Letter *newLetter READ newLetter WRITE setNewLetter)
+    Q_PROPERTY(Status status READ status WRITE setStatus NOTIFY statusChanged)
+
+public:
+    enum Status {
+        READY_STATUS = 0,
+        RECIEVING_STATUS = 1,
+        SENDING_STATUS = 2
+    };
+    Q_ENUM(Status)
+
+    explicit Profile(QString email = QString(), QObject *parent = nullptr);
+    ~Profile() override;
+
+    // Reads the rest of the account record, starts the worker thread and the
+    // timer. Runs once.
+    void initialize();
+    bool isInitialized() const { return m_initialized; }
+    // Writes "name", "inServer" and "outServer" of the account record.
+    void save();
+    void applyUsername(const QString &user, bool save);
+    void applyPassword(const QString &password, bool save);
+
+    int unseenLetters() const { return m_unseenLetters; }
+    void setUnseenLetters(int count);
+    QString name() const { return m_name; }
+    void setName(const QString &name);
+    QString email() const { return m_email; }
+    void setEmail(const QString &email);
+    QString incomingServerStr() const { return m_incomingServerStr; }
+    void setIncomingServerStr(const QString &address) { m_incomingServerStr = address; }
+    QString outgoingServerStr() const { return m_outgoingServerStr; }
+    void setOutgoingServerStr(const QString &address) { m_outgoingServerStr = address; }
+
+    ProxyModel *incomingModel() const { return m_proxies[0]; }
+    ProxyModel *draftsModel() const { return m_proxies[1]; }
+    ProxyModel *sentModel() const { return m_proxies[2]; }
+    ProxyModel *archiveModel() const { return m_proxies[3]; }
+    ProxyModel *trashModel() const { return m_proxies[4]; }
+    void setIncomingModel(ProxyModel *model) { setProxy(0, model); }
+    void setDraftsModel(ProxyModel *model) { setProxy(1, model); }
+    void setSentModel(ProxyModel *model) { setProxy(2, model); }
+    void setArchiveModel(ProxyModel *model) { setProxy(3, model); }
+    void setTrashModel(ProxyModel *model) { setProxy(4, model); }
+    Model *folderModel(int folder) const;
+
+    Cache *cache() const { return m_cache; }
+    void setCache(Cache *cache) { m_cache = cache; }
+    Letter *newLetter() const { return m_newLetter.get(); }
+    void setNewLetter(Letter *letter);
+    Status status() const { return m_status; }
+    void setStatus(Status status);
+
+    Connection *connection() const { return m_connection.get(); }
+    QTimer *mailTimer() { return &m_timer; }
+    // Letters given to sendNewLetter() that the server has not taken yet,
+    // oldest first.
+    int pendingLetters() const { return m_outbox.size(); }
+
+signals:
+    void incomingProxyModelChanged();
+    void draftsProxyModelChanged();
+    void sentProxyModelChanged();
+    void archiveProxyModelChanged();
+    void trashProxyModelChanged();
+    void emailChanged();
+    void nameChanged();
+    void statusChanged();
+    void unseenLettersChanged();
+    void queryGetMail();
+    void queryUsername();
+    void queryPassword();
+    void setUsername(QString user);
+    void setPassword(QString password);
+    void error(QString e);
+    void authFailed(QString e);
+    void sendLetter(Letter *letter);
+    void receiveLetter(Letter *letter);
+    // The server record of one direction was edited; carries its new values
+    // to the connection's copy.
+    void serverRecordEdited(bool incoming, int protocol, int ssl, int auth, QString address);
+
+public slots:
+    void queryIncomingMail();
+    void setIncomingServer(QObject *incomingServer);
+    void setOutgoingServer(QObject *outgoingServer);
+    void setReadyStatus();
+    void sendNewLetter();
+    void saveNewLetterToDrafts();
+    void createAttachment();
+    void errorSlot(QString e);
+    void authFailedSlot(QString e);
+    void onIncomingServerAdressChanged(QString address);
+    void onOutgoingServerAdressChanged(QString address);
+    void onGetMailIntervalChanged(int interval);
+
+private slots:
+    void onUnseenLettersChanged(int c);
+    void onSendFinished(Letter *letter, bool sent, QString failure);
+
+private:
+    void buildFolders();
+    void takeServer(bool incoming, Server *front);
+    void setProxy(int folder, ProxyModel *proxy);
+    void writeAccountKey(const QString &key, const QVariant &value) const;
+    void giveId(Letter *letter) const;
+    Letter *snapshot(Letter *letter);
+    void sendNextLetter();
+    void keepUnsentLetter(Letter *letter);
+
+    bool m_initialized = false;
+    int m_unseenLetters = 0;
+    QString m_email;
+    QString m_name;
+    QString m_incomingServerStr;
+    QString m_outgoingServerStr;
+    Status m_status = READY_STATUS;
+    QTimer m_timer;
+    std::array<QPointer<Model>, 5> m_models;
+    std::array<QPointer<ProxyModel>, 5> m_proxies;
+    QPointer<Cache> m_cache;
+    // The records handed in by setIncomingServer() / setOutgoingServer().
+    QPointer<Server> m_incomingFront;
+    QPointer<Server> m_outgoingFront;
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Letter> m_newLetter;
+    // Copies of the letters handed to sendNewLetter(), children of this
+    // profile; the first one is with the worker thread while sending.
+    QList<Letter *> m_outbox;
+    Letter *m_sending = nullptr;
+};

@@ -1,0 +1,279 @@
+#include "profilemanager.h"
+
+#include "letter.h"
+#include "profile.h"
+#include "server.h"
+#include "settings.h"
+
+#include <QSettings>
+
+ProfileManager::ProfileManager(QObject *parent)
+    : QObject(parent)
+{
+    const QString remembered = Settings::currentProfile();
+    m_storeMessagesCount = Settings::storeMessagesCount();
+    m_getMailTimerInterval = Settings::getMailTimerInterval();
+    m_deleteFromServer = Settings::deleteFromServer();
+
+    QStringList emails;
+    {
+        QSettings settings;
+        settings.beginGroup(Settings::profilesGroup);
+        emails = settings.childGroups();
+    }
+    for (const QString &email : qAsConst(emails)) {
+        auto *profile = new Profile(email, this);
+        connectProfile(profile);
+        if (email == remembered) {
+            m_currentProfile = m_profiles.size();
+            profile->initialize();
+        }
+        m_profiles.append(QVariant::fromValue(profile));
+        // Every account connected so far takes the configured interval; one
+        // made current later keeps its own default until the setting changes.
+        emit getMailTimerIntervalChanged(m_getMailTimerInterval);
+    }
+    if (!m_profiles.isEmpty() && m_currentProfile == -1) {
+        m_currentProfile = 0;
+        profileAt(0)->initialize();
+        saveCurrentProfile();
+    }
+}
+
+ProfileManager::~ProfileManager()
+{
+    // The accounts are children and go with the manager.
+    m_profiles.clear();
+}
+
+Profile *ProfileManager::profileAt(int index) const
+{
+    if (index < 0 || index >= m_profiles.size())
+        return nullptr;
+    return qobject_cast<Profile *>(m_profiles.at(index).value<QObject *>());
+}
+
+void ProfileManager::connectProfile(Profile *profile)
+{
+    connect(profile, &Profile::error, this, &ProfileManager::error);
+    connect(profile, &Profile::queryUsername, this, &ProfileManager::queryUsername);
+    connect(profile, &Profile::queryPassword, this, &ProfileManager::queryPassword);
+    connect(profile, &Profile::authFailed, this, &ProfileManager::authFailed);
+    connect(profile, &Profile::receiveLetter, this, &ProfileManager::onReceiveLetter);
+    connect(this, &ProfileManager::getMailTimerIntervalChanged, profile, &Profile::onGetMailIntervalChanged);
+}
+
+void ProfileManager::saveCurrentProfile() const
+{
+    if (Profile *profile = profileAt(m_currentProfile))
+        Settings::setCurrentProfile(profile->email());
+}
+
+void ProfileManager::setCurrentProfile(int index)
+{
+    if (m_currentProfile == index)
+        return;
+    m_currentProfile = index;
+    emit currentProfileChanged();
+}
+
+void ProfileManager::setStoreMessagesCount(int count)
+{
+    if (m_storeMessagesCount == count)
+        return;
+    m_storeMessagesCount = count;
+    emit storeMessagesCountChanged();
+    Settings::setStoreMessagesCount(count);
+}
+
+void ProfileManager::setGetMailTimerInterval(int interval)
+{
+    if (m_getMailTimerInterval == interval)
+        return;
+    m_getMailTimerInterval = interval;
+    emit getMailTimerIntervalChanged(interval);
+    Settings::setGetMailTimerInterval(interval);
+}
+
+void ProfileManager::setDeleteFromServer(bool on)
+{
+    if (m_deleteFromServer == on)
+        return;
+    m_deleteFromServer = on;
+    emit deleteFromServerChanged();
+    Settings::setDeleteFromServer(on);
+}
+
+void ProfileManager::setProfiles(const QVariantList &profiles)
+{
+    if (m_profiles == profiles)
+        return;
+    m_profiles = profiles;
+    emit profilesChanged();
+}
+
+void ProfileManager::addProfile(QString name, QString email, Server *inServer, Server *outServer,
+                                QString login, QString password)
+{
+    auto *profile = new Profile(email, this);
+    profile->setName(name);
+    profile->setIncomingServer(inServer);
+    profile->setOutgoingServer(outServer);
+    // Always written, even when empty: a new account is ready, so these are
+    // the incoming keys.
+    profile->applyUsername(login, true);
+    profile->applyPassword(password, true);
+    profile->save();
+    m_profiles.append(QVariant::fromValue(profile));
+    emit profilesChanged();
+    connectProfile(profile);
+
+    if (m_currentProfile == -1) {
+        m_currentProfile = 0;
+        emit currentProfileChanged();
+        profileAt(0)->initialize();
+        saveCurrentProfile();
+    }
+}
+
+void ProfileManager::addProfile(QString name, QString email, Server *inServer, Server *outServer,
+                                QString login)
+{
+    addProfile(name, email, inServer, outServer, login, QString());
+}
+
+void ProfileManager::addProfile(QString name, QString email, Server *inServer, Server *outServer)
+{
+    addProfile(name, email, inServer, outServer, QString(), QString());
+}
+
+void ProfileManager::changeProfile(int index, QString name, QString email, Server *inServer,
+                                   Server *outServer)
+{
+    Profile *profile = profileAt(index);
+    if (!profile)
+        return;
+    if (profile->email() != email) {
+        QSettings settings;
+        settings.beginGroup(Settings::profilesGroup);
+        settings.remove(profile->email());
+    }
+    profile->setName(name);
+    profile->setEmail(email);
+    const QString inAddress = inServer ? inServer->address() : QString();
+    const QString outAddress = outServer ? outServer->address() : QString();
+    if (inAddress != profile->incomingServerStr())
+        profile->setIncomingServer(inServer);
+    if (outAddress != profile->outgoingServerStr())
+        profile->setOutgoingServer(outServer);
+    profile->save();
+}
+
+void ProfileManager::removeProfile(int index)
+{
+    if (index < 0 || index >= m_profiles.size())
+        return;
+    const QVariant item = m_profiles.takeAt(index);
+    if (auto *profile = qobject_cast<Profile *>(item.value<QObject *>())) {
+        QSettings settings;
+        settings.beginGroup(Settings::profilesGroup);
+        settings.remove(profile->email());
+        profile->deleteLater();
+    }
+    emit profilesChanged();
+
+    if (index == m_currentProfile) {
+        if (!m_profiles.isEmpty()) {
+            m_currentProfile = 0;
+            if (Profile *first = profileAt(0))
+                first->initialize();
+            saveCurrentProfile();
+        } else {
+            m_currentProfile = -1;
+        }
+        emit currentProfileChanged();
+    } else if (index < m_currentProfile) {
+        // Keep pointing at the same account rather than at the next one.
+        --m_currentProfile;
+        emit currentProfileChanged();
+    }
+    if (index == m_currentProfileQuery)
+        m_currentProfileQuery = -1;
+    else if (index < m_currentProfileQuery)
+        --m_currentProfileQuery;
+}
+
+void ProfileManager::initCurrentProfile(int index)
+{
+    if (index == m_currentProfile)
+        return;
+    m_currentProfile = index;
+    emit currentProfileChanged();
+    if (Profile *profile = profileAt(index)) {
+        profile->initialize();
+        profile->queryIncomingMail();
+        saveCurrentProfile();
+    }
+}
+
+int ProfileManager::senderIndex() const
+{
+    auto *profile = qobject_cast<Profile *>(sender());
+    if (!profile)
+        return -2;
+    for (int i = 0; i < m_profiles.size(); ++i) {
+        if (m_profiles.at(i).value<QObject *>() == profile)
+            return i;
+    }
+    return -1;
+}
+
+void ProfileManager::queryUsername()
+{
+    const int index = senderIndex();
+    if (index == -2)
+        return;
+    m_currentProfileQuery = index;
+    if (index >= 0)
+        emit queryUsernameQml();
+}
+
+void ProfileManager::queryPassword()
+{
+    const int index = senderIndex();
+    if (index == -2)
+        return;
+    m_currentProfileQuery = index;
+    if (index >= 0)
+        emit queryPasswordQml();
+}
+
+void ProfileManager::authFailed(QString e)
+{
+    const int index = senderIndex();
+    if (index == -2)
+        return;
+    m_currentProfileQuery = index;
+    if (index >= 0)
+        emit authFailedQml(e);
+}
+
+void ProfileManager::setUsernameQml(QString user, bool save)
+{
+    // No account asked, or it is gone: the answer has nobody to go to.
+    if (Profile *profile = profileAt(m_currentProfileQuery))
+        profile->applyUsername(user.trimmed(), save);
+}
+
+void ProfileManager::setPasswordQml(QString pass, bool save)
+{
+    if (Profile *profile = profileAt(m_currentProfileQuery))
+        profile->applyPassword(pass.trimmed(), save);
+}
+
+void ProfileManager::onReceiveLetter(Letter *letter)
+{
+    if (!letter || letter->letterType() != Letter::LetterUnseen)
+        return;
+    emit trayMessageQml(tr("New message:"), letter->from() + QLatin1Char('\n') + letter->subject());
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+class Letter;
+class Profile;
+class Server;
+
+// Thread: main.
+// The list of accounts, the current one, the three global mail options, and
+// the one path by which the accounts' questions, failures and new-mail
+// notices reach the QML and the user's answers go back.
+class ProfileManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int currentProfile READ currentProfile WRITE setCurrentProfile NOTIFY currentProfileChanged)
+    Q_PROPERTY(int currentProfileQuery READ currentProfileQuery WRITE setCurrentProfileQuery)
+    Q_PROPERTY(int storeMessagesCount READ storeMessagesCount WRITE setStoreMessagesCount NOTIFY storeMessagesCountChanged)
+    Q_PROPERTY(int getMailTimerInterval READ getMailTimerInterval WRITE setGetMailTimerInterval NOTIFY getMailTimerIntervalChanged)
+    Q_PROPERTY(bool deleteFromServer READ deleteFromServer WRITE setDeleteFromServer NOTIFY deleteFromServerChanged)
+    Q_PROPERTY(QVariantList profiles READ profiles WRITE setProfiles NOTIFY profilesChanged)
+
+public:
+    explicit ProfileManager(QObject *parent = nullptr);
+    ~ProfileManager() override;
+
+    int currentProfile() const { return m_currentProfile; }
+    void setCurrentProfile(int index);
+    int currentProfileQuery() const { return m_currentProfileQuery; }
+    void setCurrentProfileQuery(int index) { m_currentProfileQuery = index; }
+    int storeMessagesCount() const { return m_storeMessagesCount; }
+    void setStoreMessagesCount(int count);
+    int getMailTimerInterval() const { return m_getMailTimerInterval; }
+    void setGetMailTimerInterval(int interval);
+    bool deleteFromServer() const { return m_deleteFromServer; }
+    void setDeleteFromServer(bool on);
+    QVariantList profiles() const { return m_profiles; }
+    void setProfiles(const QVariantList &profiles);
+
+    // The account at a list position, or null when there is none.
+    Profile *profileAt(int index) const;
+
+signals:
+    void currentProfileChanged();
+    void profilesChanged();
+    void storeMessagesCountChanged();
+    void getMailTimerIntervalChanged(int interval);
+    void deleteFromServerChanged();
+    void error(QString e);
+    void queryUsernameQml();
+    void queryPasswordQml();
+    void authFailedQml(QString e);
+    void trayMessageQml(QString title, QString message);
+
+public slots:
+    void addProfile(QString name, QString email, Server *inServer, Server *outServer,
+                    QString login, QString password);
+    void addProfile(QString name, QString email, Server *inServer, Server *outServer, QString login);
+    void addProfile(QString name, QString email, Server *inServer, Server *outServer);
+    void changeProfile(int index, QString name, QString email, Server *inServer, Server *outServer);
+    void removeProfile(int index);
+    void initCurrentProfile(int index);
+    void setUsernameQml(QString user, bool save);
+    void setPasswordQml(QString pass, bool save);
+
+private slots:
+    void queryUsername();
+    void queryPassword();
+    void authFailed(QString e);
+    void onReceiveLetter(Letter *letter);
+
+private:
+    void connectProfile(Profile *profile);
+    void saveCurrentProfile() const;
+    // The index of the account that sent the running signal, or -1.
+    int senderIndex() const;
+
+    QVariantList m_profiles;
+    int m_currentProfile = -1;
+    int m_currentProfileQuery = -1;
+    int m_storeMessagesCount = 0;
+    int m_getMailTimerInterval = 300000;
+    bool m_deleteFromServer = false;
+};

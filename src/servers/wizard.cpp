@@ -1,0 +1,271 @@
+#include "wizard.h"
+
+#include "connection.h"
+#include "incomingserver.h"
+#include "outgoingserver.h"
+#include "servermanager.h"
+
+Wizard::Wizard(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Wizard::~Wizard()
+{
+    reset();
+}
+
+void Wizard::setCurrentStep(Step step)
+{
+    if (m_currentStep == step)
+        return;
+    m_currentStep = step;
+    emit currentStepChanged();
+}
+
+void Wizard::setIncomingServer(Server *server)
+{
+    if (m_incomingServer == server)
+        return;
+    m_incomingServer = server;
+    emit incomingServerQmlChanged();
+}
+
+void Wizard::setOutgoingServer(Server *server)
+{
+    if (m_outgoingServer == server)
+        return;
+    m_outgoingServer = server;
+    emit outgoingServerQmlChanged();
+}
+
+void Wizard::nextStep()
+{
+    if (m_currentStep == EMAIL_STEP) {
+        setCurrentStep(SEARCHING_STEP);
+        startSearch();
+    } else if (m_currentStep == FOUND_STEP) {
+        setCurrentStep(NAME_STEP);
+    }
+}
+
+void Wizard::startSearch()
+{
+    const QString email = m_email.trimmed();
+    const int at = email.indexOf(QLatin1Char('@'));
+    // Without a local part, an "@" and a domain there is nothing to search.
+    if (email.isEmpty() || at <= 0 || at == email.size() - 1) {
+        setCurrentStep(FOUND_STEP);
+        return;
+    }
+    m_login = email.left(at);
+    const QString domain = email.mid(at + 1);
+    m_saveLogin = true;
+    m_savePassword = false;
+
+    m_pop3Candidates = QStringList{QStringLiteral("pop3.") + domain, QStringLiteral("pop.") + domain};
+    m_imapCandidates = QStringList{QStringLiteral("imap4.") + domain, QStringLiteral("imap.") + domain};
+    m_smtpCandidates = QStringList{QStringLiteral("smtp.") + domain};
+
+    stopConnection();
+    m_connection = std::make_unique<Connection>();
+    Connection *c = m_connection.get();
+    connect(this, &Wizard::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
+    connect(this, &Wizard::setPassword, c, &Connection::setPassword, Qt::QueuedConnection);
+    connect(c, &Connection::error, this, &Wizard::onConnectionError, Qt::QueuedConnection);
+    connect(c, &Connection::queryUsername, this, &Wizard::onQueryUsername, Qt::QueuedConnection);
+    connect(c, &Connection::queryPassword, this, &Wizard::onQueryPassword, Qt::QueuedConnection);
+    connect(c, &Connection::authFailed, this, &Wizard::authFailedQml, Qt::QueuedConnection);
+
+    c->setAuthenticator(true, m_login, QString());
+    c->setAuthenticator(false, m_login, QString());
+    c->start();
+
+    tryNextServer();
+}
+
+void Wizard::wireRecord(Server *record)
+{
+    connect(this, &Wizard::testConnection, record, &Server::testConnection, Qt::QueuedConnection);
+    connect(this, &Wizard::certificateAnswer, record, &Server::onCertificateAnswer, Qt::QueuedConnection);
+    connect(record, &Server::testConnectionResult, this, &Wizard::onTestConnectionResult,
+            Qt::QueuedConnection);
+    connect(record, &Server::queryCertificate, this, &Wizard::onQueryCertificate, Qt::QueuedConnection);
+}
+
+void Wizard::answerOpenQuestions()
+{
+    // An empty answer or a refusal lets the waiting connect end by itself.
+    for (; m_openUsernameQuestions > 0; --m_openUsernameQuestions)
+        emit setUsername(QString());
+    for (; m_openPasswordQuestions > 0; --m_openPasswordQuestions)
+        emit setPassword(QString());
+    for (; m_openCertificateQuestions > 0; --m_openCertificateQuestions)
+        emit certificateAnswer(false);
+}
+
+void Wizard::tryNextServer()
+{
+    disconnect(this, &Wizard::testConnection, nullptr, nullptr);
+    if (!m_connection)
+        return;
+    answerOpenQuestions();
+
+    if (m_pop3Candidates.isEmpty() && m_imapCandidates.isEmpty()) {
+        if (m_smtpCandidates.isEmpty()) {
+            m_underTestAddress.clear();
+            setCurrentStep(FOUND_STEP);
+            return;
+        }
+        auto *record = new OutgoingServer;
+        record->setProtocol(ServerManager::SMTP);
+        record->setSsl(ServerManager::AUTO_SSL);
+        record->setAuth(ServerManager::AUTO_AUTH);
+        record->setAddress(m_smtpCandidates.takeFirst());
+        m_underTestAddress = record->address();
+        m_outgoingTest = record;
+        wireRecord(record);
+        // The test connection owns the record from here and deletes the one
+        // it held before.
+        m_connection->setServer(false, record);
+        m_testingOutgoing = true;
+        emit testConnection();
+        return;
+    }
+
+    auto *record = new IncomingServer;
+    const bool pop3 = !m_pop3Candidates.isEmpty();
+    record->setProtocol(pop3 ? ServerManager::POP3 : ServerManager::IMAP);
+    record->setSsl(ServerManager::AUTO_SSL);
+    record->setAuth(ServerManager::AUTO_AUTH);
+    record->setAddress(pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
+    m_underTestAddress = record->address();
+    m_incomingTest = record;
+    wireRecord(record);
+    m_connection->setServer(true, record);
+    m_testingOutgoing = false;
+    emit testConnection();
+}
+
+void Wizard::onTestConnectionResult(bool result)
+{
+    // A result of a record that is no longer under test is late news.
+    Server *tested = qobject_cast<Server *>(sender());
+    Server *underTest = m_testingOutgoing ? m_outgoingTest.data() : m_incomingTest.data();
+    if (tested && tested != underTest)
+        return;
+    if (!result) {
+        tryNextServer();
+        return;
+    }
+    if (!underTest) {
+        tryNextServer();
+        return;
+    }
+    // Plain copies on this thread; the record under test stays with the
+    // worker thread. The security mode is the one the probe settled on.
+    Server *found = m_testingOutgoing ? static_cast<Server *>(new OutgoingServer(this))
+                                      : static_cast<Server *>(new IncomingServer(this));
+    found->setProtocol(underTest->protocol());
+    found->setSsl(underTest->ssl());
+    found->setAuth(underTest->auth());
+    found->setAddress(underTest->address());
+    if (m_testingOutgoing) {
+        delete m_outgoingServer;
+        m_outgoingServer = found;
+        emit outgoingServerQmlChanged();
+        m_smtpCandidates.clear();
+    } else {
+        delete m_incomingServer;
+        m_incomingServer = found;
+        emit incomingServerQmlChanged();
+        m_pop3Candidates.clear();
+        m_imapCandidates.clear();
+    }
+    tryNextServer();
+}
+
+void Wizard::onConnectionError(QString str)
+{
+    Q_UNUSED(str)
+    onTestConnectionResult(false);
+}
+
+void Wizard::tryCurrentServer()
+{
+    emit testConnection();
+}
+
+void Wizard::onQueryUsername()
+{
+    ++m_openUsernameQuestions;
+    emit queryUsernameQml();
+}
+
+void Wizard::onQueryPassword()
+{
+    ++m_openPasswordQuestions;
+    emit queryPasswordQml();
+}
+
+void Wizard::onQueryCertificate(QString text)
+{
+    ++m_openCertificateQuestions;
+    emit queryCertificateQml(text);
+}
+
+void Wizard::setUsernameQml(QString name, bool save)
+{
+    m_login = name;
+    m_saveLogin = save;
+    if (m_openUsernameQuestions > 0)
+        --m_openUsernameQuestions;
+    emit setUsername(name);
+}
+
+void Wizard::setPasswordQml(QString pass, bool save)
+{
+    m_password = pass;
+    m_savePassword = save;
+    if (m_openPasswordQuestions > 0)
+        --m_openPasswordQuestions;
+    emit setPassword(pass);
+}
+
+void Wizard::certificateAnswerQml(bool answer)
+{
+    if (m_openCertificateQuestions > 0)
+        --m_openCertificateQuestions;
+    emit certificateAnswer(answer);
+}
+
+void Wizard::stopConnection()
+{
+    if (!m_connection)
+        return;
+    answerOpenQuestions();
+    // The connection's destructor ends its thread, also out of a wait for an
+    // answer, and deletes its test records with it.
+    m_connection.reset();
+    m_openUsernameQuestions = m_openPasswordQuestions = m_openCertificateQuestions = 0;
+}
+
+void Wizard::reset()
+{
+    disconnect(this, &Wizard::testConnection, nullptr, nullptr);
+    stopConnection();
+    m_incomingTest.clear();
+    m_outgoingTest.clear();
+    m_underTestAddress.clear();
+    if (m_incomingServer) {
+        delete m_incomingServer;
+        m_incomingServer = nullptr;
+        emit incomingServerQmlChanged();
+    }
+    if (m_outgoingServer) {
+        delete m_outgoingServer;
+        m_outgoingServer = nullptr;
+        emit outgoingServerQmlChanged();
+    }
+    setCurrentStep(EMAIL_STEP);
+}
