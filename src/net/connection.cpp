@@ -57,6 +57,10 @@ void Connection::installAuthenticator(bool incoming, std::shared_ptr<Authenticat
             &Connection::queryUsernameSlot, Qt::DirectConnection);
     connect(authenticator.get(), &Authenticator::queryPassword, this,
             &Connection::queryPasswordSlot, Qt::DirectConnection);
+    // A server installed before the login arrived (the account was started
+    // after its records were handed over) uses it as well.
+    if (Server *server = incoming ? m_incoming : m_outgoing)
+        server->setAuthenticator(authenticator);
     (incoming ? m_incomingAuthenticator : m_outgoingAuthenticator) = std::move(authenticator);
 }
 

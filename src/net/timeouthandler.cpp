@@ -1,5 +1,7 @@
 #include "timeouthandler.h"
 
+#include <QThread>
+
 uint32_t timeoutHandler::now()
 {
     return static_cast<uint32_t>(vmime::platform::getHandler()->getUnixTime());
@@ -7,6 +9,10 @@ uint32_t timeoutHandler::now()
 
 bool timeoutHandler::isTimeOut()
 {
+    // A thread that is being stopped (account removed, program quitting)
+    // gives up at once instead of waiting out the silence.
+    if (QThread::currentThread()->isInterruptionRequested())
+        return true;
     return now() >= m_start + limitSeconds;
 }
 

@@ -19,7 +19,8 @@ ServerManager::ServerManager(QObject *parent)
 
 ServerManager::~ServerManager()
 {
-    // A record handed to a worker thread belongs to that thread now.
+    // The records stay on this thread (accounts hand copies to their worker
+    // threads); one that was moved away anyway belongs to that thread now.
     for (const QVariant &item : qAsConst(m_servers)) {
         Server *server = item.value<Server *>();
         if (server && server->thread() == thread())
@@ -36,9 +37,9 @@ void ServerManager::load()
         const int type = settings.value(Settings::typeKey, 0).toInt();
         Server *server = nullptr;
         if (type == INCOMING_TYPE)
-            server = new IncomingServer; // listed in m_servers, deleted by this manager
+            server = new IncomingServer(this); // owned here; accounts work on copies
         else if (type == OUTGOING_TYPE)
-            server = new OutgoingServer; // listed in m_servers, deleted by this manager
+            server = new OutgoingServer(this);
         if (server) {
             server->setProtocol(static_cast<Protocol>(settings.value(Settings::protocolKey, 0).toInt()));
             server->setSsl(static_cast<Ssl>(settings.value(Settings::sslKey, 0).toInt()));
@@ -86,9 +87,9 @@ void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, 
 {
     Server *server = nullptr;
     if (type == INCOMING_TYPE)
-        server = new IncomingServer; // listed in m_servers, deleted by this manager
+        server = new IncomingServer(this); // owned here; accounts work on copies
     else if (type == OUTGOING_TYPE)
-        server = new OutgoingServer; // listed in m_servers, deleted by this manager
+        server = new OutgoingServer(this);
     else
         return;
     server->setProtocol(protocol);
