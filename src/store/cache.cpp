@@ -96,6 +96,13 @@ void Cache::initFolders()
         m_folders[folder] = QDir(path);
         if (!m_folders[folder].exists())
             continue;
+        // What a write that was cut short (a crash, a kill) left behind under
+        // its temporary name, on file systems without unnamed temporary
+        // files; no message file name ends like this.
+        const QStringList leftovers = m_folders[folder].entryList(
+                QStringList{QStringLiteral("*.eml.??????")}, QDir::Files | QDir::Hidden, QDir::NoSort);
+        for (const QString &name : leftovers)
+            m_folders[folder].remove(name);
         if (folder == Letter::IncomingFolder || folder == Letter::ArchiveFolder
                 || folder == Letter::TrashFolder) {
             const QStringList names = m_folders[folder].entryList(

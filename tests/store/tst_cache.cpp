@@ -369,6 +369,18 @@ void TestCache::failedWriteLeavesNoFileAndStopsCheck()
     QCOMPARE(filesUnder(m_root + QStringLiteral("/Incoming")), QStringList());
     QVERIFY(!cache.isKnownMessageFile(QStringLiteral("big@x.eml")));
     QCOMPARE(letters.count(), 0);
+    // Where the file system has no unnamed temporary files, a write killed
+    // half way leaves a named one; the next start clears it away and never
+    // counts it as received.
+    writeFile(m_root + QStringLiteral("/Incoming/big@x.eml.Ab3dE9"), bytes.left(100));
+    writeFile(m_root + QStringLiteral("/Incoming/kept.eml.x@y.eml"), plainMessage("kept.eml.x@y"));
+    {
+        Cache restarted(account, QString());
+        QVERIFY(!restarted.isKnownMessageFile(QStringLiteral("big@x.eml")));
+        QVERIFY(restarted.isKnownMessageFile(QStringLiteral("kept.eml.x@y.eml")));
+    }
+    QCOMPARE(filesUnder(m_root + QStringLiteral("/Incoming")), QStringList{"kept.eml.x@y.eml"});
+    QFile::remove(m_root + QStringLiteral("/Incoming/kept.eml.x@y.eml"));
     QCOMPARE(ask.count(), 0);
     QCOMPARE(done.count(), 0);
     QCOMPARE(failed.count(), 1);

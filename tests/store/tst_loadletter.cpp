@@ -1,4 +1,5 @@
 #include "attachment.h"
+#include "bytesmessage.h"
 #include "cache.h"
 #include "letter.h"
 #include "letterparser.h"
@@ -57,6 +58,10 @@ private slots:
     void otherFoldersKeepLetterType();
     void unknownIncomingFileStaysUnparsed();
     void missingFileGivesEmptyParsedLetter();
+
+    // List fields from encoded headers, as a received message is listed
+    void listFieldsFromEncodedHeaders_data();
+    void listFieldsFromEncodedHeaders();
 
     // Nothing in the corpus may crash or hang the parser
     void wholeCorpusParses();
@@ -349,6 +354,49 @@ void TestLoadLetter::missingFileGivesEmptyParsedLetter()
     QVERIFY(letter.bodyList().isEmpty());
     QVERIFY(letter.toList().isEmpty());
     QVERIFY(letter.attachList().isEmpty());
+}
+
+void TestLoadLetter::listFieldsFromEncodedHeaders_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QDateTime>("date");
+    QTest::newRow("UTF-8") << "alternative.eml" << QString::fromUtf8("Jürgen Müller <juergen@corpus.test>")
+                           << QString::fromUtf8("Привет, мир!")
+                           << QDateTime(QDate(2026, 12, 2), QTime(8, 15), Qt::UTC);
+    QTest::newRow("KOI8-R") << "koi8r.eml" << QString::fromUtf8("Иван <ivan@corpus.test>")
+                            << QString::fromUtf8("Привет")
+                            << QDateTime(QDate(2026, 12, 6), QTime(7, 0), Qt::UTC);
+    QTest::newRow("windows-1251") << "cp1251.eml" << QString::fromUtf8("Счет-сервис <billing@corpus.test>")
+                                  << QString::fromUtf8("Счет")
+                                  << QDateTime(QDate(2026, 12, 6), QTime(8, 0), Qt::UTC);
+    QTest::newRow("ISO-2022-JP") << "iso2022jp.eml" << QString::fromUtf8("山田 <yamada@corpus.test>")
+                                 << QString::fromUtf8("こんにちは")
+                                 << QDateTime(QDate(2026, 12, 6), QTime(3, 0), Qt::UTC);
+    QTest::newRow("ISO-8859-1") << "nested.eml" << QString::fromUtf8("Renée François <renee@corpus.test>")
+                                << QString::fromUtf8("Résumé and figures")
+                                << QDateTime(QDate(2026, 12, 5), QTime(23, 45, 10), Qt::UTC);
+    QTest::newRow("bare address") << "html-then-plain.eml" << "shop@corpus.test" << "Your order"
+                                  << QDateTime(QDate(2026, 12, 3), QTime(11, 0), Qt::UTC);
+}
+
+void TestLoadLetter::listFieldsFromEncodedHeaders()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, from);
+    QFETCH(QString, subject);
+    QFETCH(QDateTime, date);
+    QFile f(corpusPath(file));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    m_cache = new Cache(account, QString());
+    QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
+    m_cache->onNewMessage(BytesMessage::create(1, f.readAll()));
+    QCOMPARE(letters.count(), 1);
+    auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
+    QCOMPARE(letter->from(), from);
+    QCOMPARE(letter->subject(), subject);
+    QCOMPARE(letter->date(), date);
 }
 
 void TestLoadLetter::wholeCorpusParses()
