@@ -307,6 +307,23 @@ int main(int argc, char *argv[])
     const Figure load = measureLoad(dir, 10000, rounds, &readOnly);
     print("index file read alone, 10,000 letters", readOnly);
     print("Model constructor, 10,000 letters", load);
+    {
+        // The rare full rewrite that keeps the appended sections in check
+        // (about once per 10,000 changes at this size).
+        const QString path = dir + QStringLiteral("/compact.conf");
+        Figure compaction;
+        for (int round = 0; round < rounds; ++round) {
+            fillIndex(path, 10000);
+            FolderIndex index(path);
+            index.load();
+            Stopwatch t;
+            t.start();
+            index.compact();
+            compaction.roundMedians.push_back(t.wallMs());
+            compaction.cpuMedians.push_back(t.cpuMsSince());
+        }
+        print("compaction, 10,000 letters (rare)", compaction);
+    }
     qint64 bytes = 0;
     const Figure parse = measureLoadLetter(rounds, &bytes);
     char label[64];
