@@ -90,6 +90,7 @@ private slots:
     void trashRemembersFolderOfOrigin();
     void compactionKeepsWhatReadersSee();
     void readdedLetterIsShownAgain();
+    void eachChangeAppendsOnlyItself();
     void idsThatAreNoGroupName();
 
     // Rows and roles
@@ -314,6 +315,24 @@ void TestFolderModel::readdedLetterIsShownAgain()
     QCOMPARE(Model(path, Letter::DraftsFolder).rowCount(), 1);
 }
 
+void TestFolderModel::eachChangeAppendsOnlyItself()
+{
+    const QString path = m_dir + QStringLiteral("/incoming.conf");
+    QObject owner;
+    Model model(path, Letter::IncomingFolder);
+    for (int i = 0; i < 4; ++i)
+        model.onNewLetter(makeLetter(&owner, QStringLiteral("e%1@x").arg(i), i));
+    const qint64 before = QFileInfo(path).size();
+    Letter *letter = model.letterAt(2);
+    letter->setLetterType(Letter::LetterSeen);
+    model.onSeenLetter(letter);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.seek(before));
+    // The change costs one short section, not a copy of the index.
+    QCOMPARE(file.readAll().trimmed(), QByteArray("[mail]\ne2%40x\\letterType=1"));
+}
+
 void TestFolderModel::idsThatAreNoGroupName()
 {
     const QString path = m_dir + QStringLiteral("/incoming.conf");
@@ -486,13 +505,19 @@ void TestFolderModel::limitLoweredFarBelowCount()
     for (int i = 0; i < 3000; ++i)
         model.onNewLetter(makeLetter(&owner, QStringLiteral("l%1@x").arg(i), i));
     connect(&model, &Model::checkFolderLimits, &proxy, &ProxyModel::onCheckFolderLimits);
-    connect(&proxy, &ProxyModel::beyondLimits, &model,
-            [&](QString, int index, int, Letter *) { model.onRemoveLetter(index); });
+    int depth = 0;
+    int deepest = 0;
+    connect(&proxy, &ProxyModel::beyondLimits, &model, [&](QString, int index, int, Letter *) {
+        deepest = qMax(deepest, ++depth);
+        model.onRemoveLetter(index);
+        --depth;
+    });
     QSettings().setValue(QStringLiteral("global/storeMessagesCount"), 5);
     // One check removes letters one by one until five are left, without
     // nesting a call per letter.
     model.onNewLetter(makeLetter(&owner, QStringLiteral("newest@x"), -1));
     QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(deepest, 1);
     QCOMPARE(proxyIds(proxy), QStringList({"newest@x", "l0@x", "l1@x", "l2@x", "l3@x"}));
     QCOMPARE(Model(path, Letter::IncomingFolder).rowCount(), 5);
 }
