@@ -1,5 +1,7 @@
 #include "outgoingserver.h"
 
+#include <QtDebug>
+
 OutgoingServer::OutgoingServer(QObject *parent)
     : Server(parent)
 {
@@ -43,7 +45,19 @@ bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)
 {
     if (!connectService())
         return false;
-    m_transport->send(message);
+    try {
+        m_transport->send(message);
+    } catch (...) {
+        // Left connected, the transport would refuse every later connect
+        // ("already connected") and no letter could be sent again.
+        try {
+            if (m_transport->isConnected())
+                m_transport->disconnect();
+        } catch (const std::exception &e) {
+            qCritical() << "OutgoingServer::sendMessage(): std::exception:" << e.what();
+        }
+        throw;
+    }
     m_transport->disconnect();
     return true;
 }

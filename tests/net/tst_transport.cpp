@@ -504,6 +504,29 @@ private slots:
         QVERIFY(servers.messages(QStringLiteral("other")).isEmpty());
     }
 
+    void aRefusedSendDoesNotBlockTheNext()
+    {
+        Letter refused;
+        refused.setFrom(QStringLiteral("test@example.org"));
+        refused.setToList({QStringLiteral("reject@example.org")});
+        refused.setSubject(QStringLiteral("Refused"));
+        refused.setBodyList({QStringLiteral("Body")});
+        Letter accepted;
+        accepted.setFrom(QStringLiteral("test@example.org"));
+        accepted.setToList({QStringLiteral("other@example.org")});
+        accepted.setSubject(QStringLiteral("Accepted"));
+        accepted.setBodyList({QStringLiteral("Body")});
+        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL,
+                                                          servers.smtpPort()));
+        w.log->send(&refused);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
+        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));
+        w.log->send(&accepted);
+        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
+        QCOMPARE(w.log->errors.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(servers.messages(QStringLiteral("other")).size(), 1, 10000);
+    }
+
     void sendWithoutOutgoingServerSaysNothing()
     {
         Letter letter;

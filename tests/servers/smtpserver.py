@@ -1,7 +1,8 @@
 """SMTP server for the tests: implicit TLS on one port, plain with STARTTLS on
 another, password login (PLAIN, LOGIN) required before MAIL. Every accepted
 message is written, byte for byte as received, into the Maildir of the
-recipient's user (the local part of the address; unknown users get "test")."""
+recipient's user (the local part of the address; unknown users get "test").
+Recipients named "reject" are refused."""
 import argparse
 import asyncio
 import os
@@ -17,6 +18,13 @@ counter = 0
 
 
 class Deliver:
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        # "reject@..." stands for a mailbox the server does not know.
+        if address.split("@")[0] == "reject":
+            return "550 5.1.1 Mailbox unavailable"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
         global counter
         data = envelope.original_content or envelope.content
