@@ -219,12 +219,16 @@ int main(int argc, char *argv[])
             servers.seed(raw);
         }
         std::fprintf(stderr, "%d messages, %.1f KB on average\n", count, total / 1024.0 / count);
-        mbsync(servers); // lets Dovecot build its indexes before anything is timed
-        const double mb = mbsync(servers);
-        const double libImaps = libraryFloor("imaps", servers.imapsPort(), count);
-        const double imaps = clientFetch(ServerManager::IMAP, servers.imapsPort(), count);
-        const double libPop3s = libraryFloor("pop3s", servers.pop3sPort(), count);
-        const double pop3s = clientFetch(ServerManager::POP3, servers.pop3sPort(), count);
+        auto note = [](const char *what, double seconds) {
+            std::fprintf(stderr, "  %-10s %8.2fs\n", what, seconds);
+            return seconds;
+        };
+        note("warm-up", mbsync(servers)); // lets Dovecot build its indexes first
+        const double mb = note("mbsync", mbsync(servers));
+        const double libImaps = note("lib-imaps", libraryFloor("imaps", servers.imapsPort(), count));
+        const double imaps = note("imaps", clientFetch(ServerManager::IMAP, servers.imapsPort(), count));
+        const double libPop3s = note("lib-pop3s", libraryFloor("pop3s", servers.pop3sPort(), count));
+        const double pop3s = note("pop3s", clientFetch(ServerManager::POP3, servers.pop3sPort(), count));
         std::printf("%8d %9.2fs %9.2fs %9.2fs %9.2fs %9.2fs %8.2f %8.2f %8.2f %8.2f\n", count, mb, libImaps,
                     imaps, libPop3s, pop3s, imaps / mb, imaps / libImaps, pop3s / mb, pop3s / libPop3s);
         std::fflush(stdout);

@@ -22,6 +22,7 @@ void IncomingServer::dropConnection()
     // while the folder is alive, and let the store go before the folder, or
     // a later disconnect reaches a deleted folder.
     m_pending.reset();
+    m_handedOver.reset();
     try {
         if (service() && service()->isConnected())
             service()->disconnect();
@@ -57,6 +58,12 @@ bool IncomingServer::connectService()
 bool IncomingServer::getMail(int index)
 {
     if (m_pending && m_pending->getNumber() == static_cast<size_t>(qMax(index, 0))) {
+        // The library unregisters a message from its folder when the last
+        // handle goes, and the folder is this thread's. The store asks for
+        // this message only after it has finished with the previous one, so
+        // the previous handle is let go here, on this thread, and never by
+        // the store while this thread works on the folder.
+        m_handedOver = m_pending;
         emit newMessage(m_pending);
         m_pending.reset();
         return true;
@@ -67,6 +74,7 @@ bool IncomingServer::getMail(int index)
         // deletions asked for during the previous one. A read-only folder
         // cannot expunge (the library refuses), and has nothing to expunge.
         m_pending.reset();
+        m_handedOver.reset();
         try {
             if (m_folder && m_folder->isOpen())
                 m_folder->close(m_folder->getMode() == vmime::net::folder::MODE_READ_WRITE);

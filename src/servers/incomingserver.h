@@ -32,4 +32,6 @@ private:
     vmime::shared_ptr<vmime::net::store> m_store;
     vmime::shared_ptr<vmime::net::folder> m_folder;
     vmime::shared_ptr<vmime::net::message> m_pending;
+    // Kept until the next hand-over, so that its last release is on this thread.
+    vmime::shared_ptr<vmime::net::message> m_handedOver;
 };
