@@ -17,7 +17,7 @@ PACKAGES=(
     xvfb xauth libgl1-mesa-dri libglx-mesa0 poppler-utils sqlite3 openssl
     # tests: real mail servers on loopback, reference fetcher for the benchmark
     dovecot-imapd dovecot-pop3d dovecot-lmtpd python3-aiosmtpd isync
-    procps psmisc x11-utils
+    procps psmisc x11-utils iproute2 util-linux
 )
 
 missing=()

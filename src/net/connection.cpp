@@ -85,14 +85,14 @@ void Connection::installServer(bool incoming, Server *server)
     if (slot == server)
         return;
     if (slot) {
-        // Queued or nested jobs may still hold it on this thread's stack;
-        // it goes when control is back in the event loop.
+        // A job of it may still run further up this thread's stack, waiting
+        // for the user; release() deletes it when that job has ended.
         slot->disconnect(this);
         {
             QMutexLocker locker(&m_recordsLock);
             m_records.removeAll(slot);
         }
-        slot->deleteLater();
+        slot->release();
     }
     slot = server;
     if (!server)

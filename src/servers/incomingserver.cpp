@@ -57,6 +57,7 @@ bool IncomingServer::connectService()
 
 bool IncomingServer::getMail(int index)
 {
+    const Job job(this);
     if (m_pending && m_pending->getNumber() == static_cast<size_t>(qMax(index, 0))) {
         // The library unregisters a message from its folder when the last
         // handle goes, and the folder is this thread's. The store asks for
@@ -149,6 +150,7 @@ QString IncomingServer::derivedMessageId(const QByteArray &content)
 
 void IncomingServer::deleteMessageByNumber(int number)
 {
+    const Job job(this);
     if (m_folder && m_folder->isOpen() && number >= 1)
         m_folder->deleteMessages(vmime::net::messageSet::byNumber(static_cast<vmime::size_t>(number)));
 }

@@ -43,6 +43,7 @@ void OutgoingServer::prepareConnect()
 
 bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)
 {
+    const Job job(this);
     if (!connectService())
         return false;
     try {

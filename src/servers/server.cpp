@@ -211,8 +211,22 @@ void Server::onCertificateAnswer(bool answer)
     emit userAnswer(address(), answer);
 }
 
+void Server::release()
+{
+    m_released = true;
+    if (m_jobs == 0)
+        deleteLater();
+}
+
+Server::Job::~Job()
+{
+    if (--m_server->m_jobs == 0 && m_server->m_released)
+        m_server->deleteLater();
+}
+
 void Server::testConnection()
 {
+    const Job job(this);
     bool connected = false;
     try {
         connectService();

@@ -58,6 +58,12 @@ public:
     // The service address for the current record, e.g. "imaps://host:993".
     QString serviceUrl();
 
+    // Worker thread. Gives the record up: it is deleted at once when none of
+    // its jobs runs, else when the last one ends. A record that waits inside
+    // a job (for the user's answer, which keeps the thread's events running)
+    // must not be deleted under that job.
+    void release();
+
     virtual bool sendMessage(vmime::shared_ptr<vmime::message> message) = 0;
     virtual bool getMail(int index) = 0;
     virtual void deleteMessageByNumber(int number) = 0;
@@ -84,6 +90,18 @@ public slots:
     virtual Server *clone() = 0;
 
 protected:
+    // Marks a job of the record as running for as long as it lives.
+    class Job
+    {
+    public:
+        explicit Job(Server *server) : m_server(server) { ++m_server->m_jobs; }
+        ~Job();
+        Job(const Job &) = delete;
+        Job &operator=(const Job &) = delete;
+
+    private:
+        Server *m_server;
+    };
     // Builds the store or transport for the record (fresh certificate
     // verifier and time-out handler each time).
     vmime::shared_ptr<vmime::net::service> createService(bool store);
@@ -116,6 +134,8 @@ private:
     mutable QMutex m_authLock;
     mutable QMutex m_addressLock;
     mutable QMutex m_loginLock;
+    int m_jobs = 0;
+    bool m_released = false;
     bool m_secureScheme = false;
     bool m_addressChanged = false;
 };

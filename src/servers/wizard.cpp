@@ -58,6 +58,7 @@ void Wizard::startSearch()
         setCurrentStep(FOUND_STEP);
         return;
     }
+    m_attempted.clear();
     m_login = email.left(at);
     const QString domain = email.mid(at + 1);
     m_saveLogin = true;
@@ -75,7 +76,7 @@ void Wizard::startSearch()
     connect(c, &Connection::error, this, &Wizard::onConnectionError, Qt::QueuedConnection);
     connect(c, &Connection::queryUsername, this, &Wizard::onQueryUsername, Qt::QueuedConnection);
     connect(c, &Connection::queryPassword, this, &Wizard::onQueryPassword, Qt::QueuedConnection);
-    connect(c, &Connection::authFailed, this, &Wizard::authFailedQml, Qt::QueuedConnection);
+    connect(c, &Connection::authFailed, this, &Wizard::onAuthFailed, Qt::QueuedConnection);
 
     c->setAuthenticator(true, m_login, QString());
     c->setAuthenticator(false, m_login, QString());
@@ -86,11 +87,21 @@ void Wizard::startSearch()
 
 void Wizard::wireRecord(Server *record)
 {
+    // Replies of a record that is no longer under test (still queued when a
+    // search was reset, say) carry an old serial and are dropped; the record
+    // itself may be gone by then.
+    const int serial = ++m_serial;
+    m_underTestSerial = serial;
     connect(this, &Wizard::testConnection, record, &Server::testConnection, Qt::QueuedConnection);
     connect(this, &Wizard::certificateAnswer, record, &Server::onCertificateAnswer, Qt::QueuedConnection);
-    connect(record, &Server::testConnectionResult, this, &Wizard::onTestConnectionResult,
-            Qt::QueuedConnection);
-    connect(record, &Server::queryCertificate, this, &Wizard::onQueryCertificate, Qt::QueuedConnection);
+    connect(record, &Server::testConnectionResult, this, [this, serial](bool result) {
+        if (serial == m_underTestSerial)
+            onTestConnectionResult(result);
+    }, Qt::QueuedConnection);
+    connect(record, &Server::queryCertificate, this, [this, serial](QString text) {
+        if (serial == m_underTestSerial)
+            onQueryCertificate(text);
+    }, Qt::QueuedConnection);
 }
 
 void Wizard::answerOpenQuestions()
@@ -109,7 +120,15 @@ void Wizard::tryNextServer()
     disconnect(this, &Wizard::testConnection, nullptr, nullptr);
     if (!m_connection)
         return;
-    answerOpenQuestions();
+    if (hasOpenQuestions()) {
+        // The record under test is inside its connect, waiting for an
+        // answer: end the wait, and move on once that test has reported.
+        // Replacing the record now would delete it under the waiting call.
+        m_movingOn = true;
+        answerOpenQuestions();
+        return;
+    }
+    m_movingOn = false;
 
     if (m_pop3Candidates.isEmpty() && m_imapCandidates.isEmpty()) {
         if (m_smtpCandidates.isEmpty()) {
@@ -123,6 +142,7 @@ void Wizard::tryNextServer()
         record->setAuth(ServerManager::AUTO_AUTH);
         record->setAddress(m_smtpCandidates.takeFirst());
         m_underTestAddress = record->address();
+        m_attempted << m_underTestAddress;
         m_outgoingTest = record;
         wireRecord(record);
         // The test connection owns the record from here and deletes the one
@@ -140,6 +160,7 @@ void Wizard::tryNextServer()
     record->setAuth(ServerManager::AUTO_AUTH);
     record->setAddress(pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
     m_underTestAddress = record->address();
+    m_attempted << m_underTestAddress;
     m_incomingTest = record;
     wireRecord(record);
     m_connection->setServer(true, record);
@@ -149,12 +170,8 @@ void Wizard::tryNextServer()
 
 void Wizard::onTestConnectionResult(bool result)
 {
-    // A result of a record that is no longer under test is late news.
-    Server *tested = qobject_cast<Server *>(sender());
     Server *underTest = m_testingOutgoing ? m_outgoingTest.data() : m_incomingTest.data();
-    if (tested && tested != underTest)
-        return;
-    if (!result) {
+    if (!result || m_movingOn) {
         tryNextServer();
         return;
     }
@@ -193,7 +210,27 @@ void Wizard::onConnectionError(QString str)
 
 void Wizard::tryCurrentServer()
 {
+    // A second connect on a record whose first one still waits for an
+    // answer would run inside that wait.
+    if (hasOpenQuestions())
+        return;
     emit testConnection();
+}
+
+void Wizard::onAuthFailed(QString e)
+{
+    // The refusal that follows an empty answer given to move on is not news
+    // for the user.
+    if (m_movingOn) {
+        tryNextServer();
+        return;
+    }
+    emit authFailedQml(e);
+}
+
+bool Wizard::hasOpenQuestions() const
+{
+    return m_openUsernameQuestions > 0 || m_openPasswordQuestions > 0 || m_openCertificateQuestions > 0;
 }
 
 void Wizard::onQueryUsername()
@@ -248,6 +285,7 @@ void Wizard::stopConnection()
     // answer, and deletes its test records with it.
     m_connection.reset();
     m_openUsernameQuestions = m_openPasswordQuestions = m_openCertificateQuestions = 0;
+    m_movingOn = false;
 }
 
 void Wizard::reset()
@@ -256,7 +294,9 @@ void Wizard::reset()
     stopConnection();
     m_incomingTest.clear();
     m_outgoingTest.clear();
+    m_underTestSerial = 0;
     m_underTestAddress.clear();
+    m_attempted.clear();
     if (m_incomingServer) {
         delete m_incomingServer;
         m_incomingServer = nullptr;

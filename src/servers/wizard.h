@@ -63,6 +63,8 @@ public:
     QStringList smtpCandidates() const { return m_smtpCandidates; }
     // The address of the record under test, empty when none.
     QString serverUnderTest() const { return m_underTestAddress; }
+    // Every host put under test since the search started, in order.
+    QStringList attemptedServers() const { return m_attempted; }
 
 signals:
     void queryUsernameQml();
@@ -92,6 +94,7 @@ private slots:
     void onQueryUsername();
     void onQueryPassword();
     void onQueryCertificate(QString text);
+    void onAuthFailed(QString e);
 
 private:
     void startSearch();
@@ -100,6 +103,7 @@ private:
     // Ends a question that the worker thread still waits for, so that the
     // record or the thread under it can go.
     void answerOpenQuestions();
+    bool hasOpenQuestions() const;
 
     QString m_email;
     QString m_login;
@@ -118,7 +122,13 @@ private:
     QPointer<Server> m_outgoingTest;
     bool m_testingOutgoing = false;
     QString m_underTestAddress;
+    QStringList m_attempted;
     int m_openUsernameQuestions = 0;
     int m_openPasswordQuestions = 0;
     int m_openCertificateQuestions = 0;
+    // Set while an answered question lets the record under test finish
+    // before the next candidate is tried.
+    bool m_movingOn = false;
+    int m_serial = 0;
+    int m_underTestSerial = 0;
 };

@@ -57,6 +57,11 @@ print(" ".join(str(s.getsockname()[1]) for s in socks))
 PY
 }
 read -r imap imaps pop3 pop3s smtp smtps <<<"$(free_ports 6)"
+# Inside a network namespace of its own a test may ask for the protocols'
+# standard ports, where a client that is given only a host name looks.
+if [ -n "${MAIL_STANDARD_PORTS:-}" ]; then
+    imap=143 imaps=993 pop3=110 pop3s=995 smtp=25 smtps=465
+fi
 
 # Two self-signed certificates; cert.pem points at one of them, so a test can
 # swap it (and send SIGHUP to Dovecot) to see a changed fingerprint.
