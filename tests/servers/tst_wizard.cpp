@@ -301,14 +301,24 @@ int main(int argc, char *argv[])
         for (int i = 1; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
         args << QString::fromLatin1(inNamespace);
-        QCoreApplication app(argc, argv);
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QStringLiteral("unshare"), args);
-        if (child.waitForStarted(10000) && child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit)
-            return child.exitCode();
-        std::fprintf(stderr, "cannot run the test in namespaces of its own\n");
-        return 1;
+        const QString marker = QDir::tempPath() + QStringLiteral("/wizard-namespace-ready");
+        QFile::remove(marker);
+        int exitCode = 1;
+        {
+            QCoreApplication app(argc, argv);
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QStringLiteral("unshare"), args);
+            if (child.waitForStarted(10000) && child.waitForFinished(-1)
+                    && child.exitStatus() == QProcess::NormalExit)
+                exitCode = child.exitCode();
+        }
+        // The child marks a namespace that it could set up; without one (no
+        // unshare, no permission) the test runs here, with the cases that
+        // need the standard ports skipped.
+        if (QFile::exists(marker))
+            return exitCode;
+        std::fprintf(stderr, "no network namespace of its own; running without one\n");
     }
     TestHome::prepare();
     if (isolated) {
@@ -317,6 +327,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "cannot set up the test's network namespace\n");
             return 1;
         }
+        QFile ready(QDir::tempPath() + QStringLiteral("/wizard-namespace-ready"));
+        ready.open(QIODevice::WriteOnly);
     }
     QApplication app(argc, argv);
     WizardTest test;
