@@ -90,9 +90,7 @@ class AccountMailTest : public QObject
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        drelInit("1.0.8-1", "Mail");
-        Startup::registerTypes();
+        TestHome::prepareProgram();
         QVERIFY(servers.start());
     }
 

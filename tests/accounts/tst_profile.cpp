@@ -44,9 +44,7 @@ class ProfileTest : public QObject
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        drelInit("1.0.8-1", "Mail");
-        Startup::registerTypes();
+        TestHome::prepareProgram();
     }
 
     void init()

@@ -46,9 +46,7 @@ class ProfileManagerTest : public QObject
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        drelInit("1.0.8-1", "Mail");
-        Startup::registerTypes();
+        TestHome::prepareProgram();
     }
 
     void init()

@@ -81,10 +81,7 @@ class TestFetch : public QObject
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        QCoreApplication::setOrganizationName(QStringLiteral("drel"));
-        QCoreApplication::setApplicationName(QStringLiteral("mail"));
-        Startup::registerTypes();
+        TestHome::prepareProgram();
         QVERIFY(servers.start());
     }
 

@@ -84,10 +84,7 @@ class TestTransport : public QObject
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        QCoreApplication::setOrganizationName(QStringLiteral("drel"));
-        QCoreApplication::setApplicationName(QStringLiteral("mail"));
-        Startup::registerTypes();
+        TestHome::prepareProgram();
         QVERIFY(servers.start());
     }
 

@@ -95,9 +95,7 @@ private:
 private slots:
     void initTestCase()
     {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        drelInit("1.0.8-1", "Mail");
-        Startup::registerTypes();
+        TestHome::prepareProgram();
         if (isolated) {
             qputenv("MAIL_STANDARD_PORTS", "1");
             QVERIFY(servers.start());

@@ -12,6 +12,10 @@ namespace TestHome {
 QString prepare();
 // The private home folder of this test process.
 QString path();
+// What the program does before it makes any of its objects: the mail
+// library's platform handler, the application's names (and so its settings
+// file) and the type registrations.
+void prepareProgram();
 }
 
 // QTEST_MAIN with the private home made first.
