@@ -18,6 +18,11 @@ Item {
         return Math.max(0, Math.min(maxY, y))
     }
 
+    function followContent() {
+        if (!dragging)
+            handle.y = handleYForContent()
+    }
+
     anchors.right: flickable ? flickable.right : undefined
     anchors.top: flickable ? flickable.top : undefined
     anchors.bottom: flickable ? flickable.bottom : undefined
@@ -53,10 +58,8 @@ Item {
             drag.maximumY: Math.max(0, scrollBar.maxY)
         }
     }
-    Binding {
-        target: handle
-        property: "y"
-        value: scrollBar.handleYForContent()
-        when: !scrollBar.dragging
-    }
+    // Where the content puts the handle; applied whenever the user is not holding it.
+    readonly property real contentHandleY: handleYForContent()
+    onContentHandleYChanged: followContent()
+    onDraggingChanged: followContent()
 }
