@@ -10,6 +10,8 @@ Item {
     readonly property real scrollRange: flickable ? flickable.contentHeight - flickable.height : 0
     readonly property real maxY: height - handle.height
     readonly property bool dragging: handleMouse.pressed || handleMouse.drag.active
+    // Where the content puts the handle; applied whenever the user is not holding it.
+    readonly property real contentHandleY: handleYForContent()
 
     function handleYForContent() {
         if (!flickable || scrollRange <= 0 || maxY <= 0)
@@ -58,8 +60,6 @@ Item {
             drag.maximumY: Math.max(0, scrollBar.maxY)
         }
     }
-    // Where the content puts the handle; applied whenever the user is not holding it.
-    readonly property real contentHandleY: handleYForContent()
     onContentHandleYChanged: followContent()
     onDraggingChanged: followContent()
 }
