@@ -32,7 +32,7 @@ bool OutgoingServer::connectService()
     try {
         connected = connectWithProbe(false);
     } catch (const vmime::exceptions::authentication_error &e) {
-        if (!e.response().empty() || !m_replies || m_replies->lastReply().empty())
+        if (!m_replies || m_replies->lastReply().empty())
             throw;
         throw vmime::exceptions::authentication_error(m_replies->lastReply());
     }
