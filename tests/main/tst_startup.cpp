@@ -23,10 +23,7 @@ private slots:
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<bool>("expected");
         QTest::newRow("1") << QByteArray("1") << true;
-        QTest::newRow("no") << QByteArray("no") << true;
-        QTest::newRow("true with blanks") << QByteArray("  true \t") << true;
         QTest::newRow("unset") << QByteArray() << false;
-        QTest::newRow("blanks") << QByteArray("   ") << false;
         QTest::newRow("0") << QByteArray("0") << false;
         QTest::newRow("False with blanks") << QByteArray(" False ") << false;
     }
