@@ -131,6 +131,7 @@ private slots:
         addAccounts(manager, {"a@example.org", "b@example.org"});
         Profile *b = manager.profileAt(1);
         QSignalSpy password(b, &Profile::setPassword);
+        QSignalSpy elsewhere(manager.profileAt(0), &Profile::setPassword);
         QSignalSpy login(b, &Profile::setUsername);
         QSignalSpy failed(&manager, &ProfileManager::authFailedQml);
         manager.setPasswordQml(QStringLiteral("x"), true); // nobody asked
@@ -150,6 +151,7 @@ private slots:
         manager.removeProfile(1);
         manager.setPasswordQml(QStringLiteral("late"), true);
         QCOMPARE(password.count(), 1);
+        QCOMPARE(elsewhere.count(), 0);
     }
 
     void onlyUnseenLettersMakeATrayNotice()
