@@ -1,5 +1,3 @@
-#include "bytesmessage.h"
-#include "cache.h"
 #include "folderindex.h"
 #include "letter.h"
 #include "model.h"
@@ -268,35 +266,6 @@ private slots:
         QVERIFY(deepest <= 1);
         for (int i = 0; i < removed.size(); ++i)
             QCOMPARE(removed.at(i), QStringLiteral("h%1@x").arg(i));
-    }
-
-    // Through the cache: the file goes and is remembered as removed for good.
-    void limitRemovesTheOldestForGood()
-    {
-        QSettings().setValue(QStringLiteral("global/storeMessagesCount"), 2);
-        Cache cache(QStringLiteral("limit@example.org"), QString());
-        Model model(cache.indexPath(Letter::IncomingFolder), Letter::IncomingFolder);
-        ProxyModel proxy;
-        proxy.setSourceModel(&model);
-        proxy.sort(0, Qt::DescendingOrder);
-        connect(&cache, &Cache::newIncomingLetter, &model, &Model::onNewLetter);
-        connect(&cache, &Cache::removeIncomingLetter, &model, &Model::onRemoveLetter);
-        connect(&model, &Model::checkFolderLimits, &proxy, &ProxyModel::onCheckFolderLimits);
-        connect(&proxy, &ProxyModel::beyondLimits, &cache, &Cache::deleteMessage);
-        auto message = [](const char *id, const char *day) {
-            return QByteArray("Message-ID: <") + id + ">\r\nFrom: a@x\r\nSubject: s\r\nDate: " + day
-                    + " Nov 2026 10:00:00 +0000\r\n\r\nbody\r\n";
-        };
-        cache.onNewMessage(BytesMessage::create(3, message("newest@x", "30")));
-        cache.onNewMessage(BytesMessage::create(2, message("oldest@x", "02")));
-        cache.onNewMessage(BytesMessage::create(1, message("middle@x", "16")));
-        QCOMPARE(ids(proxy), QStringList({"newest@x", "middle@x"}));
-        QVERIFY(!QFile::exists(cache.messageFilePath(Letter::IncomingFolder, QStringLiteral("oldest@x"))));
-        QFile removed(cache.accountPath() + QStringLiteral("/fully-removed"));
-        QVERIFY(removed.open(QIODevice::ReadOnly));
-        QCOMPARE(removed.readAll(), QByteArray("oldest@x.eml\n"));
-        QCOMPARE(model.unseenLetters(), 2);
-        QCOMPARE(indexGroups(cache.indexPath(Letter::IncomingFolder)), QStringList({"middle@x", "newest@x"}));
     }
 };
 
