@@ -71,11 +71,9 @@ private slots:
         QCOMPARE(got, text);
     }
 
-    void propertiesFromHandle()
+    // Names in a charset other than UTF-8, common in older mail.
+    void nameInAnotherCharset()
     {
-        Attachment a(base64Handle(QByteArray(3000, 'x'), "picture.png"), nullptr);
-        QCOMPARE(a.type(), QStringLiteral("image/png"));
-        QCOMPARE(a.size(), QStringLiteral("2.93 Kb")); // decoded, not the Base64 length
         const vmime::word koi("\xf0\xd2\xc9\xd7\xc5\xd4.txt", vmime::charset("koi8-r"));
         Attachment named(vmime::make_shared<vmime::defaultAttachment>(
                                  vmime::make_shared<vmime::stringContentHandler>("x"),
