@@ -168,6 +168,90 @@ private slots:
         }));
     }
 
+    // A click shows the letter: header, an HTML and a plain body stacked,
+    // the attachments, which open and save; remote pictures stay unloaded
+    // on screen and in the printed PDF.
+    void readingALetter()
+    {
+        startWith({message(QStringLiteral("new@example.org"), QStringLiteral("Newest"), 50), richLetter()});
+        QVERIFY(waitRows(2));
+        QVERIFY(openRow(1));
+        QCOMPARE(window.value(QStringLiteral("mailSender"), "text").toString(),
+                 QStringLiteral("Sender Name <rich@example.org>"));
+        const QDateTime sent = QDateTime(QDate(2025, 1, 6), QTime(10, 30), Qt::UTC).toLocalTime();
+        QCOMPARE(window.value(QStringLiteral("mailDate"), "text").toString(), sent.toString("dd.MM.yyyy hh:mm:ss"));
+        QQuickItem *html = window.item(QStringLiteral("mailBody0"));
+        QQuickItem *plain = window.item(QStringLiteral("mailBody1"));
+        QVERIFY(html && plain);
+        QVERIFY(html->property("text").toString().contains(QLatin1String("LINKLINK")));
+        QVERIFY(plain->property("text").toString().contains(QLatin1String("Plain line two")));
+        QVERIFY(plain->y() >= html->y() + html->height());
+        const QString joined = window.call(QStringLiteral("mail"), "getBodyText").toString();
+        QVERIFY(joined.contains(QLatin1String("Plain line one<br>Plain line two")));
+        QVERIFY(isShown(QStringLiteral("attachmentPanel")));
+        QCOMPARE(window.value(QStringLiteral("attachmentCount"), "text").toString(), QStringLiteral("Attachments: 1"));
+        window.screenshot(QStringLiteral("letter"));
+
+        QVERIFY(window.click(QStringLiteral("attachmentTitle")));
+        QTest::qWait(300); // the panel grows
+        QVERIFY(window.isShown(window.item(QStringLiteral("attachmentRow0"))));
+        QCOMPARE(window.value(QStringLiteral("attachmentName"), "text").toString(), QStringLiteral("notes.txt"));
+        window.screenshot(QStringLiteral("attachments"));
+        desktop.opened.clear();
+        QVERIFY(window.click(QStringLiteral("attachmentRow0")));
+        QVERIFY(MailWindow::waitFor([&] { return window.textItem(QStringLiteral("Open")); }));
+        QVERIFY(window.click(window.textItem(QStringLiteral("Open"))));
+        QVERIFY(MailWindow::waitFor([&] { return !desktop.opened.isEmpty(); }));
+        QFile opened(desktop.opened.value(0).toLocalFile());
+        QVERIFY(opened.open(QIODevice::ReadOnly));
+        QCOMPARE(opened.readAll(), QByteArray("attached notes\n"));
+
+        const QString saved = TestHome::path() + QStringLiteral("/saved.txt");
+        FileDialog::setAnswer([&](const QString &, const QString &) { return saved; });
+        QTest::qWait(300); // the choice list fades out
+        QVERIFY(window.click(QStringLiteral("attachmentRow0")));
+        QVERIFY(MailWindow::waitFor([&] { return window.textItem(QStringLiteral("Save")); }));
+        QVERIFY(window.click(window.textItem(QStringLiteral("Save"))));
+        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(saved).size() == 15; }));
+
+        const QString pdf = TestHome::path() + QStringLiteral("/letter.pdf");
+        FileDialog::setAnswer([&](const QString &, const QString &) { return pdf; });
+        QVERIFY(window.click(QStringLiteral("printButton")));
+        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
+        FileDialog::setAnswer(nullptr);
+        QTest::qWait(500);
+        QVERIFY(!tracker.hasPendingConnections());
+    }
+
+    // Only web links go to the desktop; file, share, script and custom links
+    // from a letter are ignored.
+    void linksFromALetter_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("web") << "https://example.org/page" << true;
+        QTest::newRow("plain web") << "http://example.org/" << true;
+        QTest::newRow("local file") << "file:///etc/passwd" << false;
+        QTest::newRow("network share") << "smb://host/share/run.exe" << false;
+        QTest::newRow("script") << "javascript:alert(1)" << false;
+        QTest::newRow("custom scheme") << "custom:do-something" << false;
+        QTest::newRow("mail address") << "mailto:someone@example.org" << false;
+    }
+    void linksFromALetter()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, opened);
+        QByteArray letter = richLetter();
+        letter.replace("LINK\"", link.toUtf8() + "\"");
+        startWith({letter});
+        QVERIFY(waitRows(1));
+        QVERIFY(openRow(0));
+        desktop.opened.clear();
+        QVERIFY(window.click(window.item(QStringLiteral("mailBody0")), QPointF(20, 8)));
+        QTest::qWait(300);
+        QCOMPARE(desktop.opened, opened ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+    }
+
     void cleanupTestCase()
     {
         window.stop();
