@@ -1,5 +1,9 @@
+#include "cache.h"
 #include "filedialog.h"
 #include "letter.h"
+#include "profile.h"
+#include "profilemanager.h"
+#include "settings.h"
 #include "mailservers.h"
 #include "servermanager.h"
 #include "testhome.h"
@@ -75,7 +79,7 @@ class MailWindowTest : public QObject
     // A user whose settings hold one account on the harness's IMAP server;
     // the window starts and fetches.
     void startWith(const QList<QByteArray> &messages, const QString &password = MailServers::password(),
-                   SM::Ssl ssl = SM::NO_SSL, int port = 0)
+                   SM::Ssl ssl = SM::NO_SSL, int port = 0, const std::function<void()> &more = {})
     {
         window.stop();
         MailWindow::clearUserData();
@@ -87,6 +91,8 @@ class MailWindowTest : public QObject
         MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, ssl, SM::AUTO_AUTH, in);
         MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, out);
         MailWindow::addAccount(email, QStringLiteral("Test"), in, out, MailServers::user(), password);
+        if (more)
+            more();
         QVERIFY(window.start());
     }
 
@@ -106,21 +112,50 @@ class MailWindowTest : public QObject
     }
     bool chooseFolder(int folder)
     {
-        if (!window.click(QStringLiteral("menuBackButton")) || !window.waitForShown(QStringLiteral("folderList")))
+        QQuickItem *drawer = window.item(QStringLiteral("folderList"));
+        if (!window.click(QStringLiteral("menuBackButton")) || !MailWindow::waitFor([&] { return drawer->x() == 0; }))
             return false;
-        QTest::qWait(400); // the drawer slides in
         return window.click(QStringLiteral("folderRow%1").arg(folder))
-            && MailWindow::waitFor([&] { return window.value("root", "currentFolder").toInt() == folder; });
+            && MailWindow::waitFor([&] { return !window.item(QStringLiteral("folderList"))->isVisible(); })
+            && window.value("root", "currentFolder").toInt() == folder;
     }
+    // The count the drawer shows for a folder when opened.
     QString folderCount(int folder)
     {
+        QQuickItem *drawer = window.item(QStringLiteral("folderList"));
         window.click(QStringLiteral("menuBackButton"));
-        QTest::qWait(400);
+        MailWindow::waitFor([&] { return drawer->x() == 0; });
         const QString count = window.item(QStringLiteral("folderCount"), window.item(QStringLiteral("folderRow%1").arg(folder)))
                                   ->property("text").toString();
         window.click(QStringLiteral("menuBackButton"));
-        QTest::qWait(400);
+        MailWindow::waitFor([&] { return !drawer->isVisible(); });
         return count;
+    }
+    bool choiceListGone()
+    {
+        return MailWindow::waitFor([&] { return !window.item(QStringLiteral("listViewForm"))->isVisible(); });
+    }
+    Profile *profile() const
+    {
+        return qobject_cast<ProfileManager *>(window.object(QStringLiteral("mailProfileManager")))->profileAt(0);
+    }
+    // The reading pane's action buttons a user sees, left to right.
+    QStringList actions() const
+    {
+        QStringList shown;
+        for (const char *name : {"editDraftButton", "replyButton", "forwardButton", "archiveButton",
+                                 "restoreButton", "deleteButton", "printButton"}) {
+            if (isShown(QLatin1String(name)))
+                shown << QString::fromLatin1(name).remove(QLatin1String("Button"));
+        }
+        return shown;
+    }
+    bool prompted(const QString &title)
+    {
+        QQuickItem *form = window.item(QStringLiteral("lineEditForm"));
+        return MailWindow::waitFor([&] {
+            return form->property("titleStr").toString() == title && form->opacity() == 1.0;
+        }, 20000);
     }
     // Clicks a button of the open message box or text prompt.
     bool answer(const QString &form, const QString &button)
@@ -166,6 +201,7 @@ private slots:
             return window.object(QStringLiteral("trayIcon"))->property("toolTip").toString()
                 == (unseen > 1 ? QStringLiteral("Mail: unseen letters: %1").arg(unseen - 1) : QStringLiteral("Mail"));
         }));
+        QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
     // A click shows the letter: header, an HTML and a plain body stacked,
@@ -208,7 +244,7 @@ private slots:
 
         const QString saved = TestHome::path() + QStringLiteral("/saved.txt");
         FileDialog::setAnswer([&](const QString &, const QString &) { return saved; });
-        QTest::qWait(300); // the choice list fades out
+        QVERIFY(choiceListGone());
         QVERIFY(window.click(QStringLiteral("attachmentRow0")));
         QVERIFY(MailWindow::waitFor([&] { return window.textItem(QStringLiteral("Save")); }));
         QVERIFY(window.click(window.textItem(QStringLiteral("Save"))));
@@ -216,6 +252,7 @@ private slots:
 
         const QString pdf = TestHome::path() + QStringLiteral("/letter.pdf");
         FileDialog::setAnswer([&](const QString &, const QString &) { return pdf; });
+        QVERIFY(choiceListGone());
         QVERIFY(window.click(QStringLiteral("printButton")));
         QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
         FileDialog::setAnswer(nullptr);
@@ -250,6 +287,130 @@ private slots:
         QVERIFY(window.click(window.item(QStringLiteral("mailBody0")), QPointF(20, 8)));
         QTest::qWait(300);
         QCOMPARE(desktop.opened, opened ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+    }
+
+    // Each folder offers its own actions; archive, delete and restore move
+    // the letter, the drawer's counts follow, and the pane shows the next
+    // letter 300 ms after its own has gone.
+    void actionsMoveLetters()
+    {
+        startWith({message(QStringLiteral("a@example.org"), QStringLiteral("A"), 1),
+                   message(QStringLiteral("b@example.org"), QStringLiteral("B"), 2),
+                   message(QStringLiteral("c@example.org"), QStringLiteral("C"), 3)});
+        QVERIFY(waitRows(3));
+        QVERIFY(openRow(0));
+        QCOMPARE(actions(), QStringList({"reply", "forward", "archive", "delete", "print"}));
+        QVERIFY(window.click(QStringLiteral("archiveButton")));
+        QVERIFY(waitRows(2));
+        QVERIFY(shownSubject() != QLatin1String("C"));
+        QVERIFY(MailWindow::waitFor([&] { return shownSubject() == QLatin1String("B"); }));
+        QCOMPARE(folderCount(Letter::IncomingFolder), QStringLiteral("2"));
+        QCOMPARE(folderCount(Letter::ArchiveFolder), QStringLiteral("1"));
+
+        QVERIFY(chooseFolder(Letter::ArchiveFolder));
+        QVERIFY(!isShown(QStringLiteral("mailHeader")));
+        QVERIFY(waitRows(1) && openRow(0));
+        QCOMPARE(shownSubject(), QStringLiteral("C"));
+        QCOMPARE(actions(), QStringList({"reply", "forward", "delete", "print"}));
+        QVERIFY(window.click(QStringLiteral("deleteButton")));
+        QVERIFY(waitRows(0));
+        QTest::qWait(400);
+        QVERIFY(!isShown(QStringLiteral("mailHeader"))); // an empty list leaves the pane empty
+
+        QVERIFY(chooseFolder(Letter::TrashFolder));
+        QVERIFY(waitRows(1) && openRow(0));
+        QCOMPARE(actions(), QStringList({"restore", "delete"}));
+        QVERIFY(window.click(QStringLiteral("restoreButton")));
+        QVERIFY(waitRows(0));
+        QCOMPARE(folderCount(Letter::TrashFolder), QStringLiteral("0"));
+        QCOMPARE(folderCount(Letter::ArchiveFolder), QStringLiteral("1"));
+
+        for (int folder : {int(Letter::DraftsFolder), int(Letter::SentFolder)}) {
+            Letter *letter = profile()->newLetter();
+            letter->setId(QString::number(QDateTime::currentMSecsSinceEpoch()));
+            letter->setSubject(QStringLiteral("Filed"));
+            QVERIFY(profile()->cache()->saveLetterToFolder(letter, folder));
+            QVERIFY(chooseFolder(folder));
+            QVERIFY(waitRows(1) && openRow(0));
+            QCOMPARE(actions(), folder == Letter::DraftsFolder ? QStringList({"editDraft", "delete"})
+                                                               : QStringList({"reply", "forward", "archive", "delete", "print"}));
+        }
+    }
+
+    // The search filters the shown folder; switching folders keeps the text
+    // in the field and shows the new folder unfiltered.
+    void searchAndFolderSwitch()
+    {
+        startWith({message(QStringLiteral("a1@example.org"), QStringLiteral("Alpha one"), 1),
+                   message(QStringLiteral("b1@example.org"), QStringLiteral("Beta one"), 2),
+                   message(QStringLiteral("a2@example.org"), QStringLiteral("Alpha two"), 3),
+                   message(QStringLiteral("b2@example.org"), QStringLiteral("Beta two"), 4)});
+        QVERIFY(waitRows(4));
+        QVERIFY(openRow(0));
+        QVERIFY(window.click(QStringLiteral("archiveButton")));
+        QVERIFY(waitRows(3));
+        QVERIFY(window.click(window.item(QStringLiteral("searchField"))));
+        window.type(QStringLiteral("Alpha"));
+        QVERIFY(waitRows(2));
+        window.screenshot(QStringLiteral("search"));
+        QVERIFY(chooseFolder(Letter::ArchiveFolder));
+        QVERIFY(waitRows(1));
+        QCOMPARE(window.value(QStringLiteral("header"), "searchText").toString(), QStringLiteral("Alpha"));
+        QVERIFY(chooseFolder(Letter::IncomingFolder));
+        QVERIFY(waitRows(3));
+    }
+
+    // A refused login asks whether to try again; the retry asks for the
+    // login (offering the address's user part) and the password again, and
+    // with the right ones the letters arrive.
+    void refusedLoginAsksToRetry()
+    {
+        startWith({message(QStringLiteral("a@example.org"), QStringLiteral("A"), 1)}, QStringLiteral("wrong"));
+        QVERIFY(MailWindow::waitFor([&] {
+            return window.value(QStringLiteral("messageForm"), "title").toString() == QLatin1String("Authorization");
+        }, 20000));
+        QVERIFY(window.value(QStringLiteral("messageForm"), "text").toString()
+                    .startsWith(QLatin1String("Authorization failed! Do you want to try again?\n")));
+        window.screenshot(QStringLiteral("authfailed"));
+        QVERIFY(answer(QStringLiteral("messageForm"), QStringLiteral("okButton")));
+        QVERIFY(prompted(QStringLiteral("Input username")));
+        QCOMPARE(window.item(QStringLiteral("field"), window.item(QStringLiteral("lineEditForm")))->property("text").toString(),
+                 MailServers::user());
+        QVERIFY(answer(QStringLiteral("lineEditForm"), QStringLiteral("okButton")));
+        QVERIFY(prompted(QStringLiteral("Input password")));
+        window.type(MailServers::password());
+        window.screenshot(QStringLiteral("password"));
+        QVERIFY(answer(QStringLiteral("lineEditForm"), QStringLiteral("okButton")));
+        QVERIFY(waitRows(1));
+    }
+
+    // A certificate nobody has accepted yet is put to the user at start; yes
+    // lets the fetch go on.
+    void certificateQuestionAtStart()
+    {
+        startWith({message(QStringLiteral("a@example.org"), QStringLiteral("A"), 1)}, MailServers::password(),
+                  SM::TLS_SSL, servers.imapsPort());
+        QVERIFY(MailWindow::waitFor([&] {
+            return window.value(QStringLiteral("messageForm"), "title").toString()
+                == QLatin1String("Certificate verification");
+        }, 20000));
+        window.screenshot(QStringLiteral("certificate"));
+        QVERIFY(answer(QStringLiteral("messageForm"), QStringLiteral("okButton")));
+        QVERIFY(waitRows(1));
+    }
+
+    // An account whose server record is gone does not keep the accounts
+    // after it from getting their servers and the current one from fetching.
+    void accountWithoutServerRecord()
+    {
+        startWith({message(QStringLiteral("a@example.org"), QStringLiteral("A"), 1)}, MailServers::password(),
+                  SM::NO_SSL, 0, [&] {
+                      MailWindow::addAccount(QStringLiteral("a@example.org"), QString(),
+                                             QStringLiteral("gone.example.org"), QString(), QString(), QString());
+                      Settings::setCurrentProfile(email);
+                  });
+        QVERIFY(waitRows(1));
+        QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
     void cleanupTestCase()

@@ -11,6 +11,24 @@
 #include <QSettings>
 #include <QtTest>
 
+namespace {
+QStringList &recordedWarnings()
+{
+    static QStringList warnings;
+    return warnings;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+void recordWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        recordedWarnings() << message;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+}
+
 MailWindow::MailWindow() = default;
 
 MailWindow::~MailWindow()
@@ -21,6 +39,9 @@ MailWindow::~MailWindow()
 bool MailWindow::start(const Options &options)
 {
     stop();
+    recordedWarnings().clear();
+    if (!previousHandler)
+        previousHandler = qInstallMessageHandler(recordWarning);
     m_utils = std::make_unique<Utils>();
     m_view = std::make_unique<CustomQtQuick2ApplicationViewer>();
     Startup::loadScene(*m_view, *m_utils, options.tabletMode, options.lowEffects, options.dpiRatio);
@@ -227,6 +248,11 @@ bool MailWindow::waitFor(const std::function<bool()> &condition, int timeoutMs)
 bool MailWindow::waitForShown(const QString &objectName, int timeoutMs)
 {
     return waitFor([&] { return isShown(item(objectName)); }, timeoutMs);
+}
+
+QStringList MailWindow::qmlWarnings() const
+{
+    return recordedWarnings();
 }
 
 QImage MailWindow::screenshot(const QString &name) const

@@ -84,6 +84,10 @@ public:
     // when that is set and a name is given.
     QImage screenshot(const QString &name = QString()) const;
 
+    // The warnings the scene's QML has logged since start() (script errors,
+    // failed conversions into the backend, bindings that broke).
+    QStringList qmlWarnings() const;
+
     // The settings store a user with accounts has, written before start().
     static void addServer(int type, int protocol, int ssl, int auth, const QString &address);
     static void addAccount(const QString &email, const QString &name, const QString &inServer,
