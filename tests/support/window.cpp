@@ -154,22 +154,24 @@ QVariant MailWindow::call(const QString &objectName, const char *function,
     QVariant result;
     if (!found)
         return result;
-    const QVariantList &a = arguments;
-    switch (a.size()) {
-    case 0:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result));
-        break;
-    case 1:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]));
-        break;
-    case 2:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]),
-                                  Q_ARG(QVariant, a[1]));
-        break;
-    default:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]),
-                                  Q_ARG(QVariant, a[1]), Q_ARG(QVariant, a[2]));
+    // A QML function takes exactly as many arguments as it names; the ones
+    // not given are undefined, as in a call from QML.
+    int count = -1;
+    const QMetaObject *meta = found->metaObject();
+    for (int i = 0; i < meta->methodCount(); ++i) {
+        if (meta->method(i).name() == function)
+            count = meta->method(i).parameterCount();
     }
+    if (count < 0 || count > 4 || arguments.size() > count)
+        return result;
+    QVariant a[4];
+    for (int i = 0; i < arguments.size(); ++i)
+        a[i] = arguments.at(i);
+    QGenericArgument args[4];
+    for (int i = 0; i < count; ++i)
+        args[i] = Q_ARG(QVariant, a[i]);
+    QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), args[0], args[1], args[2],
+                              args[3]);
     return result;
 }
 

@@ -56,7 +56,8 @@ public:
     QQuickItem *textItem(const QString &text) const;
     // A property of the named item; invalid when there is no such item.
     QVariant value(const QString &objectName, const char *property) const;
-    // Calls a QML function of the named item (up to three arguments).
+    // Calls a QML function of the named item (up to four arguments; those
+    // not given are undefined).
     QVariant call(const QString &objectName, const char *function,
                   const QVariantList &arguments = QVariantList()) const;
 
