@@ -214,19 +214,6 @@ bool MailWindow::doubleClick(QQuickItem *item)
     return true;
 }
 
-bool MailWindow::drag(QQuickItem *item, qreal dy, int steps)
-{
-    if (!isShown(item))
-        return false;
-    QPoint p = item->mapToScene(QPointF(item->width() / 2, 20)).toPoint();
-    QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    for (int i = 1; i <= steps; ++i)
-        QTest::mouseMove(m_view.get(), p + QPoint(0, int(dy * i / steps)), 20);
-    QTest::qWait(300);
-    QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, p + QPoint(0, int(dy)));
-    return true;
-}
-
 void MailWindow::type(const QString &text)
 {
     for (const QChar ch : text) {

@@ -72,8 +72,6 @@ public:
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));
     bool click(const QString &objectName) { return click(item(objectName)); }
     bool doubleClick(QQuickItem *item);
-    // A press, moves in steps and a release: a drag of the item by dy.
-    bool drag(QQuickItem *item, qreal dy, int steps = 10);
     void type(const QString &text);
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
