@@ -123,7 +123,10 @@ Item {
     Style { id: styles }
 
     // One instance of every form, in stacking order (later ones above
-    // earlier ones of the same z).
+    // earlier ones of the same z): newMailForm, listViewForm,
+    // spinPathBoxForm, settingsForm, settingsMailForm, managementForm,
+    // profileForm, serverForm, wizardForm, messageForm, comboBoxList,
+    // lineEditForm, colorFontPicker.
     ListViewForm { id: listViewForm; objectName: "listViewForm" }
     SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
     MessageForm { id: messageForm; objectName: "messageForm" }

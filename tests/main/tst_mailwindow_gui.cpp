@@ -178,6 +178,7 @@ private slots:
         QVERIFY(MailWindow::waitFor([&] { return window.item("attachMark", row(1))->isVisible(); }));
         QVERIFY(window.item("letterIcon", row(1))->property("source").toString().endsWith("/seen.png"));
         QVERIFY(MailWindow::waitFor([&] { return tray->property("toolTip") == "Mail: unseen letters: 2"; }));
+        QVERIFY(window.click("newLetterButton") && window.click("settingsButton"));
         QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
