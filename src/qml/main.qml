@@ -123,10 +123,7 @@ Item {
     Style { id: styles }
 
     // One instance of every form, in stacking order (later ones above
-    // earlier ones of the same z): newMailForm, listViewForm,
-    // spinPathBoxForm, settingsForm, settingsMailForm, managementForm,
-    // profileForm, serverForm, wizardForm, messageForm, comboBoxList,
-    // lineEditForm, colorFontPicker.
+    // earlier ones of the same z).
     ListViewForm { id: listViewForm; objectName: "listViewForm" }
     SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
     MessageForm { id: messageForm; objectName: "messageForm" }
