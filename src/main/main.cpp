@@ -59,6 +59,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("utils"), &utils);
     context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
 
+    Startup::keepNetworkLocal(viewer.engine());
     viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
     viewer.engine()->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
 

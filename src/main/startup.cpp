@@ -8,6 +8,7 @@
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
 #include "letter.h"
+#include "localnetworkaccess.h"
 #include "profile.h"
 #include "profilemanager.h"
 #include "proxymodel.h"
@@ -71,4 +72,11 @@ double Startup::dpiRatio(const QScreen *screen)
 {
     const double dpi = screen ? screen->logicalDotsPerInch() : 100.0;
     return dpi / 100.0;
+}
+
+void Startup::keepNetworkLocal(QQmlEngine *engine)
+{
+    // The engine does not own its factory; one serves every engine.
+    static LocalNetworkAccessFactory factory;
+    engine->setNetworkAccessManagerFactory(&factory);
 }

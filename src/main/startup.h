@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+class QQmlEngine;
 class QScreen;
 
 // Pieces of the start-up sequence that the tests check on their own.
@@ -18,5 +19,9 @@ bool lowEffectsFromEnvironment();
 
 // Logical dots per inch of the screen divided by 100; 1.0 without a screen.
 double dpiRatio(const QScreen *screen);
+
+// Lets the engine read only local resources: no remote image of a letter
+// is ever fetched.
+void keepNetworkLocal(QQmlEngine *engine);
 
 }

@@ -99,6 +99,15 @@ ModalForm {
         recipientField.setFocus()
     }
 
+    // Fills a letter that came from outside (a "mailto:" link); the body
+    // is plain text.
+    function setSubjectAndBody(subject, body) {
+        subjectField.text = subject
+        textArea.text = TextRules.escapeHtml(body).replace(/\r?\n/g, "<br>")
+        textArea.cursorPosition = 0
+        changed = false
+    }
+
     function replyToAll() {
         var letter = sourceLetter
         if (!letter || !profile)
@@ -179,6 +188,15 @@ ModalForm {
                          saveToDrafts, hide)
         messageForm.okText = qsTr("Yes")
         messageForm.cancelText = qsTr("No")
+    }
+
+    // Escape: a dialog of the form first, else the form through its close
+    // question.
+    function escape() {
+        if (linkForm.opacity > 0)
+            linkForm.hide()
+        else
+            hide()
     }
 
     function attach() {
