@@ -18,16 +18,16 @@ Item {
     // by its title-bar button does.
     function openForms() {
         return [
-            { open: comboBoxList.opened, close: function() { comboBoxList.hide() } },
+            { open: comboBoxList.opened, close: function() { comboBoxList.close() } },
             { open: colorFontPicker.opacity > 0, close: function() { colorFontPicker.hide() } },
-            { open: lineEditForm.opacity > 0, close: function() { lineEditForm.closeClicked() } },
-            { open: messageForm.opacity > 0, close: function() { messageForm.closeClicked() } },
+            { open: lineEditForm.opacity > 0, close: function() { lineEditForm.close() } },
+            { open: messageForm.opacity > 0, close: function() { messageForm.reject() } },
             { open: wizardForm.opacity > 0, close: function() { wizardForm.cancel() } },
             { open: serverForm.opacity > 0, close: function() { serverForm.hide() } },
             { open: profileForm.opacity > 0, close: function() { profileForm.hide() } },
             { open: managementForm.opacity > 0, close: function() { managementForm.hide() } },
-            { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.closeClicked() } },
-            { open: listViewForm.opacity > 0, close: function() { listViewForm.closeClicked() } },
+            { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.accept() } },
+            { open: listViewForm.opacity > 0, close: function() { listViewForm.hide() } },
             { open: newMailForm.opacity > 0, close: function() { newMailForm.escape() } },
             { open: settingsMailForm.opacity > 0, close: function() { settingsMailForm.hide() } },
             { open: settingsForm.opacity > 0, close: function() { settingsForm.hide() } }

@@ -3,7 +3,7 @@ import "../controls"
 import "../settings"
 
 // Asks for a link's text and address and hands back the anchor element.
-ModalForm {
+FormFrame {
     id: linkForm
     objectName: "linkForm"
 

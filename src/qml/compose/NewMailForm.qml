@@ -8,7 +8,7 @@ import "../settings"
 import "../scripts/text.js" as TextRules
 
 // The compose form: a new letter, a reply, a forward or a draft opened again.
-ModalForm {
+FormFrame {
     id: newMailForm
     objectName: "newMailForm"
 
@@ -343,6 +343,7 @@ ModalForm {
             Keys.onReturnPressed: clicked()
             Keys.onSpacePressed: clicked()
             onClicked: newMailForm.sendEmail()
+            ToolTipArea { text: qsTr("Send (Ctrl+Return)") }
         }
         MenuButton {
             id: attachButton
@@ -357,6 +358,7 @@ ModalForm {
             Keys.onReturnPressed: clicked()
             Keys.onSpacePressed: clicked()
             onClicked: newMailForm.attach()
+            ToolTipArea { text: qsTr("Attach a file") }
         }
         NewMailAttachment {
             id: attachmentRow

@@ -2,7 +2,7 @@ import QtQuick 2.3
 import "../controls"
 
 // A list of accounts or of servers with add, edit and remove.
-ModalForm {
+FormFrame {
     id: managementForm
     objectName: "managementForm"
 

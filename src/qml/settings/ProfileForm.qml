@@ -3,7 +3,7 @@ import "../controls"
 import "../scripts/server.js" as ServerFlows
 
 // One account: its name, address and servers.
-ModalForm {
+FormFrame {
     id: profileForm
     objectName: "profileForm"
 

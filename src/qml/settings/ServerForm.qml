@@ -3,7 +3,7 @@ import "../controls"
 import "../scripts/server.js" as ServerFlows
 
 // One server record: type, protocol, address, security and authentication.
-ModalForm {
+FormFrame {
     id: serverForm
     objectName: "serverForm"
 

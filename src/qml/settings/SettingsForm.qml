@@ -3,7 +3,7 @@ import "../controls"
 import "../scripts/profile.js" as Flows
 
 // The settings menu: accounts, servers and the global mail options.
-ModalForm {
+FormFrame {
     id: settingsForm
     objectName: "settingsForm"
 

@@ -3,7 +3,7 @@ import "../controls"
 
 // The global mail options: letters kept per folder, the check interval and
 // deletion on the server.
-ModalForm {
+FormFrame {
     id: settingsMailForm
     objectName: "settingsMailForm"
 

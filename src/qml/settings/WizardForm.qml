@@ -5,7 +5,7 @@ import "../scripts/text.js" as TextRules
 
 // The account wizard: asks for the address, finds the servers, asks for the
 // name and saves the account.
-ModalForm {
+FormFrame {
     id: wizardForm
     objectName: "wizardForm"
 

@@ -1,9 +1,9 @@
 import QtQuick 2.3
 import "../controls"
 
-// The frame every settings form shares: a dimmed window, a white panel with
-// a title bar and a close button, a 250 ms fade, input only while opaque.
-Item {
+// A dialog with an icon in its title bar and its panel inset from the
+// window's edges: the settings forms and the compose form.
+ModalForm {
     id: form
 
     property string title: ""
@@ -29,34 +29,14 @@ Item {
     function open() { opacity = 1 }
     function close() { opacity = 0 }
 
-    anchors.fill: parent
-    z: 999
-    opacity: 0
-    visible: opacity > 0
-    enabled: opacity === 1
-
-    Behavior on opacity { NumberAnimation { duration: 250 } }
-
-    Rectangle {
-        anchors.fill: parent
-        color: "#55000000"
-        MouseArea { anchors.fill: parent; hoverEnabled: true; onWheel: wheel.accepted = true }
-    }
-
-    Rectangle {
+    FormPanel {
         id: panel
         anchors.fill: parent
         anchors.leftMargin: form.width * form.leftInset
         anchors.rightMargin: form.width * form.rightInset
         anchors.topMargin: form.height * form.topInset
         anchors.bottomMargin: form.height * form.bottomInset
-        color: "white"
-        border.color: "#dddddd"
-        border.width: 1
-        radius: 2 * dpiRatio
         clip: true
-
-        MouseArea { anchors.fill: parent }
 
         Item {
             id: body
