@@ -1,27 +1,35 @@
 #include "localnetworkaccess.h"
 
+#include <QLoggingCategory>
 #include <QNetworkRequest>
 #include <QUrl>
 
-QNetworkAccessManager *LocalNetworkAccessFactory::create(QObject *parent)
+LocalNetworkAccessManager::LocalNetworkAccessManager(QObject *parent)
+    : QNetworkAccessManager(parent)
 {
-    return new LocalNetworkAccessManager(parent);
 }
 
-bool LocalNetworkAccessManager::isLocal(const QUrl &url)
+bool LocalNetworkAccessManager::isAllowed(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("qrc") || scheme == QLatin1String("file")
-            || scheme == QLatin1String("data") || scheme.isEmpty();
+    return scheme == QLatin1String("qrc") || scheme == QLatin1String("data");
 }
 
 QNetworkReply *LocalNetworkAccessManager::createRequest(Operation op, const QNetworkRequest &request,
                                                         QIODevice *outgoingData)
 {
-    if (isLocal(request.url()))
+    if (isAllowed(request.url()))
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
-    // An empty local answer: the image stays blank and nothing leaves the machine.
-    QNetworkRequest blocked(request);
-    blocked.setUrl(QUrl(QStringLiteral("data:,")));
-    return QNetworkAccessManager::createRequest(op, blocked, outgoingData);
+    qInfo("LocalNetworkAccessManager::createRequest(): refused %s",
+          qPrintable(request.url().toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
+    // A request without a URL fails at once with "protocol unknown": the
+    // caller gets an ordinary error reply and nothing leaves the machine.
+    QNetworkRequest refused(request);
+    refused.setUrl(QUrl());
+    return QNetworkAccessManager::createRequest(op, refused, nullptr);
+}
+
+QNetworkAccessManager *LocalNetworkAccessManagerFactory::create(QObject *parent)
+{
+    return new LocalNetworkAccessManager(parent);
 }

@@ -3,26 +3,27 @@
 #include <QNetworkAccessManager>
 #include <QQmlNetworkAccessManagerFactory>
 
-// The QML engine's network access: letters are shown and composed in rich
-// text, which fetches every <img> it names. Only the program's own resources
-// and local files are read, so that no remote image tells a sender that a
-// letter was opened, replied to or forwarded. Main and loader threads.
-class LocalNetworkAccessFactory : public QQmlNetworkAccessManagerFactory
-{
-public:
-    QNetworkAccessManager *create(QObject *parent) override;
-};
-
+// The QML engine's only way onto the network. A letter shown as rich text may
+// name remote pictures and style sheets (tracking pixels among them); showing
+// it must not tell anyone that it was read. This manager serves the resource
+// tree and data: URLs and refuses everything else before any name lookup or
+// connection, so such pictures simply stay absent.
 class LocalNetworkAccessManager : public QNetworkAccessManager
 {
     Q_OBJECT
 
 public:
-    using QNetworkAccessManager::QNetworkAccessManager;
+    explicit LocalNetworkAccessManager(QObject *parent = nullptr);
 
-    static bool isLocal(const QUrl &url);
+    static bool isAllowed(const QUrl &url);
 
 protected:
     QNetworkReply *createRequest(Operation op, const QNetworkRequest &request,
                                  QIODevice *outgoingData) override;
+};
+
+class LocalNetworkAccessManagerFactory : public QQmlNetworkAccessManagerFactory
+{
+public:
+    QNetworkAccessManager *create(QObject *parent) override;
 };

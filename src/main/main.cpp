@@ -1,6 +1,4 @@
-#include "contactimageprovider.h"
 #include "drel.h"
-#include "imageprovider.h"
 #include "qtquick2applicationviewer.h"
 #include "singleapplication.h"
 #include "startup.h"
@@ -8,10 +6,8 @@
 
 #include <QGuiApplication>
 #include <QIcon>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QScreen>
-#include <QUrl>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
 
@@ -38,32 +34,9 @@ int main(int argc, char *argv[])
     Startup::registerTypes();
 
     CustomQtQuick2ApplicationViewer viewer;
-    auto *imageProvider = new ImageProvider;      // the engine owns it once added
-    auto *contactImageProvider = new ContactImageProvider; // likewise
     Utils utils;
-
     const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
-
-    viewer.setTitle(QObject::tr("Mail"));
-    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
-    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-
-    QQmlContext *context = viewer.rootContext();
-    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
-    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
-    context->setContextProperty(QStringLiteral("debug"), false);
-    context->setContextProperty(QStringLiteral("viewer"), &viewer);
-    context->setContextProperty(QStringLiteral("contactsImageProvider"),
-                                QVariant::fromValue(contactImageProvider));
-    context->setContextProperty(QStringLiteral("utils"), &utils);
-    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
-
-    Startup::keepNetworkLocal(viewer.engine());
-    viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
-    viewer.engine()->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
-
-    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
+    Startup::loadScene(viewer, utils, tabletMode, lowEffects, dpiRatio);
 
     QObject::connect(&app, &SingleApplication::messageReceived,
                      &viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);

@@ -7,17 +7,22 @@
 #include "contactsmodel.h"
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
+#include "imageprovider.h"
 #include "letter.h"
 #include "localnetworkaccess.h"
 #include "profile.h"
 #include "profilemanager.h"
 #include "proxymodel.h"
+#include "qtquick2applicationviewer.h"
 #include "server.h"
 #include "servermanager.h"
 #include "trayicon.h"
+#include "utils.h"
 #include "wizard.h"
 
 #include <QGuiApplication>
+#include <QIcon>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QScreen>
 #include <QVariant>
@@ -74,9 +79,34 @@ double Startup::dpiRatio(const QScreen *screen)
     return dpi / 100.0;
 }
 
-void Startup::keepNetworkLocal(QQmlEngine *engine)
+void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
+                        bool lowEffects, double dpiRatio)
 {
-    // The engine does not own its factory; one serves every engine.
-    static LocalNetworkAccessFactory factory;
-    engine->setNetworkAccessManagerFactory(&factory);
+    auto *imageProvider = new ImageProvider;               // the engine owns it once added
+    auto *contactImageProvider = new ContactImageProvider; // likewise
+
+    viewer.setTitle(QObject::tr("Mail"));
+    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
+    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QQmlEngine *engine = viewer.engine();
+    // Set before anything loads: the engine makes its managers on first use.
+    static LocalNetworkAccessManagerFactory networkGuard;
+    engine->setNetworkAccessManagerFactory(&networkGuard);
+
+    QQmlContext *context = viewer.rootContext();
+    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
+    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    context->setContextProperty(QStringLiteral("debug"), false);
+    context->setContextProperty(QStringLiteral("viewer"), &viewer);
+    context->setContextProperty(QStringLiteral("contactsImageProvider"),
+                                QVariant::fromValue(contactImageProvider));
+    context->setContextProperty(QStringLiteral("utils"), &utils);
+    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+
+    engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
+    engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
+
+    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 }

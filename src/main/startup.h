@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 
-class QQmlEngine;
+class CustomQtQuick2ApplicationViewer;
 class QScreen;
+class Utils;
 
 // Pieces of the start-up sequence that the tests check on their own.
 namespace Startup {
@@ -20,8 +21,11 @@ bool lowEffectsFromEnvironment();
 // Logical dots per inch of the screen divided by 100; 1.0 without a screen.
 double dpiRatio(const QScreen *screen);
 
-// Lets the engine read only local resources: no remote image of a letter
-// is ever fetched.
-void keepNetworkLocal(QQmlEngine *engine);
+// Everything between making the window and showing it: title, icon and
+// window hints, the engine's network guard, the context properties, the two
+// image providers and the main QML file from the resource tree. The program
+// and the window tests start the scene through this one function.
+void loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
+               bool lowEffects, double dpiRatio);
 
 }
