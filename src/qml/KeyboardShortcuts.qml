@@ -1,4 +1,4 @@
-import QtQuick 2.5
+import QtQuick 2.15
 import LetterBackend 1.0
 
 // The window's keyboard shortcuts. The letter commands work only on the
@@ -28,7 +28,7 @@ Item {
             { open: managementForm.opacity > 0, close: function() { managementForm.hide() } },
             { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.accept() } },
             { open: listViewForm.opacity > 0, close: function() { listViewForm.hide() } },
-            { open: newMailForm.opacity > 0, close: function() { newMailForm.escape() } },
+            { open: newMailForm.opacity > 0, close: function() { newMailForm.closeByKey() } },
             { open: settingsMailForm.opacity > 0, close: function() { settingsMailForm.hide() } },
             { open: settingsForm.opacity > 0, close: function() { settingsForm.hide() } }
         ]
@@ -76,7 +76,7 @@ Item {
         onActivated: newMailForm.showForward()
     }
     Shortcut {
-        sequence: StandardKey.Delete
+        sequence: "Del"
         enabled: shortcuts.onMainScreen && shortcuts.letter !== undefined && shortcuts.letter !== null
                  && shortcuts.profile !== null && mailList.currentIndex >= 0
         onActivated: shortcuts.profile.cache.deleteMessage(shortcuts.letter.id,

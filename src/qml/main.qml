@@ -1,35 +1,62 @@
 import QtQuick 2.3
 import LetterBackend 1.0
+import ProfileBackend 1.0
+import MailProfileManagerBackend 1.0
+import MailServerManagerBackend 1.0
+import "controls"
+import "settings"
+import "compose"
+import "scripts/server.js" as ServerScript
 
-// Placeholder scene until the main window lands: shows that the program's
-// types and context properties reach the QML.
+// Interim scene until the main window's screens land.
 Rectangle {
     id: root
     width: 900 * dpiRatio
     height: 600 * dpiRatio
     color: "#f4f4f4"
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 10 * dpiRatio
+    property int minWidth: 900
+    property int minHeight: 500
+    property int currentFolder: Letter.IncomingFolder
+    property real itemHeight: 50 * dpiRatio
 
-        Image {
-            anchors.horizontalCenter: parent.horizontalCenter
-            source: "images/mail_receive.png"
-            width: 96 * dpiRatio
-            height: width
-            smooth: true
+    MailServerManager { id: mailServerManager; objectName: "mailServerManager"
+        onQueryCertificateQml: {
+            messageForm.show(str, true, function() { certificateAnswerQml(true) }, function() { certificateAnswerQml(false) })
+            messageForm.okText = qsTr("Yes"); messageForm.cancelText = qsTr("No"); messageForm.title = qsTr("Certificate verification")
         }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Mail")
-            font.pointSize: 24
-            color: "#444444"
-        }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Folders: Incoming %1, Trash %2").arg(Letter.IncomingFolder).arg(Letter.TrashFolder)
-            color: "#888888"
-        }
+    }
+    MailProfileManager { id: mailProfileManager; objectName: "mailProfileManager"
+        onError: { messageForm.show(e, false); messageForm.title = qsTr("Error") }
+    }
+    Style { id: styles }
+
+    Item { id: mailList; property var currentLetter; property int currentIndex: -1; property var model }
+    Item { id: mail; function getBodyText() { return "" } }
+    Item { id: header; function focusSearch() {} }
+
+    // --- Forms and dialogs ---
+    NewMailForm { id: newMailForm }
+    ListViewForm { id: listViewForm; objectName: "listViewForm" }
+    SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
+    SettingsForm { id: settingsForm }
+    SettingsMailForm { id: settingsMailForm }
+    ManagementForm { id: managementForm }
+    ProfileForm { id: profileForm }
+    ServerForm { id: serverForm }
+    WizardForm { id: wizardForm }
+    MessageForm { id: messageForm; objectName: "messageForm" }
+    ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
+    LineEditForm { id: lineEditForm; objectName: "lineEditForm" }
+    ColorPickerForm { id: colorFontPicker }
+    MailtoRequests { id: mailtoRequests }
+    KeyboardShortcuts { id: keyboardShortcuts }
+
+    Timer { id: initTimer; interval: 400; onTriggered: ServerScript.initProfilesWithServers() }
+
+    Component.onCompleted: {
+        initTimer.start()
+        if (mailProfileManager.profiles.length === 0)
+            wizardForm.show()
     }
 }

@@ -1,4 +1,4 @@
-import QtQuick 2.5
+import QtQuick 2.15
 import QtQuick.Controls 1.2 as Controls
 import QtQuick.Controls.Styles 1.2 as Styles
 import LetterBackend 1.0
@@ -192,7 +192,7 @@ FormFrame {
 
     // Escape: a dialog of the form first, else the form through its close
     // question.
-    function escape() {
+    function closeByKey() {
         if (linkForm.opacity > 0)
             linkForm.hide()
         else
