@@ -11,7 +11,6 @@ FormFrame {
 
     readonly property int step: wizard.currentStep
     readonly property bool foundAny: wizard.incomingServer !== null || wizard.outgoingServer !== null
-    readonly property alias wizard: wizard
 
     function show() {
         wizard.reset()
