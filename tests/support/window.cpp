@@ -152,34 +152,41 @@ QVariant MailWindow::call(const QString &objectName, const char *function,
     return result;
 }
 
-bool MailWindow::isShown(QQuickItem *item) const
+QRectF MailWindow::visibleRect(QQuickItem *item) const
 {
-    if (!item || !item->window())
-        return false;
+    if (!item || !item->window() || !m_view)
+        return QRectF();
+    QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
     for (QQuickItem *i = item; i; i = i->parentItem()) {
         if (!i->isVisible() || i->opacity() < 1.0)
-            return false;
+            return QRectF();
+        if (i->clip() && i != item)
+            rect &= i->mapRectToScene(QRectF(0, 0, i->width(), i->height()));
     }
-    const QRectF inWindow = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    return inWindow.intersects(QRectF(0, 0, m_view->width(), m_view->height()));
+    return rect & QRectF(0, 0, m_view->width(), m_view->height());
+}
+
+bool MailWindow::isShown(QQuickItem *item) const
+{
+    return !visibleRect(item).isEmpty();
 }
 
 bool MailWindow::click(QQuickItem *item, QPointF at)
 {
-    if (!isShown(item))
+    const QRectF shown = visibleRect(item);
+    if (shown.isEmpty())
         return false;
-    if (at.x() < 0)
-        at = QPointF(item->width() / 2, item->height() / 2);
-    const QPoint p = item->mapToScene(at).toPoint();
+    const QPoint p = at.x() < 0 ? shown.center().toPoint() : item->mapToScene(at).toPoint();
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
     return true;
 }
 
 bool MailWindow::doubleClick(QQuickItem *item)
 {
-    if (!isShown(item))
+    const QRectF shown = visibleRect(item);
+    if (shown.isEmpty())
         return false;
-    const QPoint p = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    const QPoint p = shown.center().toPoint();
     QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QVariant>
 
@@ -59,12 +60,14 @@ public:
     QVariant call(const QString &objectName, const char *function,
                   const QVariantList &arguments = QVariantList()) const;
 
-    // True when the item and its ancestors are visible and fully opaque and
-    // some part of it lies inside the window.
+    // The part of the item a user sees, in window coordinates: empty unless
+    // the item and its ancestors are visible and fully opaque; cut by the
+    // window and by every clipping ancestor.
+    QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const;
 
-    // Mouse events at a point of the item (its centre by default), in window
-    // coordinates; false when the item does not exist or is not shown.
+    // Mouse events at a point of the item (the centre of its visible part by
+    // default); false when the item does not exist or is not shown.
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));
     bool click(const QString &objectName) { return click(item(objectName)); }
     bool doubleClick(QQuickItem *item);
