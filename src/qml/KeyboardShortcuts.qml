@@ -1,18 +1,12 @@
 import QtQuick 2.15
-import LetterBackend 1.0
 
-// The window's keyboard shortcuts. The letter commands work only on the
-// main screen, never through an open form.
+// Escape for the forms and dialogs, and the search key. The keys of the
+// buttons sit with the buttons; they work only on the main screen, which
+// onMainScreen tells.
 Item {
     id: shortcuts
 
-    readonly property var profile: mailProfileManager.currentProfile >= 0
-                                   ? mailProfileManager.profiles[mailProfileManager.currentProfile] : null
-    readonly property var letter: mailList.currentLetter
     readonly property bool onMainScreen: topmostForm() === null
-    readonly property bool canAnswer: letter !== undefined && letter !== null
-                                      && root.currentFolder !== Letter.DraftsFolder
-                                      && root.currentFolder !== Letter.TrashFolder
 
     // The open forms and dialogs, topmost first, each with what closing it
     // by its title-bar button does.
@@ -52,45 +46,8 @@ Item {
         }
     }
     Shortcut {
-        objectName: "newLetterShortcut"
-        sequence: "Ctrl+N"
-        enabled: shortcuts.onMainScreen && shortcuts.profile !== null
-        onActivated: newMailForm.showNew()
-    }
-    Shortcut {
-        sequence: "Ctrl+R"
-        enabled: shortcuts.onMainScreen && shortcuts.canAnswer
-        onActivated: newMailForm.showReply()
-    }
-    Shortcut {
-        sequence: "Ctrl+Shift+R"
-        enabled: shortcuts.onMainScreen && shortcuts.canAnswer
-        onActivated: {
-            newMailForm.showReply()
-            newMailForm.replyToAll()
-        }
-    }
-    Shortcut {
-        sequence: "Ctrl+L"
-        enabled: shortcuts.onMainScreen && shortcuts.canAnswer
-        onActivated: newMailForm.showForward()
-    }
-    Shortcut {
-        sequence: "Del"
-        enabled: shortcuts.onMainScreen && shortcuts.letter !== undefined && shortcuts.letter !== null
-                 && shortcuts.profile !== null && mailList.currentIndex >= 0
-        onActivated: shortcuts.profile.cache.deleteMessage(shortcuts.letter.id,
-                                                           mailList.model.getSourceModelIndex(mailList.currentIndex),
-                                                           root.currentFolder, shortcuts.letter)
-    }
-    Shortcut {
         sequence: StandardKey.Find
         enabled: shortcuts.onMainScreen
         onActivated: header.focusSearch()
-    }
-    Shortcut {
-        sequence: "F5"
-        enabled: shortcuts.onMainScreen && shortcuts.profile !== null
-        onActivated: shortcuts.profile.queryIncomingMail()
     }
 }

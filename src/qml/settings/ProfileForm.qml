@@ -1,6 +1,6 @@
 import QtQuick 2.15
 import "../controls"
-import "../scripts/server.js" as ServerFlows
+import "../scripts/profile.js" as Flows
 
 // One account: its name, address and servers.
 FormFrame {
@@ -34,6 +34,9 @@ FormFrame {
     // Shown again after a refused check, with what the user typed.
     function reopen() { open() }
     function hide() { close() }
+
+    // The add-profile flow, as the header's profile chooser starts it.
+    function addProfile() { Flows.onAddProfile() }
 
     // A server made from one of the choosers joins its list.
     function addServerAddress(incoming, address) {
@@ -115,7 +118,7 @@ FormFrame {
                 buttonText: qsTr("Create new server...")
                 activeFocusOnTab: true
                 onClicked: profileForm.currentInServerIndex = index
-                onButtonClicked: ServerFlows.onAddServer()
+                onButtonClicked: Flows.onAddServer()
             }
             CustomComboBox {
                 id: outChooser
@@ -131,9 +134,9 @@ FormFrame {
                 activeFocusOnTab: true
                 onClicked: profileForm.currentOutServerIndex = index
                 onButtonClicked: {
-                    ServerFlows.onAddServer()
-                    serverForm.currentTypeIndex = ServerFlows.OUTGOING_TYPE
-                    serverForm.currentProtocolIndex = ServerFlows.SMTP
+                    Flows.onAddServer()
+                    serverForm.currentTypeIndex = Flows.OUTGOING_TYPE
+                    serverForm.currentProtocolIndex = Flows.SMTP
                 }
             }
         }
