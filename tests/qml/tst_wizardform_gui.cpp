@@ -31,24 +31,6 @@ private:
     MailWindow window;
     FormDriver form{window};
 
-    // Answers every question the search puts, as a user would, until the
-    // condition holds.
-    bool answerUntil(const std::function<bool()> &done)
-    {
-        return window.waitFor([&] {
-            if (done())
-                return true;
-            if (window.isShown(window.item(QStringLiteral("lineEditForm")))) {
-                form.typeInto(QStringLiteral("lineEditForm"), QStringLiteral("field"), MailServers::password());
-                form.click(QStringLiteral("lineEditForm"), QStringLiteral("okButton"));
-                form.gone(QStringLiteral("lineEditForm"));
-            } else if (window.isShown(window.item(QStringLiteral("messageForm")))) {
-                form.answer(true);
-            }
-            return false;
-        }, 90000);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -71,7 +53,7 @@ private slots:
         QVERIFY(form.click(QStringLiteral("wizardForm"), QStringLiteral("wizardNextButton")));
 
         QQuickItem *wizardForm = window.item(QStringLiteral("wizardForm"));
-        QVERIFY(answerUntil([&] { return wizardForm->property("step").toInt() == 2; }));
+        QVERIFY(form.answerUntil([&] { return wizardForm->property("step").toInt() == 2; }, MailServers::password()));
         window.screenshot(QStringLiteral("wizard-found"));
         QCOMPARE(form.in(QStringLiteral("wizardForm"), QStringLiteral("wizardIncomingAddress"))->property("text").toString(),
                  QStringLiteral("pop3.wiz.test"));
@@ -92,8 +74,9 @@ private slots:
         auto profile = [&] {
             return qobject_cast<Profile *>(manager->property("profiles").toList().value(0).value<QObject *>());
         };
-        QVERIFY(answerUntil([&] { return profile() && profile()->incomingModel()
-                                         && profile()->incomingModel()->rowCount() == 1; }));
+        QVERIFY(form.answerUntil([&] { return profile() && profile()->incomingModel()
+                                         && profile()->incomingModel()->rowCount() == 1; },
+                                   MailServers::password()));
     }
 };
 

@@ -82,3 +82,24 @@ bool FormDriver::pick(const QString &entry)
         return false;
     return m_window.click(m_window.textItem(entry));
 }
+
+bool FormDriver::answerUntil(const std::function<bool()> &done, const QString &password,
+                             bool acceptCertificates, int timeoutMs)
+{
+    const QString prompt = QStringLiteral("lineEditForm");
+    const QString box = QStringLiteral("messageForm");
+    return m_window.waitFor([&] {
+        if (done())
+            return true;
+        if (m_window.isShown(m_window.item(prompt))) {
+            typeInto(prompt, QStringLiteral("field"), password);
+            click(prompt, QStringLiteral("okButton"));
+            gone(prompt);
+        } else if (m_window.isShown(m_window.item(box))) {
+            const bool certificate = m_window.value(box, "title").toString()
+                    == QStringLiteral("Certificate verification");
+            answer(!certificate || acceptCertificates);
+        }
+        return false;
+    }, timeoutMs);
+}

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class MailWindow;
 class QQuickItem;
 
@@ -30,6 +32,11 @@ public:
     bool answer(bool ok);
     // Clicks a row of the choice list by its text.
     bool pick(const QString &entry);
+    // Answers what the program asks while it works, as a user would: the
+    // password prompt with the password, a certificate question with Yes
+    // (or No), any other message with OK; until the condition holds.
+    bool answerUntil(const std::function<bool()> &done, const QString &password,
+                     bool acceptCertificates = true, int timeoutMs = 60000);
 
 private:
     MailWindow &m_window;

@@ -1,4 +1,5 @@
 import QtQuick 2.3
+import QtQuick.Window 2.2
 import "../controls"
 
 // The text colour picker: a grid of named colours at a given point. It stays
@@ -9,6 +10,8 @@ Item {
 
     property color currentColor: "black"
     property var selectFunction
+    // Where the keys went before: writing goes on there once the picker closes.
+    property Item previousFocus: null
     readonly property var colors: ["white", "black", "aqua", "beige", "bisque", "blue", "burlywood",
         "cadetblue", "chocolate", "coral", "cornflowerblue", "crimson", "darkcyan", "darkgray",
         "darkgreen", "darkkhaki", "darkmagenta", "darkolivegreen", "darkorange", "darkred",
@@ -28,10 +31,16 @@ Item {
         selectFunction = _selectFunction
         panel.x = Math.max(0, Math.min(p.x, width - panel.width - 2))
         panel.y = Math.max(0, Math.min(p.y, height - panel.height - 2))
+        previousFocus = Window.activeFocusItem
         opacity = 1
         forceActiveFocus()
     }
-    function hide() { opacity = 0 }
+    function hide() {
+        opacity = 0
+        if (previousFocus)
+            previousFocus.forceActiveFocus()
+        previousFocus = null
+    }
 
     anchors.fill: parent
     z: 999

@@ -20,10 +20,11 @@ Item {
     ContactsModel { id: contactsModel }
     ContactsProxyModel { id: proxy }
 
+    // The photos must be reachable before the first row asks for one.
     Component.onCompleted: {
+        contactsModel.setContactImageProvider(contactsImageProvider)
         proxy.setSourceModel(contactsModel)
         proxy.sort()
-        contactsModel.setContactImageProvider(contactsImageProvider)
     }
 
     Shadow {
@@ -63,6 +64,8 @@ Item {
                     sourceSize.width: width
                     sourceSize.height: height
                     fillMode: Image.PreserveAspectFit
+                    // The phone application may change a photo at any time.
+                    cache: false
                     source: "image://ContactImageProvider/" + idString
                 }
                 Text {

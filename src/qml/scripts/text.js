@@ -13,9 +13,10 @@ function escapeHtml(text) {
                        .replace(/"/g, "&quot;").replace(/'/g, "&#39;")
 }
 
-// "Name <address>" -> {name, email}; a bare address has no name.
+// "Name <address>" -> {name, email}; a bare address has no name. The last
+// " <" starts the address: a name may hold one, an address cannot.
 function splitSender(text) {
-    var at = text.indexOf(" <")
+    var at = text.lastIndexOf(" <")
     if (at < 0)
         return { name: "", email: text }
     var rest = text.substring(at + 2)
