@@ -7,6 +7,7 @@
 #include "proxymodel.h"
 #include "sqlitedatabase.h"
 #include "testhome.h"
+#include "utils.h"
 #include "window.h"
 
 #include <QQuickItem>
@@ -49,7 +50,7 @@ class ComposeTest : public QObject
     }
     // The account, with its servers on the harness (the outgoing one at a
     // port of choice), started and past its first check for mail.
-    void startAccount(int smtpPort = 0)
+    void startAccount(int smtpPort = 0, const QString &sendPassword = QString())
     {
         MailWindow::clearUserData();
         MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, MailServers::address(servers.imapsPort()));
@@ -58,6 +59,8 @@ class ComposeTest : public QObject
         MailWindow::addAccount(own, QStringLiteral("Test User"), MailServers::address(servers.imapsPort()),
                                MailServers::address(smtpPort ? smtpPort : servers.smtpsPort()),
                                MailServers::user(), MailServers::password());
+        if (!sendPassword.isEmpty())
+            QSettings().setValue(QStringLiteral("profiles/%1/outPassword").arg(own), Utils::encrypt(sendPassword));
         QVERIFY(window.start());
         // The first check for mail asks about the server's certificate.
         QVERIFY(form.message().contains(QStringLiteral("certificate")));
@@ -256,9 +259,11 @@ private slots:
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<bool>("acceptCertificate");
         QTest::addColumn<bool>("serverDown");
-        QTest::newRow("rejected recipient") << QStringLiteral("reject@example.org") << true << false;
-        QTest::newRow("refused certificate") << QStringLiteral("friend@example.org") << false << false;
-        QTest::newRow("no connection") << QStringLiteral("friend@example.org") << true << true;
+        QTest::addColumn<QString>("sendPassword");
+        QTest::newRow("rejected recipient") << QStringLiteral("reject@example.org") << true << false << QString();
+        QTest::newRow("refused certificate") << QStringLiteral("friend@example.org") << false << false << QString();
+        QTest::newRow("no connection") << QStringLiteral("friend@example.org") << true << true << QString();
+        QTest::newRow("wrong password") << QStringLiteral("friend@example.org") << true << false << QStringLiteral("wrong");
     }
 
     void failedSendTellsAndKeepsTheLetter()
@@ -266,11 +271,12 @@ private slots:
         QFETCH(QString, recipient);
         QFETCH(bool, acceptCertificate);
         QFETCH(bool, serverDown);
+        QFETCH(QString, sendPassword);
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const int deadPort = closed.serverPort();
         closed.close();
-        startAccount(serverDown ? deadPort : 0);
+        startAccount(serverDown ? deadPort : 0, sendPassword);
         open(QStringLiteral("newLetterButton"));
         QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), recipient));
         QVERIFY(form.typeInto(compose, QStringLiteral("subjectField"), QStringLiteral("Keep me")));
