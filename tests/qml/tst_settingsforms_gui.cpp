@@ -169,6 +169,75 @@ private slots:
         QCOMPARE(groups(QStringLiteral("profiles")), QStringList({"bob@example.org"}));
     }
 
+    // At every scale and in tablet mode each form shows its buttons inside
+    // its panel, inside the window.
+    void formsFitTheWindow_data()
+    {
+        QTest::addColumn<double>("dpi");
+        QTest::addColumn<bool>("tablet");
+        QTest::newRow("1.0") << 1.0 << false;
+        QTest::newRow("1.5") << 1.5 << false;
+        QTest::newRow("tablet") << 1.0 << true;
+    }
+
+    void formsFitTheWindow()
+    {
+        QFETCH(double, dpi);
+        QFETCH(bool, tablet);
+        MailWindow::addAccount(QStringLiteral("bob@example.org"), QStringLiteral("Bob"), QString(), QString(), QString(), QString());
+        window.stop();
+        MailWindow::Options options;
+        options.dpiRatio = dpi;
+        options.tabletMode = tablet;
+        options.width = int(1000 * dpi);
+        options.height = int(640 * dpi);
+        QVERIFY(window.start(options));
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        auto fits = [&](const QString &form, const QString &button) {
+            if (!form.isEmpty() && !this->form.shown(form))
+                return false;
+            QTest::qWait(300);
+            window.screenshot(form + QLatin1Char('-') + tag);
+            QQuickItem *b = form.isEmpty() ? window.item(button) : this->form.in(form, button);
+            return window.isShown(b) && QRectF(0, 0, options.width, options.height)
+                    .contains(b->mapRectToScene(QRectF(0, 0, b->width(), b->height())));
+        };
+        QVERIFY(window.click(window.item(QStringLiteral("settingsButton"))));
+        QVERIFY(fits(QStringLiteral("settingsForm"), QStringLiteral("settingsCloseButton")));
+        QVERIFY(form.click(QStringLiteral("settingsForm"), QStringLiteral("serverManagementItem")));
+        QVERIFY(form.click(QStringLiteral("managementForm"), QStringLiteral("managementAddButton")));
+        QVERIFY(fits(QStringLiteral("serverForm"), QStringLiteral("serverOkButton")));
+        QVERIFY(form.click(QStringLiteral("serverForm"), QStringLiteral("serverCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("serverForm")));
+        QVERIFY(form.click(QStringLiteral("managementForm"), QStringLiteral("managementCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("managementForm")));
+        QVERIFY(form.click(QStringLiteral("settingsForm"), QStringLiteral("profileManagementItem")));
+        QVERIFY(fits(QStringLiteral("managementForm"), QStringLiteral("managementWizardButton")));
+        QVERIFY(window.click(window.textItem(QStringLiteral("bob@example.org"))));
+        QVERIFY(form.click(QStringLiteral("managementForm"), QStringLiteral("managementEditButton")));
+        QVERIFY(fits(QStringLiteral("profileForm"), QStringLiteral("profileOkButton")));
+        QVERIFY(form.click(QStringLiteral("profileForm"), QStringLiteral("profileCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("profileForm")));
+        QVERIFY(form.click(QStringLiteral("managementForm"), QStringLiteral("managementWizardButton")));
+        QVERIFY(fits(QStringLiteral("wizardForm"), QStringLiteral("wizardNextButton")));
+        QVERIFY(form.click(QStringLiteral("wizardForm"), QStringLiteral("wizardCancelButton")));
+        QVERIFY(form.gone(QStringLiteral("wizardForm")));
+        QVERIFY(form.click(QStringLiteral("settingsForm"), QStringLiteral("mailSettingsItem")));
+        QVERIFY(fits(QStringLiteral("settingsMailForm"), QStringLiteral("mailSettingsCloseButton")));
+        QVERIFY(form.click(QStringLiteral("settingsMailForm"), QStringLiteral("mailSettingsCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("settingsMailForm")));
+        QVERIFY(form.click(QStringLiteral("settingsForm"), QStringLiteral("settingsCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("settingsForm")));
+        QVERIFY(window.click(window.item(QStringLiteral("newLetterButton"))));
+        QVERIFY(fits(QStringLiteral("newMailForm"), QStringLiteral("sendButton")));
+        QVERIFY(form.click(QStringLiteral("newMailForm"), QStringLiteral("linkButton")));
+        QVERIFY(fits(QStringLiteral("linkForm"), QStringLiteral("linkOkButton")));
+        QVERIFY(form.click(QStringLiteral("linkForm"), QStringLiteral("linkCloseButton")));
+        QVERIFY(form.gone(QStringLiteral("linkForm")));
+        QVERIFY(form.click(QStringLiteral("newMailForm"), QStringLiteral("colorButton")));
+        QVERIFY(fits(QString(), QStringLiteral("colorCell_yellow")));
+    }
+
     void mailSettingsReachTheStoreAndTheAccounts()
     {
         MailWindow::addAccount(QStringLiteral("bob@example.org"), QStringLiteral("Bob"), QString(), QString(), QString(), QString());
