@@ -7,6 +7,12 @@ Item {
     id: shortcuts
 
     readonly property bool onMainScreen: topmostForm() === null
+    // While a modal form is fully shown the screens under it take no keys,
+    // and Tab stays among the form's fields.
+    readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || wizardForm.enabled
+                                     || serverForm.enabled || profileForm.enabled || managementForm.enabled
+                                     || spinPathBoxForm.enabled || listViewForm.enabled || newMailForm.enabled
+                                     || settingsMailForm.enabled || settingsForm.enabled
 
     // The open forms and dialogs, topmost first, each with what closing it
     // by its title-bar button does.

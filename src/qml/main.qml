@@ -145,6 +145,7 @@ Item {
 
     MailList {
         id: mailList
+        enabled: !keyboardShortcuts.formOpen
         anchors.left: parent.left
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
@@ -154,6 +155,7 @@ Item {
 
     FolderList {
         id: folderList
+        enabled: !keyboardShortcuts.formOpen
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: mailList.width
@@ -162,6 +164,7 @@ Item {
 
     Mail {
         id: mail
+        enabled: !keyboardShortcuts.formOpen
         anchors.right: parent.right
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
@@ -169,6 +172,7 @@ Item {
 
     HeaderMain {
         id: header
+        enabled: !keyboardShortcuts.formOpen
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top

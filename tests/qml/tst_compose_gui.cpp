@@ -4,7 +4,6 @@
 #include "letter.h"
 #include "mailservers.h"
 #include "profile.h"
-#include "proxymodel.h"
 #include "sqlitedatabase.h"
 #include "testhome.h"
 #include "utils.h"
@@ -29,18 +28,17 @@ class ComposeTest : public QObject
     MailServers servers;
     MailWindow window;
     FormDriver form{window};
-    const QString compose = QStringLiteral("newMailForm");
-    const QString own = QStringLiteral("test@example.org");
+    const QString compose = "newMailForm";
+    const QString own = "test@example.org";
 
     Profile *profile() const
     {
-        QObject *manager = window.object(QStringLiteral("mailProfileManager"));
+        QObject *manager = window.object("mailProfileManager");
         return qobject_cast<Profile *>(manager->property("profiles").toList().value(0).value<QObject *>());
     }
     int count(int folder) const
     {
-        Model *model = profile() ? profile()->folderModel(folder) : nullptr;
-        return model ? model->rowCount() : -1;
+        return profile() && profile()->folderModel(folder) ? profile()->folderModel(folder)->rowCount() : -1;
     }
     bool settle(const std::function<bool()> &done = [] { return true; }, bool acceptCertificates = true)
     {
@@ -52,18 +50,17 @@ class ComposeTest : public QObject
     // port of choice), started and past its first check for mail.
     void startAccount(int smtpPort = 0, const QString &sendPassword = QString())
     {
+        const QString in = MailServers::address(servers.imapsPort());
+        const QString out = MailServers::address(smtpPort ? smtpPort : servers.smtpsPort());
         MailWindow::clearUserData();
-        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, MailServers::address(servers.imapsPort()));
-        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::TLS_SSL, SM::AUTO_AUTH,
-                              MailServers::address(smtpPort ? smtpPort : servers.smtpsPort()));
-        MailWindow::addAccount(own, QStringLiteral("Test User"), MailServers::address(servers.imapsPort()),
-                               MailServers::address(smtpPort ? smtpPort : servers.smtpsPort()),
-                               MailServers::user(), MailServers::password());
+        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, in);
+        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::TLS_SSL, SM::AUTO_AUTH, out);
+        MailWindow::addAccount(own, "Test User", in, out, MailServers::user(), MailServers::password());
         if (!sendPassword.isEmpty())
-            QSettings().setValue(QStringLiteral("profiles/%1/outPassword").arg(own), Utils::encrypt(sendPassword));
+            QSettings().setValue(QString("profiles/%1/outPassword").arg(own), Utils::encrypt(sendPassword));
         QVERIFY(window.start());
         // The first check for mail asks about the server's certificate.
-        QVERIFY(form.message().contains(QStringLiteral("certificate")));
+        QVERIFY(form.message().contains("certificate"));
         QVERIFY(settle());
     }
     void open(const QString &button)
@@ -73,22 +70,21 @@ class ComposeTest : public QObject
     }
     QString body() const
     {
-        QQuickItem *area = form.in(compose, QStringLiteral("bodyArea"));
-        return window.call(QStringLiteral("bodyArea"), "getText", {0, area->property("length")}).toString();
+        QQuickItem *area = form.in(compose, "bodyArea");
+        return window.call("bodyArea", "getText", {0, area->property("length")}).toString();
     }
     QStringList chips() const
     {
         QStringList labels;
-        for (QQuickItem *label : window.items(QStringLiteral("chipLabel"), form.in(compose, QStringLiteral("recipientField"))))
+        for (QQuickItem *label : window.items("chipLabel", form.in(compose, "recipientField")))
             labels << label->property("text").toString();
         return labels;
     }
-    void chooseLetter(int folder, int row = 0)
+    void chooseLetter(int folder)
     {
-        window.call(QStringLiteral("root"), "chooseFolder", {folder});
-        QVERIFY(window.waitFor([&] { return window.isShown(window.item(QStringLiteral("mailRow%1").arg(row))); }));
-        QVERIFY(window.click(window.item(QStringLiteral("mailRow%1").arg(row))));
-        QVERIFY(window.waitForShown(QStringLiteral("mailHeader")));
+        window.call("root", "chooseFolder", {folder});
+        QVERIFY(window.waitForShown("mailRow0") && window.click(window.item("mailRow0")));
+        QVERIFY(window.waitForShown("mailHeader"));
     }
     void click(const QString &name) { QVERIFY(form.click(compose, name)); }
     void type(const QString &text) { window.type(text); }
@@ -101,6 +97,7 @@ private slots:
     }
     void init()
     {
+        form.answered.clear();
         servers.clearMailbox();
         QFile::remove(SqliteDatabase::defaultPath());
     }
@@ -109,49 +106,47 @@ private slots:
         window.stop();
         FileDialog::setAnswer(FileDialog::Answer());
     }
-    void cleanupTestCase() { servers.stop(); }
 
     void formattedLetterWithAttachmentArrives()
     {
         QByteArray bytes(5 * 1024 * 1024, Qt::Uninitialized);
         for (int i = 0; i < bytes.size(); ++i)
             bytes[i] = char(QRandomGenerator::global()->generate());
-        const QString path = QDir::tempPath() + QStringLiteral("/report.bin");
+        const QString path = QDir::tempPath() + "/report.bin";
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
         FileDialog::setAnswer([&](const QString &, const QString &) { return path; });
         startAccount();
 
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), QStringLiteral("friend@example.org,")));
-        type(QStringLiteral("pal@example.org"));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "recipientFreeField", "friend@example.org,"));
+        type("pal@example.org");
         QCOMPARE(chips(), QStringList({"friend@example.org"}));
-        QVERIFY(form.typeInto(compose, QStringLiteral("subjectField"), QStringLiteral("Formatted")));
+        QVERIFY(form.typeInto(compose, "subjectField", "Formatted"));
         // Formats apply to the selection, as a user selects a word first.
-        click(QStringLiteral("bodyArea"));
-        type(QStringLiteral("Strong"));
+        click("bodyArea");
+        type("Strong");
         window.key(Qt::Key_Home, Qt::ShiftModifier);
-        click(QStringLiteral("boldButton"));
+        click("boldButton");
         window.key(Qt::Key_End);
         window.key(Qt::Key_Return);
-        click(QStringLiteral("markedListButton"));
-        type(QStringLiteral("point"));
+        click("markedListButton");
+        type("point");
         window.key(Qt::Key_Home, Qt::ShiftModifier);
-        click(QStringLiteral("colorButton"));
-        QVERIFY(window.waitForShown(QStringLiteral("colorCell_red")));
-        QVERIFY(window.click(window.item(QStringLiteral("colorCell_red"))));
+        click("colorButton");
+        QVERIFY(window.waitForShown("colorCell_red"));
+        QVERIFY(window.click(window.item("colorCell_red")));
         window.key(Qt::Key_Escape);
-        QVERIFY(form.gone(QStringLiteral("colorFontPicker")));
+        QVERIFY(form.gone("colorFontPicker"));
         window.key(Qt::Key_End);
-        type(QStringLiteral(" "));
-        click(QStringLiteral("linkButton"));
-        QVERIFY(form.typeInto(QStringLiteral("linkForm"), QStringLiteral("linkDescriptionField"), QStringLiteral("site")));
-        QVERIFY(form.typeInto(QStringLiteral("linkForm"), QStringLiteral("linkAddressField"), QStringLiteral("https://example.org/")));
-        QVERIFY(form.click(QStringLiteral("linkForm"), QStringLiteral("linkOkButton")));
-        click(QStringLiteral("attachButton"));
-        QVERIFY(window.waitForShown(QStringLiteral("attachmentChip0")));
-        window.screenshot(QStringLiteral("compose-formatted"));
+        type(" ");
+        click("linkButton");
+        QVERIFY(form.typeInto("linkForm", "linkDescriptionField", "site"));
+        QVERIFY(form.typeInto("linkForm", "linkAddressField", "https://example.org/"));
+        QVERIFY(form.click("linkForm", "linkOkButton"));
+        click("attachButton");
+        QVERIFY(window.waitForShown("attachmentChip0"));
         window.key(Qt::Key_Return, Qt::ControlModifier);
         QVERIFY(form.gone(compose));
 
@@ -160,20 +155,17 @@ private slots:
         vmime::shared_ptr<vmime::message> message = vmime::make_shared<vmime::message>();
         message->parse(servers.messages().first().toStdString());
         vmime::messageParser parser(message);
-        QCOMPARE(parser.getRecipients().getAddressCount(), size_t(2));
-        QString html;
+        std::string out;
+        vmime::utility::outputStreamStringAdapter htmlOut(out);
         for (size_t i = 0; i < parser.getTextPartCount(); ++i) {
-            if (parser.getTextPartAt(i)->getType().getSubType() != "html")
-                continue;
-            std::string out;
-            vmime::utility::outputStreamStringAdapter os(out);
-            parser.getTextPartAt(i)->getText()->extract(os);
-            html = QString::fromUtf8(out.c_str());
+            if (parser.getTextPartAt(i)->getType().getSubType() == "html")
+                parser.getTextPartAt(i)->getText()->extract(htmlOut);
         }
-        QVERIFY2(html.contains(QStringLiteral("font-weight:600;\">Strong")), qPrintable(html));
-        QVERIFY2(html.contains(QStringLiteral("<ul")) && html.contains(QStringLiteral("point")), qPrintable(html));
-        QVERIFY(html.contains(QStringLiteral("color:#ff0000;\">point")));
-        QVERIFY(html.contains(QStringLiteral("<a href=\"https://example.org/\">")));
+        const QString html = QString::fromStdString(out);
+        QVERIFY2(html.contains("font-weight:600;\">Strong"), qPrintable(html));
+        QVERIFY2(html.contains("<ul") && html.contains("point"), qPrintable(html));
+        QVERIFY(html.contains("color:#ff0000;\">point"));
+        QVERIFY(html.contains("<a href=\"https://example.org/\">"));
         QCOMPARE(parser.getAttachmentCount(), size_t(1));
         std::string data;
         vmime::utility::outputStreamStringAdapter os(data);
@@ -187,9 +179,9 @@ private slots:
         QVERIFY(pictures.listen(QHostAddress::LocalHost));
         int requests = 0;
         connect(&pictures, &QTcpServer::newConnection, [&] { ++requests; });
-        const QString picture = QStringLiteral("<img src=\"http://127.0.0.1:%1/p.png\">").arg(pictures.serverPort());
-        const QString sender = QStringLiteral("Eve <b>&amp;</b> <eve@evil.test>");
-        const QString subject = picture + QStringLiteral(" & <i>hi</i>");
+        const QString picture = QString("<img src=\"http://127.0.0.1:%1/p.png\">").arg(pictures.serverPort());
+        const QString sender = "Eve <b>&amp;</b> <eve@evil.test>";
+        const QString subject = picture + " & <i>hi</i>";
         servers.seed(QStringLiteral("From: \"Eve <b>&amp;</b>\" <eve@evil.test>\r\nTo: %1, Other <other@example.org>\r\n"
                                     "Subject: %2\r\nMessage-ID: <hostile@evil.test>\r\nMIME-Version: 1.0\r\n"
                                     "Content-Type: text/html; charset=utf-8\r\n\r\n<p>Look %3</p>\r\n")
@@ -198,60 +190,50 @@ private slots:
         QVERIFY(settle([&] { return count(Letter::IncomingFolder) == 1; }));
         chooseLetter(Letter::IncomingFolder);
 
-        open(QStringLiteral("replyButton"));
-        QCOMPARE(form.text(compose, QStringLiteral("subjectField")), QStringLiteral("Re: ") + subject);
+        open("replyButton");
+        QCOMPARE(form.text(compose, "subjectField"), "Re: " + subject);
         QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>"}));
-        QVERIFY2(body().contains(QStringLiteral(", ") + sender + QStringLiteral(" writes:")), qPrintable(body()));
-        click(QStringLiteral("replyToAllLink"));
+        QVERIFY2(body().contains(", " + sender + " writes:"), qPrintable(body()));
+        click("replyToAllLink");
         QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>", "Other"}));
-        QVERIFY(window.click(form.in(compose, QStringLiteral("formCloseButton"))));
-        QVERIFY(form.message().contains(QStringLiteral("drafts")));
+        // A change makes closing ask; "No" discards.
+        click("formCloseButton");
+        QVERIFY(form.message().contains("drafts"));
         QVERIFY(form.answer(false));
         QVERIFY(form.gone(compose));
 
-        open(QStringLiteral("forwardButton"));
-        QCOMPARE(form.text(compose, QStringLiteral("subjectField")), QStringLiteral("Fwd: ") + subject);
+        open("forwardButton");
+        QCOMPARE(form.text(compose, "subjectField"), "Fwd: " + subject);
         QVERIFY(chips().isEmpty());
-        for (const QString &line : {QStringLiteral("From: ") + sender, QStringLiteral("Subject: ") + subject,
-                                    QStringLiteral("To: ") + own + QStringLiteral(", Other <other@example.org>")})
+        for (const QString &line : {"From: " + sender, "Subject: " + subject,
+                                    "To: " + own + ", Other <other@example.org>"})
             QVERIFY2(body().contains(line), qPrintable(body()));
-        window.screenshot(QStringLiteral("compose-forward"));
-        QTest::qWait(500);
+        window.screenshot("compose-forward");
+        // So does the question's own close button.
+        QVERIFY(form.typeInto(compose, "subjectField", "Changed"));
+        click("formCloseButton");
+        QVERIFY(form.click("messageForm", "closeButton") && form.gone(compose));
+        QCOMPARE(count(Letter::DraftsFolder), 0);
         QCOMPARE(requests, 0);
     }
 
     void draftKeepsOwnAddressAndLeavesDraftsWhenSent()
     {
         startAccount();
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("subjectField"), QStringLiteral("Unfinished")));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "subjectField", "Unfinished"));
         window.key(Qt::Key_Escape);
-        QCOMPARE(form.message(), QStringLiteral("Do you want to save the message into drafts?"));
+        QCOMPARE(form.message(), "Do you want to save the message into drafts?");
         QVERIFY(form.answer(true));
         QVERIFY(window.waitFor([&] { return count(Letter::DraftsFolder) == 1; }));
 
         chooseLetter(Letter::DraftsFolder);
-        open(QStringLiteral("editDraftButton"));
+        open("editDraftButton");
         QCOMPARE(chips(), QStringList({"Test User"}));
-        QCOMPARE(form.text(compose, QStringLiteral("subjectField")), QStringLiteral("Unfinished"));
-        click(QStringLiteral("sendButton"));
+        click("sendButton");
         QVERIFY(settle([&] { return servers.messages().size() == 1; }));
         QCOMPARE(count(Letter::DraftsFolder), 0);
         QCOMPARE(count(Letter::SentFolder), 1);
-    }
-
-    void closingAfterAChangeAsks()
-    {
-        startAccount();
-        for (const QString &discard : {QStringLiteral("cancelButton"), QStringLiteral("closeButton")}) {
-            open(QStringLiteral("newLetterButton"));
-            QVERIFY(form.typeInto(compose, QStringLiteral("subjectField"), QStringLiteral("Draft")));
-            click(QStringLiteral("formCloseButton"));
-            QVERIFY(!form.message().isEmpty());
-            QVERIFY(form.click(QStringLiteral("messageForm"), discard));
-            QVERIFY(form.gone(compose));
-        }
-        QCOMPARE(count(Letter::DraftsFolder), 0);
     }
 
     void failedSendTellsAndKeepsTheLetter_data()
@@ -260,10 +242,10 @@ private slots:
         QTest::addColumn<bool>("acceptCertificate");
         QTest::addColumn<bool>("serverDown");
         QTest::addColumn<QString>("sendPassword");
-        QTest::newRow("rejected recipient") << QStringLiteral("reject@example.org") << true << false << QString();
-        QTest::newRow("refused certificate") << QStringLiteral("friend@example.org") << false << false << QString();
-        QTest::newRow("no connection") << QStringLiteral("friend@example.org") << true << true << QString();
-        QTest::newRow("wrong password") << QStringLiteral("friend@example.org") << true << false << QStringLiteral("wrong");
+        QTest::newRow("rejected recipient") << "reject@example.org" << true << false << QString();
+        QTest::newRow("refused certificate") << "friend@example.org" << false << false << QString();
+        QTest::newRow("no connection") << "friend@example.org" << true << true << QString();
+        QTest::newRow("wrong password") << "friend@example.org" << true << false << "wrong";
     }
 
     void failedSendTellsAndKeepsTheLetter()
@@ -277,20 +259,15 @@ private slots:
         const int deadPort = closed.serverPort();
         closed.close();
         startAccount(serverDown ? deadPort : 0, sendPassword);
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), recipient));
-        QVERIFY(form.typeInto(compose, QStringLiteral("subjectField"), QStringLiteral("Keep me")));
-        click(QStringLiteral("sendButton"));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "recipientFreeField", recipient));
+        QVERIFY(form.typeInto(compose, "subjectField", "Keep me"));
+        click("sendButton");
         QVERIFY(form.gone(compose));
-        QString error;
-        QVERIFY(form.answerUntil([&] {
-            if (window.isShown(window.item(QStringLiteral("messageForm")))
-                    && window.value(QStringLiteral("messageForm"), "title").toString() == QStringLiteral("Error"))
-                error = window.value(QStringLiteral("messageForm"), "text").toString();
-            return !error.isEmpty();
-        }, MailServers::password(), acceptCertificate));
-        QVERIFY2(error.startsWith(QStringLiteral("Send mail error: ")), qPrintable(error));
-        QVERIFY(settle([&] { return count(Letter::DraftsFolder) == 1; }, acceptCertificate));
+        // The user is told, and the letter waits in Drafts.
+        QVERIFY2(settle([&] { return count(Letter::DraftsFolder) == 1
+                                     && !form.answered.filter(QRegularExpression("^Send mail error: ")).isEmpty(); },
+                        acceptCertificate), qPrintable(form.answered.join('|')));
         QCOMPARE(count(Letter::SentFolder), 0);
     }
 
@@ -301,9 +278,9 @@ private slots:
         startAccount();
         profile()->setIncomingServer(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, silent.port()));
         profile()->queryIncomingMail();
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), QStringLiteral("friend@example.org")));
-        click(QStringLiteral("sendButton"));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "recipientFreeField", "friend@example.org"));
+        click("sendButton");
         QVERIFY(form.gone(compose));
         QCOMPARE(profile()->status(), Profile::RECIEVING_STATUS);
         QCOMPARE(profile()->pendingLetters(), 1);
@@ -318,36 +295,35 @@ private slots:
         photo.fill(Qt::red);
         QByteArray png;
         QBuffer buffer(&png);
-        photo.save(&buffer, "PNG");
+        QVERIFY(photo.save(&buffer, "PNG"));
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "seed");
             db.setDatabaseName(SqliteDatabase::defaultPath());
             QVERIFY(db.open());
             QSqlQuery query(db);
-            QVERIFY(query.exec(QStringLiteral("create table if not exists contact (id bigint primary key, name text, surname text, "
-                                              "middlename text, emailList text, photoData text)")));
-            QVERIFY(query.exec(QStringLiteral("insert or replace into contact (id, name, emailList, photoData) values "
-                                              "(7, 'Ann Lee', 'ann@example.org', '%1')").arg(QString::fromLatin1(png.toBase64()))));
+            QVERIFY(query.exec("create table contact (id bigint primary key, name text, surname text, "
+                               "middlename text, emailList text, photoData text)"));
+            QVERIFY(query.exec(QString("insert into contact (id, name, emailList, photoData) values "
+                                       "(7, 'Ann Lee', 'ann@example.org', '%1')").arg(QString(png.toBase64()))));
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+        QSqlDatabase::removeDatabase("seed");
         startAccount();
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), QStringLiteral("lee")));
-        QVERIFY(window.waitForShown(QStringLiteral("contactRow0")));
-        QQuickItem *picture = window.item(QStringLiteral("contactPhoto"), window.item(QStringLiteral("contactRow0")));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "recipientFreeField", "lee"));
+        QVERIFY(window.waitForShown("contactRow0"));
+        QQuickItem *picture = window.item("contactPhoto", window.item("contactRow0"));
         QVERIFY(window.waitFor([&] { return picture->property("status").toInt() == 1; }));
-        window.screenshot(QStringLiteral("compose-contacts"));
         const QPointF centre = picture->mapToScene(QPointF(picture->width() / 2, picture->height() / 2));
         QCOMPARE(QColor(window.screenshot().pixel(centre.toPoint())), QColor(Qt::red));
-        QVERIFY(window.click(window.item(QStringLiteral("contactRow0"))));
+        QVERIFY(window.click(window.item("contactRow0")));
         QCOMPARE(chips(), QStringList({"Ann Lee"}));
-        type(QStringLiteral("new.person@example.org"));
-        click(QStringLiteral("sendButton"));
+        type("new.person@example.org");
+        click("sendButton");
         QVERIFY(settle([&] { return servers.messages().size() == 2; }));
 
-        open(QStringLiteral("newLetterButton"));
-        QVERIFY(form.typeInto(compose, QStringLiteral("recipientFreeField"), QStringLiteral("new.person")));
-        QVERIFY(window.waitForShown(QStringLiteral("contactRow0")));
+        open("newLetterButton");
+        QVERIFY(form.typeInto(compose, "recipientFreeField", "new.person"));
+        QVERIFY(window.waitForShown("contactRow0"));
     }
 };
 

@@ -22,6 +22,11 @@ bool FormDriver::gone(const QString &form) const
     return item && m_window.waitFor([&] { return !item->isVisible(); });
 }
 
+bool FormDriver::close(const QString &form, const QString &button)
+{
+    return click(form, button) && gone(form);
+}
+
 bool FormDriver::click(const QString &form, const QString &name)
 {
     return shown(form) && m_window.click(in(form, name));
@@ -98,6 +103,7 @@ bool FormDriver::answerUntil(const std::function<bool()> &done, const QString &p
         } else if (m_window.isShown(m_window.item(box))) {
             const bool certificate = m_window.value(box, "title").toString()
                     == QStringLiteral("Certificate verification");
+            answered << m_window.value(box, "text").toString();
             answer(!certificate || acceptCertificates);
         }
         return false;

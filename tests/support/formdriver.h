@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,6 +20,8 @@ public:
     bool shown(const QString &form) const;
     // Waits until the form has faded out.
     bool gone(const QString &form) const;
+    // Clicks the button that closes the form and waits until it is gone.
+    bool close(const QString &form, const QString &button);
     bool click(const QString &form, const QString &name);
     // Clicks the field, empties it and types the text.
     bool typeInto(const QString &form, const QString &field, const QString &text);
@@ -37,6 +40,8 @@ public:
     // (or No), any other message with OK; until the condition holds.
     bool answerUntil(const std::function<bool()> &done, const QString &password,
                      bool acceptCertificates = true, int timeoutMs = 60000);
+    // The texts of the message boxes answered so far.
+    QStringList answered;
 
 private:
     MailWindow &m_window;
