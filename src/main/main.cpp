@@ -1,4 +1,5 @@
 #include "drel.h"
+#include "privatefiles.h"
 #include "qtquick2applicationviewer.h"
 #include "singleapplication.h"
 #include "startup.h"
@@ -23,6 +24,9 @@ int main(int argc, char *argv[])
         app.sendMessage(QStringLiteral("raise"), 5000);
         return -1;
     }
+
+    // Letters and sealed passwords are the user's alone.
+    PrivateFiles::protect();
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.
