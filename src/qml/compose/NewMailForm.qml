@@ -20,7 +20,6 @@ FormFrame {
     property var sourceLetter: null
     readonly property var profile: mailProfileManager.currentProfile >= 0
                                    ? mailProfileManager.profiles[mailProfileManager.currentProfile] : null
-    readonly property alias document: document
 
     function clear() {
         if (profile)
