@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // Opens the compose form for "mailto:" links handed to the program, once
 // the window is up and whenever another one arrives.
@@ -29,7 +29,7 @@ Item {
     Connections {
         target: requests.handler
         ignoreUnknownSignals: true
-        onComposeRequested: requests.take()
+        function onComposeRequested() { requests.take() }
     }
 
     // After the scene and its forms are complete.
