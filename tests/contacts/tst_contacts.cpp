@@ -1,6 +1,7 @@
 #include "contactimageprovider.h"
 #include "contactsmodel.h"
 #include "contactsproxymodel.h"
+#include "fixtures.h"
 #include "letter.h"
 #include "testhome.h"
 
@@ -16,6 +17,8 @@
 #include <QtTest>
 
 // The contacts file is shared with the phone application.
+using Fixtures::column;
+
 namespace {
 
 const QString createStatement = QStringLiteral(
@@ -62,12 +65,9 @@ QString insertRow(qint64 id, const QString &name, const QString &surname, const 
             .arg(quoted(name), quoted(surname), quoted(middlename), quoted(emails), quoted(photo));
 }
 
-QStringList column(const QAbstractItemModel &model, int role)
+QStringList emailsInFile()
 {
-    QStringList values;
-    for (int row = 0; row < model.rowCount(); ++row)
-        values << model.index(row, 0).data(role).toString();
-    return values;
+    return sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")});
 }
 
 QString pngBase64(const QImage &image)
@@ -155,7 +155,7 @@ private slots:
         const QStringList expected{"ann@example.org", "bob.smith@example.org", "Ann@Example.org"};
         QCOMPARE(column(model, ContactsModel::EmailRole), expected);
         QCOMPARE(column(model, ContactsModel::NameRole), (QStringList{"Ann", "bob.smith", "Ann"}));
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}), expected);
+        QCOMPARE(emailsInFile(), expected);
         QCOMPARE(column(ContactsModel(), ContactsModel::EmailRole), expected);
     }
 
@@ -185,7 +185,7 @@ private slots:
         sendTo(*first, {"erin@example.org"});
         first.reset();
         sendTo(*second, {"finn@example.org"});
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}),
+        QCOMPARE(emailsInFile(),
                  (QStringList{"erin@example.org", "finn@example.org"}));
         second.reset();
         QCOMPARE(QSqlDatabase::connectionNames().size(), taken.size());
@@ -230,7 +230,7 @@ private slots:
         QVERIFY(writer.waitForFinished(10000) && writer.exitCode() == 0);
         const QStringList expected = insert ? QStringList{"fay@example.org", "hal@example.org"}
                                             : QStringList{"fay@example.org"};
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}), expected);
+        QCOMPARE(emailsInFile(), expected);
         if (!insert)
             QCOMPARE(column(*model, ContactsModel::EmailRole), expected);
     }
