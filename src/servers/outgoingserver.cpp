@@ -15,11 +15,6 @@ Server *OutgoingServer::clone()
     return copy;
 }
 
-bool OutgoingServer::getMail(int)
-{
-    return true;
-}
-
 void OutgoingServer::deleteMessageByNumber(int)
 {
 }
