@@ -1,8 +1,8 @@
 #include "attachment.h"
-#include "bytesmessage.h"
 #include "cache.h"
 #include "letter.h"
 #include "letterparser.h"
+#include "storefeeder.h"
 #include "testhome.h"
 
 #include <QApplication>
@@ -391,7 +391,7 @@ void TestLoadLetter::listFieldsFromEncodedHeaders()
     QVERIFY(f.open(QIODevice::ReadOnly));
     m_cache = new Cache(account, QString());
     QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
-    m_cache->onNewMessage(BytesMessage::create(1, f.readAll()));
+    feedStore(m_cache, {f.readAll()});
     QCOMPARE(letters.count(), 1);
     auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
     QCOMPARE(letter->from(), from);
