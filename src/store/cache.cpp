@@ -404,7 +404,7 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
     auto message = vmime::make_shared<vmime::message>();
     QFile file(messageFilePath(folder, id));
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray content = file.readAll();
+        const QByteArray content = LetterParser::withHeaderEnd(file.readAll());
         try {
             message->parse(content.toStdString());
         } catch (vmime::exception &e) {
