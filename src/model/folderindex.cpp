@@ -175,7 +175,9 @@ bool FolderIndex::addEntry(const Entry &entry)
 
 bool FolderIndex::setLetterType(const QString &id, int letterType)
 {
-    return append(id, {{QStringLiteral("letterType"), letterType}});
+    // The seen state is the one change that the message files cannot give
+    // back after a power cut; it is rare, so it goes to the disk at once.
+    return append(id, {{QStringLiteral("letterType"), letterType}}, true);
 }
 
 bool FolderIndex::removeEntry(const QString &id)
@@ -185,7 +187,7 @@ bool FolderIndex::removeEntry(const QString &id)
     return append(id, {{removedKey, true}, {droppedKey, true}});
 }
 
-bool FolderIndex::append(const QString &id, const Values &values)
+bool FolderIndex::append(const QString &id, const Values &values, bool durable)
 {
     QByteArray encoded;
     {
@@ -215,7 +217,8 @@ bool FolderIndex::append(const QString &id, const Values &values)
     // The blank line keeps the section header on a line of its own even
     // after a line that was cut short.
     const QByteArray section = '\n' + encoded;
-    if (index.write(section) != section.size() || !index.flush()) {
+    if (index.write(section) != section.size() || !index.flush()
+            || (durable && ::fdatasync(index.handle()) != 0)) {
         qCritical() << "FolderIndex::append(): cannot write" << m_path << index.errorString();
         return false;
     }

@@ -61,7 +61,9 @@ public:
 
 private:
     using Values = QVector<std::pair<QString, QVariant>>;
-    bool append(const QString &id, const Values &values);
+    // Added and removed entries need no flush to the disk: after a power
+    // cut the folder's load puts them right from the message files.
+    bool append(const QString &id, const Values &values, bool durable = false);
     // Takes one sub-group's values into the list (or notes it as dropped).
     void takeEntry(const QString &group, const QVector<QVariant> &values, QVector<Entry> *entries);
     void compactWhenDue();

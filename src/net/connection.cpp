@@ -203,6 +203,12 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
     });
 }
 
+void Connection::onCheckFinished()
+{
+    if (IncomingServer *server = incoming())
+        server->endCheck();
+}
+
 void Connection::onDeleteMessageFromServer(int index)
 {
     if (!m_incoming)

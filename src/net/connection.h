@@ -77,6 +77,8 @@ public slots:
     // Fetches the numbered messages and writes them, as fileNames in the
     // same order, durably into directory.
     void onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // The store has all it needs: the session ends.
+    void onCheckFinished();
     void setUsername(QString user);
     void setPassword(QString pass);
     void onSendLetter(Letter *letter);

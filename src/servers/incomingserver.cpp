@@ -52,7 +52,7 @@ bool IncomingServer::connectService()
     return connected;
 }
 
-int IncomingServer::startCheck()
+void IncomingServer::endCheck()
 {
     const Job job(this);
     try {
@@ -62,11 +62,17 @@ int IncomingServer::startCheck()
         if (service() && service()->isConnected())
             service()->disconnect();
     } catch (const vmime::exception &e) {
-        // The connection broke during the last check; start on a new one
-        // rather than fail every check from now on.
-        qCritical() << "IncomingServer::startCheck(): vmime::exception:" << e.what();
+        // The connection broke; the next check starts on a new one.
+        qCritical() << "IncomingServer::endCheck(): vmime::exception:" << e.what();
         dropConnection();
     }
+}
+
+int IncomingServer::startCheck()
+{
+    const Job job(this);
+    // Left open by a check that failed part way.
+    endCheck();
     if (!connectService() || !m_store)
         return -1;
     m_reader = MailboxReader::create(m_store);
