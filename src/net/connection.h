@@ -111,4 +111,5 @@ private:
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;
     QList<Server *> m_records;
+    bool m_checkFailed = false;
 };
