@@ -160,6 +160,7 @@ void Profile::buildFolders()
     connect(c, &Connection::messagesStored_chain, cache, &Cache::onMessagesStored, Qt::QueuedConnection);
     connect(cache, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail), Qt::QueuedConnection);
     connect(cache, &Cache::fetchMessages, c, &Connection::onFetchMessages, Qt::QueuedConnection);
+    connect(cache, &Cache::setCheckMark, c, &Connection::onSetCheckMark, Qt::QueuedConnection);
     connect(cache, &Cache::lettersRecieved, c, &Connection::onCheckFinished, Qt::QueuedConnection);
     connect(cache, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer,
             Qt::QueuedConnection);

@@ -210,6 +210,24 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
     });
 }
 
+void Connection::onSetCheckMark(QString path, QByteArray content, bool present)
+{
+    if (!present) {
+        // The store has everything above the mark's stop: without the mark
+        // the next check stops at the first held message again.
+        if (!MessageFiles::removeDurably(path))
+            qCritical() << "Connection::onSetCheckMark(): cannot remove" << path;
+        crashPoint("mark-removed");
+        return;
+    }
+    if (m_checkFailed)
+        return;
+    fetchJob("Connection::onSetCheckMark():", [&] {
+        if (!MessageFiles::replaceDurably(path, content))
+            throw std::runtime_error(tr("Cannot store the messages: cannot write %1").arg(path).toStdString());
+    });
+}
+
 void Connection::onCheckFinished()
 {
     if (IncomingServer *server = incoming())

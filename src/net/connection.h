@@ -77,6 +77,9 @@ public slots:
     // Fetches the numbered messages and writes them, as fileNames in the
     // same order, durably into directory.
     void onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // Writes or removes the store's mark of an unfinished check; a failed
+    // write ends the check before anything is fetched.
+    void onSetCheckMark(QString path, QByteArray content, bool present);
     // The store has all it needs: the session ends.
     void onCheckFinished();
     void setUsername(QString user);

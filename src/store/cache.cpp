@@ -156,13 +156,10 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
         return;
     }
     if (!m_hasMark) {
-        // Before the first file of the check: from here until the check
-        // ends, held messages no longer prove that older ones are held.
-        if (!MessageFiles::replaceDurably(interruptedCheckPath(), m_stopAt.toUtf8() + '\n')) {
-            emit writeFailed(tr("Cannot store the messages: cannot write %1")
-                                     .arg(interruptedCheckPath()));
-            return;
-        }
+        // Before the first file of the check (the worker takes the jobs in
+        // order, and fetches nothing once this fails): from here until the
+        // check ends, held messages no longer prove that older ones are held.
+        emit setCheckMark(interruptedCheckPath(), m_stopAt.toUtf8() + '\n', true);
         m_hasMark = true;
         m_markStop = m_stopAt;
     }
@@ -235,14 +232,10 @@ void Cache::onMessagesStored(StoredMessages messages)
 
 void Cache::finishCheck()
 {
-    if (m_hasMark) {
-        // The files above the stop are in place; make sure their names are
-        // on disk before the mark that protects them goes.
-        MessageFiles::syncDirectory(folderPath(Letter::IncomingFolder));
-        if (!MessageFiles::removeDurably(interruptedCheckPath()))
-            qCritical() << "Cache::finishCheck(): cannot remove" << interruptedCheckPath();
-        crashPoint("mark-removed");
-    }
+    // Every file above the stop is in place and durable (the worker makes
+    // each window durable before it reports it): the mark can go.
+    if (m_hasMark)
+        emit setCheckMark(interruptedCheckPath(), QByteArray(), false);
     m_hasMark = false;
     m_markStop.clear();
     m_toFetch.clear();

@@ -77,6 +77,9 @@ signals:
     // Asks the worker to fetch these messages and write them as fileNames
     // into directory.
     void fetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // Asks the worker to write (present) or remove the mark of an
+    // unfinished check, durably and in order with the fetches.
+    void setCheckMark(QString path, QByteArray content, bool present);
     void seenLetter(Letter *letter);
     void lettersRecieved();
     void deleteMessageFromServer(int number);

@@ -20,6 +20,7 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
     Cache *store = cache.get();
     QObject::connect(store, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail));
     QObject::connect(store, &Cache::fetchMessages, c, &Connection::onFetchMessages);
+    QObject::connect(store, &Cache::setCheckMark, c, &Connection::onSetCheckMark);
     QObject::connect(store, &Cache::lettersRecieved, c, &Connection::onCheckFinished);
     QObject::connect(store, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer);
     QObject::connect(store, &Cache::writeFailed, c, &Connection::onStoreWriteFailed);
