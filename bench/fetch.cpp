@@ -4,15 +4,15 @@
 // the whole message, newest first), all against the same Dovecot on loopback.
 //
 //   bench_fetch [count...]      (default: 1000 10000)
-#include "authenticator.h"
-#include "cache.h"
-#include "certificateverifier.h"
-#include "connection.h"
-#include "incomingserver.h"
-#include "letter.h"
+#include "base/settings.h"
 #include "mailservers.h"
-#include "settings.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "net/authenticator.h"
+#include "net/certificateverifier.h"
+#include "net/connection.h"
+#include "servers/incomingserver.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QCoreApplication>

@@ -1,15 +1,15 @@
-#include "profile.h"
+#include "accounts/profile.h"
 
-#include "attachment.h"
-#include "cache.h"
-#include "connection.h"
-#include "filedialog.h"
-#include "letter.h"
-#include "model.h"
-#include "proxymodel.h"
-#include "server.h"
-#include "settings.h"
-#include "utils.h"
+#include "accounts/utils.h"
+#include "base/filedialog.h"
+#include "base/settings.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "net/connection.h"
+#include "servers/server.h"
+#include "store/cache.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -6,10 +6,10 @@
 #include <QString>
 #include <QTimer>
 
-#include "cache.h"
-#include "model.h"
-#include "proxymodel.h"
-#include "server.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "servers/server.h"
+#include "store/cache.h"
 
 #include <array>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "profilemanager.h"
+#include "accounts/profilemanager.h"
 
-#include "letter.h"
-#include "profile.h"
-#include "server.h"
-#include "settings.h"
+#include "accounts/profile.h"
+#include "base/settings.h"
+#include "model/letter.h"
+#include "servers/server.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
-#include "utils.h"
+#include "accounts/utils.h"
 
-#include "pdfprinter.h"
+#include "editing/pdfprinter.h"
 
 #include <QtDebug>
 

@@ -1,6 +1,6 @@
-#include "attachment.h"
+#include "model/attachment.h"
 
-#include "filedialog.h"
+#include "base/filedialog.h"
 
 #include <QDesktopServices>
 #include <QDir>

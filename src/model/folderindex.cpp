@@ -1,7 +1,7 @@
-#include "folderindex.h"
+#include "model/folderindex.h"
 
-#include "cache.h"
-#include "inireader.h"
+#include "model/inireader.h"
+#include "model/messagefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,7 +69,7 @@ FolderIndex::FolderIndex(QString path)
 QString FolderIndex::groupName(const QString &id)
 {
     if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
-        return Cache::fileBaseName(id);
+        return MessageFile::baseName(id);
     return id;
 }
 

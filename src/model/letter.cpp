@@ -1,6 +1,6 @@
-#include "letter.h"
+#include "model/letter.h"
 
-#include "attachment.h"
+#include "model/attachment.h"
 
 Letter::Letter(QObject *parent)
     : QObject(parent)

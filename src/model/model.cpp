@@ -1,6 +1,6 @@
-#include "model.h"
+#include "model/model.h"
 
-#include "letter.h"
+#include "model/letter.h"
 
 Model::Model(QString indexPath, int folder, QObject *parent)
     : QAbstractListModel(parent)

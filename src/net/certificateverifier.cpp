@@ -1,6 +1,6 @@
-#include "certificateverifier.h"
+#include "net/certificateverifier.h"
 
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QCoreApplication>
 #include <QSettings>

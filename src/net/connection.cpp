@@ -1,9 +1,8 @@
-#include "connection.h"
+#include "net/connection.h"
 
-#include "attachment.h"
-#include "authenticator.h"
-#include "letter.h"
-#include "server.h"
+#include "model/letter.h"
+#include "net/authenticator.h"
+#include "net/endpoint.h"
 
 #include <QtDebug>
 
@@ -27,7 +26,7 @@ Connection::~Connection()
 void Connection::run()
 {
     m_session = vmime::net::session::create();
-    for (Server *server : {m_incoming, m_outgoing}) {
+    for (Endpoint *server : {m_incoming, m_outgoing}) {
         if (server)
             server->setSession(m_session);
     }
@@ -59,12 +58,12 @@ void Connection::installAuthenticator(bool incoming, std::shared_ptr<Authenticat
             &Connection::queryPasswordSlot, Qt::DirectConnection);
     // A server installed before the login arrived (the account was started
     // after its records were handed over) uses it as well.
-    if (Server *server = incoming ? m_incoming : m_outgoing)
+    if (Endpoint *server = incoming ? m_incoming : m_outgoing)
         server->setAuthenticator(authenticator);
     (incoming ? m_incomingAuthenticator : m_outgoingAuthenticator) = std::move(authenticator);
 }
 
-void Connection::setServer(const bool &incoming, Server *server)
+void Connection::setServer(const bool &incoming, Endpoint *server)
 {
     // From here on the Connection owns the record: it deletes it when it is
     // replaced and when the thread ends; nobody else may delete it.
@@ -79,9 +78,9 @@ void Connection::setServer(const bool &incoming, Server *server)
                               Qt::QueuedConnection);
 }
 
-void Connection::installServer(bool incoming, Server *server)
+void Connection::installServer(bool incoming, Endpoint *server)
 {
-    Server *&slot = incoming ? m_incoming : m_outgoing;
+    Endpoint *&slot = incoming ? m_incoming : m_outgoing;
     if (slot == server)
         return;
     if (slot) {
@@ -99,10 +98,10 @@ void Connection::installServer(bool incoming, Server *server)
         return;
     server->setSession(m_session);
     server->setAuthenticator(incoming ? m_incomingAuthenticator : m_outgoingAuthenticator);
-    connect(server, &Server::authFailed, this, &Connection::authFailed);
+    connect(server, &Endpoint::authFailed, this, &Connection::authFailed);
     if (incoming) {
-        connect(server, &Server::newMessage, this, &Connection::newMessage_chain);
-        connect(server, &Server::newMessageId, this, &Connection::newMessageId_chain);
+        connect(server, &Endpoint::newMessage, this, &Connection::newMessage_chain);
+        connect(server, &Endpoint::newMessageId, this, &Connection::newMessageId_chain);
     }
 }
 
@@ -230,83 +229,4 @@ void Connection::setPassword(QString pass)
 {
     emit setPasswordSignal(pass);
     disconnect(this, &Connection::setPasswordSignal, nullptr, nullptr);
-}
-
-vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)
-{
-    vmime::shared_ptr<vmime::message> message;
-    if (!letter)
-        return message;
-    try {
-        vmime::messageBuilder builder;
-
-        const QString from = letter->from();
-        const QStringList fromParts = from.split(QStringLiteral(" <"));
-        if (fromParts.size() == 2 && fromParts.at(1).contains(QLatin1Char('@'))) {
-            QString address = fromParts.at(1);
-            if (address.endsWith(QLatin1Char('>')))
-                address.chop(1);
-            builder.setExpeditor(vmime::mailbox(vmime::text(fromParts.at(0).toStdString()),
-                                                vmime::emailAddress(address.toStdString())));
-        } else {
-            builder.setExpeditor(vmime::mailbox(vmime::emailAddress(from.toStdString())));
-        }
-
-        vmime::addressList recipients;
-        for (const QString &entry : letter->toList()) {
-            const QStringList parts = entry.split(QStringLiteral(":::"));
-            const vmime::emailAddress address(parts.at(0).toStdString());
-            const QString name = parts.size() > 1 ? parts.at(1) : QString();
-            if (name.isEmpty())
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(address));
-            else
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                        vmime::text(name.toStdString()), address));
-        }
-        // The builder refuses a message without recipients; a filed draft
-        // gets a stand-in that is taken out again below.
-        const bool standIn = forFiling && recipients.isEmpty();
-        if (standIn)
-            recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                    vmime::emailAddress("undisclosed-recipients@drel-mail")));
-        builder.setRecipients(recipients);
-
-        builder.setSubject(vmime::text(letter->subject().toStdString()));
-
-        builder.constructTextPart(vmime::mediaType(vmime::mediaTypes::TEXT,
-                                                   vmime::mediaTypes::TEXT_HTML));
-        auto textPart = vmime::dynamicCast<vmime::htmlTextPart>(builder.getTextPart());
-        // A letter made by the compose form always has a body; one without
-        // any gets an empty one rather than no message at all.
-        const QStringList bodies = letter->bodyList();
-        QString body = bodies.isEmpty() ? QString() : bodies.first();
-        body.replace(QChar(0x2029), QStringLiteral("<br>"));
-        textPart->setText(vmime::make_shared<vmime::stringContentHandler>(
-                body.toStdString(), vmime::contentHandler::NO_ENCODING));
-        textPart->setCharset(vmime::charset(vmime::charsets::UTF_8));
-
-        for (const QVariant &entry : letter->attachList()) {
-            Attachment *attachment = Attachment::fromVariant(entry);
-            if (attachment && attachment->handle())
-                builder.appendAttachment(attachment->handle());
-        }
-
-        message = builder.construct();
-        if (standIn)
-            message->getHeader()->removeField(message->getHeader()->findField(vmime::fields::TO));
-
-        const QString id = letter->id();
-        if (!id.isEmpty()) {
-            auto field = message->getHeader()->getField(vmime::fields::MESSAGE_ID);
-            auto value = field->getValue<vmime::messageId>();
-            const int at = id.indexOf(QLatin1Char('@'));
-            value->setLeft((at < 0 ? id : id.left(at)).toStdString());
-            value->setRight(at < 0 ? std::string("drel-mail") : id.mid(at + 1).toStdString());
-        }
-    } catch (vmime::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): vmime::exception:" << e.what();
-    } catch (std::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): std::exception:" << e.what();
-    }
-    return message;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "net/messagehandle.h"
+
 #include <QList>
-#include <QMetaType>
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -11,12 +12,8 @@
 #include <memory>
 
 class Authenticator;
+class Endpoint;
 class Letter;
-class Server;
-
-// A handle to a message on the server. It travels by queued signals from the
-// connection thread to the store, which reads the message through it.
-Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
 
 // Thread: its own (the object moves itself into the thread it runs).
 // The account's network worker: it owns the account's incoming and outgoing
@@ -44,7 +41,7 @@ public:
     // afterwards uses them.
     void setAuthenticator(const bool &incoming, QString login, QString password);
     // Any thread. The Connection takes the record over (see the definition).
-    void setServer(const bool &incoming, Server *server);
+    void setServer(const bool &incoming, Endpoint *server);
 
 signals:
     void error(QString message);
@@ -80,15 +77,15 @@ private slots:
 
 private:
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
-    void installServer(bool incoming, Server *server);
+    void installServer(bool incoming, Endpoint *server);
 
-    Server *m_incoming = nullptr;
-    Server *m_outgoing = nullptr;
+    Endpoint *m_incoming = nullptr;
+    Endpoint *m_outgoing = nullptr;
     vmime::shared_ptr<vmime::net::session> m_session;
     std::shared_ptr<Authenticator> m_incomingAuthenticator;
     std::shared_ptr<Authenticator> m_outgoingAuthenticator;
     // Every record handed over and not yet given up; guarded because
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;
-    QList<Server *> m_records;
+    QList<Endpoint *> m_records;
 };

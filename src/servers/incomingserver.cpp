@@ -1,6 +1,6 @@
-#include "incomingserver.h"
+#include "servers/incomingserver.h"
 
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QCryptographicHash>
 #include <QtDebug>

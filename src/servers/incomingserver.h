@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server.h"
+#include "servers/server.h"
 
 // Worker thread of its Connection (see Server).
 // An incoming (POP3 or IMAP) server: one step of the fetch protocol per

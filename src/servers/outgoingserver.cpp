@@ -1,4 +1,4 @@
-#include "outgoingserver.h"
+#include "servers/outgoingserver.h"
 
 #include <QtDebug>
 

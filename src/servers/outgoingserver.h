@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server.h"
+#include "servers/server.h"
 
 // Worker thread of its Connection (see Server).
 // An outgoing (SMTP) server: each send opens and closes its own connection.

@@ -1,14 +1,14 @@
-#include "server.h"
+#include "servers/server.h"
 
-#include "authenticator.h"
-#include "certificateverifier.h"
-#include "timeouthandlerfactory.h"
+#include "net/authenticator.h"
+#include "net/certificateverifier.h"
+#include "net/timeouthandlerfactory.h"
 
 #include <QMutexLocker>
 #include <QtDebug>
 
 Server::Server(QObject *parent)
-    : QObject(parent)
+    : Endpoint(parent)
 {
 }
 
@@ -121,19 +121,20 @@ QString Server::serviceUrl()
 void Server::applyAddressCredentials()
 {
     const QString full = address();
-    if (!m_authenticator || !full.contains(QLatin1Char('@')))
+    const std::shared_ptr<Authenticator> login = authenticator();
+    if (!login || !full.contains(QLatin1Char('@')))
         return;
     const QStringList credentials = full.section(QLatin1Char('@'), 0, 0).split(QLatin1Char(':'));
     if (credentials.size() == 2 && !credentials.at(0).isEmpty() && !credentials.at(1).isEmpty()) {
-        m_authenticator->setUsername(credentials.at(0));
-        m_authenticator->setPassword(credentials.at(1));
+        login->setUsername(credentials.at(0));
+        login->setPassword(credentials.at(1));
     }
 }
 
 vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
 {
     m_addressChanged = false;
-    if (!m_session)
+    if (!session())
         return nullptr;
     m_service.reset();
     applyAddressCredentials();
@@ -142,9 +143,9 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
         return nullptr;
     const vmime::utility::url serviceAddress(url.toUtf8().toStdString());
     if (store)
-        m_service = m_session->getStore(serviceAddress, m_authenticator);
+        m_service = session()->getStore(serviceAddress, authenticator());
     else
-        m_service = m_session->getTransport(serviceAddress, m_authenticator);
+        m_service = session()->getTransport(serviceAddress, authenticator());
 
     auto verifier = vmime::make_shared<CertificateVerifier>(address());
     connect(verifier.get(), &CertificateVerifier::queryCertificate, this, &Server::queryCertificate);
@@ -170,7 +171,7 @@ bool Server::connectWithProbe(bool store)
     // server does not offer it.
     const bool startTls = ssl() == ServerManager::STARTTLS_SSL;
     const std::string prefix = m_service->getInfos().getPropertyPrefix();
-    vmime::propertySet &properties = m_session->getProperties();
+    vmime::propertySet &properties = session()->getProperties();
     properties[prefix + "connection.tls"].setValue<bool>(startTls);
     properties[prefix + "connection.tls.required"].setValue<bool>(startTls);
     prepareConnect();
@@ -179,9 +180,9 @@ bool Server::connectWithProbe(bool store)
         m_service->connect();
         return m_service->isConnected();
     } catch (const vmime::exceptions::authentication_error &) {
-        if (m_authenticator) {
-            m_authenticator->setUsername(QString());
-            m_authenticator->setPassword(QString());
+        if (const std::shared_ptr<Authenticator> login = authenticator()) {
+            login->setUsername(QString());
+            login->setPassword(QString());
         }
         throw;
     } catch (const vmime::security::cert::certificateException &) {
@@ -209,19 +210,6 @@ bool Server::connectWithProbe(bool store)
 void Server::onCertificateAnswer(bool answer)
 {
     emit userAnswer(address(), answer);
-}
-
-void Server::release()
-{
-    m_released = true;
-    if (m_jobs == 0)
-        deleteLater();
-}
-
-Server::Job::~Job()
-{
-    if (--m_server->m_jobs == 0 && m_server->m_released)
-        m_server->deleteLater();
 }
 
 void Server::testConnection()

@@ -1,8 +1,8 @@
-#include "servermanager.h"
+#include "servers/servermanager.h"
 
-#include "incomingserver.h"
-#include "outgoingserver.h"
-#include "settings.h"
+#include "base/settings.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
 
 #include <QSettings>
 #include <QThread>

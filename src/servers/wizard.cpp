@@ -1,9 +1,9 @@
-#include "wizard.h"
+#include "servers/wizard.h"
 
-#include "connection.h"
-#include "incomingserver.h"
-#include "outgoingserver.h"
-#include "servermanager.h"
+#include "net/connection.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+#include "servers/servermanager.h"
 
 Wizard::Wizard(QObject *parent)
     : QObject(parent)

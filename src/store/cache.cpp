@@ -1,13 +1,15 @@
-#include "cache.h"
+#include "store/cache.h"
 
-#include "letter.h"
-#include "letterparser.h"
+#include "base/settings.h"
+#include "model/letter.h"
+#include "model/messagefile.h"
+#include "net/connection.h"
+#include "store/letterparser.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
-#include <QSettings>
 #include <QTimeZone>
 #include <QtDebug>
 
@@ -17,10 +19,6 @@
 namespace {
 
 const char *const folderNames[] = {"Incoming", "Drafts", "Sent", "Archive", "Trash"};
-
-// Leaves room under the usual 255-byte limit of a file name for ".eml" and
-// the suffix of the temporary file that a message is written to first.
-const int maxFileBaseNameBytes = 200;
 
 bool isValidFolder(int folder)
 {
@@ -66,26 +64,7 @@ QString Cache::indexPath(int folder) const
 
 QString Cache::messageFilePath(int folder, const QString &id) const
 {
-    return folderPath(folder) + QLatin1Char('/') + messageFileName(id);
-}
-
-QString Cache::fileBaseName(const QString &id)
-{
-    bool safe = !id.isEmpty() && !id.startsWith(QLatin1Char('.'))
-            && !id.startsWith(hashedNamePrefix())
-            && id.toUtf8().size() <= maxFileBaseNameBytes;
-    for (int i = 0; safe && i < id.size(); ++i) {
-        const ushort c = id.at(i).unicode();
-        // Control characters would also break the line format of
-        // "fully-removed"; a backslash is a separator in the index files.
-        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\')
-            safe = false;
-    }
-    if (safe)
-        return id;
-    return hashedNamePrefix()
-            + QString::fromLatin1(QCryptographicHash::hash(id.toUtf8(), QCryptographicHash::Sha256)
-                                          .toHex());
+    return folderPath(folder) + QLatin1Char('/') + MessageFile::fileName(id);
 }
 
 void Cache::initFolders()
@@ -139,7 +118,7 @@ void Cache::onNewMessageId(int index, QString id)
         m_resumePassed = false;
     m_expectedNumber = -1;
 
-    const QString fileName = messageFileName(id);
+    const QString fileName = MessageFile::fileName(id);
     if (!isKnownMessageFile(fileName)) {
         m_expectedNumber = index;
         emit getNewMail(index);
@@ -246,8 +225,8 @@ void Cache::onNewMessage(vmime::shared_ptr<vmime::net::message> msg)
 
     if (!writeMessageFile(Letter::IncomingFolder, id, content, "Cache::onNewMessage()"))
         return;
-    m_knownMessageFiles.insert(messageFileName(id));
-    rememberStoredInCheck(messageFileName(id));
+    m_knownMessageFiles.insert(MessageFile::fileName(id));
+    rememberStoredInCheck(MessageFile::fileName(id));
 
     Letter *letter = letterFromHeader(parsed->getHeader());
     letter->setId(id);
@@ -256,7 +235,7 @@ void Cache::onNewMessage(vmime::shared_ptr<vmime::net::message> msg)
 
     m_expectedNumber = number - 1;
     emit getNewMail(number - 1);
-    if (QSettings().value(QStringLiteral("global/deleteFromServer"), false).toBool())
+    if (Settings::deleteFromServer())
         emit deleteMessageFromServer(number);
 }
 
@@ -411,7 +390,7 @@ void Cache::removeMessageFile(const QString &id, int folder, bool forget)
 {
     QFile::remove(messageFilePath(folder, id));
     if (forget || folder == Letter::TrashFolder)
-        appendFullyRemoved(messageFileName(id));
+        appendFullyRemoved(MessageFile::fileName(id));
 }
 
 void Cache::appendFullyRemoved(const QString &fileName)
@@ -487,7 +466,7 @@ void Cache::loadLetter(Letter *letter, int folder)
 {
     if (!letter)
         return;
-    if (folder == Letter::IncomingFolder && !isKnownMessageFile(messageFileName(letter->id())))
+    if (folder == Letter::IncomingFolder && !isKnownMessageFile(MessageFile::fileName(letter->id())))
         return;
     LetterParser::fill(letter, readMessageFile(folder, letter->id()), this);
     letter->setParsed(true);

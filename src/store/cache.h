@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection.h"
+#include "net/messagehandle.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -42,16 +42,6 @@ public:
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
     const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
-
-    // The base name (without ".eml") of the message file of a letter id.
-    // Ordinary ids are used unchanged. An id that could not be used safely as
-    // one file name in the folder directory (empty, with "/" or "\", control
-    // characters, a leading dot, or too long) gets a stable name made from a
-    // hash of the id, starting with hashedNamePrefix(); ids that themselves
-    // start with that prefix are hashed too, so no two ids share a name.
-    static QString fileBaseName(const QString &id);
-    static QString messageFileName(const QString &id) { return fileBaseName(id) + QStringLiteral(".eml"); }
-    static QString hashedNamePrefix() { return QStringLiteral("drel-mail-id-"); }
 
     // "Incoming", "Drafts", "Sent", "Archive", "Trash"; anything else is Incoming.
     static QString folderName(int folder);

@@ -1,7 +1,7 @@
-#include "letterparser.h"
+#include "store/letterparser.h"
 
-#include "attachment.h"
-#include "letter.h"
+#include "model/attachment.h"
+#include "model/letter.h"
 
 #include <QRegularExpression>
 #include <QTextCodec>

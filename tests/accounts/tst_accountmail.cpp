@@ -1,14 +1,14 @@
-#include "drel.h"
-#include "letter.h"
+#include "accounts/profile.h"
+#include "accounts/profilemanager.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
 #include "mailservers.h"
-#include "profile.h"
-#include "profilemanager.h"
-#include "server.h"
-#include "servermanager.h"
-#include "settings.h"
-#include "startup.h"
+#include "main/drel.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "servers/server.h"
+#include "servers/servermanager.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QSettings>
 #include <QTcpServer>

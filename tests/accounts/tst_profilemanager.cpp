@@ -1,11 +1,11 @@
-#include "drel.h"
-#include "letter.h"
-#include "profile.h"
-#include "profilemanager.h"
-#include "settings.h"
-#include "startup.h"
+#include "accounts/profile.h"
+#include "accounts/profilemanager.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
+#include "main/drel.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,9 +1,9 @@
-#include "contactimageprovider.h"
-#include "contactsmodel.h"
-#include "contactsproxymodel.h"
-#include "letter.h"
-#include "sqlitedatabase.h"
-#include "startup.h"
+#include "contacts/contactimageprovider.h"
+#include "contacts/contactsmodel.h"
+#include "contacts/contactsproxymodel.h"
+#include "contacts/sqlitedatabase.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QBuffer>

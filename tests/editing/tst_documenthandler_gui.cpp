@@ -1,5 +1,5 @@
-#include "documenthandler.h"
-#include "startup.h"
+#include "editing/documenthandler.h"
+#include "main/startup.h"
 #include "testhome.h"
 
 #include <QQuickItem>

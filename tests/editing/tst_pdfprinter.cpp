@@ -1,6 +1,6 @@
-#include "filedialog.h"
+#include "accounts/utils.h"
+#include "base/filedialog.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "attachment.h"
-#include "filedialog.h"
+#include "base/filedialog.h"
+#include "model/attachment.h"
 #include "testhome.h"
 
 #include <QDesktopServices>

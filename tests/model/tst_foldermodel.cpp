@@ -1,9 +1,9 @@
 #include "bytesmessage.h"
-#include "cache.h"
-#include "folderindex.h"
-#include "letter.h"
-#include "model.h"
-#include "proxymodel.h"
+#include "model/folderindex.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QApplication>

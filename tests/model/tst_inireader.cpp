@@ -1,5 +1,5 @@
-#include "folderindex.h"
-#include "inireader.h"
+#include "model/folderindex.h"
+#include "model/inireader.h"
 #include "testhome.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "attachment.h"
-#include "letter.h"
+#include "model/attachment.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QSignalSpy>

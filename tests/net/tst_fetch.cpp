@@ -1,13 +1,13 @@
 // The whole mail check between the connection thread and the real mail
 // store, against Dovecot: order, the stop at the first held message,
 // deletion on the server, interrupted checks and messages without an id.
-#include "cache.h"
-#include "connection.h"
+#include "base/settings.h"
 #include "connectionrecorder.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "settings.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "net/connection.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QDir>

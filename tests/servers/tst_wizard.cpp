@@ -1,10 +1,10 @@
-#include "drel.h"
 #include "mailservers.h"
-#include "server.h"
-#include "servermanager.h"
-#include "startup.h"
+#include "main/drel.h"
+#include "main/startup.h"
+#include "servers/server.h"
+#include "servers/servermanager.h"
+#include "servers/wizard.h"
 #include "testhome.h"
-#include "wizard.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -1,6 +1,7 @@
 #include "bytesmessage.h"
-#include "cache.h"
-#include "letter.h"
+#include "model/letter.h"
+#include "model/messagefile.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QApplication>
@@ -239,7 +240,7 @@ void TestCache::hostileMessageIdsStayInFolder_data()
     QTest::newRow("line feed") << QStringLiteral("a\nb@x");
     QTest::newRow("nul") << QString::fromLatin1("a\0b@x", 5);
     QTest::newRow("very long") << QString(400, QLatin1Char('z')) + QStringLiteral("@x");
-    QTest::newRow("prefix") << Cache::hashedNamePrefix() + QStringLiteral("0000");
+    QTest::newRow("prefix") << MessageFile::hashedNamePrefix() + QStringLiteral("0000");
 }
 
 void TestCache::hostileMessageIdsStayInFolder()
@@ -254,10 +255,10 @@ void TestCache::hostileMessageIdsStayInFolder()
     cache.onNewMessageId(2, id);
     cache.onNewMessage(BytesMessage::create(2, plainMessage(QByteArray())));
 
-    const QString name = Cache::messageFileName(id);
+    const QString name = MessageFile::fileName(id);
     QVERIFY(!name.contains(QLatin1Char('/')));
-    QCOMPARE(name, Cache::messageFileName(id)); // stable
-    QVERIFY(name.startsWith(Cache::hashedNamePrefix()));
+    QCOMPARE(name, MessageFile::fileName(id)); // stable
+    QVERIFY(name.startsWith(MessageFile::hashedNamePrefix()));
     QVERIFY(name.size() < 100);
 
     QStringList added = filesUnder(TestHome::path());
@@ -292,8 +293,8 @@ void TestCache::ordinaryIdsKeepTheirFileName()
                               QStringLiteral("1733490000123@drel-mail"),
                               QString::fromUtf8("ёлка..2@пример.рф"),
                               QStringLiteral("no-at-sign")}) {
-        QCOMPARE(Cache::fileBaseName(id), id);
-        QCOMPARE(Cache::messageFileName(id), id + QStringLiteral(".eml"));
+        QCOMPARE(MessageFile::baseName(id), id);
+        QCOMPARE(MessageFile::fileName(id), id + QStringLiteral(".eml"));
     }
     Cache cache(account, QString());
     cache.onNewMessage(BytesMessage::create(1, plainMessage("a..b@x")));

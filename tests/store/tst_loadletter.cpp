@@ -1,8 +1,8 @@
-#include "attachment.h"
 #include "bytesmessage.h"
-#include "cache.h"
-#include "letter.h"
-#include "letterparser.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "store/cache.h"
+#include "store/letterparser.h"
 #include "testhome.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QSettings>
 
