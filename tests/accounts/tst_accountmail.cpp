@@ -5,6 +5,7 @@
 #include "mailservers.h"
 #include "main/drel.h"
 #include "main/startup.h"
+#include "net/connection.h"
 #include "model/letter.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"

@@ -7,6 +7,7 @@
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
+#include "net/connection.h"
 #include "servers/incomingserver.h"
 #include "store/cache.h"
 #include "testhome.h"

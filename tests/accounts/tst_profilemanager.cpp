@@ -4,6 +4,7 @@
 #include "base/settings.h"
 #include "main/drel.h"
 #include "main/startup.h"
+#include "net/connection.h"
 #include "model/letter.h"
 #include "testhome.h"
 
