@@ -9,8 +9,11 @@ are not under src/ (test fixtures, generated moc files, system headers) are
 left alone, as is a name that two folders share.
 
 Safe to run again at any time, e.g. after merging a branch that still uses
-bare names:  scripts/fix-includes.py [--check]
+bare names:  scripts/fix-includes.py [--check | --resolve]
 With --check it changes nothing and exits 1 when a file would change.
+With --resolve it first settles merge conflicts whose two sides are nothing
+but includes of the program's own headers: the file keeps the headers of
+both sides (one line per file name). Other conflicts are left as they are.
 """
 
 import os
@@ -36,10 +39,41 @@ def header_folders():
     return found
 
 
-def rewrite(path, headers):
+def resolve_include_conflicts(lines):
+    out, i, changed = [], 0, False
+    while i < len(lines):
+        if not lines[i].startswith("<<<<<<< "):
+            out.append(lines[i])
+            i += 1
+            continue
+        try:
+            mid = lines.index("=======", i)
+            end = next(k for k in range(mid, len(lines)) if lines[k].startswith(">>>>>>> "))
+        except (ValueError, StopIteration):
+            out.extend(lines[i:])
+            break
+        sides = [l for l in lines[i + 1:mid] + lines[mid + 1:end] if l.strip()]
+        if sides and all(INCLUDE.match(l) for l in sides):
+            seen = {}
+            for l in sides:
+                name = INCLUDE.match(l).group(2).rpartition("/")[2]
+                # A name with its folder wins over the bare one.
+                if name not in seen or "/" in INCLUDE.match(l).group(2):
+                    seen[name] = l
+            out.extend(sorted(seen.values()))
+            changed = True
+        else:
+            out.extend(lines[i:end + 1])
+        i = end + 1
+    return changed, out
+
+
+def rewrite(path, headers, resolve=False):
     with open(path, encoding="utf-8") as f:
         lines = f.read().split("\n")
     changed = False
+    if resolve:
+        changed, lines = resolve_include_conflicts(lines)
     for i, line in enumerate(lines):
         m = INCLUDE.match(line)
         if not m:
@@ -88,6 +122,7 @@ def sort_blocks(lines, own):
 
 def main():
     check = "--check" in sys.argv[1:]
+    resolve = "--resolve" in sys.argv[1:]
     headers = header_folders()
     dirty = []
     for tree in TREES:
@@ -96,7 +131,7 @@ def main():
                 if not name.endswith((".cpp", ".h", ".hpp")):
                     continue
                 path = os.path.join(base, name)
-                changed, text = rewrite(path, headers)
+                changed, text = rewrite(path, headers, resolve)
                 if not changed:
                     continue
                 dirty.append(os.path.relpath(path, ROOT))

@@ -5,6 +5,7 @@
 #include "main/qtquick2applicationviewer.h"
 #include "main/singleapplication.h"
 #include "main/startup.h"
+#include "store/privatefiles.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -27,6 +28,9 @@ int main(int argc, char *argv[])
         app.sendMessage(QStringLiteral("raise"), 5000);
         return -1;
     }
+
+    // Letters and sealed passwords are the user's alone.
+    PrivateFiles::protect();
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.

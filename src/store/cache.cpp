@@ -5,6 +5,7 @@
 #include "model/messagefile.h"
 #include "net/connection.h"
 #include "store/letterparser.h"
+#include "store/privatefiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -71,7 +72,7 @@ void Cache::initFolders()
 {
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         const QString path = accountPath() + QLatin1Char('/') + QLatin1String(folderNames[folder]);
-        QDir().mkpath(path);
+        PrivateFiles::makeDirectory(path);
         m_folders[folder] = QDir(path);
         if (!m_folders[folder].exists())
             continue;

@@ -7,7 +7,6 @@
 #include "main/startup.h"
 #include "model/letter.h"
 #include "net/connection.h"
-#include "servers/server.h"
 #include "store/cache.h"
 #include "testhome.h"
 

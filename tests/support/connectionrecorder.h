@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/connection.h"
-#include "servers/servermanager.h"
+#include "servers/server.h"
 
 #include <QList>
 #include <QObject>
