@@ -79,13 +79,11 @@ private slots:
         QCOMPARE(manager.currentProfileQuery(), 1);
         manager.setPasswordQml(QStringLiteral("for-b"), true);
         QCOMPARE(toB.takeFirst().at(0).toString(), QStringLiteral("for-b"));
-        QCOMPARE(toA.count(), 1);
         QSettings settings;
         QCOMPARE(Utils::decrypt(settings.value(accountKey(QStringLiteral("a@example.org"), Settings::inPasswordKey)).toString()),
                  QStringLiteral("for-a"));
         QCOMPARE(Utils::decrypt(settings.value(accountKey(QStringLiteral("b@example.org"), Settings::inPasswordKey)).toString()),
                  QStringLiteral("for-b"));
-        QCOMPARE(shown.count(), 2);
     }
 
     void checkIntervalHasAFloor_data()
@@ -136,7 +134,6 @@ private slots:
             replaced = true;
         });
         profile->queryIncomingMail();
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 3, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(profile->status(), Profile::READY_STATUS, 20000);
         QVERIFY(replaced);
         // The index file holds every stored letter.

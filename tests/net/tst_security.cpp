@@ -12,7 +12,6 @@
 
 #include <clocale>
 
-#include <memory>
 
 namespace {
 using SM = ServerManager;
@@ -77,11 +76,11 @@ private slots:
         settings.sync();
 
         Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL, port);
-        auto connection = std::make_unique<Connection>();
-        ConnectionRecorder log(connection.get());
-        connection->setAuthenticator(true, MailServers::user(), MailServers::password());
-        connection->start();
-        connection->setServer(true, server);
+        Connection connection;
+        ConnectionRecorder log(&connection);
+        connection.setAuthenticator(true, MailServers::user(), MailServers::password());
+        connection.start();
+        connection.setServer(true, server);
         log.getMail(0);
         QTRY_VERIFY_WITH_TIMEOUT(!log.announced.isEmpty() || !log.errors.isEmpty(), 30000);
         QCOMPARE(!log.announced.isEmpty(), fetched);
@@ -89,7 +88,6 @@ private slots:
             QVERIFY2(log.errors.at(0).startsWith(QStringLiteral("Get mail error: ")), qPrintable(log.errors.at(0)));
         settings.sync();
         QCOMPARE(settings.value(serverKey(address, Settings::probedSslKey)).toInt(), keptMode);
-        connection.reset();
     }
 
     void headersAreUtf8UnderAnyLocale_data()
