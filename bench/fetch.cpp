@@ -90,8 +90,9 @@ double clientFetch(ServerManager::Protocol protocol, int port, int expected)
     int stored = 0;
     QEventLoop loop;
     QObject::connect(&cache, &Cache::getNewMail, &connection, qOverload<int>(&Connection::onQueryGetMail));
-    QObject::connect(&connection, &Connection::newMessageId_chain, &cache, &Cache::onNewMessageId);
-    QObject::connect(&connection, &Connection::newMessage_chain, &cache, &Cache::onNewMessage);
+    QObject::connect(&cache, &Cache::fetchMessages, &connection, &Connection::onFetchMessages);
+    QObject::connect(&connection, &Connection::newMessageIds_chain, &cache, &Cache::onNewMessageIds);
+    QObject::connect(&connection, &Connection::messagesStored_chain, &cache, &Cache::onMessagesStored);
     QObject::connect(&cache, &Cache::newIncomingLetter, &cache, [&stored](Letter *l) {
         ++stored;
         l->deleteLater();

@@ -10,7 +10,7 @@
 #include "net/connection.h"
 #include "servers/server.h"
 #include "store/cache.h"
-#include "store/privatefiles.h"
+#include "model/storelayout.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -25,7 +25,6 @@
 #include <cstdio>
 
 namespace {
-constexpr int defaultTimerInterval = 300000;
 // A zero, negative or unreadable setting would check without pause.
 constexpr int shortestTimerInterval = 60000;
 }
@@ -97,7 +96,7 @@ void Profile::initialize()
     m_connection->start(QThread::InheritPriority);
 
     connect(&m_timer, &QTimer::timeout, this, &Profile::queryIncomingMail, Qt::UniqueConnection);
-    m_timer.setInterval(defaultTimerInterval);
+    m_timer.setInterval(Settings::defaultGetMailTimerInterval);
     m_timer.setSingleShot(false);
     m_timer.start();
 }
@@ -144,11 +143,8 @@ void Profile::buildFolders()
     }
 
     m_cache = new Cache(m_email, m_incomingServerStr, this);
-    const QString dir = storePath(m_email) + QDir::separator();
-    for (int folder = 0; folder < Letter::FolderCount; ++folder) {
-        const QString file = Cache::folderName(folder).toLower() + QStringLiteral(".conf");
-        m_models[size_t(folder)] = new Model(dir + file, folder, this);
-    }
+    for (int folder = 0; folder < Letter::FolderCount; ++folder)
+        m_models[size_t(folder)] = new Model(StoreLayout::indexPath(m_email, folder), folder, this);
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         auto *proxy = new ProxyModel(this);
         proxy->setSourceModel(m_models[size_t(folder)]);
@@ -163,9 +159,10 @@ void Profile::buildFolders()
 
     Connection *c = m_connection.get();
     Cache *cache = m_cache;
-    connect(c, &Connection::newMessage_chain, cache, &Cache::onNewMessage, Qt::QueuedConnection);
-    connect(c, &Connection::newMessageId_chain, cache, &Cache::onNewMessageId, Qt::QueuedConnection);
+    connect(c, &Connection::newMessageIds_chain, cache, &Cache::onNewMessageIds, Qt::QueuedConnection);
+    connect(c, &Connection::messagesStored_chain, cache, &Cache::onMessagesStored, Qt::QueuedConnection);
     connect(cache, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail), Qt::QueuedConnection);
+    connect(cache, &Cache::fetchMessages, c, &Connection::onFetchMessages, Qt::QueuedConnection);
     connect(cache, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer,
             Qt::QueuedConnection);
     // A fetched message that could not be stored ends the check with a
@@ -200,17 +197,12 @@ void Profile::buildFolders()
     emit unseenLettersChanged();
 }
 
-QString Profile::storePath(const QString &email)
-{
-    return PrivateFiles::storeRoot() + QDir::separator() + email;
-}
-
 bool Profile::changeEmail(const QString &email)
 {
     if (email == m_email)
         return true;
-    const QString from = storePath(m_email);
-    const QString to = storePath(email);
+    const QString from = StoreLayout::accountPath(m_email);
+    const QString to = StoreLayout::accountPath(email);
     if (email.isEmpty() || QFileInfo::exists(to))
         return false;
     setEmail(email);

@@ -63,8 +63,6 @@ public:
     // of its store directory, once no check or send runs). False, and nothing
     // changed, when a store for the new address exists already.
     bool changeEmail(const QString &email);
-    // ~/.drel-mail/<email>
-    static QString storePath(const QString &email);
 
     int unseenLetters() const { return m_unseenLetters; }
     void setUnseenLetters(int count);

@@ -1,7 +1,8 @@
 #include "model/folderindex.h"
 
+#include "base/crashpoint.h"
 #include "model/inireader.h"
-#include "model/messagefile.h"
+#include "model/storelayout.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +12,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 #include <memory>
 #include <QtDebug>
 
@@ -34,18 +38,28 @@ const int minimumSectionsBeforeCompaction = 64;
 
 // A private directory for the scratch files, on a memory file system where
 // there is one: a scratch file only carries the encoded text of one change
-// from QSettings to the index, and must not cost a disk flush.
+// from QSettings to the index, and must not cost a disk flush. It is named
+// after the process, so that a later run removes what a killed one left.
 QString scratchDirectory()
 {
     static QString path;
     static std::unique_ptr<QTemporaryDir> dir;
     if (!dir) {
+        const QString prefix = QStringLiteral("drel-mail-index-%1-").arg(::getuid());
         QStringList bases{QStringLiteral("/dev/shm"),
                           QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")), QDir::tempPath()};
         for (const QString &base : bases) {
             if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable())
                 continue;
-            dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/drel-mail-index.XXXXXX"));
+            const QStringList old = QDir(base).entryList({prefix + QLatin1Char('*')}, QDir::Dirs);
+            for (const QString &name : old) {
+                const pid_t pid = name.mid(prefix.size()).section(QLatin1Char('.'), 0, 0).toInt();
+                if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+                    QDir(base + QLatin1Char('/') + name).removeRecursively();
+            }
+            dir = std::make_unique<QTemporaryDir>(
+                    base + QLatin1Char('/') + prefix
+                    + QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".XXXXXX"));
             if (dir->isValid())
                 break;
             dir.reset();
@@ -69,7 +83,7 @@ FolderIndex::FolderIndex(QString path)
 QString FolderIndex::groupName(const QString &id)
 {
     if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
-        return MessageFile::baseName(id);
+        return StoreLayout::fileBaseName(id);
     return id;
 }
 
@@ -206,6 +220,7 @@ bool FolderIndex::append(const QString &id, const Values &values)
         return false;
     }
     index.close();
+    crashPoint("index-appended");
     ++m_appended;
     compactWhenDue();
     return true;

@@ -1,14 +1,23 @@
 #include "net/connection.h"
 
+#include "base/crashpoint.h"
 #include "model/letter.h"
 #include "net/authenticator.h"
 #include "net/endpoint.h"
+#include "net/inbox.h"
 
 #include <QtDebug>
+
+namespace {
+// Messages per command: as fast as larger windows, and little to hold.
+const int windowSize = 50;
+}
 
 Connection::Connection(QObject *parent)
     : QThread(parent)
 {
+    qRegisterMetaType<StoredMessages>("StoredMessages");
+    qRegisterMetaType<QList<int>>("QList<int>");
     moveToThread(this);
 }
 
@@ -99,38 +108,98 @@ void Connection::installServer(bool incoming, Endpoint *server)
     server->setSession(m_session);
     server->setAuthenticator(incoming ? m_incomingAuthenticator : m_outgoingAuthenticator);
     connect(server, &Endpoint::authFailed, this, &Connection::authFailed);
-    if (incoming) {
-        connect(server, &Endpoint::newMessage, this, &Connection::newMessage_chain);
-        connect(server, &Endpoint::newMessageId, this, &Connection::newMessageId_chain);
+}
+
+Inbox *Connection::incoming() const
+{
+    return dynamic_cast<Inbox *>(m_incoming);
+}
+
+template<typename Job>
+void Connection::fetchJob(const char *operation, Job job)
+{
+    try {
+        job();
+    } catch (const vmime::exceptions::authentication_error &e) {
+        const QString response = QString::fromLatin1(e.response().c_str());
+        qCritical().noquote() << operation << "vmime::exception::authentication_error:" << e.what()
+                              << response;
+        emit authFailed(response);
+    } catch (const vmime::security::cert::certificateException &e) {
+        qCritical().noquote() << operation << "vmime::exception::certificateException:" << e.what();
+        emit connectionClosed();
+    } catch (const vmime::exception &e) {
+        qCritical().noquote() << operation << "vmime::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
+                   + QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        qCritical().noquote() << operation << "std::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
     }
 }
 
 void Connection::onQueryGetMail(int index)
 {
-    if (!m_incoming) {
+    Inbox *server = incoming();
+    if (!server) {
         emit connectionClosed();
         return;
     }
-    try {
-        if (!m_incoming->getMail(index))
-            emit connectionClosed();
-    } catch (const vmime::exceptions::authentication_error &e) {
-        const QString response = QString::fromLatin1(e.response().c_str());
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception::authentication_error:"
-                    << e.what() << response;
-        emit authFailed(response);
-    } catch (const vmime::security::cert::certificateException &e) {
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception::certificateException:"
-                    << e.what();
+    fetchJob("Connection::onQueryGetMail():", [&] {
+        int high = index;
+        if (index <= 0) {
+            high = server->startCheck();
+            if (high < 1) {
+                emit connectionClosed();
+                return;
+            }
+        }
+        const QVector<QPair<int, QString>> window
+                = server->messageIds(qMax(1, high - windowSize + 1), high);
+        QList<int> numbers;
+        QStringList ids;
+        for (const auto &entry : window) {
+            numbers.append(entry.first);
+            ids.append(entry.second);
+        }
+        if (numbers.isEmpty()) {
+            // Every message of the window went away meanwhile.
+            numbers.append(qMax(1, high - windowSize + 1));
+            ids.append(QString());
+        }
+        emit newMessageIds_chain(numbers, ids, index <= 0);
+    });
+}
+
+void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory)
+{
+    Inbox *server = incoming();
+    if (!server) {
         emit connectionClosed();
-    } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception:" << e.what();
-        emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
-                   + QString::fromUtf8(e.what()));
-    } catch (const std::exception &e) {
-        qCritical() << "Connection::onQueryGetMail(): std::exception:" << e.what();
-        emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
+        return;
     }
+    fetchJob("Connection::onFetchMessages():", [&] {
+        const QMap<int, QByteArray> contents = server->contents(numbers);
+        QVector<MessageFiles::Pending> files;
+        StoredMessages stored;
+        for (int i = 0; i < numbers.size(); ++i) {
+            const auto it = contents.constFind(numbers.at(i));
+            if (it == contents.cend())
+                continue;
+            files.append({fileNames.value(i), it.value()});
+            StoredMessage message;
+            message.number = numbers.at(i);
+            message.fields = ListFields::fromMessage(it.value());
+            stored.append(message);
+        }
+        QString failure;
+        if (!MessageFiles::writeDurably(directory, files, &failure)) {
+            qCritical().noquote() << "Connection::onFetchMessages(): cannot write" << failure;
+            emit error(tr("Get mail error: ") + tr("Cannot store the message %1").arg(failure));
+            return;
+        }
+        emit messagesStored_chain(stored);
+    });
 }
 
 void Connection::onDeleteMessageFromServer(int index)

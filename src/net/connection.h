@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/messagefiles.h"
 #include "net/messagehandle.h"
 
 #include <QList>
@@ -13,12 +14,15 @@
 
 class Authenticator;
 class Endpoint;
+class Inbox;
 class Letter;
 
 // Thread: its own (the object moves itself into the thread it runs).
 // The account's network worker: it owns the account's incoming and outgoing
-// server records and does all their network work (fetch steps, deletion on
-// the server, sending). toVmimeMessage() uses no connection state and may be
+// server records and does all their network work (reading the server's
+// message ids, fetching and writing new messages to the store's folder,
+// deletion on the server, sending). The store on the main thread decides
+// what to fetch; only stored results cross back to it. toVmimeMessage() uses no connection state and may be
 // called from any thread; the store uses it to file sent copies and drafts
 // exactly as they are sent.
 class Connection : public QThread
@@ -51,15 +55,25 @@ signals:
     void queryPassword();
     void authFailed(QString response);
     void connectionClosed();
-    void newMessageId_chain(int number, QString id);
-    void newMessage_chain(vmime::shared_ptr<vmime::net::message> message);
+    // Message numbers and ids of a window of the inbox, newest first;
+    // restart is set for the newest window of a new check.
+    void newMessageIds_chain(QList<int> numbers, QStringList ids, bool restart);
+    // The messages asked for by onFetchMessages() are complete and durable
+    // in the folder directory. Messages that the server no longer has are
+    // missing from the list.
+    void messagesStored_chain(StoredMessages messages);
     // After every onSendLetter(): whether the server took the letter. When it
     // did not and no error() told why, failure says it in words for the user.
     void sendFinished(Letter *letter, bool sent, QString failure);
 
 public slots:
+    // index <= 0 starts a check and announces the newest window; a number
+    // announces the window that ends with it.
     void onQueryGetMail(int index);
     void onQueryGetMail() { onQueryGetMail(0); }
+    // Fetches the numbered messages and writes them, as fileNames in the
+    // same order, durably into directory.
+    void onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
     void setUsername(QString user);
     void setPassword(QString pass);
     void onSendLetter(Letter *letter);
@@ -78,6 +92,10 @@ private slots:
 private:
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
     void installServer(bool incoming, Endpoint *server);
+    Inbox *incoming() const;
+    // Runs one fetch job, turning its failures into the signals the account
+    // expects.
+    template<typename Job> void fetchJob(const char *operation, Job job);
 
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;

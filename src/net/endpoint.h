@@ -1,7 +1,5 @@
 #pragma once
 
-#include "net/messagehandle.h"
-
 #include <QObject>
 #include <QString>
 
@@ -13,9 +11,9 @@ class Authenticator;
 
 // Worker thread of the Connection that holds it.
 // One server as the connection thread drives it: the connection hands it the
-// session and the login, and asks it for the steps of a mail check, for
-// deletions and for sending. The server records implement it; the connection
-// knows no more of them than this.
+// session and the login, and asks it for deletions and for sending (and, of
+// one that is also an Inbox, for the steps of a mail check). The server
+// records implement it; the connection knows no more of them than this.
 class Endpoint : public QObject
 {
     Q_OBJECT
@@ -28,10 +26,6 @@ public:
     void setAuthenticator(const std::shared_ptr<Authenticator> &authenticator) { m_authenticator = authenticator; }
     std::shared_ptr<Authenticator> authenticator() const { return m_authenticator; }
 
-    // One step of a mail check: announce message number index (0: the
-    // newest) with newMessageId(), or hand it over with newMessage() when it
-    // was announced last. False when nothing could be fetched.
-    virtual bool getMail(int index) = 0;
     virtual void deleteMessageByNumber(int number) = 0;
     virtual bool sendMessage(vmime::shared_ptr<vmime::message> message) = 0;
 
@@ -42,8 +36,6 @@ public:
     void release();
 
 signals:
-    void newMessageId(int number, QString id);
-    void newMessage(vmime::shared_ptr<vmime::net::message> message);
     void authFailed(QString response);
 
 protected:

@@ -1,11 +1,21 @@
 #pragma once
 
+#include "net/inbox.h"
 #include "servers/server.h"
 
+#include <QMap>
+#include <QPair>
+#include <QVector>
+
+#include <memory>
+
+class MailboxReader;
+
 // Worker thread of its Connection (see Server).
-// An incoming (POP3 or IMAP) server: one step of the fetch protocol per
-// getMail call, and deletion by message number.
-class IncomingServer : public Server
+// An incoming (POP3 or IMAP) server: opens the inbox afresh for each check,
+// reads the Message-IDs and contents of ranges of messages, and deletes by
+// message number.
+class IncomingServer : public Server, public Inbox
 {
     Q_OBJECT
 
@@ -14,9 +24,18 @@ public:
     ~IncomingServer() override;
 
     bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
-    bool getMail(int index) override;
     void deleteMessageByNumber(int number) override;
     bool connectService() override;
+
+    // Starts a check: carries out the deletions of the last one, reconnects
+    // and opens the inbox. The message count, or -1 when no connection
+    // could be made.
+    int startCheck() override;
+    // The Message-IDs of messages low..high, newest first. A message without
+    // one gets derivedMessageId() of its content.
+    QVector<QPair<int, QString>> messageIds(int low, int high) override;
+    // Whole messages as the server holds them, every line ended by CR LF.
+    QMap<int, QByteArray> contents(const QList<int> &numbers) override;
 
     // The id that a message without a Message-ID gets: derived from its
     // whole content, so the same message gets the same id at every check.
@@ -27,11 +46,7 @@ public slots:
 
 private:
     void dropConnection();
-    QString messageIdOf(const vmime::shared_ptr<vmime::net::message> &message);
 
     vmime::shared_ptr<vmime::net::store> m_store;
-    vmime::shared_ptr<vmime::net::folder> m_folder;
-    vmime::shared_ptr<vmime::net::message> m_pending;
-    // Kept until the next hand-over, so that its last release is on this thread.
-    vmime::shared_ptr<vmime::net::message> m_handedOver;
+    std::unique_ptr<MailboxReader> m_reader;
 };

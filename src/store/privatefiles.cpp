@@ -1,5 +1,7 @@
 #include "store/privatefiles.h"
 
+#include "model/storelayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +35,7 @@ bool PrivateFiles::makeDirectory(const QString &path)
 
 QString PrivateFiles::storeRoot()
 {
-    return QDir::homePath() + QStringLiteral("/.drel-mail");
+    return StoreLayout::root();
 }
 
 void PrivateFiles::protect()

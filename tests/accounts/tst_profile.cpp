@@ -10,6 +10,7 @@
 #include "net/connection.h"
 #include "servers/incomingserver.h"
 #include "store/cache.h"
+#include "model/storelayout.h"
 #include "testhome.h"
 
 #include <QSettings>
@@ -103,7 +104,7 @@ private slots:
             QVERIFY(full.folderModel(folder));
             QCOMPARE(full.folderModel(folder)->indexPath(),
                      QDir::homePath() + QStringLiteral("/.drel-mail/full@example.org/")
-                             + Cache::folderName(folder).toLower() + QStringLiteral(".conf"));
+                             + StoreLayout::folderName(folder).toLower() + QStringLiteral(".conf"));
         }
         QCOMPARE(full.incomingModel()->sourceModel(), full.folderModel(0));
         QCOMPARE(full.incomingModel()->sortOrder(), Qt::DescendingOrder);

@@ -1,9 +1,9 @@
-#include "bytesmessage.h"
 #include "model/folderindex.h"
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "store/cache.h"
+#include "storefeeder.h"
 #include "testhome.h"
 
 #include <QApplication>
@@ -422,9 +422,9 @@ void TestFolderModel::limitRemovesOldestForGood()
         return QByteArray("Message-ID: <") + id + ">\r\nFrom: a@x\r\nSubject: s\r\nDate: " + date
                 + "\r\n\r\nbody\r\n";
     };
-    cache.onNewMessage(BytesMessage::create(3, message("newest@x", "Mon, 30 Nov 2026 10:00:00 +0000")));
-    cache.onNewMessage(BytesMessage::create(2, message("oldest@x", "Mon, 02 Nov 2026 10:00:00 +0000")));
-    cache.onNewMessage(BytesMessage::create(1, message("middle@x", "Mon, 16 Nov 2026 10:00:00 +0000")));
+    feedStore(&cache, {message("newest@x", "Mon, 30 Nov 2026 10:00:00 +0000"),
+                       message("oldest@x", "Mon, 02 Nov 2026 10:00:00 +0000"),
+                       message("middle@x", "Mon, 16 Nov 2026 10:00:00 +0000")});
 
     QCOMPARE(proxyIds(proxy), QStringList({"newest@x", "middle@x"}));
     QVERIFY(!QFile::exists(cache.messageFilePath(Letter::IncomingFolder, QStringLiteral("oldest@x"))));

@@ -1,8 +1,8 @@
-#include "bytesmessage.h"
 #include "model/attachment.h"
 #include "model/letter.h"
 #include "store/cache.h"
 #include "store/letterparser.h"
+#include "storefeeder.h"
 #include "testhome.h"
 
 #include <QApplication>
@@ -65,6 +65,9 @@ private slots:
 
     // Nothing in the corpus may crash or hang the parser
     void wholeCorpusParses();
+    // Mail that is readable by the RFCs never shows empty
+    void readableMailNeverShowsEmpty_data();
+    void readableMailNeverShowsEmpty();
 
 private:
     // Puts a corpus message into a folder under the given id and loads it
@@ -102,7 +105,7 @@ void TestLoadLetter::cleanup()
 QString TestLoadLetter::folderPath(int folder) const
 {
     return TestHome::path() + QStringLiteral("/.drel-mail/") + account + QLatin1Char('/')
-            + Cache::folderName(folder);
+            + StoreLayout::folderName(folder);
 }
 
 Letter *TestLoadLetter::load(const QString &file, const QString &id, int folder, int letterType)
@@ -391,7 +394,7 @@ void TestLoadLetter::listFieldsFromEncodedHeaders()
     QVERIFY(f.open(QIODevice::ReadOnly));
     m_cache = new Cache(account, QString());
     QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
-    m_cache->onNewMessage(BytesMessage::create(1, f.readAll()));
+    feedStore(m_cache, {f.readAll()});
     QCOMPARE(letters.count(), 1);
     auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
     QCOMPARE(letter->from(), from);
@@ -418,6 +421,35 @@ void TestLoadLetter::wholeCorpusParses()
     QCOMPARE(broken->bodyHtmlList(), QList<bool>{true});
     QVERIFY2(broken->bodyList().value(0).contains(QStringLiteral("<p>cut")),
              qPrintable(broken->bodyList().join(QLatin1Char('|'))));
+}
+
+void TestLoadLetter::readableMailNeverShowsEmpty_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("attachments");
+    QTest::newRow("part without type") << "no-content-type-part.eml" << "A part without any header."
+                                       << QStringList();
+    QTest::newRow("type without subtype") << "text-without-subtype.eml"
+                                          << "A type without its subtype is plain text." << QStringList();
+    QTest::newRow("no blank line after the header") << "header-runs-into-body.eml"
+                                                    << "Second line of the body." << QStringList();
+    QTest::newRow("attachment without name") << "unnamed-attachment.eml" << "See the picture."
+                                             << QStringList{"attachment.png"};
+}
+
+void TestLoadLetter::readableMailNeverShowsEmpty()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, text);
+    QFETCH(QStringList, attachments);
+    Letter *letter = load(file, QStringLiteral("readable"));
+    QVERIFY2(letter->bodyList().join(QLatin1Char('|')).contains(text),
+             qPrintable(letter->bodyList().join(QLatin1Char('|'))));
+    QStringList names;
+    for (Attachment *attachment : ::attachments(*letter))
+        names << attachment->name();
+    QCOMPARE(names, attachments);
 }
 
 MAIL_TEST_MAIN(TestLoadLetter)
