@@ -1,5 +1,6 @@
 #include "accounts/profile.h"
 
+#include "base/caughtlog.h"
 #include "accounts/utils.h"
 #include "base/filedialog.h"
 #include "base/settings.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QtDebug>
 
@@ -47,11 +47,9 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::connectionClosed, this, &Profile::setReadyStatus, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
 
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    m_incomingServerStr = settings.value(Settings::inServerKey, QString()).toString();
-    m_outgoingServerStr = settings.value(Settings::outServerKey, QString()).toString();
+    const Settings::AccountRecord stored = Settings::account(m_email);
+    m_incomingServerStr = stored.inServer;
+    m_outgoingServerStr = stored.outServer;
 }
 
 Profile::~Profile()
@@ -72,17 +70,12 @@ void Profile::initialize()
         return;
     m_initialized = true;
 
-    QString inLogin, outLogin, inPassword, outPassword;
-    {
-        QSettings settings;
-        settings.beginGroup(Settings::profilesGroup);
-        settings.beginGroup(m_email);
-        m_name = settings.value(Settings::nameKey, QString()).toString();
-        inLogin = settings.value(Settings::inLoginKey, QString()).toString();
-        outLogin = settings.value(Settings::outLoginKey, inLogin).toString();
-        inPassword = settings.value(Settings::inPasswordKey, QString()).toString();
-        outPassword = settings.value(Settings::outPasswordKey, inPassword).toString();
-    }
+    const Settings::AccountRecord stored = Settings::account(m_email);
+    m_name = stored.name;
+    const QString inLogin = stored.inLogin;
+    const QString outLogin = stored.outLogin;
+    QString inPassword = stored.inPassword;
+    QString outPassword = stored.outPassword;
     if (!inPassword.isEmpty())
         inPassword = Utils::decrypt(inPassword);
     if (!outPassword.isEmpty())
@@ -473,7 +466,7 @@ void Profile::createAttachment()
         const QSignalBlocker quiet(m_newLetter.get());
         m_newLetter->setAttachList(list);
     } catch (vmime::exception &e) {
-        qCritical() << "Profile::createAttachment(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     }
 }
 
@@ -520,35 +513,24 @@ void Profile::onUnseenLettersChanged(int c)
     emit unseenLettersChanged();
 }
 
-void Profile::writeAccountKey(const QString &key, const QVariant &value) const
-{
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    settings.setValue(key, value);
-}
-
 void Profile::save()
 {
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    settings.setValue(Settings::nameKey, m_name);
-    settings.setValue(Settings::inServerKey, m_incomingServerStr);
-    settings.setValue(Settings::outServerKey, m_outgoingServerStr);
+    Settings::saveAccount(m_email, m_name, m_incomingServerStr, m_outgoingServerStr);
 }
 
 void Profile::applyUsername(const QString &user, bool save)
 {
     emit setUsername(user);
     if (save)
-        writeAccountKey(m_status == SENDING_STATUS ? Settings::outLoginKey : Settings::inLoginKey, user);
+        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outLoginKey
+                                                                      : Settings::inLoginKey, user);
 }
 
 void Profile::applyPassword(const QString &password, bool save)
 {
     emit setPassword(password);
     if (save)
-        writeAccountKey(m_status == SENDING_STATUS ? Settings::outPasswordKey : Settings::inPasswordKey,
-                        Utils::encrypt(password));
+        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outPasswordKey
+                                                                      : Settings::inPasswordKey,
+                                  Utils::encrypt(password));
 }

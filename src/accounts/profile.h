@@ -150,7 +150,6 @@ private:
     void runIdleJobs();
     void takeServer(bool incoming, Server *front);
     void setProxy(int folder, ProxyModel *proxy);
-    void writeAccountKey(const QString &key, const QVariant &value) const;
     void giveId(Letter *letter) const;
     Letter *snapshot(Letter *letter);
     void sendNextLetter();

@@ -1,5 +1,6 @@
 #include "model/messagefiles.h"
 
+#include "base/caughtlog.h"
 #include "base/crashpoint.h"
 
 #include <QDir>
@@ -211,9 +212,9 @@ ListFields ListFields::fromMessage(const QByteArray &content)
             }
         }
     } catch (vmime::exception &e) {
-        qCritical() << "ListFields::fromMessage(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (std::exception &e) {
-        qCritical() << "ListFields::fromMessage(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     return fields;
 }

@@ -1,5 +1,6 @@
 #include "net/connection.h"
 
+#include "base/caughtlog.h"
 #include "base/crashpoint.h"
 #include "model/letter.h"
 #include "net/authenticator.h"
@@ -116,24 +117,24 @@ Inbox *Connection::incoming() const
 }
 
 template<typename Job>
-void Connection::fetchJob(const char *operation, Job job)
+void Connection::fetchJob(const QString &operation, Job job)
 {
     try {
         job();
     } catch (const vmime::exceptions::authentication_error &e) {
         const QString response = QString::fromLatin1(e.response().c_str());
-        qCritical().noquote() << operation << "vmime::exception::authentication_error:" << e.what()
+        logCaught(operation, "vmime::exception::authentication_error", e.what())
                               << response;
         emit authFailed(response);
     } catch (const vmime::security::cert::certificateException &e) {
-        qCritical().noquote() << operation << "vmime::exception::certificateException:" << e.what();
+        logCaught(operation, "vmime::exception::certificateException", e.what());
         emit connectionClosed();
     } catch (const vmime::exception &e) {
-        qCritical().noquote() << operation << "vmime::exception:" << e.what();
+        logCaught(operation, "vmime::exception", e.what());
         emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
-        qCritical().noquote() << operation << "std::exception:" << e.what();
+        logCaught(operation, "std::exception", e.what());
         emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
     }
 }
@@ -145,7 +146,7 @@ void Connection::onQueryGetMail(int index)
         emit connectionClosed();
         return;
     }
-    fetchJob("Connection::onQueryGetMail():", [&] {
+    fetchJob(operationOf(Q_FUNC_INFO), [&] {
         int high = index;
         if (index <= 0) {
             high = server->startCheck();
@@ -178,7 +179,7 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
         emit connectionClosed();
         return;
     }
-    fetchJob("Connection::onFetchMessages():", [&] {
+    fetchJob(operationOf(Q_FUNC_INFO), [&] {
         const QMap<int, QByteArray> contents = server->contents(numbers);
         QVector<MessageFiles::Pending> files;
         StoredMessages stored;
@@ -209,11 +210,11 @@ void Connection::onDeleteMessageFromServer(int index)
     try {
         m_incoming->deleteMessageByNumber(index);
     } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onDeleteMessageFromServer():" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.name())
                    + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
-        qCritical() << "Connection::onDeleteMessageFromServer(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.what()));
     }
 }
@@ -245,24 +246,22 @@ void Connection::onSendLetter(Letter *letter)
                           sent ? QString() : tr("could not connect to the outgoing server."));
         emit connectionClosed();
     } catch (const vmime::exceptions::authentication_error &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception::authentication_error:"
-                    << e.what() << QString::fromLatin1(e.response().c_str());
+        LOG_CAUGHT("vmime::exception::authentication_error", e) << QString::fromLatin1(e.response().c_str());
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()) + QStringLiteral(": ")
                    + QString::fromLatin1(e.response().c_str()));
         emit sendFinished(letter, false, QString());
     } catch (const vmime::security::cert::certificateException &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception::certificateException:"
-                    << e.what();
+        LOG_CAUGHT("vmime::exception::certificateException", e);
         emit sendFinished(letter, false, tr("the server's certificate was not accepted."));
         // The user said no; the account must still leave its sending state.
         emit connectionClosed();
     } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
         emit sendFinished(letter, false, QString());
     } catch (const std::exception &e) {
-        qCritical() << "Connection::onSendLetter(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()));
         emit sendFinished(letter, false, QString());
     }

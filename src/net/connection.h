@@ -95,7 +95,7 @@ private:
     Inbox *incoming() const;
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
-    template<typename Job> void fetchJob(const char *operation, Job job);
+    template<typename Job> void fetchJob(const QString &operation, Job job);
 
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;

@@ -1,5 +1,6 @@
 #include "net/connection.h"
 
+#include "base/caughtlog.h"
 #include "model/attachment.h"
 #include "model/letter.h"
 
@@ -86,9 +87,9 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
             value->setRight(at < 0 ? std::string("drel-mail") : id.mid(at + 1).toStdString());
         }
     } catch (vmime::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (std::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     return message;
 }

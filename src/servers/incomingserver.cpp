@@ -1,5 +1,6 @@
 #include "servers/incomingserver.h"
 
+#include "base/caughtlog.h"
 #include "base/settings.h"
 #include "model/messagefiles.h"
 #include "net/mailboxreader.h"
@@ -25,9 +26,9 @@ void IncomingServer::dropConnection()
         if (service() && service()->isConnected())
             service()->disconnect();
     } catch (const vmime::exception &e) {
-        qCritical() << "IncomingServer::dropConnection(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "IncomingServer::dropConnection(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     m_store.reset();
     dropService();
@@ -64,7 +65,7 @@ int IncomingServer::startCheck()
     } catch (const vmime::exception &e) {
         // The connection broke during the last check; start on a new one
         // rather than fail every check from now on.
-        qCritical() << "IncomingServer::startCheck(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         dropConnection();
     }
     if (!connectService() || !m_store)

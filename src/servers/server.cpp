@@ -1,12 +1,12 @@
 #include "servers/server.h"
 
+#include "base/caughtlog.h"
 #include "base/settings.h"
 #include "net/authenticator.h"
 #include "net/certificateverifier.h"
 #include "net/timeouthandlerfactory.h"
 
 #include <QMutexLocker>
-#include <QSettings>
 #include <QtDebug>
 
 namespace {
@@ -14,22 +14,12 @@ namespace {
 // AUTO_SSL when none is known.
 ServerManager::Ssl probedSsl(const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    return ServerManager::Ssl(settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt());
+    return ServerManager::Ssl(Settings::probedSsl(address, int(ServerManager::AUTO_SSL)));
 }
 
 void rememberProbedSsl(const QString &address, ServerManager::Ssl ssl)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    // Only for a saved record: a group without a type would be read back as
-    // a record of its own.
-    if (settings.contains(Settings::typeKey)
-        && settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt() != int(ssl))
-        settings.setValue(Settings::probedSslKey, int(ssl));
+    Settings::setProbedSsl(address, int(ssl));
 }
 }
 
@@ -44,9 +34,9 @@ Server::~Server()
         if (m_service && m_service->isConnected())
             m_service->disconnect();
     } catch (const vmime::exception &e) {
-        qCritical() << "Server::~Server(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "Server::~Server(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
 }
 
@@ -261,19 +251,18 @@ void Server::testConnection()
         connectService();
         connected = m_service && m_service->isConnected();
     } catch (const vmime::exceptions::authentication_error &e) {
-        qCritical() << "Server::testConnection(): vmime::exception::authentication_error:"
-                    << e.what() << QString::fromLatin1(e.response().c_str());
+        LOG_CAUGHT("vmime::exception::authentication_error", e) << QString::fromLatin1(e.response().c_str());
         emit authFailed(QString::fromLatin1(e.response().c_str()));
         return;
     } catch (const std::exception &e) {
-        qCritical() << "Server::testConnection(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     emit testConnectionResult(connected);
     if (connected) {
         try {
             m_service->disconnect();
         } catch (const std::exception &e) {
-            qCritical() << "Server::testConnection(): std::exception:" << e.what();
+            LOG_CAUGHT("std::exception", e);
         }
     }
 }

@@ -4,7 +4,6 @@
 #include "servers/incomingserver.h"
 #include "servers/outgoingserver.h"
 
-#include <QSettings>
 #include <QThread>
 
 ServerManager::ServerManager(QObject *parent)
@@ -30,27 +29,22 @@ ServerManager::~ServerManager()
 
 void ServerManager::load()
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    for (const QString &address : settings.childGroups()) {
-        settings.beginGroup(address);
-        const int type = settings.value(Settings::typeKey, 0).toInt();
+    for (const QString &address : Settings::servers()) {
+        const Settings::ServerRecord stored = Settings::server(address);
         Server *server = nullptr;
-        if (type == INCOMING_TYPE)
+        if (stored.type == INCOMING_TYPE)
             server = new IncomingServer(this); // owned here; accounts work on copies
-        else if (type == OUTGOING_TYPE)
+        else if (stored.type == OUTGOING_TYPE)
             server = new OutgoingServer(this);
         if (server) {
-            server->setProtocol(static_cast<Protocol>(settings.value(Settings::protocolKey, 0).toInt()));
-            server->setSsl(static_cast<Ssl>(settings.value(Settings::sslKey, 0).toInt()));
-            server->setAuth(static_cast<Auth>(settings.value(Settings::authKey, 0).toInt()));
-            server->setLogin(settings.value(Settings::loginKey, QString()).toString());
+            server->setProtocol(static_cast<Protocol>(stored.protocol));
+            server->setSsl(static_cast<Ssl>(stored.ssl));
+            server->setAuth(static_cast<Auth>(stored.auth));
+            server->setLogin(stored.login);
             server->setAddress(address);
             append(server);
         }
-        settings.endGroup();
     }
-    settings.endGroup();
     emit serversChanged();
 }
 
@@ -63,24 +57,18 @@ void ServerManager::append(Server *server)
 
 void ServerManager::save(Server *server)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(server->address());
-    settings.setValue(Settings::typeKey, static_cast<int>(server->type()));
-    settings.setValue(Settings::protocolKey, static_cast<int>(server->protocol()));
-    settings.setValue(Settings::sslKey, static_cast<int>(server->ssl()));
-    settings.setValue(Settings::authKey, static_cast<int>(server->auth()));
-    settings.setValue(Settings::loginKey, server->login());
-    settings.endGroup();
-    settings.endGroup();
+    Settings::ServerRecord stored;
+    stored.type = static_cast<int>(server->type());
+    stored.protocol = static_cast<int>(server->protocol());
+    stored.ssl = static_cast<int>(server->ssl());
+    stored.auth = static_cast<int>(server->auth());
+    stored.login = server->login();
+    Settings::saveServer(server->address(), stored);
 }
 
 void ServerManager::removeGroup(const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.remove(address);
-    settings.endGroup();
+    Settings::removeServer(address);
 }
 
 void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)

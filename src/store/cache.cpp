@@ -1,5 +1,6 @@
 #include "store/cache.h"
 
+#include "base/caughtlog.h"
 #include "base/crashpoint.h"
 #include "base/settings.h"
 #include "model/letter.h"
@@ -249,10 +250,10 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
         }
         content = QByteArray::fromStdString(message->generate());
     } catch (vmime::exception &e) {
-        qCritical() << "Cache::saveLetterToFolder(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         return false;
     } catch (std::exception &e) {
-        qCritical() << "Cache::saveLetterToFolder(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         return false;
     }
     if (!writeMessageFile(folder, id, content, "Cache::saveLetterToFolder()"))
@@ -364,10 +365,10 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
         try {
             message->parse(content.toStdString());
         } catch (vmime::exception &e) {
-            qCritical() << "Cache::readMessageFile(): vmime::exception:" << e.what();
+            LOG_CAUGHT("vmime::exception", e);
             return vmime::make_shared<vmime::message>();
         } catch (std::exception &e) {
-            qCritical() << "Cache::readMessageFile(): std::exception:" << e.what();
+            LOG_CAUGHT("std::exception", e);
             return vmime::make_shared<vmime::message>();
         }
     }

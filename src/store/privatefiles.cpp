@@ -1,11 +1,11 @@
 #include "store/privatefiles.h"
 
+#include "base/settings.h"
 #include "model/storelayout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QtDebug>
 
 #include <cerrno>
@@ -49,7 +49,7 @@ void PrivateFiles::protect()
 
     // The settings library keeps the rights of the file it rewrites, so a
     // file made owner-only here stays so.
-    const QString settingsFile = QSettings().fileName();
+    const QString settingsFile = Settings::fileName();
     makeDirectory(QFileInfo(settingsFile).path());
     const int fd = ::open(QFile::encodeName(settingsFile).constData(),
                           O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
