@@ -1,17 +1,19 @@
 #include "accounts/profile.h"
 
-#include "base/caughtlog.h"
+#include "accounts/outbox.h"
+#include "accounts/recordmirror.h"
 #include "accounts/utils.h"
+#include "base/caughtlog.h"
 #include "base/filedialog.h"
 #include "base/settings.h"
 #include "model/attachment.h"
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
+#include "model/storelayout.h"
 #include "net/connection.h"
 #include "servers/server.h"
 #include "store/cache.h"
-#include "model/storelayout.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -35,6 +37,8 @@ Profile::Profile(QString email, QObject *parent)
     , m_connection(std::make_unique<Connection>())
     , m_newLetter(std::make_unique<Letter>())
 {
+    m_outbox = new Outbox(this);
+    m_records = new RecordMirror(m_connection.get(), this);
     Connection *c = m_connection.get();
     connect(this, &Profile::queryGetMail, c, qOverload<>(&Connection::onQueryGetMail), Qt::QueuedConnection);
     connect(this, &Profile::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
@@ -58,10 +62,8 @@ Profile::~Profile()
     // letter goes.
     m_timer.stop();
     m_connection.reset();
-    // Letters the server never took stay with the user as drafts.
-    for (Letter *letter : qAsConst(m_outbox))
-        keepUnsentLetter(letter);
-    m_outbox.clear();
+    // The outbox goes with the children and keeps what the server never
+    // took as drafts.
 }
 
 void Profile::initialize()
@@ -136,6 +138,7 @@ void Profile::buildFolders()
     }
 
     m_cache = new Cache(m_email, m_incomingServerStr, this);
+    m_outbox->setStore(m_cache);
     for (int folder = 0; folder < Letter::FolderCount; ++folder)
         m_models[size_t(folder)] = new Model(StoreLayout::indexPath(m_email, folder), folder, this);
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
@@ -290,7 +293,7 @@ void Profile::setIncomingServer(QObject *incomingServer)
     whenIdle([this, record] {
         if (!record)
             return;
-        takeServer(true, record);
+        m_records->take(true, record);
         m_incomingServerStr = record->address();
         connect(record, qOverload<QString>(&Server::addressChanged), this,
                 &Profile::onIncomingServerAdressChanged, Qt::QueuedConnection);
@@ -309,55 +312,11 @@ void Profile::setOutgoingServer(QObject *outgoingServer)
     whenIdle([this, record] {
         if (!record)
             return;
-        takeServer(false, record);
+        m_records->take(false, record);
         m_outgoingServerStr = record->address();
         connect(record, qOverload<QString>(&Server::addressChanged), this,
                 &Profile::onOutgoingServerAdressChanged, Qt::QueuedConnection);
     });
-}
-
-// Who deletes a server record: the record handed in stays on this thread
-// with its owner (the server manager, or this profile when it had none); the
-// connection gets a copy of it that only the connection owns and deletes.
-// Queued relays join the two, and Qt drops them when either side goes, so no
-// holder is ever left with a deleted record.
-void Profile::takeServer(bool incoming, Server *front)
-{
-    QPointer<Server> &current = incoming ? m_incomingFront : m_outgoingFront;
-    if (current && current != front) {
-        current->disconnect(this);
-        if (current->parent() == this)
-            current->deleteLater();
-    }
-    current = front;
-    if (!front->parent() && front->thread() == thread())
-        front->setParent(this);
-
-    Server *worker = front->clone();
-    // Certificate questions of the worker copy are the record's questions;
-    // the user's answer to the record goes back to the copy's verifier.
-    connect(worker, &Server::queryCertificate, front, &Server::queryCertificate, Qt::QueuedConnection);
-    connect(front, &Server::userAnswer, worker, &Server::userAnswer, Qt::QueuedConnection);
-    // Edits of the record reach the copy on its own thread; the values travel
-    // in the queued call, so neither side reads the other across threads.
-    auto edited = [this, incoming, front] {
-        emit serverRecordEdited(incoming, int(front->protocol()), int(front->ssl()),
-                                int(front->auth()), front->address());
-    };
-    connect(front, qOverload<>(&Server::addressChanged), this, edited);
-    connect(front, &Server::protocolChanged, this, edited);
-    connect(front, &Server::sslChanged, this, edited);
-    connect(front, &Server::authChanged, this, edited);
-    connect(this, &Profile::serverRecordEdited, worker,
-            [worker, incoming](bool forIncoming, int protocol, int ssl, int auth, QString address) {
-                if (forIncoming != incoming)
-                    return;
-                worker->setProtocol(ServerManager::Protocol(protocol));
-                worker->setSsl(ServerManager::Ssl(ssl));
-                worker->setAuth(ServerManager::Auth(auth));
-                worker->setAddress(address);
-            }, Qt::QueuedConnection);
-    m_connection->setServer(incoming, worker);
 }
 
 void Profile::setReadyStatus()
@@ -374,72 +333,35 @@ void Profile::giveId(Letter *letter) const
         letter->setId(QString::number(QDateTime::currentMSecsSinceEpoch()));
 }
 
-Letter *Profile::snapshot(Letter *letter)
-{
-    // The compose form reuses its letter at once, while the worker thread
-    // reads the one it sends later: it gets a copy of its own.
-    auto *copy = new Letter(this);
-    copy->setId(letter->id());
-    copy->setFrom(letter->from());
-    copy->setReplyTo(letter->replyTo());
-    copy->setSubject(letter->subject());
-    copy->setDate(letter->date());
-    copy->setBodyHtmlList(letter->bodyHtmlList());
-    copy->setBodyList(letter->bodyList());
-    copy->setToList(letter->toList());
-    copy->setCopyList(letter->copyList());
-    copy->setLetterType(letter->letterType());
-    copy->setFolderType(letter->folderType());
-    copy->setAttachments(letter->attachList());
-    return copy;
-}
-
 void Profile::sendNewLetter()
 {
     giveId(m_newLetter.get());
     // A letter given while the account is busy waits for the ready status
-    // instead of being dropped.
-    m_outbox.append(snapshot(m_newLetter.get()));
+    // instead of being dropped. The compose form reuses its letter at once,
+    // while the worker thread reads the one it sends later: it gets a copy.
+    m_outbox->append(m_newLetter->copy(nullptr));
     sendNextLetter();
 }
 
 void Profile::sendNextLetter()
 {
-    if (m_sending || m_outbox.isEmpty() || m_status != READY_STATUS)
+    if (m_status != READY_STATUS)
         return;
-    m_sending = m_outbox.first();
+    Letter *letter = m_outbox->startNext();
+    if (!letter)
+        return;
     m_status = SENDING_STATUS;
     emit statusChanged();
-    emit sendLetter(m_sending);
+    emit sendLetter(letter);
 }
 
 void Profile::onSendFinished(Letter *letter, bool sent, QString failure)
 {
-    if (!letter || letter != m_sending)
+    if (!m_outbox->finish(letter, sent))
         return;
-    m_sending = nullptr;
-    m_outbox.removeOne(letter);
-    if (sent) {
-        // Filed only now that the server has taken it.
-        if (m_cache)
-            m_cache->saveLetterToFolder(letter, Letter::SentFolder);
-    } else {
-        keepUnsentLetter(letter);
-        if (!failure.isEmpty())
-            emit error(tr("Send mail error: ") + failure);
-    }
-    letter->deleteLater();
+    if (!sent && !failure.isEmpty())
+        emit error(tr("Send mail error: ") + failure);
     setReadyStatus();
-}
-
-void Profile::keepUnsentLetter(Letter *letter)
-{
-    if (m_cache) {
-        m_cache->saveLetterToFolder(letter, Letter::DraftsFolder);
-        return;
-    }
-    qCritical() << "Profile::keepUnsentLetter(): no mail store for" << m_email
-                << "to keep the unsent letter" << letter->subject();
 }
 
 void Profile::saveNewLetterToDrafts()
@@ -533,4 +455,9 @@ void Profile::applyPassword(const QString &password, bool save)
         Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outPasswordKey
                                                                       : Settings::inPasswordKey,
                                   Utils::encrypt(password));
+}
+
+int Profile::pendingLetters() const
+{
+    return m_outbox->size();
 }

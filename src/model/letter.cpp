@@ -159,3 +159,22 @@ void Letter::prepareNonQtBody()
         body.remove(QStringLiteral("<!--EndFragment-->"), Qt::CaseSensitive);
     }
 }
+
+Letter *Letter::copy(QObject *parent) const
+{
+    auto *other = new Letter(parent);
+    other->m_parsed = m_parsed;
+    other->m_letterType = m_letterType;
+    other->m_folderType = m_folderType;
+    other->m_id = m_id;
+    other->m_from = m_from;
+    other->m_replyTo = m_replyTo;
+    other->m_subject = m_subject;
+    other->m_date = m_date;
+    other->m_bodyHtmlList = m_bodyHtmlList;
+    other->m_bodyList = m_bodyList;
+    other->m_toList = m_toList;
+    other->m_copyList = m_copyList;
+    other->setAttachments(m_attachList);
+    return other;
+}

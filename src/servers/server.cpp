@@ -1,5 +1,8 @@
 #include "servers/server.h"
 
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+
 #include "base/caughtlog.h"
 #include "base/settings.h"
 #include "net/authenticator.h"
@@ -102,12 +105,27 @@ void Server::setLogin(const QString &login)
     emit loginChanged();
 }
 
+void Server::setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,
+                                 ServerManager::Auth auth, const QString &address)
+{
+    setProtocol(protocol);
+    setSsl(ssl);
+    setAuth(auth);
+    setAddress(address);
+}
+
+Server *Server::create(ServerManager::Type type, QObject *parent)
+{
+    if (type == ServerManager::INCOMING_TYPE)
+        return new IncomingServer(parent);
+    if (type == ServerManager::OUTGOING_TYPE)
+        return new OutgoingServer(parent);
+    return nullptr;
+}
+
 void Server::copyTo(Server *other) const
 {
-    other->setProtocol(protocol());
-    other->setSsl(ssl());
-    other->setAuth(auth());
-    other->setAddress(address());
+    other->setConnectionFields(protocol(), ssl(), auth(), address());
 }
 
 QString Server::serviceUrl()

@@ -40,6 +40,12 @@ public:
     void setAddress(const QString &address);
     QString login() const;
     void setLogin(const QString &login);
+    // What a connection is made from, set in one go (a stored record, a
+    // candidate, an edit, a copy).
+    void setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,
+                             ServerManager::Auth auth, const QString &address);
+    // A new incoming or outgoing record; null for any other type.
+    static Server *create(ServerManager::Type type, QObject *parent = nullptr);
 
     // Worker-thread side: the session and authenticator come from the
     // Connection; the service is built here from the record.

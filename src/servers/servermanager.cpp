@@ -31,17 +31,12 @@ void ServerManager::load()
 {
     for (const QString &address : Settings::servers()) {
         const Settings::ServerRecord stored = Settings::server(address);
-        Server *server = nullptr;
-        if (stored.type == INCOMING_TYPE)
-            server = new IncomingServer(this); // owned here; accounts work on copies
-        else if (stored.type == OUTGOING_TYPE)
-            server = new OutgoingServer(this);
-        if (server) {
-            server->setProtocol(static_cast<Protocol>(stored.protocol));
-            server->setSsl(static_cast<Ssl>(stored.ssl));
-            server->setAuth(static_cast<Auth>(stored.auth));
+        // Owned here; accounts work on copies.
+        if (Server *server = Server::create(static_cast<Type>(stored.type), this)) {
             server->setLogin(stored.login);
-            server->setAddress(address);
+            server->setConnectionFields(static_cast<Protocol>(stored.protocol),
+                                        static_cast<Ssl>(stored.ssl),
+                                        static_cast<Auth>(stored.auth), address);
             append(server);
         }
     }
@@ -73,17 +68,10 @@ void ServerManager::removeGroup(const QString &address)
 
 void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)
 {
-    Server *server = nullptr;
-    if (type == INCOMING_TYPE)
-        server = new IncomingServer(this); // owned here; accounts work on copies
-    else if (type == OUTGOING_TYPE)
-        server = new OutgoingServer(this);
-    else
+    Server *server = Server::create(type, this); // owned here; accounts work on copies
+    if (!server)
         return;
-    server->setProtocol(protocol);
-    server->setSsl(ssl);
-    server->setAuth(auth);
-    server->setAddress(address);
+    server->setConnectionFields(protocol, ssl, auth, address);
     save(server);
     append(server);
     emit serversChanged();
@@ -99,10 +87,7 @@ void ServerManager::changeServer(int index, Type, Protocol protocol, Ssl ssl, Au
         return;
     if (server->address() != address)
         removeGroup(server->address());
-    server->setProtocol(protocol);
-    server->setSsl(ssl);
-    server->setAuth(auth);
-    server->setAddress(address);
+    server->setConnectionFields(protocol, ssl, auth, address);
     save(server);
 }
 

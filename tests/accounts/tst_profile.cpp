@@ -7,10 +7,10 @@
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
+#include "model/storelayout.h"
 #include "net/connection.h"
 #include "servers/incomingserver.h"
 #include "store/cache.h"
-#include "model/storelayout.h"
 #include "testhome.h"
 
 #include <QSettings>

@@ -4,8 +4,8 @@
 #include "base/settings.h"
 #include "main/drel.h"
 #include "main/startup.h"
-#include "net/connection.h"
 #include "model/letter.h"
+#include "net/connection.h"
 #include "testhome.h"
 
 #include <QSettings>

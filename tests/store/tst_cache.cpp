@@ -4,8 +4,8 @@
 #include "main/startup.h"
 #include "model/letter.h"
 #include "model/model.h"
-#include "store/cache.h"
 #include "model/storelayout.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QDirIterator>

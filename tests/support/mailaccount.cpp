@@ -3,8 +3,8 @@
 #include "mailservers.h"
 #include "model/letter.h"
 #include "model/messagefiles.h"
-#include "servers/incomingserver.h"
 #include "model/storelayout.h"
+#include "servers/incomingserver.h"
 
 #include <QDir>
 #include <QFile>
