@@ -285,37 +285,32 @@ void Profile::queryIncomingMail()
 
 void Profile::setIncomingServer(QObject *incomingServer)
 {
-    auto *server = qobject_cast<Server *>(incomingServer);
-    if (!server)
-        return;
-    m_incomingServerStr = server->address();
-    const QPointer<Server> record(server);
-    whenIdle([this, record] {
-        if (!record)
-            return;
-        m_records->take(true, record);
-        m_incomingServerStr = record->address();
-        connect(record, qOverload<QString>(&Server::addressChanged), this,
-                &Profile::onIncomingServerAdressChanged, Qt::QueuedConnection);
-        if (!m_incomingServerStr.isEmpty())
-            buildFolders();
-    });
+    takeRecord(true, incomingServer);
 }
 
 void Profile::setOutgoingServer(QObject *outgoingServer)
 {
-    auto *server = qobject_cast<Server *>(outgoingServer);
+    takeRecord(false, outgoingServer);
+}
+
+void Profile::takeRecord(bool incoming, QObject *object)
+{
+    auto *server = qobject_cast<Server *>(object);
     if (!server)
         return;
-    m_outgoingServerStr = server->address();
+    (incoming ? m_incomingServerStr : m_outgoingServerStr) = server->address();
     const QPointer<Server> record(server);
-    whenIdle([this, record] {
+    whenIdle([this, incoming, record] {
         if (!record)
             return;
-        m_records->take(false, record);
-        m_outgoingServerStr = record->address();
+        m_records->take(incoming, record);
+        (incoming ? m_incomingServerStr : m_outgoingServerStr) = record->address();
         connect(record, qOverload<QString>(&Server::addressChanged), this,
-                &Profile::onOutgoingServerAdressChanged, Qt::QueuedConnection);
+                incoming ? &Profile::onIncomingServerAdressChanged
+                         : &Profile::onOutgoingServerAdressChanged,
+                Qt::QueuedConnection);
+        if (incoming && !m_incomingServerStr.isEmpty())
+            buildFolders();
     });
 }
 

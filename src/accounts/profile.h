@@ -147,6 +147,9 @@ private:
     // messages it has announced.
     void whenIdle(std::function<void()> job);
     void runIdleJobs();
+    // setIncomingServer() and setOutgoingServer(): a Server record for one
+    // direction; anything else is ignored.
+    void takeRecord(bool incoming, QObject *object);
     void setProxy(int folder, ProxyModel *proxy);
     void giveId(Letter *letter) const;
     void sendNextLetter();
