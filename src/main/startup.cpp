@@ -2,10 +2,14 @@
 
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
+#include "accounts/utils.h"
 #include "contacts/contactimageprovider.h"
 #include "contacts/contactsmodel.h"
 #include "contacts/contactsproxymodel.h"
 #include "editing/documenthandler.h"
+#include "main/imageprovider.h"
+#include "main/localnetworkaccess.h"
+#include "main/qtquick2applicationviewer.h"
 #include "main/trayicon.h"
 #include "model/attachment.h"
 #include "model/letter.h"
@@ -17,6 +21,8 @@
 #include "store/cache.h"
 
 #include <QGuiApplication>
+#include <QIcon>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QScreen>
 #include <QVariant>
@@ -71,4 +77,36 @@ double Startup::dpiRatio(const QScreen *screen)
 {
     const double dpi = screen ? screen->logicalDotsPerInch() : 100.0;
     return dpi / 100.0;
+}
+
+void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
+                        bool lowEffects, double dpiRatio)
+{
+    auto *imageProvider = new ImageProvider;               // the engine owns it once added
+    auto *contactImageProvider = new ContactImageProvider; // likewise
+
+    viewer.setTitle(QObject::tr("Mail"));
+    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
+    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QQmlEngine *engine = viewer.engine();
+    // Set before anything loads: the engine makes its managers on first use.
+    static LocalNetworkAccessManagerFactory networkGuard;
+    engine->setNetworkAccessManagerFactory(&networkGuard);
+
+    QQmlContext *context = viewer.rootContext();
+    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
+    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    context->setContextProperty(QStringLiteral("debug"), false);
+    context->setContextProperty(QStringLiteral("viewer"), &viewer);
+    context->setContextProperty(QStringLiteral("contactsImageProvider"),
+                                QVariant::fromValue(contactImageProvider));
+    context->setContextProperty(QStringLiteral("utils"), &utils);
+    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+
+    engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
+    engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
+
+    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 }

@@ -2,41 +2,46 @@
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
 #include "base/settings.h"
+#include "fixtures.h"
 #include "main/drel.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "model/model.h"
 #include "net/connection.h"
+#include "store/privatefiles.h"
 #include "testhome.h"
 
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <vmime/platforms/posix/posixHandler.hpp>
+using Fixtures::accountValue;
 
 namespace {
-void writeAccount(const QString &email, const QString &name = QString())
-{
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("profiles"));
-    settings.beginGroup(email);
-    settings.setValue(QStringLiteral("name"), name);
-}
-
-QVariant accountValue(const QString &email, const QString &key)
-{
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("profiles"));
-    settings.beginGroup(email);
-    return settings.value(key);
-}
-
 QStringList emails(const ProfileManager &manager)
 {
     QStringList list;
     for (int i = 0; i < manager.profiles().size(); ++i)
         list << manager.profileAt(i)->email();
     return list;
+}
+
+QStringList storedAccounts()
+{
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("profiles"));
+    return settings.childGroups();
+}
+
+void addAccounts(ProfileManager &manager, const QStringList &addresses)
+{
+    for (const QString &address : addresses)
+        manager.addProfile(QString(), address, nullptr, nullptr, QStringLiteral("login"), QStringLiteral("pw"));
+}
+
+QString storedPassword(const QString &email, const char *key = "inPassword")
+{
+    return Utils::decrypt(accountValue(email, QLatin1String(key)).toString());
 }
 }
 
@@ -45,279 +50,246 @@ class ProfileManagerTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        TestHome::prepareProgram();
-    }
-
+    void initTestCase() { TestHome::prepareProgram(); }
     void init()
     {
         QFile::remove(QSettings().fileName());
+        QDir(PrivateFiles::storeRoot()).removeRecursively();
     }
 
-    void emptyStore()
+    // The account remembered as current, or the first when it is gone; only
+    // that one is started.
+    void rememberedAccount_data()
     {
-        ProfileManager manager;
-        QVERIFY(manager.profiles().isEmpty());
-        QCOMPARE(manager.currentProfile(), -1);
-        QCOMPARE(manager.storeMessagesCount(), 0);
-        QCOMPARE(manager.getMailTimerInterval(), 300000);
-        QCOMPARE(manager.deleteFromServer(), false);
-        QCOMPARE(Settings::currentProfile(), QString());
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<int>("current");
+        QTest::newRow("second") << "b@example.org" << 1;
+        QTest::newRow("gone") << "gone@example.org" << 0;
     }
-
-    void rememberedAccountIsMadeCurrent()
+    void rememberedAccount()
     {
-        writeAccount(QStringLiteral("a@example.org"), QStringLiteral("A"));
-        writeAccount(QStringLiteral("b@example.org"), QStringLiteral("B"));
-        Settings::setCurrentProfile(QStringLiteral("b@example.org"));
-
+        QFETCH(QString, remembered);
+        QFETCH(int, current);
+        Fixtures::storeAccounts({"a@example.org", "b@example.org"}, remembered);
         ProfileManager manager;
         QCOMPARE(emails(manager), QStringList({"a@example.org", "b@example.org"}));
-        QCOMPARE(manager.currentProfile(), 1);
-        QVERIFY(manager.profileAt(1)->isInitialized());
-        QCOMPARE(manager.profileAt(1)->name(), QStringLiteral("B"));
-        // An account that is not current is never started.
-        QVERIFY(!manager.profileAt(0)->isInitialized());
-        QVERIFY(!manager.profileAt(0)->connection()->isRunning());
-        QVERIFY(manager.profileAt(0)->name().isEmpty());
+        QCOMPARE(manager.currentProfile(), current);
+        QVERIFY(manager.profileAt(current)->isInitialized());
+        QVERIFY(!manager.profileAt(1 - current)->isInitialized());
+        QVERIFY(!manager.profileAt(1 - current)->connection()->isRunning());
+        QCOMPARE(Settings::currentProfile(), emails(manager).at(current));
     }
 
-    void missingRememberedAccountFallsBackToTheFirst()
-    {
-        writeAccount(QStringLiteral("a@example.org"));
-        writeAccount(QStringLiteral("b@example.org"));
-        Settings::setCurrentProfile(QStringLiteral("gone@example.org"));
-
-        ProfileManager manager;
-        QCOMPARE(manager.currentProfile(), 0);
-        QVERIFY(manager.profileAt(0)->isInitialized());
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("a@example.org"));
-    }
-
-    void addingAccounts()
+    void removingAccounts()
     {
         ProfileManager manager;
-        QSignalSpy current(&manager, &ProfileManager::currentProfileChanged);
-        QSignalSpy profiles(&manager, &ProfileManager::profilesChanged);
-
-        manager.addProfile(QStringLiteral("First"), QStringLiteral("first@example.org"), nullptr, nullptr);
-        QCOMPARE(profiles.count(), 1);
-        QCOMPARE(current.count(), 1);
-        QCOMPARE(manager.currentProfile(), 0);
-        QVERIFY(manager.profileAt(0)->isInitialized());
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("first@example.org"));
-        // Login and sealed password are written even when empty.
-        QCOMPARE(accountValue("first@example.org", "inLogin"), QVariant(QString()));
-        const QString sealed = accountValue("first@example.org", "inPassword").toString();
-        QCOMPARE(sealed.size(), 32);
-        QCOMPARE(Utils::decrypt(sealed), QString());
-        QCOMPARE(accountValue("first@example.org", "name").toString(), QStringLiteral("First"));
-
-        manager.addProfile(QStringLiteral("Second"), QStringLiteral("second@example.org"), nullptr,
-                           nullptr, QStringLiteral("login2"), QStringLiteral("pass2"));
-        QCOMPARE(profiles.count(), 2);
-        QCOMPARE(current.count(), 1);
-        QCOMPARE(manager.currentProfile(), 0);
-        QVERIFY(!manager.profileAt(1)->isInitialized());
-        QCOMPARE(accountValue("second@example.org", "inLogin").toString(), QStringLiteral("login2"));
-        QCOMPARE(Utils::decrypt(accountValue("second@example.org", "inPassword").toString()),
-                 QStringLiteral("pass2"));
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("first@example.org"));
-    }
-
-    void removingTheCurrentAndTheLastAccount()
-    {
-        ProfileManager manager;
-        manager.addProfile(QString(), QStringLiteral("a@example.org"), nullptr, nullptr);
-        manager.addProfile(QString(), QStringLiteral("b@example.org"), nullptr, nullptr);
-        QSignalSpy current(&manager, &ProfileManager::currentProfileChanged);
-        QSignalSpy profiles(&manager, &ProfileManager::profilesChanged);
-
-        manager.removeProfile(0);
-        QCOMPARE(profiles.count(), 1);
-        QCOMPARE(current.count(), 1);
-        QCOMPARE(emails(manager), QStringList({"b@example.org"}));
+        addAccounts(manager, {"a@example.org", "b@example.org", "c@example.org"});
+        manager.initCurrentProfile(2);
+        manager.removeProfile(0); // before the current one
+        QCOMPARE(manager.profileAt(manager.currentProfile())->email(), QStringLiteral("c@example.org"));
+        manager.removeProfile(1); // the current one
         QCOMPARE(manager.currentProfile(), 0);
         QVERIFY(manager.profileAt(0)->isInitialized());
         QCOMPARE(Settings::currentProfile(), QStringLiteral("b@example.org"));
-        QVERIFY(!QSettings().childGroups().isEmpty());
-        {
-            QSettings settings;
-            settings.beginGroup(QStringLiteral("profiles"));
-            QCOMPARE(settings.childGroups(), QStringList({"b@example.org"}));
-        }
-
-        manager.removeProfile(0);
-        QCOMPARE(profiles.count(), 2);
-        QCOMPARE(current.count(), 2);
+        QCOMPARE(storedAccounts(), QStringList({"b@example.org"}));
+        manager.removeProfile(0); // the last one
         QCOMPARE(manager.currentProfile(), -1);
-        QVERIFY(manager.profiles().isEmpty());
+        QVERIFY(storedAccounts().isEmpty());
         // Out of range: nothing is touched.
         manager.removeProfile(0);
         manager.removeProfile(-1);
         manager.changeProfile(3, QString(), QStringLiteral("x@y"), nullptr, nullptr);
+        manager.initCurrentProfile(7);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void removingAnAccountBeforeTheCurrentKeepsTheCurrentOne()
+    // A changed address moves the group (without login and password) and the
+    // stored letters, unless letters already live under the new address.
+    void changingTheAddress_data()
     {
-        ProfileManager manager;
-        manager.addProfile(QString(), QStringLiteral("a@example.org"), nullptr, nullptr);
-        manager.addProfile(QString(), QStringLiteral("b@example.org"), nullptr, nullptr);
-        manager.addProfile(QString(), QStringLiteral("c@example.org"), nullptr, nullptr);
-        manager.initCurrentProfile(2);
-        QCOMPARE(manager.currentProfile(), 2);
-
-        manager.removeProfile(0);
-        QCOMPARE(manager.currentProfile(), 1);
-        QCOMPARE(manager.profileAt(manager.currentProfile())->email(), QStringLiteral("c@example.org"));
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("c@example.org"));
+        QTest::addColumn<bool>("targetTaken");
+        QTest::newRow("free address: moved") << false;
+        QTest::newRow("address with letters: refused") << true;
     }
-
-    void changingTheAddressMovesTheGroup()
+    void changingTheAddress()
     {
+        QFETCH(bool, targetTaken);
+        const QString root = PrivateFiles::storeRoot();
+        const QString letter = QStringLiteral("/Incoming/kept@example.org.eml");
+        QVERIFY(PrivateFiles::makeDirectory(root + QStringLiteral("/old@example.org/Incoming")));
+        QVERIFY(Fixtures::writeFile(root + QStringLiteral("/old@example.org") + letter, QByteArray()));
+        if (targetTaken)
+            QVERIFY(PrivateFiles::makeDirectory(root + QStringLiteral("/new@example.org/Incoming")));
         ProfileManager manager;
-        manager.addProfile(QStringLiteral("Me"), QStringLiteral("old@example.org"), nullptr, nullptr,
-                           QStringLiteral("login"), QStringLiteral("pw"));
-        QSignalSpy profiles(&manager, &ProfileManager::profilesChanged);
+        addAccounts(manager, {"old@example.org"});
+        QSignalSpy errors(&manager, &ProfileManager::error);
         manager.changeProfile(0, QStringLiteral("Me too"), QStringLiteral("new@example.org"), nullptr, nullptr);
-        QCOMPARE(profiles.count(), 0);
-        QSettings settings;
-        settings.beginGroup(QStringLiteral("profiles"));
-        QCOMPARE(settings.childGroups(), QStringList({"new@example.org"}));
-        settings.beginGroup(QStringLiteral("new@example.org"));
-        QCOMPARE(settings.value("name").toString(), QStringLiteral("Me too"));
-        // Logins and passwords are not carried over.
-        QVERIFY(!settings.contains("inLogin"));
-        QVERIFY(!settings.contains("inPassword"));
+        QCOMPARE(errors.count(), targetTaken ? 1 : 0);
+        const QString now = targetTaken ? QStringLiteral("old@example.org") : QStringLiteral("new@example.org");
+        QCOMPARE(manager.profileAt(0)->email(), now);
+        QCOMPARE(storedAccounts(), QStringList{now});
+        QCOMPARE(QFile::exists(root + QStringLiteral("/new@example.org") + letter), !targetTaken);
+        QCOMPARE(QFile::exists(root + QStringLiteral("/old@example.org") + letter), targetTaken);
+        if (!targetTaken) {
+            QCOMPARE(accountValue(now, "name").toString(), QStringLiteral("Me too"));
+            QVERIFY(!accountValue(now, "inLogin").isValid() && !accountValue(now, "inPassword").isValid());
+        }
     }
 
-    void initCurrentProfile()
+    // The setting is read with a floor and reaches every started account.
+    void checkInterval_data()
     {
+        QTest::addColumn<QVariant>("setting");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("zero") << QVariant(0) << 60000;
+        QTest::newRow("negative") << QVariant(-300) << 60000;
+        QTest::newRow("unreadable") << QVariant(QStringLiteral("often")) << 60000;
+        QTest::newRow("ten minutes") << QVariant(600000) << 600000;
+    }
+    void checkInterval()
+    {
+        QFETCH(QVariant, setting);
+        QFETCH(int, interval);
+        Fixtures::storeAccounts({"a@example.org", "b@example.org"}, QStringLiteral("a@example.org"));
+        QSettings().setValue(QStringLiteral("global/getMailTimerInterval"), setting);
         ProfileManager manager;
-        manager.addProfile(QString(), QStringLiteral("a@example.org"), nullptr, nullptr);
-        manager.addProfile(QString(), QStringLiteral("b@example.org"), nullptr, nullptr);
-        Profile *b = manager.profileAt(1);
-        QSignalSpy current(&manager, &ProfileManager::currentProfileChanged);
-        QSignalSpy check(b, &Profile::queryGetMail);
-
-        manager.initCurrentProfile(0);
-        QCOMPARE(current.count(), 0);
-
+        QCOMPARE(manager.profileAt(0)->mailTimer()->interval(), interval);
         manager.initCurrentProfile(1);
-        QCOMPARE(current.count(), 1);
-        QVERIFY(b->isInitialized());
-        QCOMPARE(check.count(), 1);
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("b@example.org"));
-
-        // A number past the list makes nothing current and touches nothing.
-        manager.initCurrentProfile(7);
-        QCOMPARE(manager.currentProfile(), 7);
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("b@example.org"));
-    }
-
-    void globalOptionsAreStoredOnChange()
-    {
-        ProfileManager manager;
-        QSignalSpy limit(&manager, &ProfileManager::storeMessagesCountChanged);
-        QSignalSpy interval(&manager, &ProfileManager::getMailTimerIntervalChanged);
-        QSignalSpy deletion(&manager, &ProfileManager::deleteFromServerChanged);
-        manager.setStoreMessagesCount(100);
-        manager.setStoreMessagesCount(100);
-        manager.setGetMailTimerInterval(600000);
-        manager.setGetMailTimerInterval(600000);
-        manager.setDeleteFromServer(true);
-        manager.setDeleteFromServer(true);
-        QCOMPARE(limit.count(), 1);
-        QCOMPARE(interval.count(), 1);
-        QCOMPARE(interval.at(0).at(0).toInt(), 600000);
-        QCOMPARE(deletion.count(), 1);
-        QCOMPARE(Settings::storeMessagesCount(), 100);
-        QCOMPARE(Settings::getMailTimerInterval(), 600000);
-        QCOMPARE(Settings::deleteFromServer(), true);
-    }
-
-    void timerIntervalReachesOnlyTheAccountsLoadedAtStart()
-    {
-        writeAccount(QStringLiteral("a@example.org"));
-        writeAccount(QStringLiteral("b@example.org"));
-        Settings::setCurrentProfile(QStringLiteral("a@example.org"));
-        Settings::setGetMailTimerInterval(600000);
-
-        ProfileManager manager;
-        Profile *a = manager.profileAt(0);
-        Profile *b = manager.profileAt(1);
-        QCOMPARE(a->mailTimer()->interval(), 600000);
-        QVERIFY(a->mailTimer()->isActive());
-        manager.initCurrentProfile(1);
-        QVERIFY(b->mailTimer()->isActive());
-        // The interval was handed out before b was started.
-        QCOMPARE(b->mailTimer()->interval(), 300000);
-
+        QVERIFY(manager.profileAt(1)->mailTimer()->isActive());
         manager.setGetMailTimerInterval(120000);
-        QCOMPARE(a->mailTimer()->interval(), 120000);
-        QCOMPARE(b->mailTimer()->interval(), 120000);
+        QCOMPARE(manager.profileAt(0)->mailTimer()->interval(), 120000);
+        QCOMPARE(manager.profileAt(1)->mailTimer()->interval(), 120000);
+        QCOMPARE(Settings::getMailTimerInterval(), 120000);
     }
 
+    // A password typed for one account must never reach another, even when
+    // both ask before the user answers either.
     void answersGoToTheAccountThatAsked()
     {
         ProfileManager manager;
-        manager.addProfile(QString(), QStringLiteral("a@example.org"), nullptr, nullptr);
-        manager.addProfile(QString(), QStringLiteral("b@example.org"), nullptr, nullptr);
+        addAccounts(manager, {"a@example.org", "b@example.org"});
+        Profile *a = manager.profileAt(0);
         Profile *b = manager.profileAt(1);
-        QSignalSpy askedPassword(&manager, &ProfileManager::queryPasswordQml);
-        QSignalSpy askedLogin(&manager, &ProfileManager::queryUsernameQml);
-        QSignalSpy failed(&manager, &ProfileManager::authFailedQml);
-        QSignalSpy password(b, &Profile::setPassword);
+        QSignalSpy shown(&manager, &ProfileManager::queryPasswordQml);
+        QSignalSpy toA(a, &Profile::setPassword);
+        QSignalSpy toB(b, &Profile::setPassword);
         QSignalSpy login(b, &Profile::setUsername);
-
-        // Nobody has asked yet: answers go nowhere.
-        manager.setPasswordQml(QStringLiteral("x"), true);
-        manager.setUsernameQml(QStringLiteral("x"), true);
-        QCOMPARE(password.count(), 0);
-
+        QSignalSpy failed(&manager, &ProfileManager::authFailedQml);
+        manager.setPasswordQml(QStringLiteral("x"), true); // nobody asked
+        QCOMPARE(toA.count() + toB.count(), 0);
+        emit a->queryPassword();
         emit b->queryPassword();
-        QCOMPARE(askedPassword.count(), 1);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(manager.currentProfileQuery(), 0);
+        manager.setPasswordQml(QStringLiteral("  for-a \t"), true);
+        QCOMPARE(toA.at(0).at(0).toString(), QStringLiteral("for-a"));
+        QCOMPARE(toB.count(), 0);
+        QCOMPARE(shown.count(), 2);
         QCOMPARE(manager.currentProfileQuery(), 1);
-        manager.setPasswordQml(QStringLiteral("  secret \t"), true);
-        QCOMPARE(password.count(), 1);
-        QCOMPARE(password.at(0).at(0).toString(), QStringLiteral("secret"));
-        QCOMPARE(Utils::decrypt(accountValue("b@example.org", "inPassword").toString()),
-                 QStringLiteral("secret"));
-
+        manager.setPasswordQml(QStringLiteral("for-b"), true);
+        QCOMPARE(toB.at(0).at(0).toString(), QStringLiteral("for-b"));
+        QCOMPARE(storedPassword("a@example.org"), QStringLiteral("for-a"));
+        QCOMPARE(storedPassword("b@example.org"), QStringLiteral("for-b"));
         emit b->queryUsername();
-        QCOMPARE(askedLogin.count(), 1);
         manager.setUsernameQml(QStringLiteral(" me "), false);
         QCOMPARE(login.at(0).at(0).toString(), QStringLiteral("me"));
-        QCOMPARE(accountValue("b@example.org", "inLogin").toString(), QString());
-
+        QCOMPARE(accountValue("b@example.org", "inLogin").toString(), QStringLiteral("login"));
         emit b->authFailed(QStringLiteral("NO [AUTHENTICATIONFAILED]"));
         QCOMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("NO [AUTHENTICATIONFAILED]"));
-
         // The account that asked is removed: a late answer reaches nobody.
+        emit b->queryPassword();
         manager.removeProfile(1);
         manager.setPasswordQml(QStringLiteral("late"), true);
-        QCOMPARE(password.count(), 1);
+        QCOMPARE(toA.count() + toB.count(), 2);
+    }
+
+    // A password typed for sending is stored as the outgoing one.
+    void passwordsGoUnderTheKeyOfTheStatus()
+    {
+        Profile profile(QStringLiteral("me@example.org"));
+        profile.applyPassword(QStringLiteral("in"), true);
+        profile.setStatus(Profile::SENDING_STATUS);
+        profile.applyPassword(QStringLiteral("out"), true);
+        profile.applyUsername(QStringLiteral("outlogin"), true);
+        profile.setStatus(Profile::RECIEVING_STATUS);
+        profile.applyPassword(QStringLiteral("unsaved"), false);
+        QCOMPARE(storedPassword("me@example.org"), QStringLiteral("in"));
+        QCOMPARE(storedPassword("me@example.org", "outPassword"), QStringLiteral("out"));
+        QCOMPARE(accountValue("me@example.org", "outLogin").toString(), QStringLiteral("outlogin"));
     }
 
     void onlyUnseenLettersMakeATrayNotice()
     {
         ProfileManager manager;
-        manager.addProfile(QString(), QStringLiteral("a@example.org"), nullptr, nullptr);
+        addAccounts(manager, {"a@example.org"});
         QSignalSpy notice(&manager, &ProfileManager::trayMessageQml);
         Letter letter;
         letter.setFrom(QStringLiteral("Ann <ann@example.org>"));
         letter.setSubject(QStringLiteral("Lunch"));
         emit manager.profileAt(0)->receiveLetter(&letter);
-        QCOMPARE(notice.count(), 1);
-        QCOMPARE(notice.at(0).at(0).toString(), QStringLiteral("New message:"));
-        QCOMPARE(notice.at(0).at(1).toString(), QStringLiteral("Ann <ann@example.org>\nLunch"));
         letter.setLetterType(Letter::LetterSeen);
         emit manager.profileAt(0)->receiveLetter(&letter);
         emit manager.profileAt(0)->receiveLetter(nullptr);
         QCOMPARE(notice.count(), 1);
+        QCOMPARE(notice.at(0).at(1).toString(), QStringLiteral("Ann <ann@example.org>\nLunch"));
+    }
+
+    // Checks do not overlap; the letter given while one runs is kept as it
+    // was (the form starts its next letter at once) and sent after it.
+    void letterGivenWhileBusyIsSentWhenReady()
+    {
+        Profile profile(QStringLiteral("me@example.org"));
+        QSignalSpy check(&profile, &Profile::queryGetMail);
+        QSignalSpy send(&profile, &Profile::sendLetter);
+        profile.queryIncomingMail();
+        profile.queryIncomingMail();
+        QCOMPARE(check.count(), 1);
+        profile.newLetter()->setSubject(QStringLiteral("Kept"));
+        profile.sendNewLetter();
+        QCOMPARE(send.count(), 0);
+        profile.newLetter()->clear();
+        profile.setReadyStatus();
+        QCOMPARE(send.count(), 1);
+        auto *sent = send.at(0).at(0).value<Letter *>();
+        QVERIFY(sent && sent != profile.newLetter());
+        QCOMPARE(sent->subject(), QStringLiteral("Kept"));
+        QVERIFY(!sent->id().isEmpty());
+    }
+
+    // Drafts saved one after another must not replace each other; a draft
+    // with an id of its own keeps it.
+    void draftIds()
+    {
+        QSettings().setValue(QStringLiteral("profiles/me@example.org/inServer"), "imap.example.org");
+        Profile profile(QStringLiteral("me@example.org"));
+        profile.initialize();
+        for (const QString &id : {QString(), QStringLiteral("own-id@example.org")}) {
+            profile.newLetter()->clear();
+            profile.newLetter()->setId(id);
+            profile.newLetter()->setSubject(QStringLiteral("Draft"));
+            profile.saveNewLetterToDrafts();
+            QVERIFY(!profile.newLetter()->id().isEmpty());
+        }
+        QCOMPARE(profile.newLetter()->id(), QStringLiteral("own-id@example.org"));
+        QCOMPARE(profile.draftsModel()->count(), 2);
+    }
+
+    void attachingAFile()
+    {
+        const QString path = QDir::homePath() + QStringLiteral("/notes.txt");
+        QVERIFY(Fixtures::writeFile(path, "some notes\n"));
+        Profile profile(QStringLiteral("me@example.org"));
+        {
+            DialogAnswer dialog(path);
+            profile.createAttachment();
+        }
+        DialogAnswer cancel;
+        profile.createAttachment();
+        QCOMPARE(profile.newLetter()->attachList().size(), 1);
+        auto *attachment = qvariant_cast<QObject *>(profile.newLetter()->attachList().at(0));
+        QCOMPARE(attachment->property("name").toString(), QStringLiteral("notes.txt"));
+        QCOMPARE(attachment->property("type").toString(), QStringLiteral("text/plain"));
+        QCOMPARE(attachment->property("size").toString(), QStringLiteral("11 B"));
     }
 };
 

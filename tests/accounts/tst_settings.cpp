@@ -52,18 +52,15 @@ private slots:
     void initTestCase()
     {
         drelInit("1.0.8-1", "Mail");
-        QCOMPARE(int(sizeof(keyPhrase) - 1), 172);
     }
 
     void sealingMatchesOpenssl_data()
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("empty") << QString();
-        QTest::newRow("short") << QStringLiteral("secret");
         QTest::newRow("15 bytes") << QStringLiteral("123456789012345");
         QTest::newRow("16 bytes") << QStringLiteral("1234567890123456");
         QTest::newRow("unicode") << QString::fromUtf8("пароль с пробелами ✓");
-        QTest::newRow("long") << QString(100, QLatin1Char('p'));
     }
 
     void sealingMatchesOpenssl()
@@ -76,88 +73,42 @@ private slots:
         QCOMPARE(Utils::decrypt(sealed), text);
     }
 
-    void sealedLengths()
-    {
-        const QString empty = Utils::encrypt(QString());
-        QCOMPARE(empty.size(), 32);
-        QCOMPARE(Utils::decrypt(empty), QString());
-        QCOMPARE(Utils::encrypt(QString(15, QLatin1Char('a'))).size(), 32);
-        QCOMPARE(Utils::encrypt(QString(16, QLatin1Char('a'))).size(), 64);
-        // Two bytes per character in UTF-8: 8 characters are 16 bytes.
-        QCOMPARE(Utils::encrypt(QString::fromUtf8("ёёёёёёёё")).size(), 64);
-        const QString sealed = Utils::encrypt(QStringLiteral("password"));
-        QCOMPARE(sealed, sealed.toUpper());
-        QCOMPARE(Utils::encrypt(QStringLiteral("password")), sealed);
-    }
-
+    // Stored values as other tools or older versions write them: either case
+    // of hex digits with separators is read.
     void unsealingAcceptsEitherCaseAndSkipsOtherCharacters()
     {
         const QString sealed = Utils::encrypt(QStringLiteral("hunter2"));
-        QCOMPARE(Utils::decrypt(sealed.toLower()), QStringLiteral("hunter2"));
         QString spaced;
         for (int i = 0; i < sealed.size(); i += 2)
-            spaced += sealed.mid(i, 2) + QStringLiteral(" :\n");
+            spaced += sealed.mid(i, 2).toLower() + QStringLiteral(" :\n");
         QCOMPARE(Utils::decrypt(spaced), QStringLiteral("hunter2"));
     }
 
     void damagedValues()
     {
-        // 15 bytes: not a whole block.
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Utils::decrypt\\(\\): CryptoPP::Exception: .+"));
-        QCOMPARE(Utils::decrypt(QString(30, QLatin1Char('A'))), QString());
-
+        const QRegularExpression logged("^Utils::decrypt\\(\\): CryptoPP::Exception: .+");
+        QTest::ignoreMessage(QtCriticalMsg, logged);
+        QCOMPARE(Utils::decrypt(QString(30, QLatin1Char('A'))), QString()); // not a whole block
         // Wrong padding in the last block: the blocks before it are returned.
-        const QString sealed = Utils::encrypt(QStringLiteral("0123456789abcdefXYZ"));
-        QCOMPARE(sealed.size(), 64);
-        QString broken = sealed;
+        QString broken = Utils::encrypt(QStringLiteral("0123456789abcdefXYZ"));
         broken[40] = broken[40] == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Utils::decrypt\\(\\): CryptoPP::Exception: .+"));
+        QTest::ignoreMessage(QtCriticalMsg, logged);
         QCOMPARE(Utils::decrypt(broken), QStringLiteral("0123456789abcdef"));
     }
 
-    void settingsFileLocation()
-    {
-        QSettings settings;
-        QCOMPARE(settings.fileName(),
-                 QDir::homePath() + QStringLiteral("/.config/drel/mail.conf"));
-    }
-
-    void globalDefaults()
-    {
-        QFile::remove(QSettings().fileName());
-        QCOMPARE(Settings::storeMessagesCount(), 0);
-        QCOMPARE(Settings::getMailTimerInterval(), 300000);
-        QCOMPARE(Settings::deleteFromServer(), false);
-        QCOMPARE(Settings::currentProfile(), QString());
-    }
-
-    void globalValuesAreWrittenAtOnce()
+    // Where earlier versions keep their settings, written at once so that a
+    // crash right after a change keeps it; unreadable numbers read as zero.
+    void settingsFile()
     {
         Settings::setStoreMessagesCount(250);
-        Settings::setGetMailTimerInterval(60000);
-        Settings::setDeleteFromServer(true);
         Settings::setCurrentProfile(QStringLiteral("me@example.org"));
-
-        // A separate reader of the file sees them without any further step.
-        QSettings file(QSettings().fileName(), QSettings::IniFormat);
-        file.beginGroup(QStringLiteral("global"));
-        QCOMPARE(file.value("storeMessagesCount").toInt(), 250);
-        QCOMPARE(file.value("getMailTimerInterval").toInt(), 60000);
-        QCOMPARE(file.value("deleteFromServer").toBool(), true);
-        QCOMPARE(file.value("currentProfile").toString(), QStringLiteral("me@example.org"));
-        QCOMPARE(Settings::storeMessagesCount(), 250);
-        QCOMPARE(Settings::currentProfile(), QStringLiteral("me@example.org"));
-    }
-
-    void unreadableNumbersReadAsZero()
-    {
-        {
-            QSettings settings;
-            settings.setValue(QStringLiteral("global/storeMessagesCount"), QStringLiteral("many"));
-            settings.setValue(QStringLiteral("global/getMailTimerInterval"), QStringLiteral("soon"));
-        }
+        QSettings file(QDir::homePath() + QStringLiteral("/.config/drel/mail.conf"), QSettings::IniFormat);
+        QCOMPARE(file.value("global/storeMessagesCount").toInt(), 250);
+        QCOMPARE(file.value("global/currentProfile").toString(), QStringLiteral("me@example.org"));
+        file.setValue(QStringLiteral("global/storeMessagesCount"), QStringLiteral("many"));
+        file.sync();
+        QSettings().sync();
         QCOMPARE(Settings::storeMessagesCount(), 0);
-        QCOMPARE(Settings::getMailTimerInterval(), 0);
     }
 };
 

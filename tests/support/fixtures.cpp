@@ -1,0 +1,68 @@
+#include "fixtures.h"
+
+#include <QFile>
+#include <QSettings>
+
+#include <sys/stat.h>
+
+QByteArray Fixtures::readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool Fixtures::writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+QVariant Fixtures::accountValue(const QString &email, const QString &key)
+{
+    return QSettings().value(QStringLiteral("profiles/") + email + QLatin1Char('/') + key);
+}
+
+void Fixtures::storeAccounts(const QStringList &emails, const QString &current)
+{
+    QSettings settings;
+    for (const QString &email : emails)
+        settings.setValue(QStringLiteral("profiles/") + email + QStringLiteral("/name"), email);
+    settings.setValue(QStringLiteral("global/currentProfile"), current);
+}
+
+int Fixtures::fileMode(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+QStringList Fixtures::column(const QAbstractItemModel &model, int role)
+{
+    QStringList values;
+    for (int row = 0; row < model.rowCount(); ++row)
+        values << model.index(row, 0).data(role).toString();
+    return values;
+}
+
+vmime::shared_ptr<vmime::attachment> Fixtures::attachment(const std::string &data, const std::string &name,
+                                                          const std::string &type)
+{
+    return vmime::make_shared<vmime::defaultAttachment>(vmime::make_shared<vmime::stringContentHandler>(data),
+                                                        vmime::mediaType(type), vmime::text(),
+                                                        vmime::word(name));
+}
+
+DialogAnswer::DialogAnswer(const QString &path)
+{
+    FileDialog::setAnswer([this, path](const QString &c, const QString &p) {
+        ++count;
+        caption = c;
+        proposed = p;
+        return path;
+    });
+}
+
+DialogAnswer::~DialogAnswer()
+{
+    FileDialog::setAnswer({});
+}

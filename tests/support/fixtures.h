@@ -1,0 +1,38 @@
+#pragma once
+
+#include "base/filedialog.h"
+
+#include <QAbstractItemModel>
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <vmime/vmime.hpp>
+
+// Small fixtures that several test programs share.
+namespace Fixtures {
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &content);
+// A value of an account's group in the program's settings file.
+QVariant accountValue(const QString &email, const QString &key);
+// Accounts as the settings file of an earlier run leaves them.
+void storeAccounts(const QStringList &emails, const QString &current = QString());
+// Permission bits of a file, -1 when it is missing.
+int fileMode(const QString &path);
+// Values of one role, row by row.
+QStringList column(const QAbstractItemModel &model, int role);
+// An attachment handle over bytes in memory.
+vmime::shared_ptr<vmime::attachment> attachment(const std::string &data, const std::string &name,
+                                                const std::string &type = "application/octet-stream");
+}
+
+// Answers the program's file dialog with a fixed path (empty: the user
+// cancels) and records what it was asked; restores the real dialog when gone.
+struct DialogAnswer
+{
+    explicit DialogAnswer(const QString &path = QString());
+    ~DialogAnswer();
+    int count = 0;
+    QString caption;
+    QString proposed;
+};
