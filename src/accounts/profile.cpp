@@ -159,6 +159,7 @@ void Profile::buildFolders()
     connect(c, &Connection::messagesStored_chain, cache, &Cache::onMessagesStored, Qt::QueuedConnection);
     connect(cache, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail), Qt::QueuedConnection);
     connect(cache, &Cache::fetchMessages, c, &Connection::onFetchMessages, Qt::QueuedConnection);
+    connect(cache, &Cache::lettersRecieved, c, &Connection::onCheckFinished, Qt::QueuedConnection);
     connect(cache, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer,
             Qt::QueuedConnection);
     // A fetched message that could not be stored ends the check with a

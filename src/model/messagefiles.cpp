@@ -44,8 +44,8 @@ bool writeAll(int fd, const QByteArray &content)
     return true;
 }
 
-// Creates and fills one temporary file and flushes it to the disk; every
-// step is checked, so a full disk fails here and not silently later.
+// Creates and fills one temporary file; every step is checked, so a full
+// disk fails here and not silently later. The caller makes it durable.
 bool writeTemporary(const QString &path, const QByteArray &content, QString *error)
 {
     const int fd = ::open(nativePath(path).constData(),
@@ -55,9 +55,6 @@ bool writeTemporary(const QString &path, const QByteArray &content, QString *err
         return false;
     }
     bool ok = writeAll(fd, content);
-    if (ok)
-        crashPoint("file-written");
-    ok = ok && ::fdatasync(fd) == 0;
     if (!ok)
         *error = systemError(path);
     if (::close(fd) != 0 && ok) {
@@ -65,7 +62,19 @@ bool writeTemporary(const QString &path, const QByteArray &content, QString *err
         ok = false;
     }
     if (ok)
-        crashPoint("file-synced");
+        crashPoint("file-written");
+    return ok;
+}
+
+// One flush of the whole file system costs less than one per file for a
+// window of messages; afterwards the files' data is on the disk.
+bool syncFileSystem(const QString &directory)
+{
+    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
     return ok;
 }
 
@@ -91,6 +100,12 @@ bool writeDurably(const QString &directory, const QVector<Pending> &files, QStri
             break;
         }
     }
+    if (ok && !syncFileSystem(directory)) {
+        *error = systemError(directory);
+        ok = false;
+    }
+    if (ok)
+        crashPoint("files-synced");
     int renamed = 0;
     for (int i = 0; ok && i < files.size(); ++i) {
         const QString target = directory + QLatin1Char('/') + files.at(i).fileName;
@@ -138,7 +153,7 @@ bool replaceDurably(const QString &path, const QByteArray &content)
 {
     const QString temporary = path + QLatin1String(temporarySuffix());
     QString error;
-    if (!writeTemporary(temporary, content, &error)
+    if (!writeTemporary(temporary, content, &error) || !syncFileSystem(QFileInfo(path).absolutePath())
             || ::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0) {
         qCritical() << "MessageFiles::replaceDurably(): cannot write" << path << error;
         QFile::remove(temporary);

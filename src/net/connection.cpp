@@ -1,7 +1,7 @@
 #include "net/connection.h"
 
-#include "base/caughtlog.h"
 #include "base/crashpoint.h"
+#include "base/caughtlog.h"
 #include "model/letter.h"
 #include "net/authenticator.h"
 #include "net/endpoint.h"
@@ -119,8 +119,13 @@ Inbox *Connection::incoming() const
 template<typename Job>
 void Connection::fetchJob(const QString &operation, Job job)
 {
+    // A check that failed once stops here: the windows the store asked for
+    // ahead are dropped, and the next check starts afresh.
+    m_checkFailed = true;
     try {
         job();
+        m_checkFailed = false;
+        return;
     } catch (const vmime::exceptions::authentication_error &e) {
         const QString response = QString::fromLatin1(e.response().c_str());
         logCaught(operation, "vmime::exception::authentication_error", e.what())
@@ -146,6 +151,8 @@ void Connection::onQueryGetMail(int index)
         emit connectionClosed();
         return;
     }
+    if (index > 0 && m_checkFailed)
+        return;
     fetchJob(operationOf(Q_FUNC_INFO), [&] {
         int high = index;
         if (index <= 0) {
@@ -179,6 +186,8 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
         emit connectionClosed();
         return;
     }
+    if (m_checkFailed)
+        return;
     fetchJob(operationOf(Q_FUNC_INFO), [&] {
         const QMap<int, QByteArray> contents = server->contents(numbers);
         QVector<MessageFiles::Pending> files;
@@ -195,12 +204,16 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
         }
         QString failure;
         if (!MessageFiles::writeDurably(directory, files, &failure)) {
-            qCritical().noquote() << "Connection::onFetchMessages(): cannot write" << failure;
-            emit error(tr("Get mail error: ") + tr("Cannot store the message %1").arg(failure));
-            return;
+            throw std::runtime_error(tr("Cannot store the message %1").arg(failure).toStdString());
         }
         emit messagesStored_chain(stored);
     });
+}
+
+void Connection::onCheckFinished()
+{
+    if (Inbox *server = incoming())
+        server->endCheck();
 }
 
 void Connection::onDeleteMessageFromServer(int index)

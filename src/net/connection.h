@@ -1,12 +1,12 @@
 #pragma once
 
-#include "model/messagefiles.h"
-#include "net/messagehandle.h"
-
 #include <QList>
+#include <QMetaType>
 #include <QMutex>
 #include <QString>
 #include <QThread>
+
+#include "model/messagefiles.h"
 
 #include <vmime/vmime.hpp>
 
@@ -74,6 +74,8 @@ public slots:
     // Fetches the numbered messages and writes them, as fileNames in the
     // same order, durably into directory.
     void onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // The store has all it needs: the session ends.
+    void onCheckFinished();
     void setUsername(QString user);
     void setPassword(QString pass);
     void onSendLetter(Letter *letter);
@@ -106,4 +108,5 @@ private:
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;
     QList<Endpoint *> m_records;
+    bool m_checkFailed = false;
 };

@@ -22,4 +22,7 @@ public:
     virtual QVector<QPair<int, QString>> messageIds(int low, int high) = 0;
     // Whole messages as the server holds them, every line ended by CR LF.
     virtual QMap<int, QByteArray> contents(const QList<int> &numbers) = 0;
+    // Ends the check's session: deletions are carried out, and the server
+    // is not held open until the next check.
+    virtual void endCheck() = 0;
 };

@@ -53,7 +53,7 @@ bool IncomingServer::connectService()
     return connected;
 }
 
-int IncomingServer::startCheck()
+void IncomingServer::endCheck()
 {
     const Job job(this);
     try {
@@ -63,11 +63,17 @@ int IncomingServer::startCheck()
         if (service() && service()->isConnected())
             service()->disconnect();
     } catch (const vmime::exception &e) {
-        // The connection broke during the last check; start on a new one
-        // rather than fail every check from now on.
+        // The connection broke; the next check starts on a new one.
         LOG_CAUGHT("vmime::exception", e);
         dropConnection();
     }
+}
+
+int IncomingServer::startCheck()
+{
+    const Job job(this);
+    // Left open by a check that failed part way.
+    endCheck();
     if (!connectService() || !m_store)
         return -1;
     m_reader = MailboxReader::create(m_store);

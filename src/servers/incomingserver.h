@@ -31,6 +31,9 @@ public:
     // and opens the inbox. The message count, or -1 when no connection
     // could be made.
     int startCheck() override;
+    // Ends the check's session: deletions are carried out, and the server
+    // is not held open until the next check.
+    void endCheck() override;
     // The Message-IDs of messages low..high, newest first. A message without
     // one gets derivedMessageId() of its content.
     QVector<QPair<int, QString>> messageIds(int low, int high) override;

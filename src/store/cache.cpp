@@ -4,6 +4,7 @@
 #include "base/crashpoint.h"
 #include "base/settings.h"
 #include "model/letter.h"
+#include "model/storelayout.h"
 #include "net/connection.h"
 #include "store/letterparser.h"
 #include "store/privatefiles.h"
@@ -89,7 +90,9 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
         m_inWalk.clear();
         m_asked.clear();
         m_fetched = 0;
+        m_windowsInFlight = 0;
         m_walkDone = false;
+        m_checking = true;
         m_stopAt.clear();
         QFile mark(interruptedCheckPath());
         m_hasMark = mark.open(QIODevice::ReadOnly);
@@ -150,28 +153,30 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
 
 void Cache::fetchNextWindow()
 {
-    if (m_fetched >= m_toFetch.size()) {
+    // Two windows in flight: the worker fetches and writes the next while
+    // this thread lists the one before.
+    while (m_windowsInFlight < 2 && m_fetched < m_toFetch.size()) {
+        const int end = qMin(m_fetched + 50, m_toFetch.size());
+        QList<int> numbers;
+        QStringList fileNames;
+        for (int i = m_fetched; i < end; ++i) {
+            numbers.append(m_toFetch.at(i).first);
+            fileNames.append(StoreLayout::messageFileName(m_toFetch.at(i).second));
+            m_asked.insert(m_toFetch.at(i).first, m_toFetch.at(i).second);
+        }
+        m_fetched = end;
+        ++m_windowsInFlight;
+        emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
+    }
+    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size())
         finishCheck();
-        return;
-    }
-    const int end = qMin(m_fetched + 50, m_toFetch.size());
-    QList<int> numbers;
-    QStringList fileNames;
-    m_asked.clear();
-    for (int i = m_fetched; i < end; ++i) {
-        numbers.append(m_toFetch.at(i).first);
-        fileNames.append(StoreLayout::messageFileName(m_toFetch.at(i).second));
-        m_asked.insert(m_toFetch.at(i).first, m_toFetch.at(i).second);
-    }
-    m_fetched = end;
-    emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
 }
 
 void Cache::onMessagesStored(StoredMessages messages)
 {
     const bool deleteOnServer = Settings::deleteFromServer();
     for (const StoredMessage &message : qAsConst(messages)) {
-        const QString id = m_asked.value(message.number);
+        const QString id = m_asked.take(message.number);
         if (id.isEmpty())
             continue;
         m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
@@ -182,7 +187,7 @@ void Cache::onMessagesStored(StoredMessages messages)
         if (deleteOnServer)
             emit deleteMessageFromServer(message.number);
     }
-    m_asked.clear();
+    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
     fetchNextWindow();
 }
 
@@ -199,7 +204,9 @@ void Cache::finishCheck()
     m_hasMark = false;
     m_markStop.clear();
     m_toFetch.clear();
+    m_fetched = 0;
     m_inWalk.clear();
+    m_checking = false;
     m_walkDone = true;
     emit lettersRecieved();
 }

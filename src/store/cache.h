@@ -138,5 +138,7 @@ private:
     QVector<QPair<int, QString>> m_toFetch;    // new messages, newest first
     QSet<QString> m_inWalk;                    // their file names
     int m_fetched = 0;                         // how many of m_toFetch were asked for
-    QMap<int, QString> m_asked;                // number -> id of the window being fetched
+    QMap<int, QString> m_asked;                // number -> id of the windows being fetched
+    int m_windowsInFlight = 0;
+    bool m_checking = false;
 };

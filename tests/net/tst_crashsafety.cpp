@@ -74,7 +74,7 @@ private slots:
         // 60 new messages make two windows of contents.
         const QList<std::pair<int, const char *>> steps{
             {0, "mark-renamed:1"}, {0, "file-written:1"}, {10, "file-written:55"},
-            {0, "file-synced:50"}, {10, "file-renamed:1"}, {0, "file-renamed:50"},
+            {0, "files-synced:2"}, {10, "file-renamed:1"}, {0, "file-renamed:50"},
             {0, "directory-synced:1"}, {10, "directory-synced:2"}, {0, "letter-listed:1"},
             {10, "letter-listed:50"}, {0, "index-appended:30"}, {0, "letter-listed:60"},
             {10, "mark-removed:1"}};

@@ -115,14 +115,7 @@ private slots:
         servers.seed(older);
         servers.seed(newer);
         // The certificate is taken as known, so no question comes up here.
-        QSettings settings;
-        QVariantList bytes;
-        for (char b : servers.certificateFingerprint(false))
-            bytes.append(int(static_cast<unsigned char>(b)));
-        settings.setValue(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
-                              + QLatin1Char('/') + Settings::certificateFingerprintKey,
-                          bytes);
-        settings.sync();
+        servers.trustCertificate(port);
 
         Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol),
                                                         SM::Ssl(ssl), port);
@@ -143,22 +136,6 @@ private slots:
         QCOMPARE(w.log->usernameQueries + w.log->passwordQueries, 0);
     }
 
-    void everyCheckRestartsWithoutError()
-    {
-        // Without deletion the folder is read-only, and the restart of the
-        // next check must not ask it to expunge.
-        servers.seed(MailServers::makeMessage(QStringLiteral("again@example.org"), QStringLiteral("Again")));
-        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
-                                                servers.imapPort()),
-                 nullptr);
-        for (int check = 1; check <= 3; ++check) {
-            w.log->getMail(0);
-            QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), check, 15000);
-        }
-        QVERIFY(w.log->errors.isEmpty());
-        QCOMPARE(servers.messages().size(), 1);
-    }
-
     void emptyMailboxClosesTheConnection()
     {
         Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
@@ -175,15 +152,7 @@ private slots:
         servers.seed(MailServers::makeMessage(QStringLiteral("probe@example.org"), QStringLiteral("Probe")));
         Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL,
                                                         servers.imapPort());
-        // Only the fingerprint question can come; answer it at once.
-        QSettings settings;
-        QVariantList bytes;
-        for (char b : servers.certificateFingerprint(false))
-            bytes.append(int(static_cast<unsigned char>(b)));
-        settings.setValue(Settings::serversGroup + QLatin1Char('/') + server->address() + QLatin1Char('/')
-                              + Settings::certificateFingerprintKey,
-                          bytes);
-        settings.sync();
+        servers.trustCertificate(servers.imapPort());
         QMutex lock;
         QList<SM::Ssl> seen;
         connect(server, &Server::sslChanged, server, [&lock, &seen, server] {
@@ -373,37 +342,6 @@ private slots:
                  qPrintable(w.log->errors.at(0)));
     }
 
-    void deletesByNumberOnTheServer_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::addColumn<int>("port");
-        QTest::newRow("pop3") << int(SM::POP3) << servers.pop3Port();
-        QTest::newRow("imap") << int(SM::IMAP) << servers.imapPort();
-    }
-
-    void deletesByNumberOnTheServer()
-    {
-        QFETCH(int, protocol);
-        QFETCH(int, port);
-        Settings::setDeleteFromServer(true);
-        for (int i = 1; i <= 3; ++i)
-            servers.seed(MailServers::makeMessage(QStringLiteral("del%1@example.org").arg(i),
-                                                  QStringLiteral("Delete %1").arg(i)));
-        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol),
-                                                SM::NO_SSL, port),
-                 nullptr);
-        w.log->getMail(0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 3, 15000);
-        w.log->deleteOnServer(2);
-        // The next check's restart expunges.
-        w.log->getMail(0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 5, 15000);
-        QCOMPARE(w.log->announced.mid(3), (QList<QPair<int, QString>>{
-                {2, QStringLiteral("del3@example.org")}, {1, QStringLiteral("del1@example.org")}}));
-        QVERIFY(w.log->errors.isEmpty());
-        QCOMPARE(servers.messages().size(), 2);
-    }
-
     void sendsWithAttachments_data()
     {
         QTest::addColumn<int>("ssl");
@@ -417,7 +355,7 @@ private slots:
     {
         QFETCH(int, ssl);
         QFETCH(int, port);
-        trustCertificate(port);
+        servers.trustCertificate(port);
         Letter letter;
         letter.setFrom(QStringLiteral("Test User <test@example.org>"));
         letter.setToList({QStringLiteral("other@example.org:::Other Person")});
@@ -528,17 +466,6 @@ private slots:
     }
 
 private:
-    void trustCertificate(int port)
-    {
-        QSettings settings;
-        QVariantList bytes;
-        for (char b : servers.certificateFingerprint(false))
-            bytes.append(int(static_cast<unsigned char>(b)));
-        settings.setValue(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
-                              + QLatin1Char('/') + Settings::certificateFingerprintKey,
-                          bytes);
-        settings.sync();
-    }
 };
 
 MAIL_TEST_MAIN(TestTransport)

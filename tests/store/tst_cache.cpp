@@ -176,17 +176,6 @@ private slots:
         QVERIFY(Cache(account, QString()).isKnownMessageFile(name));
     }
 
-    void listFieldsFromTheHeader()
-    {
-        const ListFields fields = ListFields::fromMessage(plainMessage("m1@x", "=?UTF-8?B?0J/RgNC40LLQtdGC?="));
-        QCOMPARE(fields.id, QStringLiteral("m1@x"));
-        QCOMPARE(fields.from, QStringLiteral("Anna Petrova <anna@example.org>"));
-        QCOMPARE(fields.subject, QString::fromUtf8("Привет"));
-        QCOMPARE(fields.date, QDateTime(QDate(2026, 12, 1), QTime(7, 20, 30), Qt::UTC));
-        const ListFields bare = ListFields::fromMessage("\r\nA body and nothing else.\r\n");
-        QVERIFY(bare.id.isEmpty() && bare.from.isEmpty() && !bare.date.isValid());
-    }
-
     void folderRowsFollowTheFiles()
     {
         // An index that missed the last changes (a crash, a power cut): rows

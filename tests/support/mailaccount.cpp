@@ -21,6 +21,7 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
     Cache *store = cache.get();
     QObject::connect(store, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail));
     QObject::connect(store, &Cache::fetchMessages, c, &Connection::onFetchMessages);
+    QObject::connect(store, &Cache::lettersRecieved, c, &Connection::onCheckFinished);
     QObject::connect(store, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer);
     QObject::connect(store, &Cache::writeFailed, c, &Connection::onStoreWriteFailed);
     QObject::connect(c, &Connection::newMessageIds_chain, store, &Cache::onNewMessageIds);
@@ -46,7 +47,12 @@ bool MailAccount::check(int timeoutMs)
     };
     const int before = ended();
     log->getMail(0);
-    return QTest::qWaitFor([&] { return ended() > before; }, timeoutMs);
+    if (!QTest::qWaitFor([&] { return ended() > before; }, timeoutMs))
+        return false;
+    // Until the worker has ended the session the server may still be
+    // changing the mailbox, and a test that seeds or clears it would race.
+    QMetaObject::invokeMethod(connection.get(), [] {}, Qt::BlockingQueuedConnection);
+    return true;
 }
 
 QStringList MailAccount::incomingFiles() const
