@@ -7,11 +7,17 @@
 // nothing new.
 //
 //   bench_fetch [count...]      (default: 1000 10000)
+#include "base/settings.h"
 #include "connectionrecorder.h"
-#include "letter.h"
 #include "mailaccount.h"
 #include "mailservers.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "net/authenticator.h"
+#include "net/certificateverifier.h"
+#include "net/connection.h"
+#include "servers/incomingserver.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QApplication>

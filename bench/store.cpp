@@ -5,10 +5,10 @@
 // spread between repeated rounds as the machine's noise.
 //
 //   bench_store [rounds]
-#include "cache.h"
-#include "letter.h"
-#include "model.h"
-#include "proxymodel.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "store/cache.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,23 +1,25 @@
-#include "profile.h"
+#include "accounts/profile.h"
 
-#include "attachment.h"
-#include "cache.h"
-#include "connection.h"
-#include "filedialog.h"
-#include "letter.h"
-#include "model.h"
-#include "privatefiles.h"
-#include "proxymodel.h"
-#include "server.h"
-#include "settings.h"
-#include "utils.h"
+#include "accounts/outbox.h"
+#include "accounts/recordmirror.h"
+#include "accounts/utils.h"
+#include "base/caughtlog.h"
+#include "base/filedialog.h"
+#include "base/settings.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "model/storelayout.h"
+#include "net/connection.h"
+#include "servers/server.h"
+#include "store/cache.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QtDebug>
 
@@ -25,7 +27,6 @@
 #include <cstdio>
 
 namespace {
-constexpr int defaultTimerInterval = 300000;
 // A zero, negative or unreadable setting would check without pause.
 constexpr int shortestTimerInterval = 60000;
 }
@@ -36,6 +37,8 @@ Profile::Profile(QString email, QObject *parent)
     , m_connection(std::make_unique<Connection>())
     , m_newLetter(std::make_unique<Letter>())
 {
+    m_outbox = new Outbox(this);
+    m_records = new RecordMirror(m_connection.get(), this);
     Connection *c = m_connection.get();
     connect(this, &Profile::queryGetMail, c, qOverload<>(&Connection::onQueryGetMail), Qt::QueuedConnection);
     connect(this, &Profile::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
@@ -48,11 +51,9 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::connectionClosed, this, &Profile::setReadyStatus, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
 
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    m_incomingServerStr = settings.value(Settings::inServerKey, QString()).toString();
-    m_outgoingServerStr = settings.value(Settings::outServerKey, QString()).toString();
+    const Settings::AccountRecord stored = Settings::account(m_email);
+    m_incomingServerStr = stored.inServer;
+    m_outgoingServerStr = stored.outServer;
 }
 
 Profile::~Profile()
@@ -61,10 +62,8 @@ Profile::~Profile()
     // letter goes.
     m_timer.stop();
     m_connection.reset();
-    // Letters the server never took stay with the user as drafts.
-    for (Letter *letter : qAsConst(m_outbox))
-        keepUnsentLetter(letter);
-    m_outbox.clear();
+    // The outbox goes with the children and keeps what the server never
+    // took as drafts.
 }
 
 void Profile::initialize()
@@ -73,17 +72,12 @@ void Profile::initialize()
         return;
     m_initialized = true;
 
-    QString inLogin, outLogin, inPassword, outPassword;
-    {
-        QSettings settings;
-        settings.beginGroup(Settings::profilesGroup);
-        settings.beginGroup(m_email);
-        m_name = settings.value(Settings::nameKey, QString()).toString();
-        inLogin = settings.value(Settings::inLoginKey, QString()).toString();
-        outLogin = settings.value(Settings::outLoginKey, inLogin).toString();
-        inPassword = settings.value(Settings::inPasswordKey, QString()).toString();
-        outPassword = settings.value(Settings::outPasswordKey, inPassword).toString();
-    }
+    const Settings::AccountRecord stored = Settings::account(m_email);
+    m_name = stored.name;
+    const QString inLogin = stored.inLogin;
+    const QString outLogin = stored.outLogin;
+    QString inPassword = stored.inPassword;
+    QString outPassword = stored.outPassword;
     if (!inPassword.isEmpty())
         inPassword = Utils::decrypt(inPassword);
     if (!outPassword.isEmpty())
@@ -97,7 +91,7 @@ void Profile::initialize()
     m_connection->start(QThread::InheritPriority);
 
     connect(&m_timer, &QTimer::timeout, this, &Profile::queryIncomingMail, Qt::UniqueConnection);
-    m_timer.setInterval(defaultTimerInterval);
+    m_timer.setInterval(Settings::defaultGetMailTimerInterval);
     m_timer.setSingleShot(false);
     m_timer.start();
 }
@@ -144,11 +138,9 @@ void Profile::buildFolders()
     }
 
     m_cache = new Cache(m_email, m_incomingServerStr, this);
-    const QString dir = storePath(m_email) + QDir::separator();
-    for (int folder = 0; folder < Letter::FolderCount; ++folder) {
-        const QString file = Cache::folderName(folder).toLower() + QStringLiteral(".conf");
-        m_models[size_t(folder)] = new Model(dir + file, folder, this);
-    }
+    m_outbox->setStore(m_cache);
+    for (int folder = 0; folder < Letter::FolderCount; ++folder)
+        m_models[size_t(folder)] = new Model(StoreLayout::indexPath(m_email, folder), folder, this);
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         auto *proxy = new ProxyModel(this);
         proxy->setSourceModel(m_models[size_t(folder)]);
@@ -203,17 +195,12 @@ void Profile::buildFolders()
     emit unseenLettersChanged();
 }
 
-QString Profile::storePath(const QString &email)
-{
-    return PrivateFiles::storeRoot() + QDir::separator() + email;
-}
-
 bool Profile::changeEmail(const QString &email)
 {
     if (email == m_email)
         return true;
-    const QString from = storePath(m_email);
-    const QString to = storePath(email);
+    const QString from = StoreLayout::accountPath(m_email);
+    const QString to = StoreLayout::accountPath(email);
     if (email.isEmpty() || QFileInfo::exists(to))
         return false;
     setEmail(email);
@@ -300,82 +287,33 @@ void Profile::queryIncomingMail()
 
 void Profile::setIncomingServer(QObject *incomingServer)
 {
-    auto *server = qobject_cast<Server *>(incomingServer);
-    if (!server)
-        return;
-    m_incomingServerStr = server->address();
-    const QPointer<Server> record(server);
-    whenIdle([this, record] {
-        if (!record)
-            return;
-        takeServer(true, record);
-        m_incomingServerStr = record->address();
-        connect(record, qOverload<QString>(&Server::addressChanged), this,
-                &Profile::onIncomingServerAdressChanged, Qt::QueuedConnection);
-        if (!m_incomingServerStr.isEmpty())
-            buildFolders();
-    });
+    takeRecord(true, incomingServer);
 }
 
 void Profile::setOutgoingServer(QObject *outgoingServer)
 {
-    auto *server = qobject_cast<Server *>(outgoingServer);
-    if (!server)
-        return;
-    m_outgoingServerStr = server->address();
-    const QPointer<Server> record(server);
-    whenIdle([this, record] {
-        if (!record)
-            return;
-        takeServer(false, record);
-        m_outgoingServerStr = record->address();
-        connect(record, qOverload<QString>(&Server::addressChanged), this,
-                &Profile::onOutgoingServerAdressChanged, Qt::QueuedConnection);
-    });
+    takeRecord(false, outgoingServer);
 }
 
-// Who deletes a server record: the record handed in stays on this thread
-// with its owner (the server manager, or this profile when it had none); the
-// connection gets a copy of it that only the connection owns and deletes.
-// Queued relays join the two, and Qt drops them when either side goes, so no
-// holder is ever left with a deleted record.
-void Profile::takeServer(bool incoming, Server *front)
+void Profile::takeRecord(bool incoming, QObject *object)
 {
-    QPointer<Server> &current = incoming ? m_incomingFront : m_outgoingFront;
-    if (current && current != front) {
-        current->disconnect(this);
-        if (current->parent() == this)
-            current->deleteLater();
-    }
-    current = front;
-    if (!front->parent() && front->thread() == thread())
-        front->setParent(this);
-
-    Server *worker = front->clone();
-    // Certificate questions of the worker copy are the record's questions;
-    // the user's answer to the record goes back to the copy's verifier.
-    connect(worker, &Server::queryCertificate, front, &Server::queryCertificate, Qt::QueuedConnection);
-    connect(front, &Server::userAnswer, worker, &Server::userAnswer, Qt::QueuedConnection);
-    // Edits of the record reach the copy on its own thread; the values travel
-    // in the queued call, so neither side reads the other across threads.
-    auto edited = [this, incoming, front] {
-        emit serverRecordEdited(incoming, int(front->protocol()), int(front->ssl()),
-                                int(front->auth()), front->address());
-    };
-    connect(front, qOverload<>(&Server::addressChanged), this, edited);
-    connect(front, &Server::protocolChanged, this, edited);
-    connect(front, &Server::sslChanged, this, edited);
-    connect(front, &Server::authChanged, this, edited);
-    connect(this, &Profile::serverRecordEdited, worker,
-            [worker, incoming](bool forIncoming, int protocol, int ssl, int auth, QString address) {
-                if (forIncoming != incoming)
-                    return;
-                worker->setProtocol(ServerManager::Protocol(protocol));
-                worker->setSsl(ServerManager::Ssl(ssl));
-                worker->setAuth(ServerManager::Auth(auth));
-                worker->setAddress(address);
-            }, Qt::QueuedConnection);
-    m_connection->setServer(incoming, worker);
+    auto *server = qobject_cast<Server *>(object);
+    if (!server)
+        return;
+    (incoming ? m_incomingServerStr : m_outgoingServerStr) = server->address();
+    const QPointer<Server> record(server);
+    whenIdle([this, incoming, record] {
+        if (!record)
+            return;
+        m_records->take(incoming, record);
+        (incoming ? m_incomingServerStr : m_outgoingServerStr) = record->address();
+        connect(record, qOverload<QString>(&Server::addressChanged), this,
+                incoming ? &Profile::onIncomingServerAdressChanged
+                         : &Profile::onOutgoingServerAdressChanged,
+                Qt::QueuedConnection);
+        if (incoming && !m_incomingServerStr.isEmpty())
+            buildFolders();
+    });
 }
 
 void Profile::setReadyStatus()
@@ -392,72 +330,35 @@ void Profile::giveId(Letter *letter) const
         letter->setId(QString::number(QDateTime::currentMSecsSinceEpoch()));
 }
 
-Letter *Profile::snapshot(Letter *letter)
-{
-    // The compose form reuses its letter at once, while the worker thread
-    // reads the one it sends later: it gets a copy of its own.
-    auto *copy = new Letter(this);
-    copy->setId(letter->id());
-    copy->setFrom(letter->from());
-    copy->setReplyTo(letter->replyTo());
-    copy->setSubject(letter->subject());
-    copy->setDate(letter->date());
-    copy->setBodyHtmlList(letter->bodyHtmlList());
-    copy->setBodyList(letter->bodyList());
-    copy->setToList(letter->toList());
-    copy->setCopyList(letter->copyList());
-    copy->setLetterType(letter->letterType());
-    copy->setFolderType(letter->folderType());
-    copy->setAttachments(letter->attachList());
-    return copy;
-}
-
 void Profile::sendNewLetter()
 {
     giveId(m_newLetter.get());
     // A letter given while the account is busy waits for the ready status
-    // instead of being dropped.
-    m_outbox.append(snapshot(m_newLetter.get()));
+    // instead of being dropped. The compose form reuses its letter at once,
+    // while the worker thread reads the one it sends later: it gets a copy.
+    m_outbox->append(m_newLetter->copy(nullptr));
     sendNextLetter();
 }
 
 void Profile::sendNextLetter()
 {
-    if (m_sending || m_outbox.isEmpty() || m_status != READY_STATUS)
+    if (m_status != READY_STATUS)
         return;
-    m_sending = m_outbox.first();
+    Letter *letter = m_outbox->startNext();
+    if (!letter)
+        return;
     m_status = SENDING_STATUS;
     emit statusChanged();
-    emit sendLetter(m_sending);
+    emit sendLetter(letter);
 }
 
 void Profile::onSendFinished(Letter *letter, bool sent, QString failure)
 {
-    if (!letter || letter != m_sending)
+    if (!m_outbox->finish(letter, sent))
         return;
-    m_sending = nullptr;
-    m_outbox.removeOne(letter);
-    if (sent) {
-        // Filed only now that the server has taken it.
-        if (m_cache)
-            m_cache->saveLetterToFolder(letter, Letter::SentFolder);
-    } else {
-        keepUnsentLetter(letter);
-        if (!failure.isEmpty())
-            emit error(tr("Send mail error: ") + failure);
-    }
-    letter->deleteLater();
+    if (!sent && !failure.isEmpty())
+        emit error(tr("Send mail error: ") + failure);
     setReadyStatus();
-}
-
-void Profile::keepUnsentLetter(Letter *letter)
-{
-    if (m_cache) {
-        m_cache->saveLetterToFolder(letter, Letter::DraftsFolder);
-        return;
-    }
-    qCritical() << "Profile::keepUnsentLetter(): no mail store for" << m_email
-                << "to keep the unsent letter" << letter->subject();
 }
 
 void Profile::saveNewLetterToDrafts()
@@ -484,7 +385,7 @@ void Profile::createAttachment()
         const QSignalBlocker quiet(m_newLetter.get());
         m_newLetter->setAttachList(list);
     } catch (vmime::exception &e) {
-        qCritical() << "Profile::createAttachment(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     }
 }
 
@@ -531,35 +432,29 @@ void Profile::onUnseenLettersChanged(int c)
     emit unseenLettersChanged();
 }
 
-void Profile::writeAccountKey(const QString &key, const QVariant &value) const
-{
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    settings.setValue(key, value);
-}
-
 void Profile::save()
 {
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(m_email);
-    settings.setValue(Settings::nameKey, m_name);
-    settings.setValue(Settings::inServerKey, m_incomingServerStr);
-    settings.setValue(Settings::outServerKey, m_outgoingServerStr);
+    Settings::saveAccount(m_email, m_name, m_incomingServerStr, m_outgoingServerStr);
 }
 
 void Profile::applyUsername(const QString &user, bool save)
 {
     emit setUsername(user);
     if (save)
-        writeAccountKey(m_status == SENDING_STATUS ? Settings::outLoginKey : Settings::inLoginKey, user);
+        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outLoginKey
+                                                                      : Settings::inLoginKey, user);
 }
 
 void Profile::applyPassword(const QString &password, bool save)
 {
     emit setPassword(password);
     if (save)
-        writeAccountKey(m_status == SENDING_STATUS ? Settings::outPasswordKey : Settings::inPasswordKey,
-                        Utils::encrypt(password));
+        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outPasswordKey
+                                                                      : Settings::inPasswordKey,
+                                  Utils::encrypt(password));
+}
+
+int Profile::pendingLetters() const
+{
+    return m_outbox->size();
 }

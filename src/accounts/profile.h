@@ -6,16 +6,18 @@
 #include <QString>
 #include <QTimer>
 
-#include "cache.h"
-#include "model.h"
-#include "proxymodel.h"
-#include "server.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
+#include "servers/server.h"
+#include "store/cache.h"
 
 #include <array>
 #include <functional>
 #include <memory>
 
 class Connection;
+class Outbox;
+class RecordMirror;
 class Letter;
 
 // Thread: main. Its Connection runs on a worker thread of its own; every
@@ -63,8 +65,6 @@ public:
     // of its store directory, once no check or send runs). False, and nothing
     // changed, when a store for the new address exists already.
     bool changeEmail(const QString &email);
-    // ~/.drel-mail/<email>
-    static QString storePath(const QString &email);
 
     int unseenLetters() const { return m_unseenLetters; }
     void setUnseenLetters(int count);
@@ -100,7 +100,7 @@ public:
     QTimer *mailTimer() { return &m_timer; }
     // Letters given to sendNewLetter() that the server has not taken yet,
     // oldest first.
-    int pendingLetters() const { return m_outbox.size(); }
+    int pendingLetters() const;
 
 signals:
     void incomingProxyModelChanged();
@@ -121,9 +121,6 @@ signals:
     void authFailed(QString e);
     void sendLetter(Letter *letter);
     void receiveLetter(Letter *letter);
-    // The server record of one direction was edited; carries its new values
-    // to the connection's copy.
-    void serverRecordEdited(bool incoming, int protocol, int ssl, int auth, QString address);
 
 public slots:
     void queryIncomingMail();
@@ -150,13 +147,12 @@ private:
     // messages it has announced.
     void whenIdle(std::function<void()> job);
     void runIdleJobs();
-    void takeServer(bool incoming, Server *front);
+    // setIncomingServer() and setOutgoingServer(): a Server record for one
+    // direction; anything else is ignored.
+    void takeRecord(bool incoming, QObject *object);
     void setProxy(int folder, ProxyModel *proxy);
-    void writeAccountKey(const QString &key, const QVariant &value) const;
     void giveId(Letter *letter) const;
-    Letter *snapshot(Letter *letter);
     void sendNextLetter();
-    void keepUnsentLetter(Letter *letter);
 
     bool m_initialized = false;
     int m_unseenLetters = 0;
@@ -169,14 +165,12 @@ private:
     std::array<QPointer<Model>, 5> m_models;
     std::array<QPointer<ProxyModel>, 5> m_proxies;
     QPointer<Cache> m_cache;
-    // The records handed in by setIncomingServer() / setOutgoingServer().
-    QPointer<Server> m_incomingFront;
-    QPointer<Server> m_outgoingFront;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Letter> m_newLetter;
-    // Copies of the letters handed to sendNewLetter(), children of this
-    // profile; the first one is with the worker thread while sending.
-    QList<Letter *> m_outbox;
-    Letter *m_sending = nullptr;
+    // Children: copies of the letters handed to sendNewLetter(), and the
+    // worker's copies of the records handed to setIncomingServer() and
+    // setOutgoingServer().
+    Outbox *m_outbox;
+    RecordMirror *m_records;
     QList<std::function<void()>> m_idleJobs;
 };

@@ -1,11 +1,10 @@
-#include "profilemanager.h"
+#include "accounts/profilemanager.h"
 
-#include "letter.h"
-#include "profile.h"
-#include "server.h"
-#include "settings.h"
+#include "accounts/profile.h"
+#include "base/settings.h"
+#include "model/letter.h"
+#include "servers/server.h"
 
-#include <QSettings>
 
 ProfileManager::ProfileManager(QObject *parent)
     : QObject(parent)
@@ -15,12 +14,7 @@ ProfileManager::ProfileManager(QObject *parent)
     m_getMailTimerInterval = Settings::getMailTimerInterval();
     m_deleteFromServer = Settings::deleteFromServer();
 
-    QStringList emails;
-    {
-        QSettings settings;
-        settings.beginGroup(Settings::profilesGroup);
-        emails = settings.childGroups();
-    }
+    const QStringList emails = Settings::accounts();
     for (const QString &email : qAsConst(emails)) {
         auto *profile = new Profile(email, this);
         connectProfile(profile);
@@ -162,9 +156,7 @@ void ProfileManager::changeProfile(int index, QString name, QString email, Serve
                                .arg(email));
             return;
         }
-        QSettings settings;
-        settings.beginGroup(Settings::profilesGroup);
-        settings.remove(oldEmail);
+        Settings::removeAccount(oldEmail);
     }
     profile->setName(name);
     const QString inAddress = inServer ? inServer->address() : QString();
@@ -182,9 +174,7 @@ void ProfileManager::removeProfile(int index)
         return;
     const QVariant item = m_profiles.takeAt(index);
     if (auto *profile = qobject_cast<Profile *>(item.value<QObject *>())) {
-        QSettings settings;
-        settings.beginGroup(Settings::profilesGroup);
-        settings.remove(profile->email());
+        Settings::removeAccount(profile->email());
         profile->deleteLater();
     }
     emit profilesChanged();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/settings.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -99,7 +101,7 @@ private:
     int m_currentProfile = -1;
     int m_currentProfileQuery = -1;
     int m_storeMessagesCount = 0;
-    int m_getMailTimerInterval = 300000;
+    int m_getMailTimerInterval = Settings::defaultGetMailTimerInterval;
     bool m_deleteFromServer = false;
     QList<PendingQuestion> m_questions;
     bool m_questionShown = false;

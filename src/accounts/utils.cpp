@@ -1,6 +1,7 @@
-#include "utils.h"
+#include "accounts/utils.h"
 
-#include "pdfprinter.h"
+#include "base/caughtlog.h"
+#include "editing/pdfprinter.h"
 
 #include <QtDebug>
 
@@ -60,9 +61,9 @@ QString Utils::encrypt(const QString &text)
                         cipher, new CryptoPP::HexEncoder(new CryptoPP::StringSink(out), true),
                         CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
     } catch (const CryptoPP::Exception &e) {
-        qCritical() << "Utils::encrypt(): CryptoPP::Exception:" << e.what();
+        LOG_CAUGHT("CryptoPP::Exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "Utils::encrypt(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     return QString::fromUtf8(out.data(), int(out.size()));
 }
@@ -81,9 +82,9 @@ QString Utils::decrypt(const QString &sealed)
                         cipher, new CryptoPP::StringSink(out),
                         CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING)));
     } catch (const CryptoPP::Exception &e) {
-        qCritical() << "Utils::decrypt(): CryptoPP::Exception:" << e.what();
+        LOG_CAUGHT("CryptoPP::Exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "Utils::decrypt(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     return QString::fromUtf8(out.data(), int(out.size()));
 }

@@ -1,7 +1,7 @@
-#include "contactimageprovider.h"
+#include "contacts/contactimageprovider.h"
 
-#include "contactsmodel.h"
-#include "sqlitedatabase.h"
+#include "contacts/contactsmodel.h"
+#include "contacts/sqlitedatabase.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,8 +1,8 @@
-#include "contactsmodel.h"
+#include "contacts/contactsmodel.h"
 
-#include "contactimageprovider.h"
-#include "letter.h"
-#include "sqlitedatabase.h"
+#include "contacts/contactimageprovider.h"
+#include "contacts/sqlitedatabase.h"
+#include "model/letter.h"
 
 #include <QDateTime>
 

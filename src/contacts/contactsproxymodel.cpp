@@ -1,6 +1,6 @@
-#include "contactsproxymodel.h"
+#include "contacts/contactsproxymodel.h"
 
-#include "contactsmodel.h"
+#include "contacts/contactsmodel.h"
 
 ContactsProxyModel::ContactsProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)

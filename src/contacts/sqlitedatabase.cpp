@@ -1,4 +1,4 @@
-#include "sqlitedatabase.h"
+#include "contacts/sqlitedatabase.h"
 
 #include <QDateTime>
 #include <QDir>

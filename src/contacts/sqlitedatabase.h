@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contact.h"
+#include "contacts/contact.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "documenthandler.h"
+#include "editing/documenthandler.h"
 
 #include <QFontDatabase>
 #include <QQuickTextDocument>

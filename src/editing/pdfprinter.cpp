@@ -1,6 +1,6 @@
-#include "pdfprinter.h"
+#include "editing/pdfprinter.h"
 
-#include "filedialog.h"
+#include "base/filedialog.h"
 
 #include <QCoreApplication>
 #include <QDir>

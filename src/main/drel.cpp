@@ -1,4 +1,4 @@
-#include "drel.h"
+#include "main/drel.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

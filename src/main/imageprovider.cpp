@@ -1,6 +1,6 @@
-#include "imageprovider.h"
+#include "main/imageprovider.h"
 
-#include "drel.h"
+#include "main/drel.h"
 
 #include <QIcon>
 

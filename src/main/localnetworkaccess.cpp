@@ -1,4 +1,4 @@
-#include "localnetworkaccess.h"
+#include "main/localnetworkaccess.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,9 +1,11 @@
-#include "drel.h"
-#include "privatefiles.h"
-#include "qtquick2applicationviewer.h"
-#include "singleapplication.h"
-#include "startup.h"
-#include "utils.h"
+#include "accounts/utils.h"
+#include "contacts/contactimageprovider.h"
+#include "main/drel.h"
+#include "main/imageprovider.h"
+#include "main/qtquick2applicationviewer.h"
+#include "main/singleapplication.h"
+#include "main/startup.h"
+#include "store/privatefiles.h"
 
 #include <QGuiApplication>
 #include <QIcon>

@@ -1,6 +1,6 @@
-#include "qtquick2applicationviewer.h"
+#include "main/qtquick2applicationviewer.h"
 
-#include "drel.h"
+#include "main/drel.h"
 
 #include <QKeyEvent>
 #include <QQmlEngine>

@@ -1,4 +1,4 @@
-#include "trayicon.h"
+#include "main/trayicon.h"
 
 #include <QAction>
 #include <QIcon>

@@ -1,6 +1,7 @@
-#include "attachment.h"
+#include "model/attachment.h"
 
-#include "filedialog.h"
+#include "base/caughtlog.h"
+#include "base/filedialog.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -115,7 +116,7 @@ Attachment::Attachment(vmime::shared_ptr<vmime::attachment> handle, QObject *par
         m_type = QString::fromStdString(m_handle->getType().generate());
         m_size = sizeText(decodedSize(m_handle->getData()));
     } catch (vmime::exception &e) {
-        qCritical() << "Attachment::Attachment(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     }
 }
 
@@ -216,7 +217,7 @@ void Attachment::open()
             m_handle->getData()->extract(out);
             out.flush();
         } catch (vmime::exception &e) {
-            qCritical() << "Attachment::open(): vmime::exception:" << e.what();
+            LOG_CAUGHT("vmime::exception", e);
             ::close(fd);
             return;
         }
@@ -257,7 +258,7 @@ void Attachment::save()
         DeviceOutputStream out(&file);
         m_handle->getData()->extract(out);
     } catch (vmime::exception &e) {
-        qCritical() << "Attachment::save(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         file.cancelWriting();
         return;
     }

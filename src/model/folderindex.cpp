@@ -1,8 +1,8 @@
-#include "folderindex.h"
+#include "model/folderindex.h"
 
-#include "cache.h"
-#include "crashpoint.h"
-#include "inireader.h"
+#include "base/crashpoint.h"
+#include "model/inireader.h"
+#include "model/storelayout.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -152,7 +152,7 @@ QByteArray FolderIndex::encodedSection(const QString &group, const Values &value
 QString FolderIndex::groupName(const QString &id)
 {
     if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
-        return Cache::fileBaseName(id);
+        return StoreLayout::fileBaseName(id);
     return id;
 }
 

@@ -1,4 +1,4 @@
-#include "inireader.h"
+#include "model/inireader.h"
 
 #include <QDataStream>
 

@@ -1,6 +1,6 @@
-#include "letter.h"
+#include "model/letter.h"
 
-#include "attachment.h"
+#include "model/attachment.h"
 
 Letter::Letter(QObject *parent)
     : QObject(parent)
@@ -158,4 +158,23 @@ void Letter::prepareNonQtBody()
         body.remove(QStringLiteral("<!--StartFragment-->"), Qt::CaseSensitive);
         body.remove(QStringLiteral("<!--EndFragment-->"), Qt::CaseSensitive);
     }
+}
+
+Letter *Letter::copy(QObject *parent) const
+{
+    auto *other = new Letter(parent);
+    other->m_parsed = m_parsed;
+    other->m_letterType = m_letterType;
+    other->m_folderType = m_folderType;
+    other->m_id = m_id;
+    other->m_from = m_from;
+    other->m_replyTo = m_replyTo;
+    other->m_subject = m_subject;
+    other->m_date = m_date;
+    other->m_bodyHtmlList = m_bodyHtmlList;
+    other->m_bodyList = m_bodyList;
+    other->m_toList = m_toList;
+    other->m_copyList = m_copyList;
+    other->setAttachments(m_attachList);
+    return other;
 }

@@ -45,6 +45,9 @@ public:
     static constexpr int FolderCount = 5;
 
     explicit Letter(QObject *parent = nullptr);
+    // A letter of its own with every field of this one; its attachments share
+    // the data but belong to the copy.
+    Letter *copy(QObject *parent) const;
 
     bool parsed() const { return m_parsed; }
     void setParsed(bool parsed);

@@ -1,8 +1,8 @@
-#include "model.h"
+#include "model/model.h"
 
-#include "cache.h"
-#include "letter.h"
-#include "messagefiles.h"
+#include "model/letter.h"
+#include "model/messagefiles.h"
+#include "model/storelayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,7 +123,7 @@ QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> 
     // leaves them apart: rows come back for files the index lacks, and rows
     // whose file is gone are dropped.
     const QDir directory(QFileInfo(m_index.path()).absolutePath() + QLatin1Char('/')
-                         + Cache::folderName(m_folder));
+                         + StoreLayout::folderName(m_folder));
     if (!directory.exists())
         return entries;
     const QStringList names = directory.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
@@ -131,7 +131,7 @@ QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> 
     QVector<FolderIndex::Entry> result;
     result.reserve(entries.size());
     for (const FolderIndex::Entry &entry : entries) {
-        if (files.remove(Cache::messageFileName(entry.id))) {
+        if (files.remove(StoreLayout::messageFileName(entry.id))) {
             result.append(entry);
         } else {
             m_index.removeEntry(entry.id);
@@ -146,7 +146,7 @@ QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> 
         const ListFields fields = ListFields::fromMessage(file.read(256 * 1024));
         FolderIndex::Entry entry;
         const QString base = name.left(name.size() - 4);
-        entry.id = Cache::messageFileName(fields.id) == name ? fields.id : base;
+        entry.id = StoreLayout::messageFileName(fields.id) == name ? fields.id : base;
         entry.from = fields.from;
         entry.subject = fields.subject;
         entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "folderindex.h"
+#include "model/folderindex.h"
 
 #include <QAbstractListModel>
 #include <QList>

@@ -1,9 +1,8 @@
-#include "proxymodel.h"
+#include "model/proxymodel.h"
 
-#include "letter.h"
-#include "model.h"
-
-#include <QSettings>
+#include "base/settings.h"
+#include "model/letter.h"
+#include "model/model.h"
 
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
@@ -64,7 +63,7 @@ void ProxyModel::onCheckFolderLimits()
     m_checking = true;
     do {
         m_checkAgain = false;
-        const int limit = QSettings().value(QStringLiteral("global/storeMessagesCount"), 0).toInt();
+        const int limit = Settings::storeMessagesCount();
         const int n = sourceModel()->rowCount();
         if (limit < 1 || n <= limit)
             break;

@@ -1,4 +1,4 @@
-#include "authenticator.h"
+#include "net/authenticator.h"
 
 #include <QCoreApplication>
 #include <QThread>

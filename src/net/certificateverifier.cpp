@@ -1,9 +1,8 @@
-#include "certificateverifier.h"
+#include "net/certificateverifier.h"
 
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QCoreApplication>
-#include <QSettings>
 #include <QThread>
 #include <QVariantList>
 
@@ -24,18 +23,7 @@ CertificateVerifier::CertificateVerifier(const QString &address, QObject *parent
 
 QList<unsigned char> CertificateVerifier::rememberedFingerprint(const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    QList<unsigned char> bytes;
-    if (settings.contains(Settings::certificateFingerprintKey)) {
-        for (const QVariant &v : settings.value(Settings::certificateFingerprintKey).toList()) {
-            bool ok = false;
-            const uint b = v.toUInt(&ok);
-            bytes.append(ok ? static_cast<unsigned char>(b) : 0);
-        }
-    }
-    return bytes;
+    return Settings::certificateFingerprint(address);
 }
 
 void CertificateVerifier::refuse()
@@ -117,13 +105,8 @@ void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain
 void CertificateVerifier::remember(const QList<unsigned char> &fingerprint)
 {
     m_fingerprint = fingerprint;
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(m_answerAddress.isEmpty() ? m_address : m_answerAddress);
-    QVariantList bytes;
-    for (unsigned char b : fingerprint)
-        bytes.append(static_cast<int>(b));
-    settings.setValue(Settings::certificateFingerprintKey, bytes);
+    Settings::setCertificateFingerprint(m_answerAddress.isEmpty() ? m_address : m_answerAddress,
+                                        fingerprint);
 }
 
 bool CertificateVerifier::ask(const QString &text)

@@ -1,22 +1,16 @@
-#include "connection.h"
+#include "net/connection.h"
 
-#include "attachment.h"
-#include "authenticator.h"
-#include "crashpoint.h"
-#include "incomingserver.h"
-#include "letter.h"
-#include "server.h"
+#include "base/crashpoint.h"
+#include "base/caughtlog.h"
+#include "model/letter.h"
+#include "model/messagefiles.h"
+#include "net/authenticator.h"
+#include "net/endpoint.h"
+#include "net/inbox.h"
 
 #include <QtDebug>
 
 namespace {
-// Without a charset the library labels text with the locale's, which under a
-// non-UTF-8 locale turns every non-ASCII letter into "?".
-vmime::text utf8Text(const QString &text)
-{
-    return vmime::text(text.toUtf8().toStdString(), vmime::charset(vmime::charsets::UTF_8));
-}
-
 // Messages per command: as fast as larger windows, and little to hold.
 const int windowSize = 50;
 }
@@ -43,7 +37,7 @@ Connection::~Connection()
 void Connection::run()
 {
     m_session = vmime::net::session::create();
-    for (Server *server : {m_incoming, m_outgoing}) {
+    for (Endpoint *server : {m_incoming, m_outgoing}) {
         if (server)
             server->setSession(m_session);
     }
@@ -75,12 +69,12 @@ void Connection::installAuthenticator(bool incoming, std::shared_ptr<Authenticat
             &Connection::queryPasswordSlot, Qt::DirectConnection);
     // A server installed before the login arrived (the account was started
     // after its records were handed over) uses it as well.
-    if (Server *server = incoming ? m_incoming : m_outgoing)
+    if (Endpoint *server = incoming ? m_incoming : m_outgoing)
         server->setAuthenticator(authenticator);
     (incoming ? m_incomingAuthenticator : m_outgoingAuthenticator) = std::move(authenticator);
 }
 
-void Connection::setServer(const bool &incoming, Server *server)
+void Connection::setServer(const bool &incoming, Endpoint *server)
 {
     // From here on the Connection owns the record: it deletes it when it is
     // replaced and when the thread ends; nobody else may delete it.
@@ -95,9 +89,9 @@ void Connection::setServer(const bool &incoming, Server *server)
                               Qt::QueuedConnection);
 }
 
-void Connection::installServer(bool incoming, Server *server)
+void Connection::installServer(bool incoming, Endpoint *server)
 {
-    Server *&slot = incoming ? m_incoming : m_outgoing;
+    Endpoint *&slot = incoming ? m_incoming : m_outgoing;
     if (slot == server)
         return;
     if (slot) {
@@ -115,16 +109,16 @@ void Connection::installServer(bool incoming, Server *server)
         return;
     server->setSession(m_session);
     server->setAuthenticator(incoming ? m_incomingAuthenticator : m_outgoingAuthenticator);
-    connect(server, &Server::authFailed, this, &Connection::authFailed);
+    connect(server, &Endpoint::authFailed, this, &Connection::authFailed);
 }
 
-IncomingServer *Connection::incoming() const
+Inbox *Connection::incoming() const
 {
-    return qobject_cast<IncomingServer *>(m_incoming);
+    return dynamic_cast<Inbox *>(m_incoming);
 }
 
 template<typename Job>
-void Connection::fetchJob(const char *operation, Job job)
+void Connection::fetchJob(const QString &operation, Job job)
 {
     // A check that failed once stops here: the windows the store asked for
     // ahead are dropped, and the next check starts afresh.
@@ -135,32 +129,32 @@ void Connection::fetchJob(const char *operation, Job job)
         return;
     } catch (const vmime::exceptions::authentication_error &e) {
         const QString response = QString::fromLatin1(e.response().c_str());
-        qCritical().noquote() << operation << "vmime::exception::authentication_error:" << e.what()
+        logCaught(operation, "vmime::exception::authentication_error", e.what())
                               << response;
         emit authFailed(response);
     } catch (const vmime::security::cert::certificateException &e) {
-        qCritical().noquote() << operation << "vmime::exception::certificateException:" << e.what();
+        logCaught(operation, "vmime::exception::certificateException", e.what());
         emit connectionClosed();
     } catch (const vmime::exception &e) {
-        qCritical().noquote() << operation << "vmime::exception:" << e.what();
+        logCaught(operation, "vmime::exception", e.what());
         emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
-        qCritical().noquote() << operation << "std::exception:" << e.what();
+        logCaught(operation, "std::exception", e.what());
         emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
     }
 }
 
 void Connection::onQueryGetMail(int index)
 {
-    IncomingServer *server = incoming();
+    Inbox *server = incoming();
     if (!server) {
         emit connectionClosed();
         return;
     }
     if (index > 0 && m_checkFailed)
         return;
-    fetchJob("Connection::onQueryGetMail():", [&] {
+    fetchJob(operationOf(Q_FUNC_INFO), [&] {
         int high = index;
         if (index <= 0) {
             high = server->startCheck();
@@ -188,14 +182,14 @@ void Connection::onQueryGetMail(int index)
 
 void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory)
 {
-    IncomingServer *server = incoming();
+    Inbox *server = incoming();
     if (!server) {
         emit connectionClosed();
         return;
     }
     if (m_checkFailed)
         return;
-    fetchJob("Connection::onFetchMessages():", [&] {
+    fetchJob(operationOf(Q_FUNC_INFO), [&] {
         const QMap<int, QByteArray> contents = server->contents(numbers);
         QVector<MessageFiles::Pending> files;
         StoredMessages stored;
@@ -237,7 +231,7 @@ void Connection::onSetCheckMark(QString path, QByteArray content, bool present)
 
 void Connection::onCheckFinished()
 {
-    if (IncomingServer *server = incoming())
+    if (Inbox *server = incoming())
         server->endCheck();
 }
 
@@ -248,11 +242,11 @@ void Connection::onDeleteMessageFromServer(int index)
     try {
         m_incoming->deleteMessageByNumber(index);
     } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onDeleteMessageFromServer():" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.name())
                    + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
-        qCritical() << "Connection::onDeleteMessageFromServer(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         emit error(tr("Delete mail from server error: ") + QString::fromUtf8(e.what()));
     }
 }
@@ -284,24 +278,22 @@ void Connection::onSendLetter(Letter *letter)
                           sent ? QString() : tr("could not connect to the outgoing server."));
         emit connectionClosed();
     } catch (const vmime::exceptions::authentication_error &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception::authentication_error:"
-                    << e.what() << QString::fromLatin1(e.response().c_str());
+        LOG_CAUGHT("vmime::exception::authentication_error", e) << QString::fromLatin1(e.response().c_str());
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()) + QStringLiteral(": ")
                    + QString::fromLatin1(e.response().c_str()));
         emit sendFinished(letter, false, QString());
     } catch (const vmime::security::cert::certificateException &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception::certificateException:"
-                    << e.what();
+        LOG_CAUGHT("vmime::exception::certificateException", e);
         emit sendFinished(letter, false, tr("the server's certificate was not accepted."));
         // The user said no; the account must still leave its sending state.
         emit connectionClosed();
     } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onSendLetter(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
         emit sendFinished(letter, false, QString());
     } catch (const std::exception &e) {
-        qCritical() << "Connection::onSendLetter(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()));
         emit sendFinished(letter, false, QString());
     }
@@ -337,83 +329,4 @@ void Connection::setPassword(QString pass)
 {
     emit setPasswordSignal(pass);
     disconnect(this, &Connection::setPasswordSignal, nullptr, nullptr);
-}
-
-vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)
-{
-    vmime::shared_ptr<vmime::message> message;
-    if (!letter)
-        return message;
-    try {
-        vmime::messageBuilder builder;
-
-        const QString from = letter->from();
-        const QStringList fromParts = from.split(QStringLiteral(" <"));
-        if (fromParts.size() == 2 && fromParts.at(1).contains(QLatin1Char('@'))) {
-            QString address = fromParts.at(1);
-            if (address.endsWith(QLatin1Char('>')))
-                address.chop(1);
-            builder.setExpeditor(vmime::mailbox(utf8Text(fromParts.at(0)),
-                                                vmime::emailAddress(address.toStdString())));
-        } else {
-            builder.setExpeditor(vmime::mailbox(vmime::emailAddress(from.toStdString())));
-        }
-
-        vmime::addressList recipients;
-        for (const QString &entry : letter->toList()) {
-            const QStringList parts = entry.split(QStringLiteral(":::"));
-            const vmime::emailAddress address(parts.at(0).toStdString());
-            const QString name = parts.size() > 1 ? parts.at(1) : QString();
-            if (name.isEmpty())
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(address));
-            else
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                        utf8Text(name), address));
-        }
-        // The builder refuses a message without recipients; a filed draft
-        // gets a stand-in that is taken out again below.
-        const bool standIn = forFiling && recipients.isEmpty();
-        if (standIn)
-            recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                    vmime::emailAddress("undisclosed-recipients@drel-mail")));
-        builder.setRecipients(recipients);
-
-        builder.setSubject(utf8Text(letter->subject()));
-
-        builder.constructTextPart(vmime::mediaType(vmime::mediaTypes::TEXT,
-                                                   vmime::mediaTypes::TEXT_HTML));
-        auto textPart = vmime::dynamicCast<vmime::htmlTextPart>(builder.getTextPart());
-        // A letter made by the compose form always has a body; one without
-        // any gets an empty one rather than no message at all.
-        const QStringList bodies = letter->bodyList();
-        QString body = bodies.isEmpty() ? QString() : bodies.first();
-        body.replace(QChar(0x2029), QStringLiteral("<br>"));
-        textPart->setText(vmime::make_shared<vmime::stringContentHandler>(
-                body.toStdString(), vmime::contentHandler::NO_ENCODING));
-        textPart->setCharset(vmime::charset(vmime::charsets::UTF_8));
-
-        for (const QVariant &entry : letter->attachList()) {
-            Attachment *attachment = Attachment::fromVariant(entry);
-            if (attachment && attachment->handle())
-                builder.appendAttachment(attachment->handle());
-        }
-
-        message = builder.construct();
-        if (standIn)
-            message->getHeader()->removeField(message->getHeader()->findField(vmime::fields::TO));
-
-        const QString id = letter->id();
-        if (!id.isEmpty()) {
-            auto field = message->getHeader()->getField(vmime::fields::MESSAGE_ID);
-            auto value = field->getValue<vmime::messageId>();
-            const int at = id.indexOf(QLatin1Char('@'));
-            value->setLeft((at < 0 ? id : id.left(at)).toStdString());
-            value->setRight(at < 0 ? std::string("drel-mail") : id.mid(at + 1).toStdString());
-        }
-    } catch (vmime::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): vmime::exception:" << e.what();
-    } catch (std::exception &e) {
-        qCritical() << "Connection::toVmimeMessage(): std::exception:" << e.what();
-    }
-    return message;
 }

@@ -6,19 +6,16 @@
 #include <QString>
 #include <QThread>
 
-#include "messagefiles.h"
+#include "model/messagefiles.h"
 
 #include <vmime/vmime.hpp>
 
 #include <memory>
 
 class Authenticator;
-class IncomingServer;
+class Endpoint;
+class Inbox;
 class Letter;
-class Server;
-
-// A handle to a message on the server.
-Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
 
 // Thread: its own (the object moves itself into the thread it runs).
 // The account's network worker: it owns the account's incoming and outgoing
@@ -48,7 +45,7 @@ public:
     // afterwards uses them.
     void setAuthenticator(const bool &incoming, QString login, QString password);
     // Any thread. The Connection takes the record over (see the definition).
-    void setServer(const bool &incoming, Server *server);
+    void setServer(const bool &incoming, Endpoint *server);
 
 signals:
     void error(QString message);
@@ -99,20 +96,20 @@ private slots:
 
 private:
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
-    void installServer(bool incoming, Server *server);
-    IncomingServer *incoming() const;
+    void installServer(bool incoming, Endpoint *server);
+    Inbox *incoming() const;
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
-    template<typename Job> void fetchJob(const char *operation, Job job);
+    template<typename Job> void fetchJob(const QString &operation, Job job);
 
-    Server *m_incoming = nullptr;
-    Server *m_outgoing = nullptr;
+    Endpoint *m_incoming = nullptr;
+    Endpoint *m_outgoing = nullptr;
     vmime::shared_ptr<vmime::net::session> m_session;
     std::shared_ptr<Authenticator> m_incomingAuthenticator;
     std::shared_ptr<Authenticator> m_outgoingAuthenticator;
     // Every record handed over and not yet given up; guarded because
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;
-    QList<Server *> m_records;
+    QList<Endpoint *> m_records;
     bool m_checkFailed = false;
 };

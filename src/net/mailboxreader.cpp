@@ -1,4 +1,4 @@
-#include "mailboxreader.h"
+#include "net/mailboxreader.h"
 
 #include <QtDebug>
 

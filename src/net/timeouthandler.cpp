@@ -1,4 +1,4 @@
-#include "timeouthandler.h"
+#include "net/timeouthandler.h"
 
 #include <QThread>
 

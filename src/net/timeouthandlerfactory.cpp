@@ -1,6 +1,6 @@
-#include "timeouthandlerfactory.h"
+#include "net/timeouthandlerfactory.h"
 
-#include "timeouthandler.h"
+#include "net/timeouthandler.h"
 
 vmime::shared_ptr<vmime::net::timeoutHandler> timeoutHandlerFactory::create()
 {

@@ -1,8 +1,9 @@
-#include "incomingserver.h"
+#include "servers/incomingserver.h"
 
-#include "mailboxreader.h"
-#include "messagefiles.h"
-#include "settings.h"
+#include "base/caughtlog.h"
+#include "base/settings.h"
+#include "model/messagefiles.h"
+#include "net/mailboxreader.h"
 
 #include <QCryptographicHash>
 #include <QtDebug>
@@ -25,9 +26,9 @@ void IncomingServer::dropConnection()
         if (service() && service()->isConnected())
             service()->disconnect();
     } catch (const vmime::exception &e) {
-        qCritical() << "IncomingServer::dropConnection(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "IncomingServer::dropConnection(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     m_store.reset();
     dropService();
@@ -63,7 +64,7 @@ void IncomingServer::endCheck()
             service()->disconnect();
     } catch (const vmime::exception &e) {
         // The connection broke; the next check starts on a new one.
-        qCritical() << "IncomingServer::endCheck(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         dropConnection();
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "server.h"
+#include "net/inbox.h"
+#include "servers/server.h"
 
 #include <QMap>
 #include <QPair>
@@ -14,7 +15,7 @@ class MailboxReader;
 // An incoming (POP3 or IMAP) server: opens the inbox afresh for each check,
 // reads the Message-IDs and contents of ranges of messages, and deletes by
 // message number.
-class IncomingServer : public Server
+class IncomingServer : public Server, public Inbox
 {
     Q_OBJECT
 
@@ -29,15 +30,15 @@ public:
     // Starts a check: carries out the deletions of the last one, reconnects
     // and opens the inbox. The message count, or -1 when no connection
     // could be made.
-    int startCheck();
+    int startCheck() override;
     // Ends the check's session: deletions are carried out, and the server
     // is not held open until the next check.
-    void endCheck();
+    void endCheck() override;
     // The Message-IDs of messages low..high, newest first. A message without
     // one gets derivedMessageId() of its content.
-    QVector<QPair<int, QString>> messageIds(int low, int high);
+    QVector<QPair<int, QString>> messageIds(int low, int high) override;
     // Whole messages as the server holds them, every line ended by CR LF.
-    QMap<int, QByteArray> contents(const QList<int> &numbers);
+    QMap<int, QByteArray> contents(const QList<int> &numbers) override;
 
     // The id that a message without a Message-ID gets: derived from its
     // whole content, so the same message gets the same id at every check.

@@ -1,6 +1,7 @@
-#include "outgoingserver.h"
+#include "servers/outgoingserver.h"
 
-#include "replytracer.h"
+#include "base/caughtlog.h"
+#include "net/replytracer.h"
 
 #include <QtDebug>
 
@@ -63,7 +64,7 @@ bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)
             if (m_transport->isConnected())
                 m_transport->disconnect();
         } catch (const std::exception &e) {
-            qCritical() << "OutgoingServer::sendMessage(): std::exception:" << e.what();
+            LOG_CAUGHT("std::exception", e);
         }
         throw;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server.h"
+#include "servers/server.h"
 
 class ReplyTracerFactory;
 

@@ -1,12 +1,15 @@
-#include "server.h"
+#include "servers/server.h"
 
-#include "authenticator.h"
-#include "certificateverifier.h"
-#include "settings.h"
-#include "timeouthandlerfactory.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+
+#include "base/caughtlog.h"
+#include "base/settings.h"
+#include "net/authenticator.h"
+#include "net/certificateverifier.h"
+#include "net/timeouthandlerfactory.h"
 
 #include <QMutexLocker>
-#include <QSettings>
 #include <QtDebug>
 
 namespace {
@@ -14,27 +17,17 @@ namespace {
 // AUTO_SSL when none is known.
 ServerManager::Ssl probedSsl(const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    return ServerManager::Ssl(settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt());
+    return ServerManager::Ssl(Settings::probedSsl(address, int(ServerManager::AUTO_SSL)));
 }
 
 void rememberProbedSsl(const QString &address, ServerManager::Ssl ssl)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    // Only for a saved record: a group without a type would be read back as
-    // a record of its own.
-    if (settings.contains(Settings::typeKey)
-        && settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt() != int(ssl))
-        settings.setValue(Settings::probedSslKey, int(ssl));
+    Settings::setProbedSsl(address, int(ssl));
 }
 }
 
 Server::Server(QObject *parent)
-    : QObject(parent)
+    : Endpoint(parent)
 {
 }
 
@@ -44,9 +37,9 @@ Server::~Server()
         if (m_service && m_service->isConnected())
             m_service->disconnect();
     } catch (const vmime::exception &e) {
-        qCritical() << "Server::~Server(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (const std::exception &e) {
-        qCritical() << "Server::~Server(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
 }
 
@@ -112,12 +105,27 @@ void Server::setLogin(const QString &login)
     emit loginChanged();
 }
 
+void Server::setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,
+                                 ServerManager::Auth auth, const QString &address)
+{
+    setProtocol(protocol);
+    setSsl(ssl);
+    setAuth(auth);
+    setAddress(address);
+}
+
+Server *Server::create(ServerManager::Type type, QObject *parent)
+{
+    if (type == ServerManager::INCOMING_TYPE)
+        return new IncomingServer(parent);
+    if (type == ServerManager::OUTGOING_TYPE)
+        return new OutgoingServer(parent);
+    return nullptr;
+}
+
 void Server::copyTo(Server *other) const
 {
-    other->setProtocol(protocol());
-    other->setSsl(ssl());
-    other->setAuth(auth());
-    other->setAddress(address());
+    other->setConnectionFields(protocol(), ssl(), auth(), address());
 }
 
 QString Server::serviceUrl()
@@ -147,19 +155,20 @@ QString Server::serviceUrl()
 void Server::applyAddressCredentials()
 {
     const QString full = address();
-    if (!m_authenticator || !full.contains(QLatin1Char('@')))
+    const std::shared_ptr<Authenticator> login = authenticator();
+    if (!login || !full.contains(QLatin1Char('@')))
         return;
     const QStringList credentials = full.section(QLatin1Char('@'), 0, 0).split(QLatin1Char(':'));
     if (credentials.size() == 2 && !credentials.at(0).isEmpty() && !credentials.at(1).isEmpty()) {
-        m_authenticator->setUsername(credentials.at(0));
-        m_authenticator->setPassword(credentials.at(1));
+        login->setUsername(credentials.at(0));
+        login->setPassword(credentials.at(1));
     }
 }
 
 vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
 {
     m_addressChanged = false;
-    if (!m_session)
+    if (!session())
         return nullptr;
     m_service.reset();
     applyAddressCredentials();
@@ -168,9 +177,9 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
         return nullptr;
     const vmime::utility::url serviceAddress(url.toUtf8().toStdString());
     if (store)
-        m_service = m_session->getStore(serviceAddress, m_authenticator);
+        m_service = session()->getStore(serviceAddress, authenticator());
     else
-        m_service = m_session->getTransport(serviceAddress, m_authenticator);
+        m_service = session()->getTransport(serviceAddress, authenticator());
 
     auto verifier = vmime::make_shared<CertificateVerifier>(address());
     connect(verifier.get(), &CertificateVerifier::queryCertificate, this, &Server::queryCertificate);
@@ -196,7 +205,7 @@ bool Server::connectWithProbe(bool store)
     // server does not offer it.
     const bool startTls = ssl() == ServerManager::STARTTLS_SSL;
     const std::string prefix = m_service->getInfos().getPropertyPrefix();
-    vmime::propertySet &properties = m_session->getProperties();
+    vmime::propertySet &properties = session()->getProperties();
     properties[prefix + "connection.tls"].setValue<bool>(startTls);
     properties[prefix + "connection.tls.required"].setValue<bool>(startTls);
     prepareConnect();
@@ -208,9 +217,9 @@ bool Server::connectWithProbe(bool store)
             rememberProbedSsl(address(), ssl());
         return connected;
     } catch (const vmime::exceptions::authentication_error &) {
-        if (m_authenticator) {
-            m_authenticator->setUsername(QString());
-            m_authenticator->setPassword(QString());
+        if (const std::shared_ptr<Authenticator> login = authenticator()) {
+            login->setUsername(QString());
+            login->setPassword(QString());
         }
         throw;
     } catch (const vmime::security::cert::certificateException &) {
@@ -252,19 +261,6 @@ void Server::onCertificateAnswer(bool answer)
     emit userAnswer(address(), answer);
 }
 
-void Server::release()
-{
-    m_released = true;
-    if (m_jobs == 0)
-        deleteLater();
-}
-
-Server::Job::~Job()
-{
-    if (--m_server->m_jobs == 0 && m_server->m_released)
-        m_server->deleteLater();
-}
-
 void Server::testConnection()
 {
     const Job job(this);
@@ -273,19 +269,18 @@ void Server::testConnection()
         connectService();
         connected = m_service && m_service->isConnected();
     } catch (const vmime::exceptions::authentication_error &e) {
-        qCritical() << "Server::testConnection(): vmime::exception::authentication_error:"
-                    << e.what() << QString::fromLatin1(e.response().c_str());
+        LOG_CAUGHT("vmime::exception::authentication_error", e) << QString::fromLatin1(e.response().c_str());
         emit authFailed(QString::fromLatin1(e.response().c_str()));
         return;
     } catch (const std::exception &e) {
-        qCritical() << "Server::testConnection(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     emit testConnectionResult(connected);
     if (connected) {
         try {
             m_service->disconnect();
         } catch (const std::exception &e) {
-            qCritical() << "Server::testConnection(): std::exception:" << e.what();
+            LOG_CAUGHT("std::exception", e);
         }
     }
 }

@@ -1,10 +1,9 @@
-#include "servermanager.h"
+#include "servers/servermanager.h"
 
-#include "incomingserver.h"
-#include "outgoingserver.h"
-#include "settings.h"
+#include "base/settings.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
 
-#include <QSettings>
 #include <QThread>
 
 ServerManager::ServerManager(QObject *parent)
@@ -30,27 +29,17 @@ ServerManager::~ServerManager()
 
 void ServerManager::load()
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    for (const QString &address : settings.childGroups()) {
-        settings.beginGroup(address);
-        const int type = settings.value(Settings::typeKey, 0).toInt();
-        Server *server = nullptr;
-        if (type == INCOMING_TYPE)
-            server = new IncomingServer(this); // owned here; accounts work on copies
-        else if (type == OUTGOING_TYPE)
-            server = new OutgoingServer(this);
-        if (server) {
-            server->setProtocol(static_cast<Protocol>(settings.value(Settings::protocolKey, 0).toInt()));
-            server->setSsl(static_cast<Ssl>(settings.value(Settings::sslKey, 0).toInt()));
-            server->setAuth(static_cast<Auth>(settings.value(Settings::authKey, 0).toInt()));
-            server->setLogin(settings.value(Settings::loginKey, QString()).toString());
-            server->setAddress(address);
+    for (const QString &address : Settings::servers()) {
+        const Settings::ServerRecord stored = Settings::server(address);
+        // Owned here; accounts work on copies.
+        if (Server *server = Server::create(static_cast<Type>(stored.type), this)) {
+            server->setLogin(stored.login);
+            server->setConnectionFields(static_cast<Protocol>(stored.protocol),
+                                        static_cast<Ssl>(stored.ssl),
+                                        static_cast<Auth>(stored.auth), address);
             append(server);
         }
-        settings.endGroup();
     }
-    settings.endGroup();
     emit serversChanged();
 }
 
@@ -63,39 +52,26 @@ void ServerManager::append(Server *server)
 
 void ServerManager::save(Server *server)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(server->address());
-    settings.setValue(Settings::typeKey, static_cast<int>(server->type()));
-    settings.setValue(Settings::protocolKey, static_cast<int>(server->protocol()));
-    settings.setValue(Settings::sslKey, static_cast<int>(server->ssl()));
-    settings.setValue(Settings::authKey, static_cast<int>(server->auth()));
-    settings.setValue(Settings::loginKey, server->login());
-    settings.endGroup();
-    settings.endGroup();
+    Settings::ServerRecord stored;
+    stored.type = static_cast<int>(server->type());
+    stored.protocol = static_cast<int>(server->protocol());
+    stored.ssl = static_cast<int>(server->ssl());
+    stored.auth = static_cast<int>(server->auth());
+    stored.login = server->login();
+    Settings::saveServer(server->address(), stored);
 }
 
 void ServerManager::removeGroup(const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.remove(address);
-    settings.endGroup();
+    Settings::removeServer(address);
 }
 
 void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)
 {
-    Server *server = nullptr;
-    if (type == INCOMING_TYPE)
-        server = new IncomingServer(this); // owned here; accounts work on copies
-    else if (type == OUTGOING_TYPE)
-        server = new OutgoingServer(this);
-    else
+    Server *server = Server::create(type, this); // owned here; accounts work on copies
+    if (!server)
         return;
-    server->setProtocol(protocol);
-    server->setSsl(ssl);
-    server->setAuth(auth);
-    server->setAddress(address);
+    server->setConnectionFields(protocol, ssl, auth, address);
     save(server);
     append(server);
     emit serversChanged();
@@ -111,10 +87,7 @@ void ServerManager::changeServer(int index, Type, Protocol protocol, Ssl ssl, Au
         return;
     if (server->address() != address)
         removeGroup(server->address());
-    server->setProtocol(protocol);
-    server->setSsl(ssl);
-    server->setAuth(auth);
-    server->setAddress(address);
+    server->setConnectionFields(protocol, ssl, auth, address);
     save(server);
 }
 

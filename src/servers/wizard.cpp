@@ -1,9 +1,9 @@
-#include "wizard.h"
+#include "servers/wizard.h"
 
-#include "connection.h"
-#include "incomingserver.h"
-#include "outgoingserver.h"
-#include "servermanager.h"
+#include "net/connection.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+#include "servers/servermanager.h"
 
 Wizard::Wizard(QObject *parent)
     : QObject(parent)
@@ -137,10 +137,8 @@ void Wizard::tryNextServer()
             return;
         }
         auto *record = new OutgoingServer;
-        record->setProtocol(ServerManager::SMTP);
-        record->setSsl(ServerManager::AUTO_SSL);
-        record->setAuth(ServerManager::AUTO_AUTH);
-        record->setAddress(m_smtpCandidates.takeFirst());
+        record->setConnectionFields(ServerManager::SMTP, ServerManager::AUTO_SSL,
+                                    ServerManager::AUTO_AUTH, m_smtpCandidates.takeFirst());
         m_underTestAddress = record->address();
         m_attempted << m_underTestAddress;
         m_outgoingTest = record;
@@ -155,10 +153,9 @@ void Wizard::tryNextServer()
 
     auto *record = new IncomingServer;
     const bool pop3 = !m_pop3Candidates.isEmpty();
-    record->setProtocol(pop3 ? ServerManager::POP3 : ServerManager::IMAP);
-    record->setSsl(ServerManager::AUTO_SSL);
-    record->setAuth(ServerManager::AUTO_AUTH);
-    record->setAddress(pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
+    record->setConnectionFields(pop3 ? ServerManager::POP3 : ServerManager::IMAP,
+                                ServerManager::AUTO_SSL, ServerManager::AUTO_AUTH,
+                                pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
     m_underTestAddress = record->address();
     m_attempted << m_underTestAddress;
     m_incomingTest = record;
@@ -181,12 +178,8 @@ void Wizard::onTestConnectionResult(bool result)
     }
     // Plain copies on this thread; the record under test stays with the
     // worker thread. The security mode is the one the probe settled on.
-    Server *found = m_testingOutgoing ? static_cast<Server *>(new OutgoingServer(this))
-                                      : static_cast<Server *>(new IncomingServer(this));
-    found->setProtocol(underTest->protocol());
-    found->setSsl(underTest->ssl());
-    found->setAuth(underTest->auth());
-    found->setAddress(underTest->address());
+    Server *found = underTest->clone();
+    found->setParent(this);
     if (m_testingOutgoing) {
         delete m_outgoingServer;
         m_outgoingServer = found;

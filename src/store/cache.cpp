@@ -1,14 +1,17 @@
-#include "cache.h"
+#include "store/cache.h"
 
-#include "letter.h"
-#include "crashpoint.h"
-#include "letterparser.h"
-#include "privatefiles.h"
+#include "base/caughtlog.h"
+#include "base/crashpoint.h"
+#include "base/settings.h"
+#include "model/letter.h"
+#include "model/storelayout.h"
+#include "net/connection.h"
+#include "store/letterparser.h"
+#include "store/privatefiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-#include <QSettings>
 #include <QTimeZone>
 #include <QtDebug>
 
@@ -16,12 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-const char *const folderNames[] = {"Incoming", "Drafts", "Sent", "Archive", "Trash"};
-
-// Leaves room under the usual 255-byte limit of a file name for ".eml" and
-// the suffix of the temporary file that a message is written to first.
-const int maxFileBaseNameBytes = 200;
 
 bool isValidFolder(int folder)
 {
@@ -38,55 +35,15 @@ Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent
     initFolders();
 }
 
-QString Cache::folderName(int folder)
-{
-    return QLatin1String(folderNames[isValidFolder(folder) ? folder : 0]);
-}
-
-QString Cache::accountPath() const
-{
-    return QDir::homePath() + QStringLiteral("/.drel-mail/") + m_accountAddress;
-}
-
-QString Cache::folderPath(int folder) const
-{
-    return m_folders[isValidFolder(folder) ? folder : 0].absolutePath();
-}
-
-QString Cache::indexPath(int folder) const
-{
-    return accountPath() + QLatin1Char('/') + folderName(folder).toLower()
-            + QStringLiteral(".conf");
-}
-
 QString Cache::messageFilePath(int folder, const QString &id) const
 {
-    return folderPath(folder) + QLatin1Char('/') + messageFileName(id);
-}
-
-QString Cache::fileBaseName(const QString &id)
-{
-    bool safe = !id.isEmpty() && !id.startsWith(QLatin1Char('.'))
-            && !id.startsWith(hashedNamePrefix())
-            && id.toUtf8().size() <= maxFileBaseNameBytes;
-    for (int i = 0; safe && i < id.size(); ++i) {
-        const ushort c = id.at(i).unicode();
-        // Control characters would also break the line format of
-        // "fully-removed"; a backslash is a separator in the index files.
-        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\')
-            safe = false;
-    }
-    if (safe)
-        return id;
-    return hashedNamePrefix()
-            + QString::fromLatin1(QCryptographicHash::hash(id.toUtf8(), QCryptographicHash::Sha256)
-                                          .toHex());
+    return folderPath(folder) + QLatin1Char('/') + StoreLayout::messageFileName(id);
 }
 
 void Cache::initFolders()
 {
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
-        const QString path = accountPath() + QLatin1Char('/') + QLatin1String(folderNames[folder]);
+        const QString path = folderPath(folder);
         PrivateFiles::makeDirectory(path);
         m_folders[folder] = QDir(path);
         if (!m_folders[folder].exists())
@@ -172,7 +129,7 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
     for (int i = 0; i < numbers.size() && i < ids.size(); ++i) {
         if (ids.at(i).isEmpty())
             continue;
-        const QString fileName = messageFileName(ids.at(i));
+        const QString fileName = StoreLayout::messageFileName(ids.at(i));
         if (!isKnownMessageFile(fileName)) {
             // Two server messages with one id share one file.
             if (!m_inWalk.contains(fileName)) {
@@ -201,7 +158,7 @@ void Cache::fetchNextWindow()
         QStringList fileNames;
         for (int i = m_fetched; i < end; ++i) {
             numbers.append(m_toFetch.at(i).first);
-            fileNames.append(messageFileName(m_toFetch.at(i).second));
+            fileNames.append(StoreLayout::messageFileName(m_toFetch.at(i).second));
             m_asked.insert(m_toFetch.at(i).first, m_toFetch.at(i).second);
         }
         m_fetched = end;
@@ -214,12 +171,12 @@ void Cache::fetchNextWindow()
 
 void Cache::onMessagesStored(StoredMessages messages)
 {
-    const bool deleteOnServer = QSettings().value(QStringLiteral("global/deleteFromServer"), false).toBool();
+    const bool deleteOnServer = Settings::deleteFromServer();
     for (const StoredMessage &message : qAsConst(messages)) {
         const QString id = m_asked.take(message.number);
         if (id.isEmpty())
             continue;
-        m_knownMessageFiles.insert(messageFileName(id));
+        m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
         Letter *letter = listLetter(message.fields, id);
         letter->setFolderType(Letter::IncomingFolder);
         emit newIncomingLetter(letter);
@@ -263,7 +220,7 @@ bool Cache::writeMessageFile(int folder, const QString &id, const QByteArray &co
                              const char *operation)
 {
     QString failure;
-    if (MessageFiles::writeDurably(folderPath(folder), {messageFileName(id), content}, &failure))
+    if (MessageFiles::writeDurably(folderPath(folder), {StoreLayout::messageFileName(id), content}, &failure))
         return true;
     qCritical().noquote() << QString::fromLatin1(operation) << QStringLiteral("cannot write")
                           << failure;
@@ -293,10 +250,10 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
         }
         content = QByteArray::fromStdString(message->generate());
     } catch (vmime::exception &e) {
-        qCritical() << "Cache::saveLetterToFolder(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
         return false;
     } catch (std::exception &e) {
-        qCritical() << "Cache::saveLetterToFolder(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
         return false;
     }
     if (!writeMessageFile(folder, id, content, "Cache::saveLetterToFolder()"))
@@ -346,7 +303,7 @@ void Cache::removeMessageFile(const QString &id, int folder, bool forget)
 {
     QFile::remove(messageFilePath(folder, id));
     if (forget || folder == Letter::TrashFolder)
-        appendFullyRemoved(messageFileName(id));
+        appendFullyRemoved(StoreLayout::messageFileName(id));
 }
 
 void Cache::appendFullyRemoved(const QString &fileName)
@@ -408,10 +365,10 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
         try {
             message->parse(content.toStdString());
         } catch (vmime::exception &e) {
-            qCritical() << "Cache::readMessageFile(): vmime::exception:" << e.what();
+            LOG_CAUGHT("vmime::exception", e);
             return vmime::make_shared<vmime::message>();
         } catch (std::exception &e) {
-            qCritical() << "Cache::readMessageFile(): std::exception:" << e.what();
+            LOG_CAUGHT("std::exception", e);
             return vmime::make_shared<vmime::message>();
         }
     }
@@ -422,7 +379,7 @@ void Cache::loadLetter(Letter *letter, int folder)
 {
     if (!letter)
         return;
-    if (folder == Letter::IncomingFolder && !isKnownMessageFile(messageFileName(letter->id())))
+    if (folder == Letter::IncomingFolder && !isKnownMessageFile(StoreLayout::messageFileName(letter->id())))
         return;
     LetterParser::fill(letter, readMessageFile(folder, letter->id()), this);
     letter->setParsed(true);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection.h"
-#include "messagefiles.h"
+#include "model/messagefiles.h"
+#include "model/storelayout.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -46,25 +46,10 @@ public:
     bool isKnownMessageFile(const QString &fileName) const;
     const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
 
-    // The base name (without ".eml") of the message file of a letter id.
-    // Ordinary ids are used unchanged. An id that could not be used safely as
-    // one file name in the folder directory (empty, with "/" or "\", control
-    // characters, a leading dot, or too long) gets a stable name made from a
-    // hash of the id, starting with hashedNamePrefix(); ids that themselves
-    // start with that prefix are hashed too, so no two ids share a name.
-    static QString fileBaseName(const QString &id);
-    static QString messageFileName(const QString &id) { return fileBaseName(id) + QStringLiteral(".eml"); }
-    static QString hashedNamePrefix() { return QStringLiteral("drel-mail-id-"); }
-
-    // "Incoming", "Drafts", "Sent", "Archive", "Trash"; anything else is Incoming.
-    static QString folderName(int folder);
-    // The account's directory: ~/.drel-mail/<account address>.
-    QString accountPath() const;
-    // The absolute path of a folder's directory; anything but 1 to 4 is Incoming.
-    QString folderPath(int folder) const;
-    // Where the folder's index file lives: <account directory>/<folder name
-    // in lower case>.conf.
-    QString indexPath(int folder) const;
+    // This account's places as StoreLayout names them.
+    QString accountPath() const { return StoreLayout::accountPath(m_accountAddress); }
+    QString folderPath(int folder) const { return StoreLayout::folderPath(m_accountAddress, folder); }
+    QString indexPath(int folder) const { return StoreLayout::indexPath(m_accountAddress, folder); }
     QString messageFilePath(int folder, const QString &id) const;
 
     QString accountAddress() const { return m_accountAddress; }

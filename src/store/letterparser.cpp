@@ -1,7 +1,8 @@
-#include "letterparser.h"
+#include "store/letterparser.h"
 
-#include "attachment.h"
-#include "letter.h"
+#include "base/caughtlog.h"
+#include "model/attachment.h"
+#include "model/letter.h"
 
 #include <QMimeDatabase>
 
@@ -140,7 +141,7 @@ QString LetterParser::partText(const vmime::textPart &part)
                                 vmime::charset(vmime::charsets::UTF_8));
         return QString::fromStdString(converted);
     } catch (vmime::exception &e) {
-        qCritical() << "LetterParser::partText(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     }
     return bytesAsText(decoded);
 }
@@ -235,9 +236,9 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
             bodyList << text;
         }
     } catch (vmime::exception &e) {
-        qCritical() << "LetterParser::fill(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (std::exception &e) {
-        qCritical() << "LetterParser::fill(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     letter->setToList(toList);
     letter->setAttachList(attachList);

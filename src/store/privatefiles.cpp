@@ -1,9 +1,11 @@
-#include "privatefiles.h"
+#include "store/privatefiles.h"
+
+#include "base/settings.h"
+#include "model/storelayout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QtDebug>
 
 #include <cerrno>
@@ -33,7 +35,7 @@ bool PrivateFiles::makeDirectory(const QString &path)
 
 QString PrivateFiles::storeRoot()
 {
-    return QDir::homePath() + QStringLiteral("/.drel-mail");
+    return StoreLayout::root();
 }
 
 void PrivateFiles::protect()
@@ -47,7 +49,7 @@ void PrivateFiles::protect()
 
     // The settings library keeps the rights of the file it rewrites, so a
     // file made owner-only here stays so.
-    const QString settingsFile = QSettings().fileName();
+    const QString settingsFile = Settings::fileName();
     makeDirectory(QFileInfo(settingsFile).path());
     const int fd = ::open(QFile::encodeName(settingsFile).constData(),
                           O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

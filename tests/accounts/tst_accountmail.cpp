@@ -1,13 +1,16 @@
+#include "accounts/profile.h"
+#include "accounts/profilemanager.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
 #include "fixtures.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "profile.h"
-#include "profilemanager.h"
-#include "server.h"
-#include "servermanager.h"
-#include "settings.h"
+#include "main/drel.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "net/connection.h"
+#include "servers/server.h"
+#include "servers/servermanager.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QSettings>
 #include <QSignalSpy>

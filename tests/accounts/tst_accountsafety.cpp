@@ -1,15 +1,19 @@
 // Accounts under pressure: a record replaced in the middle of a check, and
 // other users on the same machine.
-#include "cache.h"
+#include "accounts/profile.h"
+#include "accounts/profilemanager.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
 #include "fixtures.h"
-#include "incomingserver.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "model.h"
-#include "privatefiles.h"
-#include "profile.h"
-#include "profilemanager.h"
-#include "settings.h"
+#include "model/letter.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "servers/incomingserver.h"
+#include "servers/incomingserver.h"
+#include "store/cache.h"
+#include "store/cache.h"
+#include "store/privatefiles.h"
 #include "testhome.h"
 
 #include <QSettings>

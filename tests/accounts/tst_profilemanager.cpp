@@ -1,12 +1,15 @@
+#include "accounts/profile.h"
+#include "accounts/profilemanager.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
 #include "fixtures.h"
-#include "letter.h"
-#include "model.h"
-#include "privatefiles.h"
-#include "profile.h"
-#include "profilemanager.h"
-#include "settings.h"
+#include "main/drel.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "net/connection.h"
+#include "store/privatefiles.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "drel.h"
-#include "settings.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
+#include "main/drel.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -1,8 +1,10 @@
-#include "contactimageprovider.h"
-#include "contactsmodel.h"
-#include "contactsproxymodel.h"
+#include "contacts/contactimageprovider.h"
+#include "contacts/contactsmodel.h"
+#include "contacts/contactsproxymodel.h"
+#include "contacts/sqlitedatabase.h"
 #include "fixtures.h"
-#include "letter.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QBuffer>

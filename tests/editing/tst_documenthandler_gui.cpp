@@ -1,6 +1,6 @@
-#include "documenthandler.h"
+#include "editing/documenthandler.h"
 #include "fixtures.h"
-#include "startup.h"
+#include "main/startup.h"
 #include "testhome.h"
 
 #include <QQuickItem>

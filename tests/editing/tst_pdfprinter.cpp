@@ -1,6 +1,7 @@
+#include "accounts/utils.h"
+#include "base/filedialog.h"
 #include "fixtures.h"
 #include "testhome.h"
-#include "utils.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "singleapplication.h"
+#include "main/singleapplication.h"
 #include "testhome.h"
 
 #include <QProcess>

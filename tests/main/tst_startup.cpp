@@ -1,6 +1,8 @@
-#include "imageprovider.h"
-#include "qtquick2applicationviewer.h"
-#include "startup.h"
+#include "main/drel.h"
+#include "main/imageprovider.h"
+#include "main/qtquick2applicationviewer.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QGuiApplication>

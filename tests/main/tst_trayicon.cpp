@@ -1,5 +1,5 @@
+#include "main/trayicon.h"
 #include "testhome.h"
-#include "trayicon.h"
 
 #include <QAction>
 #include <QMenu>

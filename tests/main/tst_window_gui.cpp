@@ -1,4 +1,4 @@
-#include "qtquick2applicationviewer.h"
+#include "main/qtquick2applicationviewer.h"
 #include "testhome.h"
 
 #include <QDesktopServices>

@@ -1,6 +1,7 @@
-#include "attachment.h"
+#include "base/filedialog.h"
 #include "fixtures.h"
-#include "letter.h"
+#include "model/attachment.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QDesktopServices>

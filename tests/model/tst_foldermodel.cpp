@@ -1,7 +1,7 @@
-#include "folderindex.h"
-#include "letter.h"
-#include "model.h"
-#include "proxymodel.h"
+#include "model/folderindex.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/proxymodel.h"
 #include "testhome.h"
 
 #include <QSettings>

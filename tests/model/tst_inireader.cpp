@@ -1,6 +1,6 @@
 #include "fixtures.h"
-#include "folderindex.h"
-#include "inireader.h"
+#include "model/folderindex.h"
+#include "model/inireader.h"
 #include "testhome.h"
 
 #include <QSettings>

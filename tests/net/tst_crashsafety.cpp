@@ -1,10 +1,10 @@
 // The program killed at each durable step of a mail check, and a disk that
 // fills up during one: the next check must bring the store to exactly the
 // server's messages, each stored once and whole, each listed once.
-#include "letter.h"
 #include "mailaccount.h"
 #include "mailservers.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QDir>

@@ -2,11 +2,11 @@
 // against Dovecot: order, the stop at the first held message across window
 // boundaries, messages without an id, deletion on the server, a cut
 // connection, and a window that never waits on the network.
-#include "letter.h"
+#include "base/settings.h"
 #include "mailaccount.h"
 #include "mailservers.h"
-#include "settings.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
 #include "testhome.h"
 
 #include <QDir>

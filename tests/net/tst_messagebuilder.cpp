@@ -1,6 +1,6 @@
-#include "attachment.h"
-#include "connection.h"
-#include "letter.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "net/connection.h"
 #include "testhome.h"
 
 #include <QApplication>

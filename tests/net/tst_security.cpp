@@ -1,10 +1,10 @@
 // What an attacker on the line or a hostile locale could do to an account:
 // strip TLS to read the password, or garble the headers of sent letters.
-#include "connection.h"
+#include "base/settings.h"
 #include "connectionrecorder.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "settings.h"
+#include "model/letter.h"
+#include "net/connection.h"
 #include "testhome.h"
 
 #include <QSettings>

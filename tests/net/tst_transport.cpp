@@ -1,15 +1,15 @@
 // Receiving, the security probe, logins, certificates, time-outs and sending,
 // against real servers on loopback.
-#include "attachment.h"
-#include "connection.h"
+#include "base/settings.h"
 #include "connectionrecorder.h"
-#include "incomingserver.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "outgoingserver.h"
-#include "servermanager.h"
-#include "settings.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "net/connection.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+#include "servers/servermanager.h"
 #include "testhome.h"
 
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
+#include "accounts/profile.h"
+#include "accounts/utils.h"
+#include "base/filedialog.h"
 #include "connectionrecorder.h"
-#include "filedialog.h"
+#include "contacts/sqlitedatabase.h"
 #include "formdriver.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "profile.h"
-#include "sqlitedatabase.h"
+#include "model/letter.h"
 #include "testhome.h"
-#include "utils.h"
 #include "window.h"
 
 #include <QQuickItem>

@@ -1,5 +1,5 @@
+#include "accounts/profile.h"
 #include "formdriver.h"
-#include "profile.h"
 #include "testhome.h"
 #include "window.h"
 

@@ -1,7 +1,7 @@
+#include "accounts/profile.h"
 #include "formdriver.h"
 #include "mailservers.h"
 #include "networknamespace.h"
-#include "profile.h"
 #include "testhome.h"
 #include "window.h"
 

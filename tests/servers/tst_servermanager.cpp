@@ -1,9 +1,9 @@
 // Server records and the server manager: the settings they keep and the
 // relay of certificate answers.
-#include "incomingserver.h"
-#include "outgoingserver.h"
-#include "servermanager.h"
-#include "settings.h"
+#include "base/settings.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
+#include "servers/servermanager.h"
 #include "testhome.h"
 
 #include <QSettings>

@@ -1,9 +1,11 @@
 #include "mailservers.h"
+#include "main/drel.h"
+#include "main/startup.h"
 #include "networknamespace.h"
-#include "server.h"
-#include "servermanager.h"
+#include "servers/server.h"
+#include "servers/servermanager.h"
+#include "servers/wizard.h"
 #include "testhome.h"
-#include "wizard.h"
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,10 +1,11 @@
 // The store's decisions during a check (what is new, where the check stops,
 // hostile ids) and filing, moving and removing letters without losing a
 // message file.
-#include "cache.h"
-#include "letter.h"
-#include "model.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/letter.h"
+#include "model/model.h"
+#include "model/storelayout.h"
+#include "store/cache.h"
 #include "testhome.h"
 
 #include <QDirIterator>
@@ -147,7 +148,7 @@ private slots:
         QTest::newRow("line feed") << QStringLiteral("a\nb@x");
         QTest::newRow("nul") << QString::fromLatin1("a\0b@x", 5);
         QTest::newRow("very long") << QString(400, QLatin1Char('z')) + QStringLiteral("@x");
-        QTest::newRow("prefix") << Cache::hashedNamePrefix() + QStringLiteral("0000");
+        QTest::newRow("prefix") << StoreLayout::hashedNamePrefix() + QStringLiteral("0000");
     }
 
     void hostileMessageIdsStayInFolder()
@@ -161,8 +162,8 @@ private slots:
 
         cache.onNewMessageIds({1}, {id}, true);
         QCOMPARE(done.count(), 1);
-        const QString name = Cache::messageFileName(id);
-        QVERIFY(name.startsWith(Cache::hashedNamePrefix()) && name.size() < 100);
+        const QString name = StoreLayout::messageFileName(id);
+        QVERIFY(name.startsWith(StoreLayout::hashedNamePrefix()) && name.size() < 100);
         QStringList added = filesUnder(TestHome::path());
         for (const QString &f : before)
             added.removeOne(f);

@@ -1,11 +1,11 @@
 // Opening a letter: its message file parsed into bodies, recipients and
 // attachments, hand-written corpus messages included, and the list fields
 // read from encoded headers when a message arrives.
-#include "attachment.h"
-#include "cache.h"
-#include "letter.h"
-#include "letterparser.h"
-#include "startup.h"
+#include "main/startup.h"
+#include "model/attachment.h"
+#include "model/letter.h"
+#include "store/cache.h"
+#include "store/letterparser.h"
 #include "storefeeder.h"
 #include "testhome.h"
 
@@ -38,7 +38,7 @@ class TestLoadLetter : public QObject
     QString folderPath(int folder) const
     {
         return TestHome::path() + QStringLiteral("/.drel-mail/") + account + QLatin1Char('/')
-                + Cache::folderName(folder);
+                + StoreLayout::folderName(folder);
     }
 
     // Puts a corpus message into a folder and loads it with a store made

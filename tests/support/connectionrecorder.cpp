@@ -1,8 +1,8 @@
 #include "connectionrecorder.h"
 
-#include "incomingserver.h"
 #include "mailservers.h"
-#include "outgoingserver.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
 
 ConnectionRecorder::ConnectionRecorder(Connection *connection, QObject *parent)
     : QObject(parent)

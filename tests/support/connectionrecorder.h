@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection.h"
-#include "servermanager.h"
+#include "net/connection.h"
+#include "servers/server.h"
 
 #include <QList>
 #include <QObject>

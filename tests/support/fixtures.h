@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filedialog.h"
+#include "base/filedialog.h"
 
 #include <QAbstractItemModel>
 #include <QByteArray>

@@ -1,9 +1,10 @@
 #include "mailaccount.h"
 
-#include "incomingserver.h"
-#include "letter.h"
 #include "mailservers.h"
-#include "messagefiles.h"
+#include "model/letter.h"
+#include "model/messagefiles.h"
+#include "model/storelayout.h"
+#include "servers/incomingserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,7 @@ QString MailAccount::differenceFrom(const MailServers &servers) const
         QString id = ListFields::fromMessage(wire).id;
         if (id.isEmpty())
             id = IncomingServer::derivedMessageId(wire);
-        const QString name = Cache::messageFileName(id);
+        const QString name = StoreLayout::messageFileName(id);
         expected.insert(name);
         QFile file(cache->folderPath(Letter::IncomingFolder) + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly))
@@ -84,7 +85,7 @@ QString MailAccount::differenceFrom(const MailServers &servers) const
     Model reloaded(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder);
     QSet<QString> rows;
     for (int row = 0; row < reloaded.rowCount(); ++row)
-        rows.insert(Cache::messageFileName(reloaded.letterAt(row)->id()));
+        rows.insert(StoreLayout::messageFileName(reloaded.letterAt(row)->id()));
     if (reloaded.rowCount() != expected.size() || rows != expected)
         return QStringLiteral("%1 rows for %2 files").arg(reloaded.rowCount()).arg(expected.size());
     return QString();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cache.h"
-#include "connection.h"
 #include "connectionrecorder.h"
-#include "model.h"
+#include "model/model.h"
+#include "net/connection.h"
+#include "store/cache.h"
 
 #include <QStringList>
 

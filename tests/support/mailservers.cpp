@@ -1,6 +1,6 @@
 #include "mailservers.h"
 
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QSettings>
 

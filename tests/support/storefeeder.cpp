@@ -1,7 +1,7 @@
 #include "storefeeder.h"
 
-#include "cache.h"
-#include "messagefiles.h"
+#include "model/messagefiles.h"
+#include "store/cache.h"
 
 #include <QtTest>
 

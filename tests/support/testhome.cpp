@@ -1,15 +1,10 @@
 #include "testhome.h"
 
-#include "drel.h"
-#include "startup.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdlib>
-
-#include <vmime/platforms/posix/posixHandler.hpp>
 
 namespace {
 QString &homePath()
@@ -53,11 +48,4 @@ QString TestHome::prepare()
 QString TestHome::path()
 {
     return homePath();
-}
-
-void TestHome::prepareProgram()
-{
-    vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-    drelInit("1.0.8-1", "Mail");
-    Startup::registerTypes();
 }

@@ -1,9 +1,9 @@
 #include "window.h"
 
-#include "qtquick2applicationviewer.h"
-#include "settings.h"
-#include "startup.h"
-#include "utils.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
+#include "main/qtquick2applicationviewer.h"
+#include "main/startup.h"
 
 #include <QDir>
 #include <QQmlEngine>

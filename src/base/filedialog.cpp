@@ -1,4 +1,4 @@
-#include "filedialog.h"
+#include "base/filedialog.h"
 
 #include <QFileDialog>
 

@@ -1,6 +1,7 @@
-#include "messagefiles.h"
+#include "model/messagefiles.h"
 
-#include "crashpoint.h"
+#include "base/caughtlog.h"
+#include "base/crashpoint.h"
 
 #include <QDir>
 #include <QFile>
@@ -226,9 +227,9 @@ ListFields ListFields::fromMessage(const QByteArray &content)
             }
         }
     } catch (vmime::exception &e) {
-        qCritical() << "ListFields::fromMessage(): vmime::exception:" << e.what();
+        LOG_CAUGHT("vmime::exception", e);
     } catch (std::exception &e) {
-        qCritical() << "ListFields::fromMessage(): std::exception:" << e.what();
+        LOG_CAUGHT("std::exception", e);
     }
     return fields;
 }

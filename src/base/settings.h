@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 // Names and defaults of the per-user settings store (~/.config/drel/mail.conf
 // once drelInit() has named the application). Every access constructs its own
@@ -46,5 +49,49 @@ int getMailTimerInterval();
 void setGetMailTimerInterval(int milliseconds);
 bool deleteFromServer();
 void setDeleteFromServer(bool on);
+
+// Group "profiles": an account's record, read with its defaults (the
+// outgoing login and sealed password default to the incoming ones).
+struct AccountRecord {
+    QString name;
+    QString inServer;
+    QString outServer;
+    QString inLogin;
+    QString outLogin;
+    QString inPassword;  // sealed
+    QString outPassword; // sealed
+};
+QStringList accounts();
+AccountRecord account(const QString &email);
+// Writes "name", "inServer" and "outServer".
+void saveAccount(const QString &email, const QString &name, const QString &inServer,
+                 const QString &outServer);
+// Writes one key of the account, e.g. a login or a sealed password.
+void setAccountValue(const QString &email, const QString &key, const QVariant &value);
+void removeAccount(const QString &email);
+
+// Group "servers": a record's stored fields, numbers as the enums of the
+// server manager keep them.
+struct ServerRecord {
+    int type = 0;
+    int protocol = 0;
+    int ssl = 0;
+    int auth = 0;
+    QString login;
+};
+QStringList servers();
+ServerRecord server(const QString &address);
+void saveServer(const QString &address, const ServerRecord &record);
+void removeServer(const QString &address);
+// The bytes of the certificate fingerprint the user accepted; empty when none.
+QList<unsigned char> certificateFingerprint(const QString &address);
+void setCertificateFingerprint(const QString &address, const QList<unsigned char> &bytes);
+// probedSsl of a record, or fallback; set only for a saved record (a group
+// without a type would be read back as a record of its own).
+int probedSsl(const QString &address, int fallback);
+void setProbedSsl(const QString &address, int ssl);
+
+// The settings file itself.
+QString fileName();
 
 }

@@ -1,4 +1,4 @@
-#include "crashpoint.h"
+#include "base/crashpoint.h"
 
 #ifdef MAIL_CRASH_POINTS
 
