@@ -22,7 +22,7 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("mode", choices=["silent", "proxy"])
     p.add_argument("target", type=int, nargs="?")
-    p.add_argument("--cut-on", required=True)
+    p.add_argument("--cut-on", default="(?!)")
     p.add_argument("--count", type=int, default=1)
     p.add_argument("--connections", type=int, default=-1)
     a = p.parse_args()

@@ -30,8 +30,7 @@ public:
     MailWindow();
     ~MailWindow();
 
-    // Shows the window (1000×640 logical pixels) and waits until it is
-    // exposed; false, with the QML errors logged, when the scene fails.
+    // Shows the window, 1000×640 logical pixels; false when the scene fails.
     bool start(const Options &options);
     bool start() { return start(Options()); }
     void stop();
@@ -51,8 +50,7 @@ public:
     // Calls a QML function of the item with exactly its number of arguments.
     QVariant call(const QString &name, const char *function, const QVariantList &arguments = {}) const;
 
-    // Shown: the item and its ancestors visible and opaque, some part inside
-    // the window and every clipping ancestor.
+    // Shown: it and its ancestors visible and opaque, in the window and clips.
     QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const { return !visibleRect(item).isEmpty(); }
     bool shown(const QString &name, int timeoutMs = 10000) const; // waits
@@ -65,15 +63,12 @@ public:
     bool close(const QString &form, const QString &button) { return click(form, button) && gone(form); }
     void type(const QString &text);
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    // Clicks the field, empties it and types the text.
     bool typeInto(const QString &form, const QString &field, const QString &text);
-    // Opens the combo box and clicks the entry (the list's button when empty).
+    // An empty label clicks the list's extra button.
     bool choose(const QString &form, const QString &combo, const QString &label);
-    // Clicks a row of the choice list.
     bool pick(const QString &entry);
     // The message box's text once shown; empty after the time-out.
     QString message(int timeoutMs = 10000) const;
-    // Closes the message box with OK (true) or cancel (false).
     bool answer(bool ok) { return close(QStringLiteral("messageForm"), ok ? "okButton" : "cancelButton"); }
     // Answers as a user would until the condition holds: the password prompt
     // with the password, a certificate question with Yes (or No), any other
@@ -83,16 +78,14 @@ public:
     QStringList answered;
 
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
-    // Saved as <name>.png into $MAIL_SCREENSHOT_DIR when set.
+    // Also saved as <name>.png into $MAIL_SCREENSHOT_DIR when set.
     QImage screenshot(const QString &name = QString()) const;
-    // What the scene's QML has warned about since start().
     QStringList qmlWarnings() const;
 
     // The settings a user with accounts has, written before start().
     static void addServer(int type, int protocol, int ssl, const QString &address);
     static void addAccount(const QString &email, const QString &name, const QString &inServer,
                            const QString &outServer, const QString &login, const QString &password);
-    // Removes the settings and every account's mail store.
     static void clearUserData();
 
 private:
