@@ -1,10 +1,12 @@
 #include "accounts/profile.h"
 #include "accounts/utils.h"
 #include "base/filedialog.h"
+#include "base/filedialog.h"
 #include "connectionrecorder.h"
 #include "contacts/sqlitedatabase.h"
 #include "formdriver.h"
 #include "mailservers.h"
+#include "model/letter.h"
 #include "model/letter.h"
 #include "testhome.h"
 #include "window.h"
@@ -19,74 +21,67 @@
 
 using SM = ServerManager;
 
-// Letters written in the compose form, from the keys and clicks of a user to
-// what the mail server and the account's folders hold.
+// From a user's keys and clicks in the compose form to what the server and
+// the account's folders hold.
 class ComposeTest : public QObject
 {
     Q_OBJECT
 
     MailServers servers;
     MailWindow window;
-    FormDriver form{window};
     const QString compose = "newMailForm";
     const QString own = "test@example.org";
 
-    Profile *profile() const
-    {
-        QObject *manager = window.object("mailProfileManager");
-        return qobject_cast<Profile *>(manager->property("profiles").toList().value(0).value<QObject *>());
-    }
+    Profile *profile() const { return window.profile(); }
     int count(int folder) const
     {
         return profile() && profile()->folderModel(folder) ? profile()->folderModel(folder)->rowCount() : -1;
     }
     bool settle(const std::function<bool()> &done = [] { return true; }, bool acceptCertificates = true)
     {
-        return form.answerUntil([&] { return done() && profile()->status() == Profile::READY_STATUS
+        return window.answerUntil([&] { return done() && profile()->status() == Profile::READY_STATUS
                                              && profile()->pendingLetters() == 0; },
                                 MailServers::password(), acceptCertificates);
     }
-    // The account, with its servers on the harness (the outgoing one at a
-    // port of choice), started and past its first check for mail.
+    // Started and past its first check for mail, which asks about the
+    // certificate.
     void startAccount(int smtpPort = 0, const QString &sendPassword = QString())
     {
         const QString in = MailServers::address(servers.imapsPort());
         const QString out = MailServers::address(smtpPort ? smtpPort : servers.smtpsPort());
         MailWindow::clearUserData();
-        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, in);
-        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::TLS_SSL, SM::AUTO_AUTH, out);
+        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, in);
+        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::TLS_SSL, out);
         MailWindow::addAccount(own, "Test User", in, out, MailServers::user(), MailServers::password());
         if (!sendPassword.isEmpty())
             QSettings().setValue(QString("profiles/%1/outPassword").arg(own), Utils::encrypt(sendPassword));
         QVERIFY(window.start());
-        // The first check for mail asks about the server's certificate.
-        QVERIFY(form.message().contains("certificate"));
+        QVERIFY(window.message().contains("certificate"));
         QVERIFY(settle());
     }
     void open(const QString &button)
     {
-        QVERIFY(window.click(window.item(button)));
-        QVERIFY(form.shown(compose));
+        QVERIFY(window.click(button) && window.shown(compose));
     }
     QString body() const
     {
-        QQuickItem *area = form.in(compose, "bodyArea");
+        QQuickItem *area = window.in(compose, "bodyArea");
         return window.call("bodyArea", "getText", {0, area->property("length")}).toString();
     }
     QStringList chips() const
     {
         QStringList labels;
-        for (QQuickItem *label : window.items("chipLabel", form.in(compose, "recipientField")))
+        for (QQuickItem *label : window.items("chipLabel", window.in(compose, "recipientField")))
             labels << label->property("text").toString();
         return labels;
     }
     void chooseLetter(int folder)
     {
         window.call("root", "chooseFolder", {folder});
-        QVERIFY(window.waitForShown("mailRow0") && window.click(window.item("mailRow0")));
-        QVERIFY(window.waitForShown("mailHeader"));
+        QVERIFY(window.shown("mailRow0") && window.click("mailRow0"));
+        QVERIFY(window.shown("mailHeader"));
     }
-    void click(const QString &name) { QVERIFY(form.click(compose, name)); }
+    void click(const QString &name) { QVERIFY(window.click(compose, name)); }
     void type(const QString &text) { window.type(text); }
 
 private slots:
@@ -97,7 +92,6 @@ private slots:
     }
     void init()
     {
-        form.answered.clear();
         servers.clearMailbox();
         QFile::remove(SqliteDatabase::defaultPath());
     }
@@ -120,10 +114,10 @@ private slots:
         startAccount();
 
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "recipientFreeField", "friend@example.org,"));
+        QVERIFY(window.typeInto(compose, "recipientFreeField", "friend@example.org,"));
         type("pal@example.org");
         QCOMPARE(chips(), QStringList({"friend@example.org"}));
-        QVERIFY(form.typeInto(compose, "subjectField", "Formatted"));
+        QVERIFY(window.typeInto(compose, "subjectField", "Formatted"));
         // Formats apply to the selection, as a user selects a word first.
         click("bodyArea");
         type("Strong");
@@ -135,20 +129,19 @@ private slots:
         type("point");
         window.key(Qt::Key_Home, Qt::ShiftModifier);
         click("colorButton");
-        QVERIFY(window.waitForShown("colorCell_red"));
-        QVERIFY(window.click(window.item("colorCell_red")));
+        QVERIFY(window.shown("colorCell_red") && window.click("colorCell_red"));
         window.key(Qt::Key_Escape);
-        QVERIFY(form.gone("colorFontPicker"));
+        QVERIFY(window.gone("colorFontPicker"));
         window.key(Qt::Key_End);
         type(" ");
         click("linkButton");
-        QVERIFY(form.typeInto("linkForm", "linkDescriptionField", "site"));
-        QVERIFY(form.typeInto("linkForm", "linkAddressField", "https://example.org/"));
-        QVERIFY(form.click("linkForm", "linkOkButton"));
+        QVERIFY(window.typeInto("linkForm", "linkDescriptionField", "site"));
+        QVERIFY(window.typeInto("linkForm", "linkAddressField", "https://example.org/"));
+        QVERIFY(window.click("linkForm", "linkOkButton"));
         click("attachButton");
-        QVERIFY(window.waitForShown("attachmentChip0"));
+        QVERIFY(window.shown("attachmentChip0"));
         window.key(Qt::Key_Return, Qt::ControlModifier);
-        QVERIFY(form.gone(compose));
+        QVERIFY(window.gone(compose));
 
         QVERIFY(settle([&] { return servers.messages().size() == 2; }));
         QCOMPARE(count(Letter::SentFolder), 1);
@@ -191,28 +184,27 @@ private slots:
         chooseLetter(Letter::IncomingFolder);
 
         open("replyButton");
-        QCOMPARE(form.text(compose, "subjectField"), "Re: " + subject);
+        QCOMPARE(window.text("subjectField", window.item(compose)), "Re: " + subject);
         QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>"}));
         QVERIFY2(body().contains(", " + sender + " writes:"), qPrintable(body()));
         click("replyToAllLink");
         QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>", "Other"}));
-        // A change makes closing ask; "No" discards.
+        // A change makes closing ask; "No" and the question's close discard.
         click("formCloseButton");
-        QVERIFY(form.message().contains("drafts"));
-        QVERIFY(form.answer(false));
-        QVERIFY(form.gone(compose));
+        QVERIFY(window.message().contains("drafts"));
+        QVERIFY(window.answer(false));
+        QVERIFY(window.gone(compose));
 
         open("forwardButton");
-        QCOMPARE(form.text(compose, "subjectField"), "Fwd: " + subject);
+        QCOMPARE(window.text("subjectField", window.item(compose)), "Fwd: " + subject);
         QVERIFY(chips().isEmpty());
         for (const QString &line : {"From: " + sender, "Subject: " + subject,
                                     "To: " + own + ", Other <other@example.org>"})
             QVERIFY2(body().contains(line), qPrintable(body()));
         window.screenshot("compose-forward");
-        // So does the question's own close button.
-        QVERIFY(form.typeInto(compose, "subjectField", "Changed"));
+        QVERIFY(window.typeInto(compose, "subjectField", "Changed"));
         click("formCloseButton");
-        QVERIFY(form.click("messageForm", "closeButton") && form.gone(compose));
+        QVERIFY(window.click("messageForm", "closeButton") && window.gone(compose));
         QCOMPARE(count(Letter::DraftsFolder), 0);
         QCOMPARE(requests, 0);
     }
@@ -221,10 +213,10 @@ private slots:
     {
         startAccount();
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "subjectField", "Unfinished"));
+        QVERIFY(window.typeInto(compose, "subjectField", "Unfinished"));
         window.key(Qt::Key_Escape);
-        QCOMPARE(form.message(), "Do you want to save the message into drafts?");
-        QVERIFY(form.answer(true));
+        QCOMPARE(window.message(), "Do you want to save the message into drafts?");
+        QVERIFY(window.answer(true));
         QVERIFY(window.waitFor([&] { return count(Letter::DraftsFolder) == 1; }));
 
         chooseLetter(Letter::DraftsFolder);
@@ -260,14 +252,13 @@ private slots:
         closed.close();
         startAccount(serverDown ? deadPort : 0, sendPassword);
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "recipientFreeField", recipient));
-        QVERIFY(form.typeInto(compose, "subjectField", "Keep me"));
+        QVERIFY(window.typeInto(compose, "recipientFreeField", recipient));
+        QVERIFY(window.typeInto(compose, "subjectField", "Keep me"));
         click("sendButton");
-        QVERIFY(form.gone(compose));
-        // The user is told, and the letter waits in Drafts.
+        QVERIFY(window.gone(compose));
         QVERIFY2(settle([&] { return count(Letter::DraftsFolder) == 1
-                                     && !form.answered.filter(QRegularExpression("^Send mail error: ")).isEmpty(); },
-                        acceptCertificate), qPrintable(form.answered.join('|')));
+                                     && !window.answered.filter(QRegularExpression("^Send mail error: ")).isEmpty(); },
+                        acceptCertificate), qPrintable(window.answered.join('|')));
         QCOMPARE(count(Letter::SentFolder), 0);
     }
 
@@ -279,9 +270,9 @@ private slots:
         profile()->setIncomingServer(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, silent.port()));
         profile()->queryIncomingMail();
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "recipientFreeField", "friend@example.org"));
+        QVERIFY(window.typeInto(compose, "recipientFreeField", "friend@example.org"));
         click("sendButton");
-        QVERIFY(form.gone(compose));
+        QVERIFY(window.gone(compose));
         QCOMPARE(profile()->status(), Profile::RECIEVING_STATUS);
         QCOMPARE(profile()->pendingLetters(), 1);
         silent.stop();
@@ -309,21 +300,21 @@ private slots:
         QSqlDatabase::removeDatabase("seed");
         startAccount();
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "recipientFreeField", "lee"));
-        QVERIFY(window.waitForShown("contactRow0"));
+        QVERIFY(window.typeInto(compose, "recipientFreeField", "lee"));
+        QVERIFY(window.shown("contactRow0"));
         QQuickItem *picture = window.item("contactPhoto", window.item("contactRow0"));
         QVERIFY(window.waitFor([&] { return picture->property("status").toInt() == 1; }));
         const QPointF centre = picture->mapToScene(QPointF(picture->width() / 2, picture->height() / 2));
         QCOMPARE(QColor(window.screenshot().pixel(centre.toPoint())), QColor(Qt::red));
-        QVERIFY(window.click(window.item("contactRow0")));
+        QVERIFY(window.click("contactRow0"));
         QCOMPARE(chips(), QStringList({"Ann Lee"}));
         type("new.person@example.org");
         click("sendButton");
         QVERIFY(settle([&] { return servers.messages().size() == 2; }));
 
         open("newLetterButton");
-        QVERIFY(form.typeInto(compose, "recipientFreeField", "new.person"));
-        QVERIFY(window.waitForShown("contactRow0"));
+        QVERIFY(window.typeInto(compose, "recipientFreeField", "new.person"));
+        QVERIFY(window.shown("contactRow0"));
     }
 };
 

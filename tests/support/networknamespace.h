@@ -2,17 +2,14 @@
 
 #include <QByteArray>
 
-// Tests of the account wizard need the standard mail ports under the host
-// names the wizard tries. As root, such a test runs again inside network and
-// mount namespaces of its own: a private loopback where the servers take the
-// standard ports, and a hosts file that names them.
+// The wizard's tests need the standard mail ports under the names the wizard
+// tries: as root, the test runs again in network and mount namespaces of its
+// own, with a private loopback and a hosts file.
 namespace NetworkNamespace {
 
-// Call first thing in main(). Returns -1 when the test is to run in this
-// process, with isolated telling whether this process is the namespaced
-// one (argc then no longer counts the marker); otherwise the exit code of
-// the namespaced run, which main() returns. Without root, unshare or the
-// permission, the test runs here without a namespace (isolated false).
+// Call first in main(). -1: run the test in this process (isolated: in the
+// namespace, marker taken off argc; false without root or unshare);
+// otherwise the namespaced run's exit code, for main() to return.
 int enter(int &argc, char **argv, const QByteArray &hosts, bool &isolated);
 
 }

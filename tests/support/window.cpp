@@ -1,31 +1,48 @@
 #include "window.h"
 
+#include "accounts/profilemanager.h"
 #include "accounts/utils.h"
 #include "base/settings.h"
 #include "main/qtquick2applicationviewer.h"
 #include "main/startup.h"
+#include "servers/servermanager.h"
 
 #include <QDir>
-#include <QQmlEngine>
 #include <QQuickItem>
 #include <QSettings>
 #include <QtTest>
 
 namespace {
-QStringList &recordedWarnings()
-{
-    static QStringList warnings;
-    return warnings;
-}
-
+QStringList warnings;
 QtMessageHandler previousHandler = nullptr;
 
 void recordWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
-        recordedWarnings() << message;
+        warnings << message;
     if (previousHandler)
         previousHandler(type, context, message);
+}
+
+// The items below that match, in the visual tree, then the object tree.
+QList<QQuickItem *> find(QObject *below, const std::function<bool(QQuickItem *)> &match, bool all)
+{
+    QList<QQuickItem *> found;
+    QSet<QObject *> seen;
+    std::function<void(QObject *)> walk = [&](QObject *object) {
+        if (!object || seen.contains(object) || (!all && !found.isEmpty()))
+            return;
+        seen.insert(object);
+        auto *item = qobject_cast<QQuickItem *>(object);
+        if (item && match(item))
+            found << item;
+        for (QQuickItem *child : item ? item->childItems() : QList<QQuickItem *>())
+            walk(child);
+        for (QObject *child : object->children())
+            walk(child);
+    };
+    walk(below);
+    return found;
 }
 }
 
@@ -39,34 +56,34 @@ MailWindow::~MailWindow()
 bool MailWindow::start(const Options &options)
 {
     stop();
-    recordedWarnings().clear();
+    warnings.clear();
     if (!previousHandler)
         previousHandler = qInstallMessageHandler(recordWarning);
     m_utils = std::make_unique<Utils>();
     m_view = std::make_unique<CustomQtQuick2ApplicationViewer>();
-    Startup::loadScene(*m_view, *m_utils, options.tabletMode, options.lowEffects, options.dpiRatio);
+    Startup::loadScene(*m_view, *m_utils, options.tabletMode, false, options.dpiRatio);
     if (m_view->status() != QQuickView::Ready || !m_view->rootObject()) {
         for (const QQmlError &error : m_view->errors())
             qWarning("MailWindow: %s", qPrintable(error.toString()));
         return false;
     }
-    m_view->resize(options.width, options.height);
+    m_view->resize(int(1000 * options.dpiRatio), int(640 * options.dpiRatio));
     m_view->show();
     m_view->requestActivate();
     if (!QTest::qWaitForWindowExposed(m_view.get()))
         return false;
-    // Keys need the focus; without a window manager it may come late or not
-    // be reported at all, which mouse-driven tests do not mind.
+    // Without a window manager the focus may come late or never be reported;
+    // only key-driven steps need it.
     (void)QTest::qWaitForWindowActive(m_view.get(), 2000);
     return true;
 }
 
 void MailWindow::stop()
 {
+    answered.clear();
     if (m_view) {
         m_view->hide();
-        // The scene's objects (accounts and their threads) go with the
-        // engine; let queued deletions run while the loop still exists.
+        // The accounts' threads go with the engine; let their deletions run.
         m_view.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -78,100 +95,60 @@ QQuickItem *MailWindow::root() const
     return m_view ? m_view->rootObject() : nullptr;
 }
 
-namespace {
-void collect(QObject *object, const QString &name, QList<QQuickItem *> &found,
-             QSet<QObject *> &seen, bool all)
+QQuickItem *MailWindow::item(const QString &name, QQuickItem *below) const
 {
-    if (!object || seen.contains(object) || (!all && !found.isEmpty()))
-        return;
-    seen.insert(object);
-    auto *item = qobject_cast<QQuickItem *>(object);
-    if (item && object->objectName() == name)
-        found << item;
-    if (item) {
-        for (QQuickItem *child : item->childItems())
-            collect(child, name, found, seen, all);
-    }
-    for (QObject *child : object->children())
-        collect(child, name, found, seen, all);
-}
+    return find(below ? below : root(), [&](QQuickItem *i) { return i->objectName() == name; }, false).value(0);
 }
 
-QQuickItem *MailWindow::item(const QString &objectName, QQuickItem *below) const
+QList<QQuickItem *> MailWindow::items(const QString &name, QQuickItem *below) const
 {
-    QList<QQuickItem *> found;
-    QSet<QObject *> seen;
-    collect(below ? below : root(), objectName, found, seen, false);
-    return found.value(0);
+    return find(below ? below : root(), [&](QQuickItem *i) { return i->objectName() == name; }, true);
 }
 
-QList<QQuickItem *> MailWindow::items(const QString &objectName, QQuickItem *below) const
+QQuickItem *MailWindow::in(const QString &form, const QString &name) const
 {
-    QList<QQuickItem *> found;
-    QSet<QObject *> seen;
-    collect(below ? below : root(), objectName, found, seen, true);
-    return found;
+    QQuickItem *below = item(form);
+    return below ? item(name, below) : nullptr;
 }
 
-QObject *MailWindow::object(const QString &objectName) const
+QObject *MailWindow::object(const QString &name) const
 {
-    return root() ? root()->findChild<QObject *>(objectName) : nullptr;
+    return root() ? root()->findChild<QObject *>(name) : nullptr;
 }
 
-namespace {
-void collectText(QQuickItem *item, const QString &text, QList<QQuickItem *> &found)
+Profile *MailWindow::profile() const
 {
-    if (!item || !item->isVisible())
-        return;
-    if (item->property("text").toString() == text && item->inherits("QQuickText"))
-        found << item;
-    for (QQuickItem *child : item->childItems())
-        collectText(child, text, found);
-}
+    auto *manager = qobject_cast<ProfileManager *>(object(QStringLiteral("mailProfileManager")));
+    return manager ? manager->profileAt(0) : nullptr;
 }
 
 QQuickItem *MailWindow::textItem(const QString &text) const
 {
-    QList<QQuickItem *> found;
-    collectText(root(), text, found);
-    for (QQuickItem *candidate : qAsConst(found)) {
-        if (isShown(candidate))
-            return candidate;
-    }
-    return nullptr;
+    return find(root(), [&](QQuickItem *i) {
+        return i->inherits("QQuickText") && i->property("text").toString() == text && isShown(i);
+    }, false).value(0);
 }
 
-QVariant MailWindow::value(const QString &objectName, const char *property) const
+QString MailWindow::text(const QString &name, QQuickItem *below) const
 {
-    QQuickItem *found = item(objectName);
+    QQuickItem *found = item(name, below);
+    return found ? found->property("text").toString() : QString();
+}
+
+QVariant MailWindow::value(const QString &name, const char *property) const
+{
+    QQuickItem *found = item(name);
     return found ? found->property(property) : QVariant();
 }
 
-QVariant MailWindow::call(const QString &objectName, const char *function,
-                          const QVariantList &arguments) const
+QVariant MailWindow::call(const QString &name, const char *function, const QVariantList &arguments) const
 {
-    QQuickItem *found = item(objectName);
     QVariant result;
-    if (!found)
-        return result;
-    // A QML function takes exactly as many arguments as it names; the ones
-    // not given are undefined, as in a call from QML.
-    int count = -1;
-    const QMetaObject *meta = found->metaObject();
-    for (int i = 0; i < meta->methodCount(); ++i) {
-        if (meta->method(i).name() == function)
-            count = meta->method(i).parameterCount();
-    }
-    if (count < 0 || count > 4 || arguments.size() > count)
-        return result;
-    QVariant a[4];
-    for (int i = 0; i < arguments.size(); ++i)
-        a[i] = arguments.at(i);
-    QGenericArgument args[4];
-    for (int i = 0; i < count; ++i)
-        args[i] = Q_ARG(QVariant, a[i]);
-    QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), args[0], args[1], args[2],
-                              args[3]);
+    QGenericArgument args[3];
+    for (int i = 0; i < arguments.size() && i < 3; ++i)
+        args[i] = Q_ARG(QVariant, arguments.at(i));
+    if (QQuickItem *found = item(name))
+        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), args[0], args[1], args[2]);
     return result;
 }
 
@@ -189,28 +166,24 @@ QRectF MailWindow::visibleRect(QQuickItem *item) const
     return rect & QRectF(0, 0, m_view->width(), m_view->height());
 }
 
-bool MailWindow::isShown(QQuickItem *item) const
+bool MailWindow::shown(const QString &name, int timeoutMs) const
 {
-    return !visibleRect(item).isEmpty();
+    return waitFor([&] { return isShown(item(name)); }, timeoutMs);
+}
+
+bool MailWindow::gone(const QString &form) const
+{
+    QQuickItem *found = item(form);
+    return found && waitFor([&] { return !found->isVisible(); });
 }
 
 bool MailWindow::click(QQuickItem *item, QPointF at)
 {
-    const QRectF shown = visibleRect(item);
-    if (shown.isEmpty())
+    const QRectF rect = visibleRect(item);
+    if (rect.isEmpty())
         return false;
-    const QPoint p = at.x() < 0 ? shown.center().toPoint() : item->mapToScene(at).toPoint();
+    const QPoint p = at.x() < 0 ? rect.center().toPoint() : item->mapToScene(at).toPoint();
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    return true;
-}
-
-bool MailWindow::doubleClick(QQuickItem *item)
-{
-    const QRectF shown = visibleRect(item);
-    if (shown.isEmpty())
-        return false;
-    const QPoint p = shown.center().toPoint();
-    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
     return true;
 }
 
@@ -229,53 +202,100 @@ void MailWindow::key(int key, Qt::KeyboardModifiers modifiers)
     QTest::keyClick(m_view.get(), Qt::Key(key), modifiers);
 }
 
+bool MailWindow::typeInto(const QString &form, const QString &field, const QString &text)
+{
+    QQuickItem *edit = in(form, field);
+    if (!shown(form) || !click(edit))
+        return false;
+    QQuickItem *input = item(QStringLiteral("input"), edit);
+    if (!input || !waitFor([&] { return input->hasActiveFocus(); }, 2000))
+        return false;
+    QMetaObject::invokeMethod(input, "selectAll");
+    key(Qt::Key_Delete);
+    type(text);
+    return true;
+}
+
+bool MailWindow::choose(const QString &form, const QString &combo, const QString &label)
+{
+    if (!click(form, combo) || !shown(QStringLiteral("comboBoxList")))
+        return false;
+    QQuickItem *list = item(QStringLiteral("comboBoxList"));
+    if (label.isEmpty())
+        return click(item(QStringLiteral("extraButton"), list));
+    for (QQuickItem *row : items(QStringLiteral("rowLabel"), list)) {
+        if (row->property("text").toString() == label)
+            return click(row);
+    }
+    return false;
+}
+
+bool MailWindow::pick(const QString &entry)
+{
+    return shown(QStringLiteral("listViewForm")) && click(textItem(entry));
+}
+
+QString MailWindow::message(int timeoutMs) const
+{
+    return shown(QStringLiteral("messageForm"), timeoutMs) ? value(QStringLiteral("messageForm"), "text").toString()
+                                                           : QString();
+}
+
+bool MailWindow::answerUntil(const std::function<bool()> &done, const QString &password,
+                             bool acceptCertificates, int timeoutMs)
+{
+    const QString prompt = QStringLiteral("lineEditForm");
+    const QString box = QStringLiteral("messageForm");
+    return waitFor([&] {
+        if (done())
+            return true;
+        if (isShown(item(prompt))) {
+            typeInto(prompt, QStringLiteral("field"), password);
+            close(prompt, QStringLiteral("okButton"));
+        } else if (isShown(item(box))) {
+            const bool certificate = value(box, "title").toString() == QStringLiteral("Certificate verification");
+            answered << value(box, "text").toString();
+            answer(!certificate || acceptCertificates);
+        }
+        return false;
+    }, timeoutMs);
+}
+
 bool MailWindow::waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
-bool MailWindow::waitForShown(const QString &objectName, int timeoutMs)
-{
-    return waitFor([&] { return isShown(item(objectName)); }, timeoutMs);
-}
-
 QStringList MailWindow::qmlWarnings() const
 {
-    return recordedWarnings();
+    return warnings;
 }
 
 QImage MailWindow::screenshot(const QString &name) const
 {
-    if (!m_view)
-        return QImage();
-    const QImage image = m_view->grabWindow();
+    const QImage image = m_view ? m_view->grabWindow() : QImage();
     const QString dir = qEnvironmentVariable("MAIL_SCREENSHOT_DIR");
-    if (!dir.isEmpty() && !name.isEmpty()) {
-        QDir().mkpath(dir);
+    if (!dir.isEmpty() && !name.isEmpty() && QDir().mkpath(dir))
         image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    }
     return image;
 }
 
-void MailWindow::addServer(int type, int protocol, int ssl, int auth, const QString &address)
+void MailWindow::addServer(int type, int protocol, int ssl, const QString &address)
 {
     QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
+    settings.beginGroup(Settings::serversGroup + QLatin1Char('/') + address);
     settings.setValue(Settings::typeKey, type);
     settings.setValue(Settings::protocolKey, protocol);
     settings.setValue(Settings::sslKey, ssl);
-    settings.setValue(Settings::authKey, auth);
+    settings.setValue(Settings::authKey, int(ServerManager::AUTO_AUTH));
     settings.setValue(Settings::loginKey, QString());
 }
 
 void MailWindow::addAccount(const QString &email, const QString &name, const QString &inServer,
-                            const QString &outServer, const QString &login,
-                            const QString &password)
+                            const QString &outServer, const QString &login, const QString &password)
 {
     QSettings settings;
-    settings.beginGroup(Settings::profilesGroup);
-    settings.beginGroup(email);
+    settings.beginGroup(Settings::profilesGroup + QLatin1Char('/') + email);
     settings.setValue(Settings::nameKey, name);
     settings.setValue(Settings::inServerKey, inServer);
     settings.setValue(Settings::outServerKey, outServer);
@@ -285,9 +305,6 @@ void MailWindow::addAccount(const QString &email, const QString &name, const QSt
 
 void MailWindow::clearUserData()
 {
-    {
-        QSettings settings;
-        settings.clear();
-    }
+    QSettings().clear();
     QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
 }
