@@ -1,6 +1,7 @@
 #include "contactimageprovider.h"
 #include "drel.h"
 #include "imageprovider.h"
+#include "mailtohandler.h"
 #include "qtquick2applicationviewer.h"
 #include "singleapplication.h"
 #include "startup.h"
@@ -20,13 +21,15 @@ int main(int argc, char *argv[])
     // The mail library needs its platform handler before any of its objects.
     vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
 
+    Startup::nameWindowClass();
     SingleApplication app(argc, argv);
     drelInit("1.0.8-1", "Mail");
 
     if (app.isRunning()) {
-        app.sendMessage(QStringLiteral("raise"), 5000);
+        app.sendMessage(Startup::instanceMessage(app.arguments()), 5000);
         return -1;
     }
+    QGuiApplication::setDesktopFileName(Startup::desktopEntry);
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.
@@ -41,6 +44,8 @@ int main(int argc, char *argv[])
     auto *imageProvider = new ImageProvider;      // the engine owns it once added
     auto *contactImageProvider = new ContactImageProvider; // likewise
     Utils utils;
+    MailtoHandler mailtoHandler;
+    mailtoHandler.openLink(MailtoHandler::linkFromArguments(app.arguments()));
 
     const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
 
@@ -58,20 +63,23 @@ int main(int argc, char *argv[])
                                 QVariant::fromValue(contactImageProvider));
     context->setContextProperty(QStringLiteral("utils"), &utils);
     context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+    context->setContextProperty(QStringLiteral("mailtoHandler"), &mailtoHandler);
 
     viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
     viewer.engine()->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
 
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 
-    QObject::connect(&app, &SingleApplication::messageReceived,
-                     &viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);
+    Startup::connectInstanceMessages(&app, &viewer, &mailtoHandler);
     QObject::connect(viewer.engine(), &QQmlEngine::quit, &app, &QCoreApplication::quit);
 
     if (tabletMode)
         viewer.showMaximized();
     else
         viewer.show();
+    // Every window the program makes now carries the class; the tray icon
+    // may have made the first one while the QML loaded.
+    Startup::releaseWindowClassName();
 
     return app.exec();
 }

@@ -8,11 +8,14 @@
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
 #include "letter.h"
+#include "mailtohandler.h"
 #include "profile.h"
 #include "profilemanager.h"
 #include "proxymodel.h"
+#include "qtquick2applicationviewer.h"
 #include "server.h"
 #include "servermanager.h"
+#include "singleapplication.h"
 #include "trayicon.h"
 #include "wizard.h"
 
@@ -24,6 +27,10 @@
 #include <vmime/vmime.hpp>
 
 namespace {
+// The X11 platform plugin takes the instance part of WM_CLASS from here.
+const char resourceNameVariable[] = "RESOURCE_NAME";
+bool setResourceName = false;
+
 // A pointer to a QObject subclass, known under "Name*" and, so that queued
 // signals declared with the bare class name resolve, under "Name" as well.
 template <typename T>
@@ -71,4 +78,37 @@ double Startup::dpiRatio(const QScreen *screen)
 {
     const double dpi = screen ? screen->logicalDotsPerInch() : 100.0;
     return dpi / 100.0;
+}
+
+void Startup::nameWindowClass()
+{
+    // A name the user chose for the program's windows stays.
+    if (qEnvironmentVariableIsSet(resourceNameVariable))
+        return;
+    qputenv(resourceNameVariable, windowClass);
+    setResourceName = true;
+}
+
+void Startup::releaseWindowClassName()
+{
+    if (setResourceName)
+        qunsetenv(resourceNameVariable);
+    setResourceName = false;
+}
+
+QString Startup::instanceMessage(const QStringList &arguments)
+{
+    const QString link = MailtoHandler::linkFromArguments(arguments);
+    return link.isEmpty() ? QStringLiteral("raise") : link;
+}
+
+void Startup::connectInstanceMessages(SingleApplication *app, CustomQtQuick2ApplicationViewer *viewer,
+                                      MailtoHandler *mailto)
+{
+    QObject::connect(app, &SingleApplication::messageReceived,
+                     viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);
+    QObject::connect(app, &SingleApplication::messageReceived, mailto, [viewer, mailto](const QString &message) {
+        if (mailto->openLink(message))
+            viewer->processAppMessage(QStringLiteral("raise"));
+    });
 }
