@@ -1,6 +1,4 @@
-#include "contactimageprovider.h"
 #include "drel.h"
-#include "imageprovider.h"
 #include "mailtohandler.h"
 #include "qtquick2applicationviewer.h"
 #include "singleapplication.h"
@@ -9,10 +7,8 @@
 
 #include <QGuiApplication>
 #include <QIcon>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QScreen>
-#include <QUrl>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
 
@@ -41,34 +37,11 @@ int main(int argc, char *argv[])
     Startup::registerTypes();
 
     CustomQtQuick2ApplicationViewer viewer;
-    auto *imageProvider = new ImageProvider;      // the engine owns it once added
-    auto *contactImageProvider = new ContactImageProvider; // likewise
     Utils utils;
     MailtoHandler mailtoHandler;
     mailtoHandler.openLink(MailtoHandler::linkFromArguments(app.arguments()));
-
     const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
-
-    viewer.setTitle(QObject::tr("Mail"));
-    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
-    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-
-    QQmlContext *context = viewer.rootContext();
-    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
-    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
-    context->setContextProperty(QStringLiteral("debug"), false);
-    context->setContextProperty(QStringLiteral("viewer"), &viewer);
-    context->setContextProperty(QStringLiteral("contactsImageProvider"),
-                                QVariant::fromValue(contactImageProvider));
-    context->setContextProperty(QStringLiteral("utils"), &utils);
-    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
-    context->setContextProperty(QStringLiteral("mailtoHandler"), &mailtoHandler);
-
-    viewer.engine()->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
-    viewer.engine()->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
-
-    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
+    Startup::loadScene(viewer, utils, tabletMode, lowEffects, dpiRatio, &mailtoHandler);
 
     Startup::connectInstanceMessages(&app, &viewer, &mailtoHandler);
     QObject::connect(viewer.engine(), &QQmlEngine::quit, &app, &QCoreApplication::quit);

@@ -7,7 +7,9 @@
 #include "contactsmodel.h"
 #include "contactsproxymodel.h"
 #include "documenthandler.h"
+#include "imageprovider.h"
 #include "letter.h"
+#include "localnetworkaccess.h"
 #include "mailtohandler.h"
 #include "profile.h"
 #include "profilemanager.h"
@@ -17,9 +19,12 @@
 #include "servermanager.h"
 #include "singleapplication.h"
 #include "trayicon.h"
+#include "utils.h"
 #include "wizard.h"
 
 #include <QGuiApplication>
+#include <QIcon>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QScreen>
 #include <QVariant>
@@ -111,4 +116,38 @@ void Startup::connectInstanceMessages(SingleApplication *app, CustomQtQuick2Appl
         if (mailto->openLink(message))
             viewer->processAppMessage(QStringLiteral("raise"));
     });
+}
+
+void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
+                        bool lowEffects, double dpiRatio, MailtoHandler *mailto)
+{
+    auto *imageProvider = new ImageProvider;               // the engine owns it once added
+    auto *contactImageProvider = new ContactImageProvider; // likewise
+
+    viewer.setTitle(QObject::tr("Mail"));
+    viewer.setIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
+    viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QQmlEngine *engine = viewer.engine();
+    // Set before anything loads: the engine makes its managers on first use.
+    static LocalNetworkAccessManagerFactory networkGuard;
+    engine->setNetworkAccessManagerFactory(&networkGuard);
+
+    QQmlContext *context = viewer.rootContext();
+    context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
+    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    context->setContextProperty(QStringLiteral("debug"), false);
+    context->setContextProperty(QStringLiteral("viewer"), &viewer);
+    context->setContextProperty(QStringLiteral("contactsImageProvider"),
+                                QVariant::fromValue(contactImageProvider));
+    context->setContextProperty(QStringLiteral("utils"), &utils);
+    context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+    if (mailto)
+        context->setContextProperty(QStringLiteral("mailtoHandler"), mailto);
+
+    engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
+    engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
+
+    viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 }

@@ -1,35 +1,183 @@
 import QtQuick 2.3
 import LetterBackend 1.0
+import ProfileBackend 1.0
+import MailProfileManagerBackend 1.0
+import MailServerManagerBackend 1.0
+import TrayIconBackend 1.0
+import "controls"
+import "mail"
+import "scripts/server.js" as ServerScript
+import "scripts/mail.js" as MailScript
 
-// Placeholder scene until the main window lands: shows that the program's
-// types and context properties reach the QML.
-Rectangle {
+Item {
     id: root
-    width: 900 * dpiRatio
-    height: 600 * dpiRatio
-    color: "#f4f4f4"
+    objectName: "root"
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 10 * dpiRatio
+    property int minWidth: 900
+    property int minHeight: 500
+    property int currentFolder: Letter.IncomingFolder
+    property real itemHeight: 50 * dpiRatio
+    // The account whose folders are shown; null when there is none.
+    readonly property var currentProfile: MailScript.profileAt(mailProfileManager.profiles,
+                                                               mailProfileManager.currentProfile)
 
-        Image {
-            anchors.horizontalCenter: parent.horizontalCenter
-            source: "images/mail_receive.png"
-            width: 96 * dpiRatio
-            height: width
-            smooth: true
+    width: minWidth
+    height: minHeight
+
+    // Ways into the forms that are built apart from this scene. A form that
+    // is not in the scene leaves its way in doing nothing.
+    function showNewMail() { if (typeof newMailForm !== "undefined") newMailForm.showNew() }
+    function showReply() { if (typeof newMailForm !== "undefined") newMailForm.showReply() }
+    function showForward() { if (typeof newMailForm !== "undefined") newMailForm.showForward() }
+    function showDraft() { if (typeof newMailForm !== "undefined") newMailForm.showDraft() }
+    function addRecipient(name, address) {
+        if (typeof newMailForm !== "undefined")
+            newMailForm.addRecipient(name, address)
+    }
+    function showSettings() { if (typeof settingsForm !== "undefined") settingsForm.show(qsTr("Settings")) }
+    function showWizard() { if (typeof wizardForm !== "undefined") wizardForm.show() }
+    function addProfile() { if (typeof profileForm !== "undefined") profileForm.addProfile() }
+
+    function showWindow() {
+        viewer.show()
+        viewer.raise()
+    }
+
+    function chooseFolder(folder) {
+        currentFolder = folder
+        header.setMenuBackButtonState("menu")
+        mailList.currentIndex = -1
+        mailList.contentY = 0
+        var model = MailScript.folderModel(currentProfile, folder)
+        if (model)
+            model.setFilterFixedString("")
+    }
+
+    MailServerManager {
+        id: mailServerManager
+        objectName: "mailServerManager"
+        onQueryCertificateQml: {
+            messageForm.show(str, true, function() { certificateAnswerQml(true) },
+                             function() { certificateAnswerQml(false) })
+            messageForm.okText = qsTr("Yes")
+            messageForm.cancelText = qsTr("No")
+            messageForm.title = qsTr("Certificate verification")
         }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Mail")
-            font.pointSize: 24
-            color: "#444444"
+    }
+
+    MailProfileManager {
+        id: mailProfileManager
+        objectName: "mailProfileManager"
+        onError: {
+            messageForm.show(e, false)
+            messageForm.title = qsTr("Error")
         }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Folders: Incoming %1, Trash %2").arg(Letter.IncomingFolder).arg(Letter.TrashFolder)
-            color: "#888888"
+        onQueryUsernameQml: {
+            var profile = root.currentProfile
+            lineEditForm.show(qsTr("Input username"), profile ? MailScript.userPart(profile.text) : "",
+                              function(text) { setUsernameQml(text, lineEditForm.checkBoxOn) })
+        }
+        onQueryPasswordQml: {
+            lineEditForm.show(qsTr("Input password"), "",
+                              function(text) { setPasswordQml(text, lineEditForm.checkBoxOn) })
+            lineEditForm.echoMode = TextInput.Password
+        }
+        onAuthFailedQml: {
+            // The retry goes to the account that failed, which need not be
+            // the one shown.
+            var failed = MailScript.profileAt(profiles, currentProfileQuery)
+            messageForm.show(qsTr("Authorization failed! Do you want to try again?") + "\n" + e, true,
+                             function() { if (failed) failed.queryIncomingMail() })
+            messageForm.title = qsTr("Authorization")
+        }
+        onTrayMessageQml: {
+            if (!viewer.visible)
+                trayIcon.showMessage(title, message)
+        }
+    }
+
+    TrayIcon {
+        id: trayIcon
+        objectName: "trayIcon"
+        property int unseenLetters: root.currentProfile ? root.currentProfile.unseenLetters : 0
+        toolTip: unseenLetters > 0 ? qsTr("Mail: unseen letters: ") + unseenLetters : qsTr("Mail")
+        onUnseenLettersChanged: setTrayIcon(unseenLetters > 0)
+        onTrayClicked: {
+            if (viewer.visible)
+                viewer.hide()
+            else
+                root.showWindow()
+        }
+        onNewMessageActionTriggered: {
+            root.showNewMail()
+            if (!viewer.visible)
+                root.showWindow()
+        }
+        onQueryMailActionTriggered: {
+            if (root.currentProfile)
+                root.currentProfile.queryIncomingMail()
+        }
+        onQuitActionTriggered: Qt.quit()
+    }
+
+    Style { id: styles }
+
+    // One instance of every form, in stacking order (later ones above
+    // earlier ones of the same z).
+    ListViewForm { id: listViewForm; objectName: "listViewForm" }
+    SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
+    MessageForm { id: messageForm; objectName: "messageForm" }
+    ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
+    LineEditForm { id: lineEditForm; objectName: "lineEditForm" }
+
+    MailList {
+        id: mailList
+        anchors.left: parent.left
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width * 0.4
+        onCurrentLetterChanged: mail.updateView()
+    }
+
+    FolderList {
+        id: folderList
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: mailList.width
+        onClicked: root.chooseFolder(folder)
+    }
+
+    Mail {
+        id: mail
+        anchors.right: parent.right
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+    }
+
+    HeaderMain {
+        id: header
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: Math.min(parent.height * 0.1, 60 * dpiRatio)
+    }
+
+    Timer {
+        id: initTimer
+        interval: 400
+        onTriggered: ServerScript.initProfilesWithServers()
+    }
+
+    Component.onCompleted: {
+        viewer.setMinimumWidth(minWidth)
+        viewer.setMinimumHeight(minHeight)
+        initTimer.start()
+        if (mailProfileManager.profiles.length === 0)
+            root.showWizard()
+        if (debug) {
+            console.log("mailProfileManager.currentProfile", mailProfileManager.currentProfile)
+            console.log("mailProfileManager.profiles.length", mailProfileManager.profiles.length)
+            console.log("mailServerManager.servers.length", mailServerManager.servers.length)
         }
     }
 }

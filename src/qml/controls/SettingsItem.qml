@@ -1,0 +1,40 @@
+import QtQuick 2.3
+
+// One row of a settings list.
+Rectangle {
+    id: settingsItem
+
+    property string itemText: ""
+
+    signal clicked
+
+    width: parent ? parent.width : 0
+    height: root.itemHeight
+    color: mouseArea.pressed ? "#bbbbbb" : "white"
+
+    Text {
+        objectName: "label"
+        anchors.fill: parent
+        anchors.leftMargin: 0.05 * settingsItem.width
+        anchors.rightMargin: 0.05 * settingsItem.width
+        text: settingsItem.itemText
+        font.pointSize: 14
+        fontSizeMode: Text.VerticalFit
+        minimumPointSize: 6
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+        color: mouseArea.pressed ? "white" : "#555555"
+    }
+    Rectangle {
+        anchors.bottom: parent.bottom
+        width: parent.width
+        height: 1
+        color: "#bbbbbb"
+    }
+    MouseArea {
+        id: mouseArea
+        objectName: "mouseArea"
+        anchors.fill: parent
+        onClicked: settingsItem.clicked()
+    }
+}

@@ -1,0 +1,120 @@
+import QtQuick 2.3
+import ProfileBackend 1.0
+import "../controls"
+
+// The bar along the top: drawer button, account chooser, refresh, new
+// letter, search and settings.
+Item {
+    id: header
+    objectName: "header"
+
+    readonly property alias refreshButtonEnabled: refreshButton.enabled
+    readonly property alias searchText: searchField.text
+
+    function setMenuBackButtonState(st) {
+        menuBackButton.state = st
+    }
+
+    Shadow { target: bar }
+
+    Rectangle {
+        id: bar
+        anchors.fill: parent
+        color: styles.headerColor
+
+        MenuBackButton {
+            id: menuBackButton
+            objectName: "menuBackButton"
+            anchors.left: parent.left
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            width: height
+            enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
+            onClicked: {
+                if (opened)
+                    folderList.show()
+                else
+                    folderList.hide()
+            }
+        }
+
+        CustomComboBox {
+            id: profileChooser
+            objectName: "profileChooser"
+            anchors.left: menuBackButton.right
+            width: header.width * 0.4 - menuBackButton.width
+            height: parent.height
+            model: profileEmails(mailProfileManager.profiles)
+            currentIndex: mailProfileManager.currentProfile
+            colorLight: styles.headerColor
+            colorDark: styles.highlightColor
+            buttonText: qsTr("Create new profile...")
+            onClicked: {
+                if (index !== mailProfileManager.currentProfile)
+                    mailProfileManager.initCurrentProfile(index)
+            }
+            onButtonClicked: root.addProfile()
+
+            function profileEmails(profiles) {
+                var emails = []
+                for (var i = 0; i < profiles.length; ++i)
+                    emails.push(profiles[i].email)
+                return emails
+            }
+        }
+
+        MenuButton {
+            id: refreshButton
+            objectName: "refreshButton"
+            anchors.left: profileChooser.right
+            imagePath: "qrc:/qml/images/refresh.png"
+            rotate: root.currentProfile !== null
+                    && root.currentProfile.status === Profile.RECIEVING_STATUS
+            enabled: !rotate && !rotationAnimationRunning && root.currentProfile !== null
+            onClicked: root.currentProfile.queryIncomingMail()
+        }
+
+        MenuButton {
+            id: newLetterButton
+            objectName: "newLetterButton"
+            anchors.left: refreshButton.right
+            imagePath: "qrc:/qml/images/add.png"
+            enabled: root.currentProfile !== null
+            onClicked: root.showNewMail()
+        }
+
+        LineEdit {
+            id: searchField
+            objectName: "searchField"
+            anchors.left: newLetterButton.right
+            anchors.right: rightGroup.left
+            anchors.leftMargin: 15
+            anchors.rightMargin: 15
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            anchors.topMargin: parent.height * 0.1
+            anchors.bottomMargin: parent.height * 0.1
+            placeholderText: qsTr("Search...")
+            showClearButton: true
+            onTextChanged: {
+                if (mailList.model)
+                    mailList.model.setFilterFixedString(text)
+            }
+        }
+
+        Row {
+            id: rightGroup
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            layoutDirection: Qt.RightToLeft
+
+            MenuButton {
+                id: settingsButton
+                objectName: "settingsButton"
+                imagePath: "qrc:/qml/images/misc.png"
+                onClicked: root.showSettings()
+            }
+        }
+    }
+}

@@ -1,0 +1,115 @@
+import QtQuick 2.3
+import "../controls"
+import "../scripts/mail.js" as MailScript
+
+// The reading pane: the letter chosen in the list, its bodies and its
+// attachments, with the actions on it.
+Item {
+    id: mail
+    objectName: "mail"
+
+    readonly property QtObject letter: mailList.currentLetter
+    // The bodies shown, copied when the view is updated.
+    property var bodies: []
+    property var bodyHtml: []
+
+    // Rebuilds the pane for the letter now chosen in the list.
+    function updateView() {
+        bodies = []
+        bodyHtml = []
+        if (!letter)
+            return
+        bodyHtml = letter.bodyHtmlList
+        bodies = letter.bodyList
+        bodyFlick.contentY = 0
+        attachmentPanel.state = ""
+    }
+
+    // The shown bodies as one HTML text, for printing and for the compose form.
+    function getBodyText() {
+        var text = ""
+        for (var i = 0; i < bodyRepeater.count; ++i) {
+            var view = bodyRepeater.itemAt(i)
+            if (i > 0)
+                text += "<br>"
+            text += MailScript.bodyAsHtml(view.text, view.textFormat === TextEdit.AutoText)
+        }
+        return text
+    }
+
+    width: root.width * 0.6
+    Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+
+    states: State {
+        name: "full"
+        PropertyChanges { target: mail; width: root.width }
+    }
+
+    Shadow {
+        target: pane
+        horizontalOffset: -2
+        verticalOffset: 0
+    }
+
+    Rectangle {
+        id: pane
+        anchors.fill: parent
+        color: "white"
+
+        MouseArea { anchors.fill: parent }
+
+        MailHeader {
+            id: mailHeader
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            letter: mail.letter
+            fullWidth: mail.state === "full"
+            onToggleFullWidth: mail.state = mail.state === "full" ? "" : "full"
+        }
+
+        Flickable {
+            id: bodyFlick
+            objectName: "bodyArea"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: mail.letter ? mailHeader.bottom : parent.top
+            anchors.bottom: attachmentPanel.visible ? attachmentPanel.top : parent.bottom
+            anchors.margins: 10
+            clip: true
+            flickableDirection: Flickable.VerticalFlick
+            contentWidth: width
+            contentHeight: bodyColumn.height
+
+            Column {
+                id: bodyColumn
+                width: bodyFlick.width
+
+                Repeater {
+                    id: bodyRepeater
+                    model: mail.bodies
+                    delegate: MailBody {
+                        objectName: "mailBody" + index
+                        width: bodyColumn.width
+                        text: modelData
+                        textFormat: mail.bodyHtml[index] ? TextEdit.RichText : TextEdit.AutoText
+                    }
+                }
+            }
+        }
+
+        ScrollBar {
+            flickable: bodyFlick
+            anchors.rightMargin: 5
+        }
+
+        MailAttachment {
+            id: attachmentPanel
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            attachments: mail.letter ? mail.letter.attachList : []
+            maxHeight: mail.height * 0.3
+        }
+    }
+}

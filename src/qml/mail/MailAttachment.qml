@@ -1,0 +1,132 @@
+import QtQuick 2.3
+import "../controls"
+
+// The attachments of the shown letter along the bottom of the pane; a click
+// on the title expands or collapses it, a click on a row offers to open or
+// save that attachment.
+Item {
+    id: panel
+    objectName: "attachmentPanel"
+
+    property var attachments: []
+    property real maxHeight: 0
+
+    visible: attachments.length > 0
+    enabled: visible
+    height: root.itemHeight
+    clip: true
+    Behavior on height { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+
+    states: State {
+        name: "full"
+        PropertyChanges {
+            target: panel
+            height: Math.min(root.itemHeight + list.contentHeight, panel.maxHeight)
+        }
+    }
+
+    onStateChanged: list.contentY = 0
+
+    function choose(attachment) {
+        var open = qsTr("Open")
+        listViewForm.show([open, qsTr("Save")], function(choice) {
+            if (choice === open)
+                attachment.open()
+            else
+                attachment.save()
+        })
+    }
+
+    Shadow {
+        target: background
+        horizontalOffset: 1
+        verticalOffset: -2
+    }
+
+    Rectangle {
+        id: background
+        anchors.fill: parent
+        color: "white"
+    }
+
+    Rectangle {
+        id: title
+        objectName: "attachmentTitle"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: root.itemHeight
+        color: titleArea.pressed ? "white" : "whitesmoke"
+
+        Image {
+            id: attachIcon
+            anchors.left: parent.left
+            anchors.leftMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            height: parent.height * 0.8
+            width: height
+            sourceSize.width: width
+            sourceSize.height: height
+            source: "qrc:/qml/images/attach.png"
+            mipmap: styles.image.mipmap
+        }
+
+        Text {
+            objectName: "attachmentCount"
+            anchors.left: attachIcon.right
+            anchors.leftMargin: 10
+            anchors.right: hint.left
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            text: qsTr("Attachments: ") + panel.attachments.length
+            color: styles.foreground.textColor
+            font.pointSize: 11
+            fontSizeMode: Text.VerticalFit
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+
+        Text {
+            id: hint
+            anchors.right: parent.right
+            anchors.rightMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            text: panel.state === "full" ? qsTr("Click to close \u25BC") : qsTr("Click to expand \u25B2")
+            color: "#999999"
+            font.pointSize: 10
+        }
+
+        Rectangle {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: 1
+            color: "#aaaaaa"
+        }
+
+        MouseArea {
+            id: titleArea
+            anchors.fill: parent
+            onClicked: panel.state = panel.state === "full" ? "" : "full"
+        }
+    }
+
+    ListView {
+        id: list
+        objectName: "attachmentList"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: title.bottom
+        height: Math.max(0, panel.maxHeight - root.itemHeight)
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: panel.attachments
+        delegate: MailAttachmentItem {
+            objectName: "attachmentRow" + index
+            width: list.width
+            height: root.itemHeight
+            attachment: modelData
+            onClicked: panel.choose(modelData)
+        }
+    }
+}

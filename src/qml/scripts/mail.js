@@ -1,0 +1,74 @@
+.pragma library
+// Small rules of the main window and the reading pane, kept apart from the
+// items that use them.
+
+// The folder model of a profile for a folder number (Letter.FolderType);
+// null without a profile.
+function folderModel(profile, folder) {
+    if (!profile)
+        return null
+    switch (folder) {
+    case 1: return profile.draftsModel
+    case 2: return profile.sentModel
+    case 3: return profile.archiveModel
+    case 4: return profile.trashModel
+    default: return profile.incomingModel
+    }
+}
+
+// The letter of a row of a folder model (its "letter" role), or null.
+function letterAt(model, row) {
+    if (!model || row < 0 || row >= model.rowCount())
+        return null
+    return model.data(model.index(row, 0), 257)
+}
+
+// The profile at an index of the manager's list, or null.
+function profileAt(profiles, index) {
+    return index >= 0 && index < profiles.length ? profiles[index] : null
+}
+
+// The part of an e-mail address before the first at sign.
+function userPart(email) {
+    var at = email.indexOf("@")
+    return at < 0 ? email : email.substring(0, at)
+}
+
+// "Name <address>" or a bare address -> { name, address }.
+function splitSender(from) {
+    var cut = from.indexOf(" <")
+    if (cut < 0)
+        return { name: "", address: from }
+    return { name: from.substring(0, cut), address: from.substring(cut + 2, from.length - 1) }
+}
+
+// Only web links leave the program; file, network-share, script and custom
+// links in a letter could open or run anything on this machine.
+function isWebLink(link) {
+    return /^https?:/i.test(link)
+}
+
+function isMailtoLink(link) {
+    return /^mailto:/i.test(link)
+}
+
+// One body as HTML for printing and for the compose form: a view that
+// guessed its format keeps plain line feeds, which HTML would drop.
+function bodyAsHtml(text, autoDetected) {
+    return autoDetected ? text.replace(/\n/g, "<br>") : text
+}
+
+// Which action of the reading pane is offered in which folder.
+// Folders: 0 Incoming, 1 Drafts, 2 Sent, 3 Archive, 4 Trash.
+function actionShown(action, folder) {
+    switch (action) {
+    case "edit": return folder === 1
+    case "reply":
+    case "forward":
+    case "print": return folder !== 1 && folder !== 4
+    case "archive": return folder === 0 || folder === 2
+    case "restore": return folder === 4
+    case "delete": return true
+    }
+    return false
+}
