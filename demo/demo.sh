@@ -24,7 +24,7 @@ run_client() {
     # that a client the user runs already does not take the demo's start.
     local wayland=${WAYLAND_DISPLAY:-}
     [ -n "$wayland" ] && [ "${wayland#/}" = "$wayland" ] && wayland=${XDG_RUNTIME_DIR:-}/$wayland
-    env HOME="$demo/home" XDG_CONFIG_HOME="$demo/home/.config" \
+    exec env HOME="$demo/home" XDG_CONFIG_HOME="$demo/home/.config" \
         XDG_DATA_HOME="$demo/home/.local/share" XDG_CACHE_HOME="$demo/home/.cache" \
         XDG_RUNTIME_DIR="$demo/runtime" ${wayland:+WAYLAND_DISPLAY="$wayland"} \
         "$build/src/drel-mail" "$@" 9>&-

@@ -5,6 +5,7 @@ quotes, several languages and charsets, a PDF, a picture and an office
 document as attachments) into a Maildir:
     make-mailbox.py MAILDIR ADDRESS [UID GID]
 The letters are dated over the last weeks, the newest an hour ago."""
+import base64
 import datetime
 import io
 import math
@@ -14,7 +15,6 @@ import struct
 import sys
 import zipfile
 import zlib
-from email.header import Header
 from email.mime.application import MIMEApplication
 from email.mime.image import MIMEImage
 from email.mime.multipart import MIMEMultipart
@@ -96,6 +96,16 @@ def odt_document(title, paragraphs):
     return out.getvalue()
 
 
+def encoded_word(text_, charset):
+    """The text as one RFC 2047 word in its own charset; Python's own encoder
+    would label some charsets with names of its own (eucgb2312_cn)."""
+    try:
+        text_.encode("ascii")
+        return text_
+    except UnicodeEncodeError:
+        return "=?%s?b?%s?=" % (charset, base64.b64encode(text_.encode(charset)).decode("ascii"))
+
+
 class Mailbox:
     def __init__(self, maildir, address, uid, gid):
         self.maildir, self.address, self.uid, self.gid = maildir, address, uid, gid
@@ -111,11 +121,11 @@ class Mailbox:
             # Oldest first; the last letter added is an hour old.
             date = now - datetime.timedelta(hours=1 + (count - 1 - i) * 11, minutes=i * 7 % 60)
             name, address = sender
-            part["From"] = formataddr((str(Header(name, charset)), address)) if name else address
+            part["From"] = "%s <%s>" % (encoded_word(name, charset), address)
             part["To"] = to or formataddr(("Demo User", self.address))
             if cc:
                 part["Cc"] = cc
-            part["Subject"] = Header(subject, charset)
+            part["Subject"] = encoded_word(subject, charset)
             part["Date"] = format_datetime(date)
             part["Message-ID"] = "<demo-%03d@%s>" % (i + 1, DOMAIN)
             if reply_to:
