@@ -26,6 +26,7 @@ int main(int argc, char *argv[])
         return -1;
     }
     QGuiApplication::setDesktopFileName(Startup::desktopEntry);
+    Startup::installTranslations(&app);
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.

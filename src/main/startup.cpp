@@ -23,6 +23,9 @@
 #include "wizard.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QIcon>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -99,6 +102,18 @@ void Startup::releaseWindowClassName()
     if (setResourceName)
         qunsetenv(resourceNameVariable);
     setResourceName = false;
+}
+
+void Startup::installTranslations(QCoreApplication *app)
+{
+    const QLocale locale;
+    auto *own = new QTranslator(app);
+    if (own->load(locale, QStringLiteral("drel-mail"), QStringLiteral("_"), QStringLiteral(":/translations")))
+        app->installTranslator(own);
+    auto *qt = new QTranslator(app);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app->installTranslator(qt);
 }
 
 QString Startup::instanceMessage(const QStringList &arguments)

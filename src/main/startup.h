@@ -6,6 +6,7 @@
 
 class CustomQtQuick2ApplicationViewer;
 class MailtoHandler;
+class QCoreApplication;
 class QScreen;
 class SingleApplication;
 class Utils;
@@ -34,6 +35,10 @@ void nameWindowClass();
 // Call once the first window exists: programs started from here (links,
 // attachments) must not take the variable over.
 void releaseWindowClassName();
+
+// The program's translation for the user's language from the resource tree,
+// and Qt's own (standard dialogs) where the system has it.
+void installTranslations(QCoreApplication *app);
 
 // What a second start hands the running one: its mailto: link, or "raise".
 QString instanceMessage(const QStringList &arguments);
