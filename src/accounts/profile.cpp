@@ -6,6 +6,7 @@
 #include "filedialog.h"
 #include "letter.h"
 #include "model.h"
+#include "privatefiles.h"
 #include "proxymodel.h"
 #include "server.h"
 #include "settings.h"
@@ -13,13 +14,20 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QtDebug>
 
+#include <cerrno>
+#include <cstdio>
+
 namespace {
 constexpr int defaultTimerInterval = 300000;
+// A zero, negative or unreadable setting would check without pause.
+constexpr int shortestTimerInterval = 60000;
 }
 
 Profile::Profile(QString email, QObject *parent)
@@ -136,8 +144,7 @@ void Profile::buildFolders()
     }
 
     m_cache = new Cache(m_email, m_incomingServerStr, this);
-    const QString dir = QDir::homePath() + QDir::separator() + QStringLiteral(".drel-mail")
-            + QDir::separator() + m_email + QDir::separator();
+    const QString dir = storePath(m_email) + QDir::separator();
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         const QString file = Cache::folderName(folder).toLower() + QStringLiteral(".conf");
         m_models[size_t(folder)] = new Model(dir + file, folder, this);
@@ -193,6 +200,48 @@ void Profile::buildFolders()
     emit unseenLettersChanged();
 }
 
+QString Profile::storePath(const QString &email)
+{
+    return PrivateFiles::storeRoot() + QDir::separator() + email;
+}
+
+bool Profile::changeEmail(const QString &email)
+{
+    if (email == m_email)
+        return true;
+    const QString from = storePath(m_email);
+    const QString to = storePath(email);
+    if (email.isEmpty() || QFileInfo::exists(to))
+        return false;
+    setEmail(email);
+    whenIdle([this, from, to] {
+        if (QFileInfo::exists(to) || !QFileInfo::exists(from))
+            return;
+        // One rename: the letters are either all under the old name or all
+        // under the new one, whatever happens to the process.
+        if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+            qCritical() << "Profile::changeEmail(): cannot move" << from << "to" << to
+                        << qt_error_string(errno);
+            return;
+        }
+        if (m_cache)
+            buildFolders();
+    });
+    return true;
+}
+
+void Profile::whenIdle(std::function<void()> job)
+{
+    m_idleJobs.append(std::move(job));
+    runIdleJobs();
+}
+
+void Profile::runIdleJobs()
+{
+    while (m_status == READY_STATUS && !m_idleJobs.isEmpty())
+        m_idleJobs.takeFirst()();
+}
+
 void Profile::setUnseenLetters(int count)
 {
     if (m_unseenLetters == count)
@@ -230,6 +279,7 @@ void Profile::setStatus(Status status)
         return;
     m_status = status;
     emit statusChanged();
+    runIdleJobs();
     if (m_status == READY_STATUS)
         sendNextLetter();
 }
@@ -250,12 +300,18 @@ void Profile::setIncomingServer(QObject *incomingServer)
     auto *server = qobject_cast<Server *>(incomingServer);
     if (!server)
         return;
-    takeServer(true, server);
     m_incomingServerStr = server->address();
-    connect(server, qOverload<QString>(&Server::addressChanged), this,
-            &Profile::onIncomingServerAdressChanged, Qt::QueuedConnection);
-    if (!m_incomingServerStr.isEmpty())
-        buildFolders();
+    const QPointer<Server> record(server);
+    whenIdle([this, record] {
+        if (!record)
+            return;
+        takeServer(true, record);
+        m_incomingServerStr = record->address();
+        connect(record, qOverload<QString>(&Server::addressChanged), this,
+                &Profile::onIncomingServerAdressChanged, Qt::QueuedConnection);
+        if (!m_incomingServerStr.isEmpty())
+            buildFolders();
+    });
 }
 
 void Profile::setOutgoingServer(QObject *outgoingServer)
@@ -263,10 +319,16 @@ void Profile::setOutgoingServer(QObject *outgoingServer)
     auto *server = qobject_cast<Server *>(outgoingServer);
     if (!server)
         return;
-    takeServer(false, server);
     m_outgoingServerStr = server->address();
-    connect(server, qOverload<QString>(&Server::addressChanged), this,
-            &Profile::onOutgoingServerAdressChanged, Qt::QueuedConnection);
+    const QPointer<Server> record(server);
+    whenIdle([this, record] {
+        if (!record)
+            return;
+        takeServer(false, record);
+        m_outgoingServerStr = record->address();
+        connect(record, qOverload<QString>(&Server::addressChanged), this,
+                &Profile::onOutgoingServerAdressChanged, Qt::QueuedConnection);
+    });
 }
 
 // Who deletes a server record: the record handed in stays on this thread
@@ -317,6 +379,7 @@ void Profile::setReadyStatus()
 {
     m_status = READY_STATUS;
     emit statusChanged();
+    runIdleJobs();
     sendNextLetter();
 }
 
@@ -437,8 +500,12 @@ void Profile::authFailedSlot(QString e)
 void Profile::onIncomingServerAdressChanged(QString address)
 {
     m_incomingServerStr = address;
-    if (!m_incomingServerStr.isEmpty())
-        buildFolders();
+    if (!address.isEmpty()) {
+        whenIdle([this] {
+            if (!m_incomingServerStr.isEmpty())
+                buildFolders();
+        });
+    }
     save();
 }
 
@@ -450,7 +517,7 @@ void Profile::onOutgoingServerAdressChanged(QString address)
 
 void Profile::onGetMailIntervalChanged(int interval)
 {
-    m_timer.setInterval(interval);
+    m_timer.setInterval(qMax(interval, shortestTimerInterval));
     if (m_timer.isActive())
         m_timer.start();
 }

@@ -12,6 +12,7 @@
 #include "server.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class Connection;
@@ -58,6 +59,12 @@ public:
     void save();
     void applyUsername(const QString &user, bool save);
     void applyPassword(const QString &password, bool save);
+    // Gives the account a new address and moves its letters along (a rename
+    // of its store directory, once no check or send runs). False, and nothing
+    // changed, when a store for the new address exists already.
+    bool changeEmail(const QString &email);
+    // ~/.drel-mail/<email>
+    static QString storePath(const QString &email);
 
     int unseenLetters() const { return m_unseenLetters; }
     void setUnseenLetters(int count);
@@ -138,6 +145,11 @@ private slots:
 
 private:
     void buildFolders();
+    // Runs the job now when the account is ready, else once it is: swapping
+    // a server record or the store under a running check would lose the
+    // messages it has announced.
+    void whenIdle(std::function<void()> job);
+    void runIdleJobs();
     void takeServer(bool incoming, Server *front);
     void setProxy(int folder, ProxyModel *proxy);
     void writeAccountKey(const QString &key, const QVariant &value) const;
@@ -166,4 +178,5 @@ private:
     // profile; the first one is with the worker thread while sending.
     QList<Letter *> m_outbox;
     Letter *m_sending = nullptr;
+    QList<std::function<void()>> m_idleJobs;
 };

@@ -153,13 +153,20 @@ void ProfileManager::changeProfile(int index, QString name, QString email, Serve
     Profile *profile = profileAt(index);
     if (!profile)
         return;
-    if (profile->email() != email) {
+    const QString oldEmail = profile->email();
+    if (oldEmail != email) {
+        // The letters move with the address; another account's letters
+        // already under the new address are never mixed in.
+        if (!profile->changeEmail(email)) {
+            emit error(tr("The address %1 cannot be used: letters of that address are already stored.")
+                               .arg(email));
+            return;
+        }
         QSettings settings;
         settings.beginGroup(Settings::profilesGroup);
-        settings.remove(profile->email());
+        settings.remove(oldEmail);
     }
     profile->setName(name);
-    profile->setEmail(email);
     const QString inAddress = inServer ? inServer->address() : QString();
     const QString outAddress = outServer ? outServer->address() : QString();
     if (inAddress != profile->incomingServerStr())
@@ -201,6 +208,17 @@ void ProfileManager::removeProfile(int index)
         m_currentProfileQuery = -1;
     else if (index < m_currentProfileQuery)
         --m_currentProfileQuery;
+    // The removed account's questions go with it; the next one is shown.
+    Profile *removed = qobject_cast<Profile *>(item.value<QObject *>());
+    const bool shownWasRemoved = !m_questions.isEmpty() && m_questions.first().profile == removed;
+    for (int i = m_questions.size() - 1; i >= 0; --i) {
+        if (m_questions.at(i).profile == removed)
+            m_questions.removeAt(i);
+    }
+    if (shownWasRemoved) {
+        m_questionShown = false;
+        showNextQuestion();
+    }
 }
 
 void ProfileManager::initCurrentProfile(int index)
@@ -228,47 +246,83 @@ int ProfileManager::senderIndex() const
     return -1;
 }
 
+void ProfileManager::enqueue(Question question)
+{
+    auto *profile = qobject_cast<Profile *>(sender());
+    if (!profile || !m_profiles.contains(QVariant::fromValue(profile)))
+        return;
+    m_questions.append({profile, question});
+    showNextQuestion();
+}
+
+void ProfileManager::showNextQuestion()
+{
+    if (m_questionShown)
+        return;
+    while (!m_questions.isEmpty()) {
+        const PendingQuestion &next = m_questions.first();
+        const int index = next.profile ? m_profiles.indexOf(QVariant::fromValue(next.profile.data())) : -1;
+        if (index < 0) {
+            m_questions.removeFirst();
+            continue;
+        }
+        m_currentProfileQuery = index;
+        m_questionShown = true;
+        if (next.question == Question::Username)
+            emit queryUsernameQml();
+        else
+            emit queryPasswordQml();
+        return;
+    }
+}
+
+Profile *ProfileManager::takeAsker(Question question)
+{
+    for (int i = 0; i < m_questions.size(); ++i) {
+        if (m_questions.at(i).question != question)
+            continue;
+        Profile *profile = m_questions.takeAt(i).profile;
+        // The answer is to the question on screen, whichever it was.
+        m_questionShown = false;
+        return profile;
+    }
+    return nullptr;
+}
+
 void ProfileManager::queryUsername()
 {
-    const int index = senderIndex();
-    if (index == -2)
-        return;
-    m_currentProfileQuery = index;
-    if (index >= 0)
-        emit queryUsernameQml();
+    enqueue(Question::Username);
 }
 
 void ProfileManager::queryPassword()
 {
-    const int index = senderIndex();
-    if (index == -2)
-        return;
-    m_currentProfileQuery = index;
-    if (index >= 0)
-        emit queryPasswordQml();
+    enqueue(Question::Password);
 }
 
 void ProfileManager::authFailed(QString e)
 {
     const int index = senderIndex();
-    if (index == -2)
+    if (index < 0)
         return;
-    m_currentProfileQuery = index;
-    if (index >= 0)
-        emit authFailedQml(e);
+    // A question on screen keeps its account for the answer.
+    if (!m_questionShown)
+        m_currentProfileQuery = index;
+    emit authFailedQml(e);
 }
 
 void ProfileManager::setUsernameQml(QString user, bool save)
 {
     // No account asked, or it is gone: the answer has nobody to go to.
-    if (Profile *profile = profileAt(m_currentProfileQuery))
+    if (Profile *profile = takeAsker(Question::Username))
         profile->applyUsername(user.trimmed(), save);
+    showNextQuestion();
 }
 
 void ProfileManager::setPasswordQml(QString pass, bool save)
 {
-    if (Profile *profile = profileAt(m_currentProfileQuery))
+    if (Profile *profile = takeAsker(Question::Password))
         profile->applyPassword(pass.trimmed(), save);
+    showNextQuestion();
 }
 
 void ProfileManager::onReceiveLetter(Letter *letter)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantList>
 
@@ -72,6 +74,22 @@ private slots:
     void onReceiveLetter(Letter *letter);
 
 private:
+    // One login or password question of one account. Questions are shown
+    // one at a time, oldest first, and each answer goes to the account that
+    // asked it, however many accounts ask at once.
+    enum class Question { Username, Password };
+    struct PendingQuestion
+    {
+        QPointer<Profile> profile;
+        Question question;
+    };
+    void enqueue(Question question);
+    // Shows the oldest question that still has an account, if none is shown.
+    void showNextQuestion();
+    // The account that asked the oldest question of that kind, taken off the
+    // queue; null when there is none.
+    Profile *takeAsker(Question question);
+
     void connectProfile(Profile *profile);
     void saveCurrentProfile() const;
     // The index of the account that sent the running signal, or -1.
@@ -83,4 +101,6 @@ private:
     int m_storeMessagesCount = 0;
     int m_getMailTimerInterval = 300000;
     bool m_deleteFromServer = false;
+    QList<PendingQuestion> m_questions;
+    bool m_questionShown = false;
 };

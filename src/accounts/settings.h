@@ -33,6 +33,9 @@ inline const QString sslKey = QStringLiteral("ssl");
 inline const QString authKey = QStringLiteral("auth");
 inline const QString loginKey = QStringLiteral("login");
 inline const QString certificateFingerprintKey = QStringLiteral("certificateFingerprint");
+// The security mode that autodetection last connected with. Once it is a
+// secure one, autodetection never falls back to clear text for this address.
+inline const QString probedSslKey = QStringLiteral("probedSsl");
 
 // The global options, read with their defaults.
 QString currentProfile();

@@ -169,8 +169,8 @@ bool DocumentHandler::bold() const
 void DocumentHandler::setBold(bool bold)
 {
     QTextCharFormat format;
-    // "Not bold" is stored as weight 0, not QFont::Normal; only 75 reads as bold.
-    format.setFontWeight(bold ? QFont::Bold : 0);
+    // Weight 0 would render as Thin, not as ordinary text.
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
     mergeFormatOnWordOrSelection(format);
     emit boldChanged();
 }

@@ -1,5 +1,6 @@
 #include "drel.h"
 #include "mailtohandler.h"
+#include "privatefiles.h"
 #include "qtquick2applicationviewer.h"
 #include "singleapplication.h"
 #include "startup.h"
@@ -27,6 +28,9 @@ int main(int argc, char *argv[])
     }
     QGuiApplication::setDesktopFileName(Startup::desktopEntry);
     Startup::installTranslations(&app);
+
+    // Letters and sealed passwords are the user's alone.
+    PrivateFiles::protect();
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.

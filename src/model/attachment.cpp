@@ -225,9 +225,24 @@ void Attachment::open()
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+QString Attachment::safeFileName(const QString &name)
+{
+    QString clean;
+    for (const QChar c : name) {
+        const QChar::Category category = c.category();
+        if (category != QChar::Other_Control && category != QChar::Other_Format)
+            clean.append(c);
+    }
+    // Senders on other systems separate folders with a backslash.
+    clean = clean.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).trimmed();
+    if (clean.isEmpty() || clean == QLatin1String(".") || clean == QLatin1String(".."))
+        return tr("attachment");
+    return clean;
+}
+
 void Attachment::save()
 {
-    const QString proposed = QDir::homePath() + QDir::separator() + m_name;
+    const QString proposed = QDir::homePath() + QDir::separator() + safeFileName(m_name);
     const QString path = FileDialog::getSaveFileName(tr("Choose path to save attachment"), proposed);
     if (path.isEmpty())
         return;

@@ -40,6 +40,10 @@ public:
     // The one file that open() writes attachments into. It sits in a
     // directory of this user's own under the temporary location.
     static QString temporaryFilePath();
+    // The file name save() proposes for a name as sent: its last path
+    // component without control characters, so that a name such as
+    // "../../.bashrc" cannot point outside the folder the user picks.
+    static QString safeFileName(const QString &name);
 
 signals:
     void nameChanged();

@@ -17,6 +17,7 @@ namespace cert = vmime::security::cert;
 
 CertificateVerifier::CertificateVerifier(const QString &address, QObject *parent)
     : QObject(parent)
+    , m_address(address)
     , m_fingerprint(rememberedFingerprint(address))
 {
 }
@@ -86,13 +87,14 @@ void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain
         return;
     }
 
-    m_fingerprint = fingerprint;
     if (!ask(firstQuestion))
         refuse();
+    // Trusted for this check only until every question has been answered yes.
     m_trusted.push_back(x509);
     QString followUp;
     try {
         verifyTrusted(chain, hostname);
+        remember(fingerprint);
         return;
     } catch (const cert::certificateIssuerVerificationException &) {
         followUp = tr("Certificate in a certificate chain cannot be verified against the next certificate in the chain (the issuer). Do you still want to accept this certificate?");
@@ -105,8 +107,23 @@ void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain
     } catch (const cert::certificateNotYetValidException &) {
         followUp = tr("Current date and time is before the validity period specified in the certificate. Do you still want to accept this certificate?");
     }
-    if (!ask(followUp))
+    if (!ask(followUp)) {
+        m_trusted.pop_back();
         refuse();
+    }
+    remember(fingerprint);
+}
+
+void CertificateVerifier::remember(const QList<unsigned char> &fingerprint)
+{
+    m_fingerprint = fingerprint;
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    settings.beginGroup(m_answerAddress.isEmpty() ? m_address : m_answerAddress);
+    QVariantList bytes;
+    for (unsigned char b : fingerprint)
+        bytes.append(static_cast<int>(b));
+    settings.setValue(Settings::certificateFingerprintKey, bytes);
 }
 
 bool CertificateVerifier::ask(const QString &text)
@@ -125,19 +142,9 @@ bool CertificateVerifier::ask(const QString &text)
 
 void CertificateVerifier::userAnswer(QString address, bool answer)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    settings.beginGroup(address);
-    if (answer) {
-        QVariantList bytes;
-        for (unsigned char b : qAsConst(m_fingerprint))
-            bytes.append(static_cast<int>(b));
-        settings.setValue(Settings::certificateFingerprintKey, bytes);
-    } else {
-        settings.remove(Settings::certificateFingerprintKey);
-    }
-    settings.endGroup();
-    settings.endGroup();
+    // Nothing is stored or removed here: verify() stores the fingerprint once
+    // the last question is answered yes, and a no leaves the settings alone.
+    m_answerAddress = address;
     m_answer = answer;
     m_waiting = false;
 }

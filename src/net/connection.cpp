@@ -7,6 +7,15 @@
 
 #include <QtDebug>
 
+namespace {
+// Without a charset the library labels text with the locale's, which under a
+// non-UTF-8 locale turns every non-ASCII letter into "?".
+vmime::text utf8Text(const QString &text)
+{
+    return vmime::text(text.toUtf8().toStdString(), vmime::charset(vmime::charsets::UTF_8));
+}
+}
+
 Connection::Connection(QObject *parent)
     : QThread(parent)
 {
@@ -246,7 +255,7 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
             QString address = fromParts.at(1);
             if (address.endsWith(QLatin1Char('>')))
                 address.chop(1);
-            builder.setExpeditor(vmime::mailbox(vmime::text(fromParts.at(0).toStdString()),
+            builder.setExpeditor(vmime::mailbox(utf8Text(fromParts.at(0)),
                                                 vmime::emailAddress(address.toStdString())));
         } else {
             builder.setExpeditor(vmime::mailbox(vmime::emailAddress(from.toStdString())));
@@ -261,7 +270,7 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
                 recipients.appendAddress(vmime::make_shared<vmime::mailbox>(address));
             else
                 recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                        vmime::text(name.toStdString()), address));
+                        utf8Text(name), address));
         }
         // The builder refuses a message without recipients; a filed draft
         // gets a stand-in that is taken out again below.
@@ -271,7 +280,7 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
                     vmime::emailAddress("undisclosed-recipients@drel-mail")));
         builder.setRecipients(recipients);
 
-        builder.setSubject(vmime::text(letter->subject().toStdString()));
+        builder.setSubject(utf8Text(letter->subject()));
 
         builder.constructTextPart(vmime::mediaType(vmime::mediaTypes::TEXT,
                                                    vmime::mediaTypes::TEXT_HTML));

@@ -1,5 +1,7 @@
 #include "outgoingserver.h"
 
+#include "replytracer.h"
+
 #include <QtDebug>
 
 OutgoingServer::OutgoingServer(QObject *parent)
@@ -26,7 +28,14 @@ void OutgoingServer::deleteMessageByNumber(int)
 
 bool OutgoingServer::connectService()
 {
-    const bool connected = connectWithProbe(false);
+    bool connected = false;
+    try {
+        connected = connectWithProbe(false);
+    } catch (const vmime::exceptions::authentication_error &e) {
+        if (!m_replies || m_replies->lastReply().empty())
+            throw;
+        throw vmime::exceptions::authentication_error(m_replies->lastReply());
+    }
     m_transport = vmime::dynamicCast<vmime::net::transport>(service());
     return connected;
 }
@@ -39,6 +48,10 @@ void OutgoingServer::prepareConnect()
     const bool login = auth() != ServerManager::NO_AUTH;
     const std::string prefix = service()->getInfos().getPropertyPrefix();
     session()->getProperties()[prefix + "options.need-authentication"].setValue<bool>(login);
+    if (!m_replies)
+        m_replies = vmime::make_shared<ReplyTracerFactory>();
+    m_replies->clear();
+    service()->setTracerFactory(m_replies);
 }
 
 bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)

@@ -2,6 +2,8 @@
 
 #include "server.h"
 
+class ReplyTracerFactory;
+
 // Worker thread of its Connection (see Server).
 // An outgoing (SMTP) server: each send opens and closes its own connection.
 class OutgoingServer : public Server
@@ -24,4 +26,5 @@ protected:
 
 private:
     vmime::shared_ptr<vmime::net::transport> m_transport;
+    vmime::shared_ptr<ReplyTracerFactory> m_replies;
 };

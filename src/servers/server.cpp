@@ -2,10 +2,36 @@
 
 #include "authenticator.h"
 #include "certificateverifier.h"
+#include "settings.h"
 #include "timeouthandlerfactory.h"
 
 #include <QMutexLocker>
+#include <QSettings>
 #include <QtDebug>
+
+namespace {
+// The mode autodetection connected with last time for a saved record;
+// AUTO_SSL when none is known.
+ServerManager::Ssl probedSsl(const QString &address)
+{
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    settings.beginGroup(address);
+    return ServerManager::Ssl(settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt());
+}
+
+void rememberProbedSsl(const QString &address, ServerManager::Ssl ssl)
+{
+    QSettings settings;
+    settings.beginGroup(Settings::serversGroup);
+    settings.beginGroup(address);
+    // Only for a saved record: a group without a type would be read back as
+    // a record of its own.
+    if (settings.contains(Settings::typeKey)
+        && settings.value(Settings::probedSslKey, int(ServerManager::AUTO_SSL)).toInt() != int(ssl))
+        settings.setValue(Settings::probedSslKey, int(ssl));
+}
+}
 
 Server::Server(QObject *parent)
     : QObject(parent)
@@ -177,7 +203,10 @@ bool Server::connectWithProbe(bool store)
 
     try {
         m_service->connect();
-        return m_service->isConnected();
+        const bool connected = m_service->isConnected();
+        if (connected && automatic)
+            rememberProbedSsl(address(), ssl());
+        return connected;
     } catch (const vmime::exceptions::authentication_error &) {
         if (m_authenticator) {
             m_authenticator->setUsername(QString());
@@ -194,12 +223,24 @@ bool Server::connectWithProbe(bool store)
         if (!automatic)
             throw;
         const ServerManager::Ssl tried = ssl();
-        if (tried == ServerManager::TLS_SSL)
+        if (tried == ServerManager::TLS_SSL) {
             m_nextAutoSsl = ServerManager::STARTTLS_SSL;
-        else if (tried == ServerManager::STARTTLS_SSL)
+        } else if (tried == ServerManager::STARTTLS_SSL) {
+            const ServerManager::Ssl before = probedSsl(address());
+            if (before == ServerManager::TLS_SSL || before == ServerManager::STARTTLS_SSL) {
+                // Whoever blocks TLS to a server that had it must not get the
+                // password in clear text. The next check probes afresh; only
+                // the user can choose "None" for this server.
+                m_nextAutoSsl = ServerManager::TLS_SSL;
+                setSsl(ServerManager::AUTO_SSL);
+                throw vmime::exceptions::connection_error(
+                        tr("This server offered a secure connection before and does not now; "
+                           "the connection is not made without security.").toStdString());
+            }
             m_nextAutoSsl = ServerManager::NO_SSL;
-        else
+        } else {
             throw;
+        }
         setSsl(ServerManager::AUTO_SSL);
         m_service.reset();
         return connectService();

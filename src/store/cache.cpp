@@ -2,6 +2,7 @@
 
 #include "letter.h"
 #include "letterparser.h"
+#include "privatefiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -92,7 +93,7 @@ void Cache::initFolders()
 {
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         const QString path = accountPath() + QLatin1Char('/') + QLatin1String(folderNames[folder]);
-        QDir().mkpath(path);
+        PrivateFiles::makeDirectory(path);
         m_folders[folder] = QDir(path);
         if (!m_folders[folder].exists())
             continue;

@@ -53,7 +53,8 @@ Item {
             y = Math.max(0, above - wanted)
         list.y = y
         list.height = Math.min(comboBoxList.height - y, wanted)
-        listView.contentY = 0
+        listView.forceLayout()
+        listView.positionViewAtBeginning()
 
         item.opened = true
     }

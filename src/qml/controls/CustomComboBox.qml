@@ -17,6 +17,7 @@ Item {
     property color colorDark: "#eeeeee"
     readonly property bool pressed: mouseArea.pressed
     readonly property int count: model && model.length !== undefined ? model.length : 0
+    readonly property bool shownPressed: mouseArea.pressed || opened
 
     signal clicked(string text, int index)
     signal buttonClicked
@@ -51,8 +52,6 @@ Item {
 
     height: parent ? parent.height : 0
     width: 1.5 * height
-
-    readonly property bool shownPressed: mouseArea.pressed || opened
 
     Shadow {
         target: face

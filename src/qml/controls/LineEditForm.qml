@@ -43,10 +43,6 @@ ModalForm {
         }
     }
 
-    // The form takes no input while it fades in, so the field can only
-    // take the focus once it is fully shown.
-    onEnabledChanged: if (enabled) field.setFocus()
-
     FormPanel {
         id: panel
         objectName: "panel"

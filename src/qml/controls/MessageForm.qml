@@ -66,6 +66,8 @@ ModalForm {
             fontSizeMode: Text.Fit
             minimumPointSize: 6
             wrapMode: Text.Wrap
+            // A long server response must not run over the buttons.
+            elide: Text.ElideRight
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
             color: styles.foreground.textColor

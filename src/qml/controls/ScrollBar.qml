@@ -10,12 +10,19 @@ Item {
     readonly property real scrollRange: flickable ? flickable.contentHeight - flickable.height : 0
     readonly property real maxY: height - handle.height
     readonly property bool dragging: handleMouse.pressed || handleMouse.drag.active
+    // Where the content puts the handle; applied whenever the user is not holding it.
+    readonly property real contentHandleY: handleYForContent()
 
     function handleYForContent() {
         if (!flickable || scrollRange <= 0 || maxY <= 0)
             return 0
         var y = (flickable.contentY - flickable.originY) * maxY / scrollRange
         return Math.max(0, Math.min(maxY, y))
+    }
+
+    function followContent() {
+        if (!dragging)
+            handle.y = handleYForContent()
     }
 
     anchors.right: flickable ? flickable.right : undefined
@@ -53,10 +60,6 @@ Item {
             drag.maximumY: Math.max(0, scrollBar.maxY)
         }
     }
-    Binding {
-        target: handle
-        property: "y"
-        value: scrollBar.handleYForContent()
-        when: !scrollBar.dragging
-    }
+    onContentHandleYChanged: followContent()
+    onDraggingChanged: followContent()
 }

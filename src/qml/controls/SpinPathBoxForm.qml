@@ -14,6 +14,7 @@ ModalForm {
         spinPathBox.init(curVal)
         selectFunction = typeof _selectFunction === "function" ? _selectFunction : null
         processValueOnChange = false
+        spinPathBox.forceActiveFocus()
         opacity = 1
     }
     function accept() {
@@ -23,9 +24,6 @@ ModalForm {
         if (f)
             f(value)
     }
-
-    // The arrow keys reach the wheel only once the form takes input.
-    onEnabledChanged: if (enabled) spinPathBox.forceActiveFocus()
 
     FormPanel {
         id: panel

@@ -1,0 +1,57 @@
+#include "privatefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtDebug>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+void restrict(const QString &path, mode_t mode)
+{
+    if (::chmod(QFile::encodeName(path).constData(), mode) != 0 && errno != ENOENT)
+        qCritical() << "PrivateFiles::protect(): cannot restrict" << path << qt_error_string(errno);
+}
+}
+
+bool PrivateFiles::makeDirectory(const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    const QFileInfo info(clean);
+    if (info.isDir())
+        return true;
+    const QString parent = info.path();
+    if (parent != clean && !makeDirectory(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(clean).constData(), 0700) == 0 || errno == EEXIST;
+}
+
+QString PrivateFiles::storeRoot()
+{
+    return QDir::homePath() + QStringLiteral("/.drel-mail");
+}
+
+void PrivateFiles::protect()
+{
+    const QString root = storeRoot();
+    makeDirectory(root);
+    restrict(root, 0700);
+    const QStringList accounts = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &account : accounts)
+        restrict(root + QLatin1Char('/') + account, 0700);
+
+    // The settings library keeps the rights of the file it rewrites, so a
+    // file made owner-only here stays so.
+    const QString settingsFile = QSettings().fileName();
+    makeDirectory(QFileInfo(settingsFile).path());
+    const int fd = ::open(QFile::encodeName(settingsFile).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    restrict(settingsFile, 0600);
+}

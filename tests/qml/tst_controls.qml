@@ -1,0 +1,275 @@
+import QtQuick 2.3
+import QtTest 1.0
+import "qrc:/qml/controls"
+
+// Stands in for the root scene: the ids and the row unit the controls expect.
+Item {
+    id: root
+    width: 800
+    height: 600
+    property real itemHeight: 50
+
+    Style { id: styles }
+
+    Item {
+        id: comboHost
+        height: 40
+        CustomComboBox {
+            id: combo
+            width: comboHost.width
+        }
+    }
+    SignalSpy { id: comboClicked; target: combo; signalName: "clicked" }
+
+    Flickable {
+        id: flick
+        width: 200
+        height: 200
+        y: 300
+        contentHeight: 1000
+    }
+    ScrollBar { id: scrollBar; flickable: flick }
+
+    MessageForm { id: messageForm }
+    LineEditForm { id: lineEditForm }
+    SpinPathBoxForm { id: spinPathBoxForm }
+    ComboBoxList { id: comboBoxList }
+
+    function names(n) {
+        var list = []
+        for (var i = 0; i < n; ++i)
+            list.push("entry " + i)
+        return list
+    }
+
+    TestCase {
+        name: "ComboBoxList"
+        when: windowShown
+
+        function init() {
+            comboBoxList.close()
+            comboClicked.clear()
+            combo.disableMap = []
+            combo.buttonText = ""
+        }
+
+        // Face geometry: the combo box's face is inset by 5 px, so a host at
+        // (x, y) of width w has its face at (x + 5, y + 5), w - 10 wide, 30 high.
+        function test_placement_data() {
+            return [
+                { tag: "room enough: under the face, as wide as it",
+                  x: 20, y: 60, width: 100, entries: 3, button: "",
+                  listX: 25, listY: 96, listWidth: 90, listHeight: 150 },
+                { tag: "right edge: ends 2 px before the window's edge; bottom cuts a long list",
+                  x: 750, y: 400, width: 100, entries: 20, button: "More",
+                  listX: 708, listY: 436, listWidth: 90, listHeight: 164 },
+                { tag: "bottom edge: no row fits below, opens above the face",
+                  x: 20, y: 560, width: 100, entries: 3, button: "",
+                  listX: 25, listY: 415, listWidth: 90, listHeight: 150 }
+            ]
+        }
+        function test_placement(data) {
+            comboHost.x = data.x
+            comboHost.y = data.y
+            comboHost.width = data.width
+            combo.model = names(data.entries)
+            combo.buttonText = data.button
+            mouseClick(combo)
+            verify(comboBoxList.visible)
+            verify(combo.opened)
+            compare(comboBoxList.listX, data.listX)
+            compare(comboBoxList.listY, data.listY)
+            compare(comboBoxList.listWidth, data.listWidth)
+            compare(comboBoxList.listHeight, data.listHeight)
+            var listView = findChild(comboBoxList, "listView")
+            compare(listView.count, data.entries)
+            // The whole list can be reached by scrolling.
+            verify(listView.contentHeight >= data.entries * root.itemHeight)
+            mouseClick(root, 400, 5)
+            verify(!comboBoxList.visible)
+            verify(!combo.opened)
+        }
+
+        function test_choice_data() {
+            return [
+                { tag: "disabled entry cannot be chosen", row: 1, index: 0, emitted: 0 },
+                { tag: "current entry closes without a signal", row: 0, index: 0, emitted: 0 },
+                { tag: "other entry is chosen", row: 2, index: 2, emitted: 1 }
+            ]
+        }
+        function test_choice(data) {
+            comboHost.x = 20
+            comboHost.y = 60
+            comboHost.width = 200
+            combo.model = ["a", "b", "c"]
+            combo.currentIndex = 0
+            combo.disableMap = [[1, function () { return true }], [2, function () { return false }]]
+            mouseClick(combo)
+            var row = findChild(comboBoxList, "row" + data.row)
+            verify(row)
+            if (data.row === 1)
+                compare(String(findChild(row, "rowLabel").color), "#808080")
+            mouseClick(row)
+            // A click on a disabled entry does nothing; the list stays open.
+            compare(comboBoxList.visible, data.row === 1)
+            compare(combo.currentIndex, data.index)
+            compare(comboClicked.count, data.emitted)
+            if (data.emitted) {
+                compare(comboClicked.signalArguments[0][0], "c")
+                compare(comboClicked.signalArguments[0][1], 2)
+            }
+        }
+    }
+
+    TestCase {
+        name: "MessageForm"
+        when: windowShown
+
+        function cleanup() {
+            messageForm.hide()
+            tryCompare(messageForm, "visible", false)
+        }
+
+        function test_secondShowWins_data() {
+            return [
+                { tag: "OK runs the second select", button: "okButton", expected: "select2" },
+                { tag: "Cancel runs the second cancel", button: "cancelButton", expected: "cancel2" },
+                { tag: "close acts as the second cancel", button: "closeButton", expected: "cancel2" },
+                { tag: "close without a second cancel runs nothing", button: "closeButton",
+                  noCancel: true, expected: "" },
+                { tag: "plain message: OK only hides", button: "okButton", plain: true, expected: "" },
+                { tag: "plain message: close only hides", button: "closeButton", plain: true, expected: "" }
+            ]
+        }
+        function test_secondShowWins(data) {
+            var log = []
+            messageForm.show("first", true, function () { log.push("select1") },
+                             function () { log.push("cancel1") })
+            messageForm.title = "Certificate verification"
+            messageForm.okText = "Yes"
+            messageForm.show("second", !data.plain, function () { log.push("select2") },
+                             data.noCancel ? undefined : function () { log.push("cancel2") })
+            compare(messageForm.title, "Warning")
+            compare(messageForm.okText, "OK")
+            compare(findChild(messageForm, "message").text, "second")
+            tryCompare(messageForm, "enabled", true)
+            mouseClick(findChild(messageForm, data.button))
+            compare(log.join(), data.expected)
+            tryCompare(messageForm, "visible", false)
+        }
+
+        // A reaction that asks the next question must leave that question shown.
+        function test_reactionShowsNextQuestion() {
+            var log = []
+            messageForm.show("first", true, function () {
+                messageForm.show("next", true, function () { log.push("next") })
+            })
+            tryCompare(messageForm, "enabled", true)
+            mouseClick(findChild(messageForm, "okButton"))
+            wait(400) // longer than a fade
+            compare(messageForm.opacity, 1)
+            compare(findChild(messageForm, "message").text, "next")
+            mouseClick(findChild(messageForm, "okButton"))
+            compare(log.join(), "next")
+        }
+    }
+
+    TestCase {
+        name: "LineEditForm"
+        when: windowShown
+
+        function test_answer_data() {
+            return [
+                { tag: "close without cancel delivers the typed text", button: "closeButton",
+                  expected: "ok:secret" },
+                { tag: "close with cancel runs only the cancel", button: "closeButton", cancel: true,
+                  expected: "cancel" },
+                { tag: "OK delivers the typed text", button: "okButton", cancel: true,
+                  expected: "ok:secret" },
+                { tag: "Return delivers the typed text", cancel: true, expected: "ok:secret" }
+            ]
+        }
+        function test_answer(data) {
+            var log = []
+            lineEditForm.show("Input password", "", function (text) { log.push("ok:" + text) },
+                              data.cancel ? function () { log.push("cancel") } : undefined)
+            lineEditForm.echoMode = TextInput.Password
+            compare(lineEditForm.checkBoxOn, true)
+            // Typing right after the fade-in must reach the field.
+            tryCompare(lineEditForm, "enabled", true)
+            var text = "secret"
+            for (var i = 0; i < text.length; ++i)
+                keyClick(text.charAt(i))
+            if (data.button)
+                mouseClick(findChild(lineEditForm, data.button))
+            else
+                keyClick(Qt.Key_Return)
+            compare(log.join(), data.expected)
+            tryCompare(lineEditForm, "visible", false)
+        }
+    }
+
+    TestCase {
+        name: "SpinPathBoxForm"
+        when: windowShown
+
+        function test_bounds_data() {
+            return [
+                { tag: "10 to 9999", min: 10, max: 10000, current: 300, count: 9990, value: 300 },
+                { tag: "1 to 100", min: 1, max: 101, current: 100, count: 100, value: 100 },
+                { tag: "below the range", min: 10, max: 10000, current: 5, count: 9990, value: 10 },
+                { tag: "above the range", min: 10, max: 10000, current: 20000, count: 9990, value: 9999 }
+            ]
+        }
+        function test_bounds(data) {
+            var chosen = []
+            spinPathBoxForm.show(data.min, data.max, data.current, function (v) { chosen.push(v) })
+            var spin = findChild(spinPathBoxForm, "spinPathBox")
+            compare(findChild(spin, "pathView").count, data.count)
+            compare(spin.currentValue, data.value)
+            tryCompare(spinPathBoxForm, "enabled", true)
+
+            // The track's ends reach the first and the last value.
+            var track = findChild(spin, "track")
+            mouseClick(track, track.width / 2, track.height - 1)
+            compare(spin.currentValue, data.max - 1)
+            mouseClick(track, track.width / 2, 1)
+            compare(spin.currentValue, data.min)
+            keyClick(Qt.Key_Down)
+            compare(spin.currentValue, data.min + 1)
+
+            mouseClick(findChild(spinPathBoxForm, "okButton"))
+            compare(chosen, [data.min + 1])
+            tryCompare(spinPathBoxForm, "visible", false)
+        }
+    }
+
+    TestCase {
+        name: "ScrollBar"
+        when: windowShown
+
+        // Track 198 px (1 px margins), handle 39.6 px (a fifth), so 158.4 px of travel for 800 px of content.
+        function test_followsContent_data() {
+            return [
+                { tag: "top", contentY: 0, handleY: 0 },
+                { tag: "middle", contentY: 400, handleY: 79.2 },
+                { tag: "bottom", contentY: 800, handleY: 158.4 }
+            ]
+        }
+        function test_followsContent(data) {
+            flick.contentY = data.contentY
+            fuzzyCompare(findChild(scrollBar, "handle").y, data.handleY, 0.01)
+        }
+
+        function test_dragMovesContent() {
+            flick.contentY = 0
+            var handle = findChild(scrollBar, "handle")
+            mousePress(handle, 5, 5)
+            for (var dy = 5; dy <= 60; dy += 5)
+                mouseMove(handle, 5, 5 + dy)
+            mouseRelease(handle, 5, 5 + 60)
+            verify(handle.y > 0)
+            fuzzyCompare(flick.contentY, handle.y * 800 / 158.4, 0.5)
+        }
+    }
+}
