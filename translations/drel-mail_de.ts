@@ -19,6 +19,10 @@
         <source>Choose path to save attachment</source>
         <translation>Speicherort für den Anhang wählen</translation>
     </message>
+    <message>
+        <source>attachment</source>
+        <translation>Anhang</translation>
+    </message>
 </context>
 <context>
     <name>Cache</name>
@@ -218,12 +222,23 @@
         <source>New message:</source>
         <translation>Neue Nachricht:</translation>
     </message>
+    <message>
+        <source>The address %1 cannot be used: letters of that address are already stored.</source>
+        <translation>Die Adresse %1 lässt sich nicht verwenden: Für diese Adresse sind bereits Briefe gespeichert.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
     <message>
         <source>Mail</source>
         <translation>E-Mail</translation>
+    </message>
+</context>
+<context>
+    <name>Server</name>
+    <message>
+        <source>This server offered a secure connection before and does not now; the connection is not made without security.</source>
+        <translation>Dieser Server bot bisher eine sichere Verbindung an und tut es jetzt nicht mehr; ohne Sicherheit wird keine Verbindung aufgebaut.</translation>
     </message>
 </context>
 <context>
