@@ -1,8 +1,27 @@
 #include "localnetworkaccess.h"
 
-#include <QLoggingCategory>
+#include <QBuffer>
+#include <QImage>
 #include <QNetworkRequest>
 #include <QUrl>
+
+namespace {
+// What a refused request gets instead: one transparent pixel, served locally.
+// A failed request would make every picture of a letter a logged error.
+QUrl blankPicture()
+{
+    static const QUrl url = [] {
+        QImage pixel(1, 1, QImage::Format_ARGB32);
+        pixel.fill(Qt::transparent);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        pixel.save(&buffer, "PNG");
+        return QUrl(QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64()));
+    }();
+    return url;
+}
+}
 
 LocalNetworkAccessManager::LocalNetworkAccessManager(QObject *parent)
     : QNetworkAccessManager(parent)
@@ -22,11 +41,9 @@ QNetworkReply *LocalNetworkAccessManager::createRequest(Operation op, const QNet
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
     qInfo("LocalNetworkAccessManager::createRequest(): refused %s",
           qPrintable(request.url().toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
-    // A request without a URL fails at once with "protocol unknown": the
-    // caller gets an ordinary error reply and nothing leaves the machine.
     QNetworkRequest refused(request);
-    refused.setUrl(QUrl());
-    return QNetworkAccessManager::createRequest(op, refused, nullptr);
+    refused.setUrl(blankPicture());
+    return QNetworkAccessManager::createRequest(GetOperation, refused, nullptr);
 }
 
 QNetworkAccessManager *LocalNetworkAccessManagerFactory::create(QObject *parent)

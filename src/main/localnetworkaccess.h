@@ -7,7 +7,8 @@
 // name remote pictures and style sheets (tracking pixels among them); showing
 // it must not tell anyone that it was read. This manager serves the resource
 // tree and data: URLs and refuses everything else before any name lookup or
-// connection, so such pictures simply stay absent.
+// connection: a refused request is answered with a transparent pixel, so
+// such pictures simply stay absent.
 class LocalNetworkAccessManager : public QNetworkAccessManager
 {
     Q_OBJECT

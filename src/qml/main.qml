@@ -6,6 +6,8 @@ import MailServerManagerBackend 1.0
 import TrayIconBackend 1.0
 import "controls"
 import "mail"
+import "settings"
+import "compose"
 import "scripts/server.js" as ServerScript
 import "scripts/mail.js" as MailScript
 
@@ -124,14 +126,26 @@ Item {
 
     // One instance of every form, in stacking order (later ones above
     // earlier ones of the same z).
+    NewMailForm { id: newMailForm }
     ListViewForm { id: listViewForm; objectName: "listViewForm" }
     SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
+    SettingsForm { id: settingsForm }
+    SettingsMailForm { id: settingsMailForm }
+    ManagementForm { id: managementForm }
+    ProfileForm { id: profileForm }
+    ServerForm { id: serverForm }
+    WizardForm { id: wizardForm }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
     LineEditForm { id: lineEditForm; objectName: "lineEditForm" }
+    ColorPickerForm { id: colorFontPicker }
+    // "mailto:" links from the desktop, and the keyboard shortcuts.
+    MailtoRequests { id: mailtoRequests }
+    KeyboardShortcuts { id: keyboardShortcuts }
 
     MailList {
         id: mailList
+        enabled: !keyboardShortcuts.formOpen
         anchors.left: parent.left
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
@@ -141,6 +155,7 @@ Item {
 
     FolderList {
         id: folderList
+        enabled: !keyboardShortcuts.formOpen
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: mailList.width
@@ -149,6 +164,7 @@ Item {
 
     Mail {
         id: mail
+        enabled: !keyboardShortcuts.formOpen
         anchors.right: parent.right
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
@@ -156,6 +172,7 @@ Item {
 
     HeaderMain {
         id: header
+        enabled: !keyboardShortcuts.formOpen
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top

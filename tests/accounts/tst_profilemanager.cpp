@@ -1,10 +1,9 @@
-#include "cache.h"
 #include "fixtures.h"
 #include "letter.h"
 #include "model.h"
+#include "privatefiles.h"
 #include "profile.h"
 #include "profilemanager.h"
-#include "proxymodel.h"
 #include "settings.h"
 #include "testhome.h"
 #include "utils.h"
@@ -34,7 +33,12 @@ QStringList storedAccounts()
 void addAccounts(ProfileManager &manager, const QStringList &addresses)
 {
     for (const QString &address : addresses)
-        manager.addProfile(QString(), address, nullptr, nullptr);
+        manager.addProfile(QString(), address, nullptr, nullptr, QStringLiteral("login"), QStringLiteral("pw"));
+}
+
+QString storedPassword(const QString &email, const char *key = "inPassword")
+{
+    return Utils::decrypt(accountValue(email, QLatin1String(key)).toString());
 }
 }
 
@@ -44,7 +48,11 @@ class ProfileManagerTest : public QObject
 
 private slots:
     void initTestCase() { TestHome::prepareProgram(); }
-    void init() { QFile::remove(QSettings().fileName()); }
+    void init()
+    {
+        QFile::remove(QSettings().fileName());
+        QDir(PrivateFiles::storeRoot()).removeRecursively();
+    }
 
     // The account remembered as current, or the first when it is gone; only
     // that one is started.
@@ -59,9 +67,7 @@ private slots:
     {
         QFETCH(QString, remembered);
         QFETCH(int, current);
-        QSettings().setValue(QStringLiteral("profiles/a@example.org/name"), "A");
-        QSettings().setValue(QStringLiteral("profiles/b@example.org/name"), "B");
-        Settings::setCurrentProfile(remembered);
+        Fixtures::storeAccounts({"a@example.org", "b@example.org"}, remembered);
         ProfileManager manager;
         QCOMPARE(emails(manager), QStringList({"a@example.org", "b@example.org"}));
         QCOMPARE(manager.currentProfile(), current);
@@ -79,7 +85,6 @@ private slots:
         manager.removeProfile(0); // before the current one
         QCOMPARE(manager.profileAt(manager.currentProfile())->email(), QStringLiteral("c@example.org"));
         manager.removeProfile(1); // the current one
-        QCOMPARE(emails(manager), QStringList({"b@example.org"}));
         QCOMPARE(manager.currentProfile(), 0);
         QVERIFY(manager.profileAt(0)->isInitialized());
         QCOMPARE(Settings::currentProfile(), QStringLiteral("b@example.org"));
@@ -95,27 +100,57 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    // A changed address moves the account's group, without login and password.
-    void changingTheAddressMovesTheGroup()
+    // A changed address moves the group (without login and password) and the
+    // stored letters, unless letters already live under the new address.
+    void changingTheAddress_data()
     {
+        QTest::addColumn<bool>("targetTaken");
+        QTest::newRow("free address: moved") << false;
+        QTest::newRow("address with letters: refused") << true;
+    }
+    void changingTheAddress()
+    {
+        QFETCH(bool, targetTaken);
+        const QString root = PrivateFiles::storeRoot();
+        const QString letter = QStringLiteral("/Incoming/kept@example.org.eml");
+        QVERIFY(PrivateFiles::makeDirectory(root + QStringLiteral("/old@example.org/Incoming")));
+        QVERIFY(Fixtures::writeFile(root + QStringLiteral("/old@example.org") + letter, QByteArray()));
+        if (targetTaken)
+            QVERIFY(PrivateFiles::makeDirectory(root + QStringLiteral("/new@example.org/Incoming")));
         ProfileManager manager;
-        manager.addProfile(QStringLiteral("Me"), QStringLiteral("old@example.org"), nullptr, nullptr,
-                           QStringLiteral("login"), QStringLiteral("pw"));
+        addAccounts(manager, {"old@example.org"});
+        QSignalSpy errors(&manager, &ProfileManager::error);
         manager.changeProfile(0, QStringLiteral("Me too"), QStringLiteral("new@example.org"), nullptr, nullptr);
-        QCOMPARE(storedAccounts(), QStringList({"new@example.org"}));
-        QCOMPARE(accountValue("new@example.org", "name").toString(), QStringLiteral("Me too"));
-        QVERIFY(!accountValue("new@example.org", "inLogin").isValid());
-        QVERIFY(!accountValue("new@example.org", "inPassword").isValid());
+        QCOMPARE(errors.count(), targetTaken ? 1 : 0);
+        const QString now = targetTaken ? QStringLiteral("old@example.org") : QStringLiteral("new@example.org");
+        QCOMPARE(manager.profileAt(0)->email(), now);
+        QCOMPARE(storedAccounts(), QStringList{now});
+        QCOMPARE(QFile::exists(root + QStringLiteral("/new@example.org") + letter), !targetTaken);
+        QCOMPARE(QFile::exists(root + QStringLiteral("/old@example.org") + letter), targetTaken);
+        if (!targetTaken) {
+            QCOMPARE(accountValue(now, "name").toString(), QStringLiteral("Me too"));
+            QVERIFY(!accountValue(now, "inLogin").isValid() && !accountValue(now, "inPassword").isValid());
+        }
     }
 
-    void timerIntervalReachesEveryStartedAccount()
+    // The setting is read with a floor and reaches every started account.
+    void checkInterval_data()
     {
-        QSettings().setValue(QStringLiteral("profiles/a@example.org/name"), QString());
-        QSettings().setValue(QStringLiteral("profiles/b@example.org/name"), QString());
-        Settings::setCurrentProfile(QStringLiteral("a@example.org"));
-        Settings::setGetMailTimerInterval(600000);
+        QTest::addColumn<QVariant>("setting");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("zero") << QVariant(0) << 60000;
+        QTest::newRow("negative") << QVariant(-300) << 60000;
+        QTest::newRow("unreadable") << QVariant(QStringLiteral("often")) << 60000;
+        QTest::newRow("ten minutes") << QVariant(600000) << 600000;
+    }
+    void checkInterval()
+    {
+        QFETCH(QVariant, setting);
+        QFETCH(int, interval);
+        Fixtures::storeAccounts({"a@example.org", "b@example.org"}, QStringLiteral("a@example.org"));
+        QSettings().setValue(QStringLiteral("global/getMailTimerInterval"), setting);
         ProfileManager manager;
-        QCOMPARE(manager.profileAt(0)->mailTimer()->interval(), 600000);
+        QCOMPARE(manager.profileAt(0)->mailTimer()->interval(), interval);
         manager.initCurrentProfile(1);
         QVERIFY(manager.profileAt(1)->mailTimer()->isActive());
         manager.setGetMailTimerInterval(120000);
@@ -124,34 +159,60 @@ private slots:
         QCOMPARE(Settings::getMailTimerInterval(), 120000);
     }
 
-    // A password typed for one account must never reach another.
+    // A password typed for one account must never reach another, even when
+    // both ask before the user answers either.
     void answersGoToTheAccountThatAsked()
     {
         ProfileManager manager;
         addAccounts(manager, {"a@example.org", "b@example.org"});
+        Profile *a = manager.profileAt(0);
         Profile *b = manager.profileAt(1);
-        QSignalSpy password(b, &Profile::setPassword);
-        QSignalSpy elsewhere(manager.profileAt(0), &Profile::setPassword);
+        QSignalSpy shown(&manager, &ProfileManager::queryPasswordQml);
+        QSignalSpy toA(a, &Profile::setPassword);
+        QSignalSpy toB(b, &Profile::setPassword);
         QSignalSpy login(b, &Profile::setUsername);
         QSignalSpy failed(&manager, &ProfileManager::authFailedQml);
         manager.setPasswordQml(QStringLiteral("x"), true); // nobody asked
-        QCOMPARE(password.count(), 0);
+        QCOMPARE(toA.count() + toB.count(), 0);
+        emit a->queryPassword();
         emit b->queryPassword();
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(manager.currentProfileQuery(), 0);
+        manager.setPasswordQml(QStringLiteral("  for-a \t"), true);
+        QCOMPARE(toA.at(0).at(0).toString(), QStringLiteral("for-a"));
+        QCOMPARE(toB.count(), 0);
+        QCOMPARE(shown.count(), 2);
         QCOMPARE(manager.currentProfileQuery(), 1);
-        manager.setPasswordQml(QStringLiteral("  secret \t"), true);
-        QCOMPARE(password.at(0).at(0).toString(), QStringLiteral("secret"));
-        QCOMPARE(Utils::decrypt(accountValue("b@example.org", "inPassword").toString()), QStringLiteral("secret"));
+        manager.setPasswordQml(QStringLiteral("for-b"), true);
+        QCOMPARE(toB.at(0).at(0).toString(), QStringLiteral("for-b"));
+        QCOMPARE(storedPassword("a@example.org"), QStringLiteral("for-a"));
+        QCOMPARE(storedPassword("b@example.org"), QStringLiteral("for-b"));
         emit b->queryUsername();
         manager.setUsernameQml(QStringLiteral(" me "), false);
         QCOMPARE(login.at(0).at(0).toString(), QStringLiteral("me"));
-        QCOMPARE(accountValue("b@example.org", "inLogin").toString(), QString());
+        QCOMPARE(accountValue("b@example.org", "inLogin").toString(), QStringLiteral("login"));
         emit b->authFailed(QStringLiteral("NO [AUTHENTICATIONFAILED]"));
         QCOMPARE(failed.count(), 1);
         // The account that asked is removed: a late answer reaches nobody.
+        emit b->queryPassword();
         manager.removeProfile(1);
         manager.setPasswordQml(QStringLiteral("late"), true);
-        QCOMPARE(password.count(), 1);
-        QCOMPARE(elsewhere.count(), 0);
+        QCOMPARE(toA.count() + toB.count(), 2);
+    }
+
+    // A password typed for sending is stored as the outgoing one.
+    void passwordsGoUnderTheKeyOfTheStatus()
+    {
+        Profile profile(QStringLiteral("me@example.org"));
+        profile.applyPassword(QStringLiteral("in"), true);
+        profile.setStatus(Profile::SENDING_STATUS);
+        profile.applyPassword(QStringLiteral("out"), true);
+        profile.applyUsername(QStringLiteral("outlogin"), true);
+        profile.setStatus(Profile::RECIEVING_STATUS);
+        profile.applyPassword(QStringLiteral("unsaved"), false);
+        QCOMPARE(storedPassword("me@example.org"), QStringLiteral("in"));
+        QCOMPARE(storedPassword("me@example.org", "outPassword"), QStringLiteral("out"));
+        QCOMPARE(accountValue("me@example.org", "outLogin").toString(), QStringLiteral("outlogin"));
     }
 
     void onlyUnseenLettersMakeATrayNotice()
@@ -163,37 +224,15 @@ private slots:
         letter.setFrom(QStringLiteral("Ann <ann@example.org>"));
         letter.setSubject(QStringLiteral("Lunch"));
         emit manager.profileAt(0)->receiveLetter(&letter);
-        QCOMPARE(notice.count(), 1);
-        QCOMPARE(notice.at(0).at(1).toString(), QStringLiteral("Ann <ann@example.org>\nLunch"));
         letter.setLetterType(Letter::LetterSeen);
         emit manager.profileAt(0)->receiveLetter(&letter);
         emit manager.profileAt(0)->receiveLetter(nullptr);
         QCOMPARE(notice.count(), 1);
+        QCOMPARE(notice.at(0).at(1).toString(), QStringLiteral("Ann <ann@example.org>\nLunch"));
     }
 
-    // The folder indexes are where earlier versions keep them; an account
-    // without an incoming server has no folders.
-    void foldersOnlyWithAnIncomingServer()
-    {
-        QSettings().setValue(QStringLiteral("profiles/full@example.org/inServer"), "imap.example.org");
-        Profile bare(QStringLiteral("plain@example.org"));
-        bare.initialize();
-        QVERIFY(!bare.cache() && !bare.incomingModel() && !bare.trashModel());
-        Profile full(QStringLiteral("full@example.org"));
-        QSignalSpy incoming(&full, &Profile::incomingProxyModelChanged);
-        full.initialize();
-        full.initialize();
-        QCOMPARE(incoming.count(), 1);
-        for (int folder = 0; folder < Letter::FolderCount; ++folder) {
-            QCOMPARE(full.folderModel(folder)->indexPath(),
-                     QDir::homePath() + QStringLiteral("/.drel-mail/full@example.org/")
-                             + Cache::folderName(folder).toLower() + QStringLiteral(".conf"));
-        }
-    }
-
-    // Checks do not overlap. The compose form starts its next letter at
-    // once: the letter given while a check runs is kept as it was and sent
-    // when the check ends.
+    // Checks do not overlap; the letter given while one runs is kept as it
+    // was (the form starts its next letter at once) and sent after it.
     void letterGivenWhileBusyIsSentWhenReady()
     {
         Profile profile(QStringLiteral("me@example.org"));
@@ -214,37 +253,20 @@ private slots:
         QVERIFY(!sent->id().isEmpty());
     }
 
-    // A password typed for sending is stored as the outgoing one.
-    void passwordsGoUnderTheKeyOfTheStatus()
-    {
-        Profile profile(QStringLiteral("me@example.org"));
-        profile.applyPassword(QStringLiteral("in"), true);
-        profile.setStatus(Profile::SENDING_STATUS);
-        profile.applyPassword(QStringLiteral("out"), true);
-        profile.applyUsername(QStringLiteral("outlogin"), true);
-        profile.setStatus(Profile::RECIEVING_STATUS);
-        profile.applyPassword(QStringLiteral("unsaved"), false);
-        QCOMPARE(Utils::decrypt(accountValue("me@example.org", "inPassword").toString()), QStringLiteral("in"));
-        QCOMPARE(Utils::decrypt(accountValue("me@example.org", "outPassword").toString()), QStringLiteral("out"));
-        QCOMPARE(accountValue("me@example.org", "outLogin").toString(), QStringLiteral("outlogin"));
-    }
-
-    // A draft without an id gets the time in milliseconds; one with an id
-    // keeps it, so saving again replaces it.
+    // Drafts saved one after another must not replace each other; a draft
+    // with an id of its own keeps it.
     void draftIds()
     {
         QSettings().setValue(QStringLiteral("profiles/me@example.org/inServer"), "imap.example.org");
         Profile profile(QStringLiteral("me@example.org"));
         profile.initialize();
-        const qint64 before = QDateTime::currentMSecsSinceEpoch();
-        profile.newLetter()->setSubject(QStringLiteral("Draft"));
-        profile.saveNewLetterToDrafts();
-        const qint64 id = profile.newLetter()->id().toLongLong();
-        QVERIFY(id >= before && id <= QDateTime::currentMSecsSinceEpoch());
-        profile.newLetter()->clear();
-        profile.newLetter()->setId(QStringLiteral("own-id@example.org"));
-        profile.newLetter()->setSubject(QStringLiteral("Mine"));
-        profile.saveNewLetterToDrafts();
+        for (const QString &id : {QString(), QStringLiteral("own-id@example.org")}) {
+            profile.newLetter()->clear();
+            profile.newLetter()->setId(id);
+            profile.newLetter()->setSubject(QStringLiteral("Draft"));
+            profile.saveNewLetterToDrafts();
+            QVERIFY(!profile.newLetter()->id().isEmpty());
+        }
         QCOMPARE(profile.newLetter()->id(), QStringLiteral("own-id@example.org"));
         QCOMPARE(profile.draftsModel()->count(), 2);
     }

@@ -1,6 +1,7 @@
 #include "contactimageprovider.h"
 #include "contactsmodel.h"
 #include "contactsproxymodel.h"
+#include "fixtures.h"
 #include "letter.h"
 #include "testhome.h"
 
@@ -16,6 +17,8 @@
 #include <QtTest>
 
 // The contacts file is shared with the phone application.
+using Fixtures::column;
+
 namespace {
 
 const QString createStatement = QStringLiteral(
@@ -62,12 +65,9 @@ QString insertRow(qint64 id, const QString &name, const QString &surname, const 
             .arg(quoted(name), quoted(surname), quoted(middlename), quoted(emails), quoted(photo));
 }
 
-QStringList column(const QAbstractItemModel &model, int role)
+QStringList emailsInFile()
 {
-    QStringList values;
-    for (int row = 0; row < model.rowCount(); ++row)
-        values << model.index(row, 0).data(role).toString();
-    return values;
+    return sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")});
 }
 
 QString pngBase64(const QImage &image)
@@ -99,32 +99,28 @@ private slots:
         QFile::remove(configPath("drel-contacts.sqlite"));
     }
 
-    void newFileGetsTheSharedTable()
+    // A new file gets the table the phone application shares; the file of an
+    // older version is taken over, unless the shared one exists.
+    void fileNames_data()
     {
-        QDir(QDir::homePath() + QStringLiteral("/.config")).removeRecursively();
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("no file") << QStringList();
+        QTest::newRow("only the old file") << QStringList{"drel-contacts.sqlite"};
+        QTest::newRow("both files") << QStringList{"drel-contacts.sqlite", "drel-phone.sqlite"};
+    }
+    void fileNames()
+    {
+        QFETCH(QStringList, files);
+        QDir config(QDir::homePath() + QStringLiteral("/.config"));
+        QVERIFY(config.removeRecursively() && (files.isEmpty() || config.mkpath(config.path())));
+        for (const QString &file : files)
+            sql(configPath(qPrintable(file)), {createStatement, insertRow(1, "Ann", QString(), file)});
         ContactsModel model;
-        const QStringList stored =
+        QCOMPARE(QFile::exists(configPath("drel-contacts.sqlite")), files.size() == 2);
+        QCOMPARE(column(model, ContactsModel::EmailRole), files.mid(files.size() - 1));
+        const QStringList table =
                 sql(configPath(), {QStringLiteral("select sql from sqlite_master where name = 'contact'")});
-        QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored.at(0).mid(12), createStatement.mid(12));
-    }
-
-    // The file of an older version is taken over, unless the shared one exists.
-    void oldFileName_data()
-    {
-        QTest::addColumn<bool>("sharedExists");
-        QTest::newRow("only the old file") << false;
-        QTest::newRow("both files") << true;
-    }
-    void oldFileName()
-    {
-        QFETCH(bool, sharedExists);
-        sql(configPath("drel-contacts.sqlite"), {createStatement, insertRow(1, "Ann", "Lee", "old@x")});
-        if (sharedExists)
-            sql(configPath(), {createStatement, insertRow(2, "New", QString(), "new@x")});
-        ContactsModel model;
-        QCOMPARE(QFile::exists(configPath("drel-contacts.sqlite")), sharedExists);
-        QCOMPARE(column(model, ContactsModel::EmailRole), QStringList{sharedExists ? "new@x" : "old@x"});
+        QCOMPARE(table.value(0).mid(12), createStatement.mid(12));
     }
 
     // Rows as the phone application leaves them: one per address.
@@ -155,7 +151,7 @@ private slots:
         const QStringList expected{"ann@example.org", "bob.smith@example.org", "Ann@Example.org"};
         QCOMPARE(column(model, ContactsModel::EmailRole), expected);
         QCOMPARE(column(model, ContactsModel::NameRole), (QStringList{"Ann", "bob.smith", "Ann"}));
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}), expected);
+        QCOMPARE(emailsInFile(), expected);
         QCOMPARE(column(ContactsModel(), ContactsModel::EmailRole), expected);
     }
 
@@ -185,7 +181,7 @@ private slots:
         sendTo(*first, {"erin@example.org"});
         first.reset();
         sendTo(*second, {"finn@example.org"});
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}),
+        QCOMPARE(emailsInFile(),
                  (QStringList{"erin@example.org", "finn@example.org"}));
         second.reset();
         QCOMPARE(QSqlDatabase::connectionNames().size(), taken.size());
@@ -230,7 +226,7 @@ private slots:
         QVERIFY(writer.waitForFinished(10000) && writer.exitCode() == 0);
         const QStringList expected = insert ? QStringList{"fay@example.org", "hal@example.org"}
                                             : QStringList{"fay@example.org"};
-        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact order by rowid")}), expected);
+        QCOMPARE(emailsInFile(), expected);
         if (!insert)
             QCOMPARE(column(*model, ContactsModel::EmailRole), expected);
     }

@@ -1,7 +1,11 @@
+#include "cache.h"
 #include "filedialog.h"
 #include "letter.h"
 #include "mailservers.h"
+#include "profile.h"
+#include "profilemanager.h"
 #include "servermanager.h"
+#include "settings.h"
 #include "testhome.h"
 #include "window.h"
 
@@ -34,15 +38,14 @@ class MailWindowTest : public QObject
     QTcpServer tracker; // a web server that must never hear from us
     const QString email = QStringLiteral("test@example.org");
 
-    // A message sent minute minutes after a fixed start, so that the list
-    // order is known; parts are MIME parts of a multipart/mixed body.
-    static QByteArray message(const QString &id, const QString &subject, int minute,
+    // A message from id sent minute minutes after a fixed start, so that the
+    // list order is known; parts are MIME parts of a multipart/mixed body.
+    static QByteArray message(const QByteArray &id, const QByteArray &subject, int minute,
                               const QList<QByteArray> &parts = {})
     {
-        QByteArray raw = "From: Sender Name <" + id.toUtf8() + ">\r\nTo: test@example.org\r\n"
-                         "Subject: " + subject.toUtf8() + "\r\nDate: "
-            + QDateTime(QDate(2025, 1, 6), QTime(10, minute), Qt::UTC).toString(Qt::RFC2822Date).toUtf8()
-            + "\r\nMessage-ID: <" + id.toUtf8() + ">\r\nMIME-Version: 1.0\r\n";
+        QByteArray raw = "From: Sender Name <" + id + ">\r\nTo: test@example.org\r\nSubject: " + subject
+            + "\r\nDate: " + QDateTime(QDate(2025, 1, 6), QTime(10, minute), Qt::UTC).toString(Qt::RFC2822Date).toUtf8()
+            + "\r\nMessage-ID: <" + id + ">\r\nMIME-Version: 1.0\r\n";
         if (parts.isEmpty())
             return raw + "Content-Type: text/plain; charset=utf-8\r\n\r\nHello.\r\n";
         raw += "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
@@ -54,28 +57,29 @@ class MailWindowTest : public QObject
     {
         return "Content-Type: text/" + subtype + "; charset=utf-8\r\n\r\n" + body;
     }
-    static QByteArray file(const QByteArray &name, const QByteArray &content)
-    {
-        return "Content-Type: application/octet-stream; name=\"" + name
-            + "\"\r\nContent-Disposition: attachment; filename=\"" + name
-            + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + content.toBase64();
-    }
+    // Two bodies, an attachment and remote pictures in three forms.
     QByteArray richLetter() const
     {
         const QByteArray web = "http://127.0.0.1:" + QByteArray::number(tracker.serverPort());
-        return message(QStringLiteral("rich@example.org"), QStringLiteral("Rich letter"), 30,
-                       {text("html", "<p><a href=\"LINK\">LINKLINKLINKLINK</a></p><img src=\"" + web
-                                         + "/pixel.png\"><table background=\"" + web + "/bg.png\"><tr><td>"
-                                         "cell</td></tr></table><div style=\"background-image:url(" + web
-                                         + "/css.png)\">styled</div>"),
+        return message("rich@example.org", "Rich letter", 30,
+                       {text("html", "<p>Hi</p><img src=\"" + web + "/pixel.png\"><table background=\"" + web
+                                         + "/bg.png\"><tr><td>cell</td></tr></table><div style=\"background-image:url("
+                                         + web + "/css.png)\">styled</div>"),
                         text("plain", "Plain line one\nPlain line two"),
-                        file("notes.txt", "attached notes\n")});
+                        "Content-Type: text/plain; name=\"notes.txt\"\r\nContent-Disposition: attachment; "
+                        "filename=\"notes.txt\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+                            + QByteArray("attached notes\n").toBase64()});
+    }
+    static QStringList links()
+    {
+        return {"https://example.org/page", "http://example.org/", "file:///etc/passwd", "smb://host/share/run.exe",
+                "javascript:alert(1)", "custom:do-something", "mailto:someone@example.org"};
     }
 
     // A user whose settings hold one account on the harness's IMAP server;
     // the window starts and fetches.
     void startWith(const QList<QByteArray> &messages, const QString &password = MailServers::password(),
-                   SM::Ssl ssl = SM::NO_SSL, int port = 0)
+                   SM::Ssl ssl = SM::NO_SSL, int port = 0, const std::function<void()> &more = {})
     {
         window.stop();
         MailWindow::clearUserData();
@@ -83,52 +87,68 @@ class MailWindowTest : public QObject
         for (const QByteArray &raw : messages)
             servers.seed(raw);
         const QString in = MailServers::address(port ? port : servers.imapPort());
-        const QString out = MailServers::address(servers.smtpPort());
         MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, ssl, SM::AUTO_AUTH, in);
-        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, out);
-        MailWindow::addAccount(email, QStringLiteral("Test"), in, out, MailServers::user(), password);
+        MailWindow::addAccount(email, "Test", in, QString(), MailServers::user(), password);
+        if (more)
+            more();
         QVERIFY(window.start());
     }
 
-    int rows() const { return window.value(QStringLiteral("mailList"), "count").toInt(); }
+    QString textOf(const QString &name, QQuickItem *below = nullptr) const
+    {
+        QQuickItem *item = window.item(name, below);
+        return item ? item->property("text").toString() : QString();
+    }
+    int rows() const { return window.value("mailList", "count").toInt(); }
     bool waitRows(int n) { return MailWindow::waitFor([&] { return rows() == n; }, 20000); }
     QQuickItem *row(int i) const { return window.item(QStringLiteral("mailRow%1").arg(i)); }
-    QString subjectOf(QQuickItem *item) const
-    {
-        return window.item(QStringLiteral("letterSubject"), item)->property("text").toString();
-    }
-    QString shownSubject() const { return window.value(QStringLiteral("mailSubject"), "text").toString(); }
     bool isShown(const QString &name) const { return window.isShown(window.item(name)); }
-
     bool openRow(int i)
     {
-        return window.click(row(i)) && MailWindow::waitFor([&] { return shownSubject() == subjectOf(row(i)); });
+        return window.click(row(i))
+            && MailWindow::waitFor([&] { return textOf("mailSubject") == textOf("letterSubject", row(i)); });
+    }
+    bool toggleDrawer(bool open)
+    {
+        QQuickItem *drawer = window.item("folderList");
+        return window.click("menuBackButton")
+            && MailWindow::waitFor([&] { return open ? drawer->x() == 0 : !drawer->isVisible(); });
     }
     bool chooseFolder(int folder)
     {
-        if (!window.click(QStringLiteral("menuBackButton")) || !window.waitForShown(QStringLiteral("folderList")))
-            return false;
-        QTest::qWait(400); // the drawer slides in
-        return window.click(QStringLiteral("folderRow%1").arg(folder))
-            && MailWindow::waitFor([&] { return window.value("root", "currentFolder").toInt() == folder; });
+        return toggleDrawer(true) && window.click(QStringLiteral("folderRow%1").arg(folder))
+            && MailWindow::waitFor([&] { return !window.item("folderList")->isVisible(); });
     }
+    // The count the drawer shows for a folder when opened.
     QString folderCount(int folder)
     {
-        window.click(QStringLiteral("menuBackButton"));
-        QTest::qWait(400);
-        const QString count = window.item(QStringLiteral("folderCount"), window.item(QStringLiteral("folderRow%1").arg(folder)))
-                                  ->property("text").toString();
-        window.click(QStringLiteral("menuBackButton"));
-        QTest::qWait(400);
+        toggleDrawer(true);
+        const QString count = textOf("folderCount", window.item(QStringLiteral("folderRow%1").arg(folder)));
+        toggleDrawer(false);
         return count;
     }
-    // Clicks a button of the open message box or text prompt.
-    bool answer(const QString &form, const QString &button)
+    bool choose(const QString &entry)
+    {
+        return MailWindow::waitFor([&] { return !window.item("listViewForm")->isVisible(); })
+            && window.click("attachmentRow0") && MailWindow::waitFor([&] { return window.textItem(entry); })
+            && window.click(window.textItem(entry));
+    }
+    // The reading pane's action buttons a user sees, left to right.
+    QStringList actions() const
+    {
+        QStringList shown;
+        for (QString name : {"editDraft", "reply", "forward", "archive", "restore", "delete", "print"}) {
+            if (isShown(name + "Button"))
+                shown << name;
+        }
+        return shown;
+    }
+    bool asked(const QString &form, const char *property, const QString &title)
     {
         QQuickItem *dialog = window.item(form);
-        return MailWindow::waitFor([&] { return dialog->isEnabled() && dialog->opacity() == 1.0; })
-            && window.click(window.item(button, dialog));
+        return MailWindow::waitFor([&] { return dialog->property(property) == title && dialog->isEnabled(); }, 20000);
     }
+    bool answer(const QString &form, const QString &button) { return window.click(window.item(button, window.item(form))); }
 
 private slots:
     void initTestCase()
@@ -144,28 +164,194 @@ private slots:
     // unseen letters with their mark, and the tray counts them.
     void fetchAtStartListsNewestFirst()
     {
-        startWith({message(QStringLiteral("old@example.org"), QStringLiteral("Oldest"), 1),
-                   richLetter(),
-                   message(QStringLiteral("new@example.org"), QStringLiteral("Newest"), 50)});
+        startWith({message("old@example.org", "Oldest", 1), richLetter(), message("new@example.org", "Newest", 50)});
         QVERIFY(waitRows(3));
-        window.screenshot(QStringLiteral("list"));
-        QCOMPARE(subjectOf(row(0)), QStringLiteral("Newest"));
-        QCOMPARE(subjectOf(row(1)), QStringLiteral("Rich letter"));
-        QCOMPARE(subjectOf(row(2)), QStringLiteral("Oldest"));
-        const int unseen = window.object(QStringLiteral("trayIcon"))->property("unseenLetters").toInt();
-        QCOMPARE(window.object(QStringLiteral("trayIcon"))->property("toolTip").toString(),
-                 QStringLiteral("Mail: unseen letters: %1").arg(unseen));
-        QVERIFY(unseen >= 2);
-        QVERIFY(window.value(QStringLiteral("letterIcon"), "source").toString().endsWith(QLatin1String("unseen.png")));
-        QVERIFY(!window.item(QStringLiteral("attachMark"), row(1))->isVisible());
+        window.screenshot("list");
+        QCOMPARE(textOf("letterSubject", row(0)) + textOf("letterSubject", row(1)) + textOf("letterSubject", row(2)),
+                 QStringLiteral("NewestRich letterOldest"));
+        QObject *tray = window.object("trayIcon");
+        QCOMPARE(tray->property("toolTip").toString(), QStringLiteral("Mail: unseen letters: 3"));
+        QVERIFY(window.item("letterIcon", row(1))->property("source").toString().endsWith("/unseen.png"));
+        QVERIFY(!window.item("attachMark", row(1))->isVisible());
 
         QVERIFY(openRow(1));
-        QVERIFY(MailWindow::waitFor([&] { return window.item(QStringLiteral("attachMark"), row(1))->isVisible(); }));
-        QVERIFY(window.item(QStringLiteral("letterIcon"), row(1))->property("source").toString().endsWith(QLatin1String("/seen.png")));
-        QVERIFY(MailWindow::waitFor([&] {
-            return window.object(QStringLiteral("trayIcon"))->property("toolTip").toString()
-                == (unseen > 1 ? QStringLiteral("Mail: unseen letters: %1").arg(unseen - 1) : QStringLiteral("Mail"));
-        }));
+        QVERIFY(MailWindow::waitFor([&] { return window.item("attachMark", row(1))->isVisible(); }));
+        QVERIFY(window.item("letterIcon", row(1))->property("source").toString().endsWith("/seen.png"));
+        QVERIFY(MailWindow::waitFor([&] { return tray->property("toolTip") == "Mail: unseen letters: 2"; }));
+        QVERIFY(window.click("newLetterButton") && window.click("settingsButton"));
+        QCOMPARE(window.qmlWarnings(), QStringList());
+    }
+
+    // A click shows the letter: header, an HTML and a plain body stacked,
+    // the attachments, which open and save; remote pictures stay unloaded
+    // on screen and in the printed PDF.
+    void readingALetter()
+    {
+        startWith({message("new@example.org", "Newest", 50), richLetter()});
+        QVERIFY(waitRows(2) && openRow(1));
+        QCOMPARE(textOf("mailSender"), QStringLiteral("Sender Name <rich@example.org>"));
+        QCOMPARE(textOf("mailDate"), QDateTime(QDate(2025, 1, 6), QTime(10, 30), Qt::UTC).toLocalTime()
+                                         .toString("dd.MM.yyyy hh:mm:ss"));
+        QQuickItem *html = window.item("mailBody0");
+        QQuickItem *plain = window.item("mailBody1");
+        QVERIFY(html && plain && html->property("text").toString().contains("cell"));
+        QVERIFY(plain->y() >= html->y() + html->height());
+        QVERIFY(window.call("mail", "getBodyText").toString().contains("<br>Plain line one<br>Plain line two"));
+        QCOMPARE(textOf("attachmentCount"), QStringLiteral("Attachments: 1"));
+        window.screenshot("letter");
+
+        QVERIFY(window.click("attachmentTitle"));
+        QTest::qWait(300); // the panel grows
+        QCOMPARE(textOf("attachmentName"), QStringLiteral("notes.txt"));
+        desktop.opened.clear();
+        QVERIFY(choose("Open"));
+        QVERIFY(MailWindow::waitFor([&] { return !desktop.opened.isEmpty(); }));
+        QFile opened(desktop.opened.value(0).toLocalFile());
+        QVERIFY(opened.open(QIODevice::ReadOnly));
+        QCOMPARE(opened.readAll(), QByteArray("attached notes\n"));
+
+        const QString saved = TestHome::path() + "/saved.txt";
+        const QString pdf = TestHome::path() + "/letter.pdf";
+        FileDialog::setAnswer([&](const QString &caption, const QString &) {
+            return caption.contains("pdf") ? pdf : saved;
+        });
+        QVERIFY(choose("Save"));
+        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(saved).size() == 15; }));
+        QVERIFY(MailWindow::waitFor([&] { return !window.item("listViewForm")->isVisible(); }));
+        QVERIFY(window.click("printButton"));
+        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
+        FileDialog::setAnswer(nullptr);
+        QTest::qWait(500);
+        QVERIFY(!tracker.hasPendingConnections());
+    }
+
+    // Only web links go to the desktop; file, share, script and custom links
+    // from a letter are ignored.
+    void linksFromALetter_data()
+    {
+        QTest::addColumn<int>("line");
+        for (int i = 0; i < links().size(); ++i)
+            QTest::newRow(qPrintable(links().at(i))) << i;
+    }
+    void linksFromALetter()
+    {
+        QFETCH(int, line);
+        if (textOf("mailSubject") != "Links") {
+            QByteArray lines;
+            for (const QString &link : links())
+                lines += "<a href=\"" + link.toUtf8() + "\">LINKLINKLINK</a><br>";
+            startWith({message("links@example.org", "Links", 1, {text("html", "<p>" + lines + "</p>")})});
+            QVERIFY(waitRows(1) && openRow(0));
+        }
+        QQuickItem *body = window.item("mailBody0");
+        const QString link = links().at(line);
+        qreal y = 0;
+        for (QString at; at != link && y < body->height(); y += 2)
+            QMetaObject::invokeMethod(body, "linkAt", Q_RETURN_ARG(QString, at), Q_ARG(qreal, 20), Q_ARG(qreal, y));
+        desktop.opened.clear();
+        QVERIFY(window.click(body, QPointF(20, y)));
+        QTest::qWait(200);
+        QCOMPARE(desktop.opened, link.startsWith("http") ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+    }
+
+    // Each folder offers its own actions; archive, delete and restore move
+    // the letter, the drawer's counts follow, and the pane shows the next
+    // letter 300 ms after its own has gone.
+    void actionsMoveLetters()
+    {
+        startWith({message("a@example.org", "A", 1), message("b@example.org", "B", 2), message("c@example.org", "C", 3)});
+        QVERIFY(waitRows(3) && openRow(0));
+        QCOMPARE(actions(), QStringList({"reply", "forward", "archive", "delete", "print"}));
+        QVERIFY(window.click("archiveButton"));
+        QVERIFY(waitRows(2));
+        QVERIFY(textOf("mailSubject") != "C");
+        QVERIFY(MailWindow::waitFor([&] { return textOf("mailSubject") == "B"; }));
+        QCOMPARE(folderCount(Letter::IncomingFolder) + folderCount(Letter::ArchiveFolder), QStringLiteral("21"));
+
+        QVERIFY(chooseFolder(Letter::ArchiveFolder));
+        QVERIFY(!isShown("mailHeader"));
+        QVERIFY(waitRows(1) && openRow(0));
+        QCOMPARE(actions(), QStringList({"reply", "forward", "delete", "print"}));
+        QVERIFY(window.click("deleteButton"));
+        QVERIFY(waitRows(0));
+        QTest::qWait(400);
+        QVERIFY(!isShown("mailHeader")); // an empty list leaves the pane empty
+
+        QVERIFY(chooseFolder(Letter::TrashFolder));
+        QVERIFY(waitRows(1) && openRow(0));
+        QCOMPARE(actions(), QStringList({"restore", "delete"}));
+        QVERIFY(window.click("restoreButton"));
+        QVERIFY(waitRows(0));
+        QCOMPARE(folderCount(Letter::TrashFolder) + folderCount(Letter::ArchiveFolder), QStringLiteral("01"));
+
+        Profile *profile = qobject_cast<ProfileManager *>(window.object("mailProfileManager"))->profileAt(0);
+        for (int folder : {int(Letter::DraftsFolder), int(Letter::SentFolder)}) {
+            profile->newLetter()->setId(QString::number(QDateTime::currentMSecsSinceEpoch()));
+            QVERIFY(profile->cache()->saveLetterToFolder(profile->newLetter(), folder));
+            QVERIFY(chooseFolder(folder));
+            QVERIFY(waitRows(1) && openRow(0));
+            QCOMPARE(actions(), folder == Letter::DraftsFolder ? QStringList({"editDraft", "delete"})
+                                                               : QStringList({"reply", "forward", "archive", "delete", "print"}));
+        }
+    }
+
+    // The search filters the shown folder; switching folders keeps the text
+    // in the field and shows the new folder unfiltered.
+    void searchAndFolderSwitch()
+    {
+        startWith({message("a1@example.org", "Alpha one", 1), message("b1@example.org", "Beta one", 2),
+                   message("a2@example.org", "Alpha two", 3), message("b2@example.org", "Beta two", 4)});
+        QVERIFY(waitRows(4) && openRow(0));
+        QVERIFY(window.click("archiveButton"));
+        QVERIFY(waitRows(3));
+        QVERIFY(window.click("searchField"));
+        window.type("Alpha");
+        QVERIFY(waitRows(2));
+        QVERIFY(chooseFolder(Letter::ArchiveFolder));
+        QVERIFY(waitRows(1));
+        QCOMPARE(window.value("header", "searchText").toString(), QStringLiteral("Alpha"));
+        QVERIFY(chooseFolder(Letter::IncomingFolder));
+        QVERIFY(waitRows(3));
+    }
+
+    // A refused login asks whether to try again; the retry asks for the
+    // login (offering the address's user part) and the password again, and
+    // with the right ones the letters arrive.
+    void refusedLoginAsksToRetry()
+    {
+        startWith({message("a@example.org", "A", 1)}, "wrong");
+        QVERIFY(asked("messageForm", "title", "Authorization"));
+        QVERIFY(window.value("messageForm", "text").toString().startsWith("Authorization failed! Do you want to try again?\n"));
+        QVERIFY(answer("messageForm", "okButton"));
+        QVERIFY(asked("lineEditForm", "titleStr", "Input username"));
+        QCOMPARE(textOf("field", window.item("lineEditForm")), MailServers::user());
+        QVERIFY(answer("lineEditForm", "okButton"));
+        QVERIFY(asked("lineEditForm", "titleStr", "Input password"));
+        window.type(MailServers::password());
+        QVERIFY(answer("lineEditForm", "okButton"));
+        QVERIFY(waitRows(1));
+    }
+
+    // A certificate nobody has accepted yet is put to the user at start; yes
+    // lets the fetch go on.
+    void certificateQuestionAtStart()
+    {
+        startWith({message("a@example.org", "A", 1)}, MailServers::password(), SM::TLS_SSL, servers.imapsPort());
+        QVERIFY(asked("messageForm", "title", "Certificate verification"));
+        QVERIFY(answer("messageForm", "okButton"));
+        QVERIFY(waitRows(1));
+    }
+
+    // An account whose server record is gone does not keep the accounts
+    // after it from getting their servers and the current one from fetching.
+    void accountWithoutServerRecord()
+    {
+        startWith({message("a@example.org", "A", 1)}, MailServers::password(), SM::NO_SSL, 0, [&] {
+            MailWindow::addAccount("a@example.org", QString(), "gone.example.org", QString(), QString(), QString());
+            Settings::setCurrentProfile(email);
+        });
+        QVERIFY(waitRows(1));
+        QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
     void cleanupTestCase()

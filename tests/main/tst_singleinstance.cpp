@@ -46,39 +46,35 @@ class SingleInstanceTest : public QObject
 {
     Q_OBJECT
 
-    static std::unique_ptr<QProcess> startInstance()
+    // An instance that has said the line, or none.
+    static std::unique_ptr<QProcess> startInstance(const QByteArray &line)
     {
         auto p = std::make_unique<QProcess>();
         p->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--instance")});
-        p->waitForStarted(5000);
-        return p;
+        return waitForLine(p.get(), line) ? std::move(p) : nullptr;
     }
-
     static bool waitForLine(QProcess *p, const QByteArray &line)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 10000) {
-            if (p->canReadLine() ? p->readLine().trimmed() == line : (p->waitForReadyRead(100), false))
-                return true;
-        }
-        return false;
+        return QTest::qWaitFor([&] {
+            return p->canReadLine() ? p->readLine().trimmed() == line : (p->waitForReadyRead(100), false);
+        }, 10000);
     }
 
-    static int send(const QString &text, QByteArray *output = nullptr, qint64 *elapsed = nullptr)
+    struct Sent
+    {
+        int exitCode;
+        QByteArray output;
+        qint64 elapsed;
+    };
+    static Sent send(const QString &text)
     {
         QElapsedTimer timer;
         timer.start();
         QProcess p;
         p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--send"), text});
         p.waitForFinished(15000);
-        if (elapsed)
-            *elapsed = timer.elapsed();
-        if (output)
-            *output = p.readAllStandardOutput().trimmed();
-        return p.exitCode();
+        return {p.exitCode(), p.readAllStandardOutput().trimmed(), timer.elapsed()};
     }
-
     static void stop(QProcess *p)
     {
         send(QStringLiteral("stop"));
@@ -89,21 +85,19 @@ class SingleInstanceTest : public QObject
 private slots:
     void secondStartHandsOverAndExits()
     {
-        QCOMPARE(send(QStringLiteral("raise")), 0); // nobody running: this one is the first
-        auto first = startInstance();
-        QVERIFY(waitForLine(first.get(), "ready"));
+        QCOMPARE(send(QStringLiteral("raise")).exitCode, 0); // nobody running: this one is the first
+        auto first = startInstance("ready");
+        QVERIFY(first);
         // The lock lives in the user's own runtime folder, not in a shared one.
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         QVERIFY(QDir(runtime).entryList(QDir::System | QDir::Files).filter("mail-test-instance-").size() >= 2);
-        QByteArray output;
-        qint64 elapsed = 0;
-        QCOMPARE(send(QString::fromUtf8("Raise ✓"), &output, &elapsed), 255);
-        QCOMPARE(output, QByteArray("sent"));
-        QVERIFY(elapsed < 5000);
+        const Sent raise = send(QString::fromUtf8("Raise ✓"));
+        QCOMPARE(raise.exitCode, 255);
+        QCOMPARE(raise.output, QByteArray("sent"));
+        QVERIFY(raise.elapsed < 5000);
         QVERIFY(waitForLine(first.get(), QString::fromUtf8("got:Raise ✓").toUtf8()));
-        auto third = startInstance();
-        QVERIFY(waitForLine(third.get(), "running"));
-        QVERIFY(third->waitForFinished(5000));
+        auto third = startInstance("running");
+        QVERIFY(third && third->waitForFinished(5000));
         QCOMPARE(third->exitCode(), 255);
         stop(first.get());
         QCOMPARE(first->exitCode(), 0);
@@ -112,13 +106,13 @@ private slots:
     // Killed without a chance to clean up: lock file and socket stay.
     void lockOfAKilledInstanceIsTakenOver()
     {
-        auto first = startInstance();
-        QVERIFY(waitForLine(first.get(), "ready"));
+        auto first = startInstance("ready");
+        QVERIFY(first);
         ::kill(pid_t(first->processId()), SIGKILL);
         QVERIFY(first->waitForFinished(5000));
-        auto next = startInstance();
-        QVERIFY(waitForLine(next.get(), "ready"));
-        QCOMPARE(send(QStringLiteral("raise")), 255);
+        auto next = startInstance("ready");
+        QVERIFY(next);
+        QCOMPARE(send(QStringLiteral("raise")).exitCode, 255);
         QVERIFY(waitForLine(next.get(), "got:raise"));
         stop(next.get());
     }
@@ -126,14 +120,13 @@ private slots:
     // The lock is held by a process that does not listen: a stopped one.
     void unansweredMessageTimesOut()
     {
-        auto first = startInstance();
-        QVERIFY(waitForLine(first.get(), "ready"));
+        auto first = startInstance("ready");
+        QVERIFY(first);
         ::kill(pid_t(first->processId()), SIGSTOP);
-        QByteArray output;
-        qint64 elapsed = 0;
-        QCOMPARE(send(QStringLiteral("raise"), &output, &elapsed), 255);
-        QCOMPARE(output, QByteArray("unsent"));
-        QVERIFY2(elapsed >= 4500 && elapsed < 12000, qPrintable(QString::number(elapsed)));
+        const Sent raise = send(QStringLiteral("raise"));
+        QCOMPARE(raise.exitCode, 255);
+        QCOMPARE(raise.output, QByteArray("unsent"));
+        QVERIFY2(raise.elapsed >= 4500 && raise.elapsed < 12000, qPrintable(QString::number(raise.elapsed)));
         ::kill(pid_t(first->processId()), SIGCONT);
         stop(first.get());
     }

@@ -6,7 +6,6 @@
 #include <QDesktopServices>
 #include <QtTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using Fixtures::attachment;
@@ -71,15 +70,38 @@ private slots:
         QCOMPARE(got, text);
     }
 
-    // Names in a charset other than UTF-8, common in older mail.
-    void nameInAnotherCharset()
+    // The name comes from the sender, often in an older charset: the name
+    // proposed for saving is one clean component of the user's folder.
+    void proposedName_data()
     {
-        const vmime::word koi("\xf0\xd2\xc9\xd7\xc5\xd4.txt", vmime::charset("koi8-r"));
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("charset");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("ordinary") << QByteArray("report.pdf") << QByteArray("utf-8") << "report.pdf";
+        QTest::newRow("koi8-r") << QByteArray("\xf0\xd2\xc9\xd7\xc5\xd4.txt") << QByteArray("koi8-r")
+                                << QString::fromUtf8("Привет.txt");
+        QTest::newRow("parent folders") << QByteArray("../../.bashrc") << QByteArray("utf-8") << ".bashrc";
+        QTest::newRow("absolute") << QByteArray("/etc/passwd") << QByteArray("utf-8") << "passwd";
+        QTest::newRow("backslashes") << QByteArray("..\\..\\evil.exe") << QByteArray("utf-8") << "evil.exe";
+        QTest::newRow("control characters") << QByteArray("a\nb\tc\x1b.txt") << QByteArray("utf-8") << "abc.txt";
+        QTest::newRow("reversed extension") << QString::fromUtf8("photo\u202Egpj.exe").toUtf8()
+                                            << QByteArray("utf-8") << "photogpj.exe";
+        QTest::newRow("only a folder") << QByteArray("..") << QByteArray("utf-8") << "attachment";
+    }
+    void proposedName()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, charset);
+        QFETCH(QString, proposed);
         Attachment named(vmime::make_shared<vmime::defaultAttachment>(
                                  vmime::make_shared<vmime::stringContentHandler>("x"),
-                                 vmime::mediaType("text/plain"), vmime::text(), koi),
+                                 vmime::mediaType("text/plain"), vmime::text(),
+                                 vmime::word(sent.toStdString(), vmime::charset(charset.toStdString()))),
                          nullptr);
-        QCOMPARE(named.name(), QString::fromUtf8("Привет.txt"));
+        DialogAnswer cancel;
+        named.save();
+        QCOMPARE(cancel.proposed, QDir::homePath() + QLatin1Char('/') + proposed);
+        QVERIFY(!QFile::exists(cancel.proposed));
     }
 
     void openWritesOnceAndRewritesForAnother()
@@ -96,11 +118,8 @@ private slots:
         QCOMPARE(readFile(path), QByteArray("first data"));
         QCOMPARE(m_urls.opened.size(), 3);
         // Private to the user, in a private folder.
-        struct stat st;
-        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
-        QCOMPARE(int(st.st_mode & 0777), 0600);
-        QCOMPARE(::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &st), 0);
-        QCOMPARE(int(st.st_mode & 0777), 0700);
+        QCOMPARE(Fixtures::fileMode(path), 0600);
+        QCOMPARE(Fixtures::fileMode(QFileInfo(path).path()), 0700);
     }
 
     // Another user plants something where the file will be written.
@@ -145,17 +164,11 @@ private slots:
     {
         const QByteArray data = QByteArray("\x00\x01\x02 binary \xff", 13).repeated(100);
         const QString target = QDir::tempPath() + QStringLiteral("/saved.bin");
-        {
-            DialogAnswer dialog(target);
-            Attachment(base64Handle(data, "blob.bin"), nullptr).save();
-            QCOMPARE(dialog.proposed, QDir::homePath() + QStringLiteral("/blob.bin"));
-            QCOMPARE(readFile(target), data);
-            Attachment(attachment("short", "blob.bin"), nullptr).save();
-            QCOMPARE(readFile(target), QByteArray("short")); // replaced, not appended
-        }
-        DialogAnswer cancel;
-        Attachment(attachment("data", "nothing.bin"), nullptr).save();
-        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/nothing.bin")));
+        DialogAnswer dialog(target);
+        Attachment(base64Handle(data, "blob.bin"), nullptr).save();
+        QCOMPARE(readFile(target), data);
+        Attachment(attachment("short", "blob.bin"), nullptr).save();
+        QCOMPARE(readFile(target), QByteArray("short")); // replaced, not appended
     }
 
     // QML may still hold a removed attachment while the call runs.

@@ -1,25 +1,20 @@
 #include "mailservers.h"
+#include "networknamespace.h"
 #include "server.h"
 #include "servermanager.h"
 #include "testhome.h"
 #include "wizard.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <unistd.h>
-
 using SM = ServerManager;
 
 namespace {
-// The wizard looks for servers by host name on the standard ports. As root,
-// the test runs in network and mount namespaces of its own: a private
-// loopback where the servers take the standard ports, and a hosts file that
-// names them.
-const char inNamespace[] = "--in-wizard-namespace";
-
+// The wizard looks for servers by host name on the standard ports; the
+// test runs in a network namespace of its own where these names lead to the
+// harness's servers.
 const char hosts[] =
         "127.0.0.1 localhost\n"
         // every candidate answers
@@ -30,22 +25,6 @@ const char hosts[] =
         "127.0.0.1 imap.imaponly.test\n"
         // a name that leads nowhere
         "127.0.0.2 pop3.dead.test\n";
-
-bool enterNamespaceSetup(const QString &hostsFile)
-{
-    QFile f(hostsFile);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(hosts);
-    f.close();
-    auto run = [](const QString &program, const QStringList &args) {
-        QProcess p;
-        p.start(program, args);
-        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    };
-    return run(QStringLiteral("ip"), {"link", "set", "lo", "up"})
-            && run(QStringLiteral("mount"), {"--bind", hostsFile, "/etc/hosts"});
-}
 }
 
 class WizardTest : public QObject
@@ -58,24 +37,28 @@ public:
 private:
     MailServers servers;
 
-    // Answers what the wizard asks, as a user would: every certificate is
-    // accepted, the password is the test user's, until the search ends.
-    QStringList search(Wizard &wizard, const QString &email)
+    // Searches for the address and answers what the wizard asks as a user
+    // would, until done() holds or the search ends: every certificate is
+    // accepted and, with answerPassword, the password is the test user's.
+    bool search(Wizard &wizard, const QString &email, const std::function<bool()> &done = {},
+                bool answerPassword = true)
     {
         QSignalSpy certificates(&wizard, &Wizard::queryCertificateQml);
         QSignalSpy passwords(&wizard, &Wizard::queryPasswordQml);
         int cert = 0, pass = 0;
         wizard.setEmail(email);
         wizard.nextStep();
-        QElapsedTimer timer;
-        timer.start();
-        while (wizard.currentStep() == Wizard::SEARCHING_STEP && timer.elapsed() < 60000) {
+        return QTest::qWaitFor([&] {
             for (; certificates.count() > cert; ++cert)
                 wizard.certificateAnswerQml(true);
-            for (; passwords.count() > pass; ++pass)
+            for (; answerPassword && passwords.count() > pass; ++pass)
                 wizard.setPasswordQml(MailServers::password(), true);
-            QTest::qWait(20);
-        }
+            return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP;
+        }, 60000);
+    }
+    QStringList tried(Wizard &wizard, const QString &email)
+    {
+        search(wizard, email);
         return wizard.attemptedServers();
     }
 
@@ -114,7 +97,7 @@ private slots:
     void candidatesInOrderWhenNothingAnswers()
     {
         Wizard wizard;
-        QCOMPARE(search(wizard, QStringLiteral("me@nothing.invalid")),
+        QCOMPARE(tried(wizard, QStringLiteral("me@nothing.invalid")),
                  QStringList({"pop3.nothing.invalid", "pop.nothing.invalid", "imap4.nothing.invalid",
                               "imap.nothing.invalid", "smtp.nothing.invalid"}));
         QCOMPARE(wizard.currentStep(), Wizard::FOUND_STEP);
@@ -126,7 +109,7 @@ private slots:
     void findsTheFirstServersThatConnect_data()
     {
         QTest::addColumn<QString>("email");
-        QTest::addColumn<QStringList>("tried");
+        QTest::addColumn<QStringList>("candidates");
         QTest::addColumn<QString>("incoming");
         QTest::addColumn<int>("protocol");
         QTest::addColumn<bool>("outgoing");
@@ -146,12 +129,12 @@ private slots:
         if (!isolated)
             QSKIP("needs root for a network namespace of its own");
         QFETCH(QString, email);
-        QFETCH(QStringList, tried);
+        QFETCH(QStringList, candidates);
         QFETCH(QString, incoming);
         QFETCH(int, protocol);
         QFETCH(bool, outgoing);
         Wizard wizard;
-        QCOMPARE(search(wizard, email), tried);
+        QCOMPARE(tried(wizard, email), candidates);
         QCOMPARE(wizard.currentStep(), Wizard::FOUND_STEP);
         QVERIFY(wizard.incomingServer());
         QCOMPARE(wizard.incomingServer()->address(), incoming);
@@ -197,19 +180,10 @@ private slots:
         if (!isolated)
             QSKIP("needs root for a network namespace of its own");
         Wizard wizard;
-        QSignalSpy certificates(&wizard, &Wizard::queryCertificateQml);
         QSignalSpy passwords(&wizard, &Wizard::queryPasswordQml);
         QSignalSpy failed(&wizard, &Wizard::authFailedQml);
         QSignalSpy results(&wizard, &Wizard::incomingServerQmlChanged);
-        wizard.setEmail(QStringLiteral("test@full.test"));
-        wizard.nextStep();
-        QElapsedTimer timer;
-        timer.start();
-        for (int cert = 0; passwords.count() < 1 && timer.elapsed() < 20000; QTest::qWait(20)) {
-            for (; certificates.count() > cert; ++cert)
-                wizard.certificateAnswerQml(true);
-        }
-        QCOMPARE(passwords.count(), 1);
+        QVERIFY(search(wizard, QStringLiteral("test@full.test"), [&] { return passwords.count() >= 1; }, false));
         wizard.setPasswordQml(QStringLiteral("wrong"), false);
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 20000);
         QCOMPARE(wizard.currentStep(), Wizard::SEARCHING_STEP);
@@ -229,46 +203,10 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    const bool isolated = argc > 1 && qstrcmp(argv[argc - 1], inNamespace) == 0;
-    if (!isolated && ::getuid() == 0 && qEnvironmentVariableIsEmpty("MAIL_NO_NAMESPACE")) {
-        // Run again inside namespaces of our own; the private home and
-        // temporary folder carry over through the environment.
-        TestHome::prepare();
-        QStringList args;
-        args << QStringLiteral("--mount") << QStringLiteral("--net") << QStringLiteral("--propagation")
-             << QStringLiteral("private") << QString::fromLocal8Bit(argv[0]);
-        for (int i = 1; i < argc; ++i)
-            args << QString::fromLocal8Bit(argv[i]);
-        args << QString::fromLatin1(inNamespace);
-        const QString marker = QDir::tempPath() + QStringLiteral("/wizard-namespace-ready");
-        QFile::remove(marker);
-        int exitCode = 1;
-        {
-            QCoreApplication app(argc, argv);
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedChannels);
-            child.start(QStringLiteral("unshare"), args);
-            if (child.waitForStarted(10000) && child.waitForFinished(-1)
-                    && child.exitStatus() == QProcess::NormalExit)
-                exitCode = child.exitCode();
-        }
-        // The child marks a namespace that it could set up; without one (no
-        // unshare, no permission) the test runs here, with the cases that
-        // need the standard ports skipped.
-        if (QFile::exists(marker))
-            return exitCode;
-        std::fprintf(stderr, "no network namespace of its own; running without one\n");
-    }
-    TestHome::prepare();
-    if (isolated) {
-        --argc; // QTest must not see the marker
-        if (!enterNamespaceSetup(QDir::tempPath() + QStringLiteral("/hosts"))) {
-            std::fprintf(stderr, "cannot set up the test's network namespace\n");
-            return 1;
-        }
-        QFile ready(QDir::tempPath() + QStringLiteral("/wizard-namespace-ready"));
-        ready.open(QIODevice::WriteOnly);
-    }
+    bool isolated = false;
+    const int namespacedRun = NetworkNamespace::enter(argc, argv, hosts, isolated);
+    if (namespacedRun >= 0)
+        return namespacedRun;
     QApplication app(argc, argv);
     WizardTest test;
     test.isolated = isolated;

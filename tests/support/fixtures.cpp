@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSettings>
 
+#include <sys/stat.h>
+
 QByteArray Fixtures::readFile(const QString &path)
 {
     QFile file(path);
@@ -18,6 +20,28 @@ bool Fixtures::writeFile(const QString &path, const QByteArray &content)
 QVariant Fixtures::accountValue(const QString &email, const QString &key)
 {
     return QSettings().value(QStringLiteral("profiles/") + email + QLatin1Char('/') + key);
+}
+
+void Fixtures::storeAccounts(const QStringList &emails, const QString &current)
+{
+    QSettings settings;
+    for (const QString &email : emails)
+        settings.setValue(QStringLiteral("profiles/") + email + QStringLiteral("/name"), email);
+    settings.setValue(QStringLiteral("global/currentProfile"), current);
+}
+
+int Fixtures::fileMode(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+QStringList Fixtures::column(const QAbstractItemModel &model, int role)
+{
+    QStringList values;
+    for (int row = 0; row < model.rowCount(); ++row)
+        values << model.index(row, 0).data(role).toString();
+    return values;
 }
 
 vmime::shared_ptr<vmime::attachment> Fixtures::attachment(const std::string &data, const std::string &name,

@@ -2,6 +2,7 @@
 
 #include "filedialog.h"
 
+#include <QAbstractItemModel>
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -14,6 +15,12 @@ QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
 // A value of an account's group in the program's settings file.
 QVariant accountValue(const QString &email, const QString &key);
+// Accounts as the settings file of an earlier run leaves them.
+void storeAccounts(const QStringList &emails, const QString &current = QString());
+// Permission bits of a file, -1 when it is missing.
+int fileMode(const QString &path);
+// Values of one role, row by row.
+QStringList column(const QAbstractItemModel &model, int role);
 // An attachment handle over bytes in memory.
 vmime::shared_ptr<vmime::attachment> attachment(const std::string &data, const std::string &name,
                                                 const std::string &type = "application/octet-stream");

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QThread>
@@ -135,18 +136,10 @@ void MailServers::seed(const QByteArray &raw, const QString &user)
 QByteArray MailServers::makeMessage(const QString &messageId, const QString &subject,
                                     const QString &body)
 {
-    QByteArray raw;
-    raw += "From: Sender Name <sender@example.org>\r\n";
-    raw += "To: test@example.org\r\n";
-    raw += "Subject: " + subject.toUtf8() + "\r\n";
-    raw += "Date: Mon, 6 Jan 2025 10:00:00 +0000\r\n";
-    if (!messageId.isEmpty())
-        raw += "Message-ID: <" + messageId.toUtf8() + ">\r\n";
-    raw += "MIME-Version: 1.0\r\n";
-    raw += "Content-Type: text/plain; charset=utf-8\r\n";
-    raw += "\r\n";
-    raw += body.toUtf8() + "\r\n";
-    return raw;
+    const QByteArray id = messageId.isEmpty() ? QByteArray() : "Message-ID: <" + messageId.toUtf8() + ">\r\n";
+    return "From: Sender Name <sender@example.org>\r\nTo: test@example.org\r\nSubject: " + subject.toUtf8()
+            + "\r\nDate: Mon, 6 Jan 2025 10:00:00 +0000\r\n" + id
+            + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + body.toUtf8() + "\r\n";
 }
 
 void MailServers::clearMailbox(const QString &user)
@@ -163,16 +156,15 @@ void MailServers::clearMailbox(const QString &user)
 
 QList<QByteArray> MailServers::messages(const QString &user) const
 {
-    QList<QPair<QString, QString>> names;
+    QMap<QString, QString> names; // sorted by file name
     for (const QString &sub : {QStringLiteral("cur"), QStringLiteral("new")}) {
         QDir d(userDir(user) + QLatin1Char('/') + sub);
         for (const QString &f : d.entryList(QDir::Files))
-            names.append({f, d.filePath(f)});
+            names.insert(f, d.filePath(f));
     }
-    std::sort(names.begin(), names.end());
     QList<QByteArray> result;
-    for (const auto &n : names) {
-        QFile f(n.second);
+    for (const QString &path : names) {
+        QFile f(path);
         if (f.open(QIODevice::ReadOnly))
             result.append(f.readAll());
     }
@@ -183,9 +175,7 @@ QByteArray MailServers::certificateFingerprint(bool second) const
 {
     const QList<QSslCertificate> certs = QSslCertificate::fromPath(
         m_dir + (second ? QStringLiteral("/cert-b.pem") : QStringLiteral("/cert-a.pem")));
-    if (certs.isEmpty())
-        return QByteArray();
-    return certs.first().digest(QCryptographicHash::Sha1);
+    return certs.isEmpty() ? QByteArray() : certs.first().digest(QCryptographicHash::Sha1);
 }
 
 bool MailServers::useSecondCertificate(bool second)

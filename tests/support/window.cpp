@@ -11,6 +11,24 @@
 #include <QSettings>
 #include <QtTest>
 
+namespace {
+QStringList &recordedWarnings()
+{
+    static QStringList warnings;
+    return warnings;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+void recordWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        recordedWarnings() << message;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+}
+
 MailWindow::MailWindow() = default;
 
 MailWindow::~MailWindow()
@@ -21,6 +39,9 @@ MailWindow::~MailWindow()
 bool MailWindow::start(const Options &options)
 {
     stop();
+    recordedWarnings().clear();
+    if (!previousHandler)
+        previousHandler = qInstallMessageHandler(recordWarning);
     m_utils = std::make_unique<Utils>();
     m_view = std::make_unique<CustomQtQuick2ApplicationViewer>();
     Startup::loadScene(*m_view, *m_utils, options.tabletMode, options.lowEffects, options.dpiRatio);
@@ -133,67 +154,63 @@ QVariant MailWindow::call(const QString &objectName, const char *function,
     QVariant result;
     if (!found)
         return result;
-    const QVariantList &a = arguments;
-    switch (a.size()) {
-    case 0:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result));
-        break;
-    case 1:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]));
-        break;
-    case 2:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]),
-                                  Q_ARG(QVariant, a[1]));
-        break;
-    default:
-        QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a[0]),
-                                  Q_ARG(QVariant, a[1]), Q_ARG(QVariant, a[2]));
+    // A QML function takes exactly as many arguments as it names; the ones
+    // not given are undefined, as in a call from QML.
+    int count = -1;
+    const QMetaObject *meta = found->metaObject();
+    for (int i = 0; i < meta->methodCount(); ++i) {
+        if (meta->method(i).name() == function)
+            count = meta->method(i).parameterCount();
     }
+    if (count < 0 || count > 4 || arguments.size() > count)
+        return result;
+    QVariant a[4];
+    for (int i = 0; i < arguments.size(); ++i)
+        a[i] = arguments.at(i);
+    QGenericArgument args[4];
+    for (int i = 0; i < count; ++i)
+        args[i] = Q_ARG(QVariant, a[i]);
+    QMetaObject::invokeMethod(found, function, Q_RETURN_ARG(QVariant, result), args[0], args[1], args[2],
+                              args[3]);
     return result;
+}
+
+QRectF MailWindow::visibleRect(QQuickItem *item) const
+{
+    if (!item || !item->window() || !m_view)
+        return QRectF();
+    QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (QQuickItem *i = item; i; i = i->parentItem()) {
+        if (!i->isVisible() || i->opacity() < 1.0)
+            return QRectF();
+        if (i->clip() && i != item)
+            rect &= i->mapRectToScene(QRectF(0, 0, i->width(), i->height()));
+    }
+    return rect & QRectF(0, 0, m_view->width(), m_view->height());
 }
 
 bool MailWindow::isShown(QQuickItem *item) const
 {
-    if (!item || !item->window())
-        return false;
-    for (QQuickItem *i = item; i; i = i->parentItem()) {
-        if (!i->isVisible() || i->opacity() < 1.0)
-            return false;
-    }
-    const QRectF inWindow = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    return inWindow.intersects(QRectF(0, 0, m_view->width(), m_view->height()));
+    return !visibleRect(item).isEmpty();
 }
 
 bool MailWindow::click(QQuickItem *item, QPointF at)
 {
-    if (!isShown(item))
+    const QRectF shown = visibleRect(item);
+    if (shown.isEmpty())
         return false;
-    if (at.x() < 0)
-        at = QPointF(item->width() / 2, item->height() / 2);
-    const QPoint p = item->mapToScene(at).toPoint();
+    const QPoint p = at.x() < 0 ? shown.center().toPoint() : item->mapToScene(at).toPoint();
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
     return true;
 }
 
 bool MailWindow::doubleClick(QQuickItem *item)
 {
-    if (!isShown(item))
+    const QRectF shown = visibleRect(item);
+    if (shown.isEmpty())
         return false;
-    const QPoint p = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    const QPoint p = shown.center().toPoint();
     QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    return true;
-}
-
-bool MailWindow::drag(QQuickItem *item, qreal dy, int steps)
-{
-    if (!isShown(item))
-        return false;
-    QPoint p = item->mapToScene(QPointF(item->width() / 2, 20)).toPoint();
-    QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    for (int i = 1; i <= steps; ++i)
-        QTest::mouseMove(m_view.get(), p + QPoint(0, int(dy * i / steps)), 20);
-    QTest::qWait(300);
-    QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, p + QPoint(0, int(dy)));
     return true;
 }
 
@@ -220,6 +237,11 @@ bool MailWindow::waitFor(const std::function<bool()> &condition, int timeoutMs)
 bool MailWindow::waitForShown(const QString &objectName, int timeoutMs)
 {
     return waitFor([&] { return isShown(item(objectName)); }, timeoutMs);
+}
+
+QStringList MailWindow::qmlWarnings() const
+{
+    return recordedWarnings();
 }
 
 QImage MailWindow::screenshot(const QString &name) const

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QVariant>
 
@@ -55,21 +56,22 @@ public:
     QQuickItem *textItem(const QString &text) const;
     // A property of the named item; invalid when there is no such item.
     QVariant value(const QString &objectName, const char *property) const;
-    // Calls a QML function of the named item (up to three arguments).
+    // Calls a QML function of the named item (up to four arguments; those
+    // not given are undefined).
     QVariant call(const QString &objectName, const char *function,
                   const QVariantList &arguments = QVariantList()) const;
 
-    // True when the item and its ancestors are visible and fully opaque and
-    // some part of it lies inside the window.
+    // The part of the item a user sees, in window coordinates: empty unless
+    // the item and its ancestors are visible and fully opaque; cut by the
+    // window and by every clipping ancestor.
+    QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const;
 
-    // Mouse events at a point of the item (its centre by default), in window
-    // coordinates; false when the item does not exist or is not shown.
+    // Mouse events at a point of the item (the centre of its visible part by
+    // default); false when the item does not exist or is not shown.
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));
     bool click(const QString &objectName) { return click(item(objectName)); }
     bool doubleClick(QQuickItem *item);
-    // A press, moves in steps and a release: a drag of the item by dy.
-    bool drag(QQuickItem *item, qreal dy, int steps = 10);
     void type(const QString &text);
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
@@ -80,6 +82,10 @@ public:
     // The window's content; saved as <name>.png into $MAIL_SCREENSHOT_DIR
     // when that is set and a name is given.
     QImage screenshot(const QString &name = QString()) const;
+
+    // The warnings the scene's QML has logged since start() (script errors,
+    // failed conversions into the backend, bindings that broke).
+    QStringList qmlWarnings() const;
 
     // The settings store a user with accounts has, written before start().
     static void addServer(int type, int protocol, int ssl, int auth, const QString &address);

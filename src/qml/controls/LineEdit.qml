@@ -45,6 +45,7 @@ Item {
         selectByMouse: !tabletMode
         selectionColor: styles.highlightColor
         focus: true
+        activeFocusOnTab: true
         clip: true
         validator: regExpValidator.active ? regExpValidator : null
 

@@ -11,6 +11,10 @@ Item {
     readonly property alias refreshButtonEnabled: refreshButton.enabled
     readonly property alias searchText: searchField.text
 
+    function focusSearch() {
+        searchField.setFocus()
+    }
+
     function setMenuBackButtonState(st) {
         menuBackButton.state = st
     }
@@ -72,6 +76,7 @@ Item {
                     && root.currentProfile.status === Profile.RECIEVING_STATUS
             enabled: !rotate && !rotationAnimationRunning && root.currentProfile !== null
             onClicked: root.currentProfile.queryIncomingMail()
+            ButtonShortcut { text: qsTr("Check mail"); sequence: "F5" }
         }
 
         MenuButton {
@@ -81,6 +86,7 @@ Item {
             imagePath: "qrc:/qml/images/add.png"
             enabled: root.currentProfile !== null
             onClicked: root.showNewMail()
+            ButtonShortcut { text: qsTr("New letter"); sequence: "Ctrl+N" }
         }
 
         LineEdit {
@@ -95,6 +101,7 @@ Item {
             anchors.topMargin: parent.height * 0.1
             anchors.bottomMargin: parent.height * 0.1
             placeholderText: qsTr("Search...")
+            ToolTipArea { text: qsTr("Search (Ctrl+F)") }
             showClearButton: true
             onTextChanged: {
                 if (mailList.model)
@@ -114,6 +121,7 @@ Item {
                 objectName: "settingsButton"
                 imagePath: "qrc:/qml/images/misc.png"
                 onClicked: root.showSettings()
+                ButtonShortcut { text: qsTr("Settings") }
             }
         }
     }

@@ -17,10 +17,12 @@ Item {
     function updateView() {
         bodies = []
         bodyHtml = []
-        if (!letter)
+        // Read from the list: this pane's own binding may not have caught up yet.
+        var shown = mailList.currentLetter
+        if (!shown)
             return
-        bodyHtml = letter.bodyHtmlList
-        bodies = letter.bodyList
+        bodyHtml = shown.bodyHtmlList
+        bodies = shown.bodyList
         bodyFlick.contentY = 0
         attachmentPanel.state = ""
     }

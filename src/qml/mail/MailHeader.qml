@@ -68,6 +68,7 @@ Item {
                     imagePath: "qrc:/qml/images/mail_draft.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Edit the draft") }
                     onClicked: root.showDraft()
                 }
                 MenuButton {
@@ -76,6 +77,16 @@ Item {
                     imagePath: "qrc:/qml/images/reply.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Reply (Ctrl+R), reply to all (Ctrl+Shift+R)") }
+                    ButtonShortcut { sequence: "Ctrl+R"; showTip: false }
+                    ButtonShortcut {
+                        sequence: "Ctrl+Shift+R"
+                        showTip: false
+                        action: function() {
+                            root.showReply()
+                            newMailForm.replyToAll()
+                        }
+                    }
                     onClicked: root.showReply()
                 }
                 MenuButton {
@@ -84,6 +95,7 @@ Item {
                     imagePath: "qrc:/qml/images/forward.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Forward"); sequence: "Ctrl+L" }
                     onClicked: root.showForward()
                 }
                 MenuButton {
@@ -92,6 +104,7 @@ Item {
                     imagePath: "qrc:/qml/images/archive.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Archive") }
                     onClicked: root.currentProfile.cache.archiveMessage(block.letter.id, block.sourceIndex(),
                                                                         root.currentFolder, block.letter)
                 }
@@ -101,6 +114,7 @@ Item {
                     imagePath: "qrc:/qml/images/mail_restore.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Restore") }
                     onClicked: root.currentProfile.cache.restoreMessage(block.letter.id, block.sourceIndex(),
                                                                         block.letter)
                 }
@@ -110,6 +124,7 @@ Item {
                     imagePath: "qrc:/qml/images/mail_delete.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Delete"); sequence: "Del" }
                     onClicked: root.currentProfile.cache.deleteMessage(block.letter.id, block.sourceIndex(),
                                                                        root.currentFolder, block.letter)
                 }
@@ -119,6 +134,7 @@ Item {
                     imagePath: "qrc:/qml/images/printer.png"
                     imageColorOverlay: false
                     imageShadow: false
+                    ButtonShortcut { text: qsTr("Print to PDF") }
                     onClicked: utils.printToPdf(mail.getBodyText(), block.letter.subject)
                 }
             }

@@ -1,7 +1,17 @@
-// Server records as the forms and the start-up use them. Runs in the scope of
-// the root scene: mailServerManager and mailProfileManager are its objects.
+// Server flows of the settings forms, and attaching the stored servers to
+// the accounts. Runs in the context of the form that imports it, so the
+// root's ids (mailServerManager, serverForm, ...) are in reach.
 
-// The addresses of all servers of one type (MailServerManager.Type), in list order.
+// The server manager's enum values (stored in the settings: they do not move).
+var INCOMING_TYPE = 0
+var OUTGOING_TYPE = 1
+var POP3 = 0
+var IMAP = 1
+var SMTP = 2
+var AUTO_SSL = 0
+var AUTO_AUTH = 0
+var NO_AUTH = 1
+
 function getServerAddressesByType(type) {
     var addresses = []
     var servers = mailServerManager.servers
@@ -12,7 +22,6 @@ function getServerAddressesByType(type) {
     return addresses
 }
 
-// The first server with exactly that address, or null.
 function getServerByAddress(address) {
     var servers = mailServerManager.servers
     for (var i = 0; i < servers.length; ++i) {
@@ -22,7 +31,6 @@ function getServerByAddress(address) {
     return null
 }
 
-// Hands every account its stored servers and fetches mail for the current one.
 function initProfilesWithServers() {
     var profiles = mailProfileManager.profiles
     for (var i = 0; i < profiles.length; ++i) {
@@ -35,4 +43,82 @@ function initProfilesWithServers() {
         if (profile.outgoingServerStr !== "")
             profile.setOutgoingServer(getServerByAddress(profile.outgoingServerStr))
     }
+}
+
+// True when a server other than the one at ignoreIndex has this address.
+function serverAddressTaken(address, ignoreIndex) {
+    var servers = mailServerManager.servers
+    for (var i = 0; i < servers.length; ++i) {
+        if (i !== ignoreIndex && servers[i].address === address)
+            return true
+    }
+    return false
+}
+
+// Refuses an empty or taken address with a message and brings the server
+// form back with what the user typed.
+function checkServerForm(ignoreIndex) {
+    var address = serverForm.address.trim()
+    var problem = ""
+    if (address === "")
+        problem = qsTr("Address cannot be empty!")
+    else if (serverAddressTaken(address, ignoreIndex))
+        problem = qsTr("Server with this address already exist!")
+    if (problem === "")
+        return true
+    serverForm.reopen()
+    messageForm.show(problem, false)
+    return false
+}
+
+function onAddServer() {
+    serverForm.currentTypeIndex = INCOMING_TYPE
+    serverForm.currentProtocolIndex = POP3
+    serverForm.currentAuthIndex = AUTO_AUTH
+    serverForm.currentConnIndex = AUTO_SSL
+    serverForm.show(qsTr("Add server"), "", onAddServerConfirm)
+}
+
+function onAddServerConfirm() {
+    if (!checkServerForm(-1))
+        return
+    var address = serverForm.address.trim()
+    var type = serverForm.currentTypeIndex
+    mailServerManager.addServer(type, serverForm.currentProtocolIndex, serverForm.currentConnIndex,
+                                serverForm.currentAuthIndex, address)
+    if (profileForm.shown)
+        profileForm.addServerAddress(type === INCOMING_TYPE, address)
+}
+
+function onEditServer(index) {
+    var server = mailServerManager.servers[index]
+    if (!server)
+        return
+    serverForm.currentTypeIndex = server.type
+    serverForm.currentProtocolIndex = server.protocol
+    serverForm.currentConnIndex = server.ssl
+    serverForm.currentAuthIndex = server.auth
+    serverForm.show(qsTr("Edit server"), server.address, function() { onEditServerConfirm(index) })
+}
+
+function onEditServerConfirm(index) {
+    if (!checkServerForm(index))
+        return
+    mailServerManager.changeServer(index, serverForm.currentTypeIndex, serverForm.currentProtocolIndex,
+                                   serverForm.currentConnIndex, serverForm.currentAuthIndex,
+                                   serverForm.address.trim())
+    managementForm.updateModel()
+}
+
+function onRemoveServer(index) {
+    var server = mailServerManager.servers[index]
+    if (!server)
+        return
+    messageForm.show(qsTr("Are you really want to delete server ") + server.address + "?", true,
+                     function() { onRemoveServerConfirm(index) })
+}
+
+function onRemoveServerConfirm(index) {
+    mailServerManager.removeServer(index)
+    managementForm.clearSelection()
 }

@@ -1,0 +1,59 @@
+import QtQuick 2.15
+
+// Escape for the forms and dialogs, and the search key. The keys of the
+// buttons sit with the buttons; they work only on the main screen, which
+// onMainScreen tells.
+Item {
+    id: shortcuts
+
+    readonly property bool onMainScreen: topmostForm() === null
+    // While a modal form is fully shown the screens under it take no keys,
+    // and Tab stays among the form's fields.
+    readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || wizardForm.enabled
+                                     || serverForm.enabled || profileForm.enabled || managementForm.enabled
+                                     || spinPathBoxForm.enabled || listViewForm.enabled || newMailForm.enabled
+                                     || settingsMailForm.enabled || settingsForm.enabled
+
+    // The open forms and dialogs, topmost first, each with what closing it
+    // by its title-bar button does.
+    function openForms() {
+        return [
+            { open: comboBoxList.opened, close: function() { comboBoxList.close() } },
+            { open: colorFontPicker.opacity > 0, close: function() { colorFontPicker.hide() } },
+            { open: lineEditForm.opacity > 0, close: function() { lineEditForm.close() } },
+            { open: messageForm.opacity > 0, close: function() { messageForm.reject() } },
+            { open: wizardForm.opacity > 0, close: function() { wizardForm.cancel() } },
+            { open: serverForm.opacity > 0, close: function() { serverForm.hide() } },
+            { open: profileForm.opacity > 0, close: function() { profileForm.hide() } },
+            { open: managementForm.opacity > 0, close: function() { managementForm.hide() } },
+            { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.accept() } },
+            { open: listViewForm.opacity > 0, close: function() { listViewForm.hide() } },
+            { open: newMailForm.opacity > 0, close: function() { newMailForm.closeByKey() } },
+            { open: settingsMailForm.opacity > 0, close: function() { settingsMailForm.hide() } },
+            { open: settingsForm.opacity > 0, close: function() { settingsForm.hide() } }
+        ]
+    }
+    function topmostForm() {
+        var forms = openForms()
+        for (var i = 0; i < forms.length; ++i) {
+            if (forms[i].open)
+                return forms[i]
+        }
+        return null
+    }
+
+    Shortcut {
+        sequence: "Escape"
+        enabled: !shortcuts.onMainScreen
+        onActivated: {
+            var form = shortcuts.topmostForm()
+            if (form)
+                form.close()
+        }
+    }
+    Shortcut {
+        sequence: StandardKey.Find
+        enabled: shortcuts.onMainScreen
+        onActivated: header.focusSearch()
+    }
+}

@@ -1,0 +1,270 @@
+import QtQuick 2.15
+import "../controls"
+import "../scripts/text.js" as TextRules
+
+// The recipient field: one chip per recipient, a chip's text editable in
+// place, and a free-text field for the address being typed.
+Item {
+    id: field
+
+    // The text of the editor in use: a chip's editor or the free text.
+    readonly property string currentText: editingIndex >= 0 && editorFocus ? editText
+                                          : freeField.inputFocus ? freeField.text : ""
+    readonly property real currentTextX: editingIndex >= 0 && editorFocus ? editorX : freeField.x + flow.x
+    readonly property real contentHeight: flow.height
+    readonly property alias count: recipients.count
+    readonly property alias freeText: freeField.text
+    property bool replyToAllVisible: false
+    property int editingIndex: -1
+    property string editText: ""
+    property bool editorFocus: false
+    property real editorX: 0
+    readonly property real spacing: 10 * dpiRatio
+    readonly property real inset: recipients.count > 0 ? 10 * dpiRatio : 0
+
+    signal replyButtonClicked()
+    signal edited()
+
+    function clear() {
+        editingIndex = -1
+        recipients.clear()
+        freeField.text = ""
+        replyToAllVisible = false
+    }
+
+    function addChip(name, email) {
+        recipients.append({ "name": name, "email": email })
+        edited()
+    }
+
+    function contactChosen(name, email) {
+        if (editingIndex >= 0) {
+            var index = editingIndex
+            editingIndex = -1
+            recipients.set(index, { "name": name, "email": email })
+            freeField.setFocus()
+        } else {
+            freeField.text = ""
+            recipients.append({ "name": name, "email": email })
+        }
+        edited()
+    }
+
+    // "email:::name" per chip, then what is typed, as a bare address.
+    function addresses() {
+        var list = []
+        for (var i = 0; i < recipients.count; ++i) {
+            var r = recipients.get(i)
+            list.push(r.email + ":::" + (r.name ? r.name : ""))
+        }
+        var typed = freeField.text.trim()
+        if (typed !== "")
+            list.push(typed)
+        return list
+    }
+
+    function isValid() {
+        var typed = freeField.text.trim()
+        if (recipients.count === 0 && typed === "")
+            return false
+        for (var i = 0; i < recipients.count; ++i) {
+            if (!TextRules.isValidAddress(recipients.get(i).email))
+                return false
+        }
+        return typed === "" || TextRules.isValidAddress(typed)
+    }
+
+    function setFocus() { freeField.setFocus() }
+
+    function finishEdit(index, text) {
+        editingIndex = -1
+        if (text.trim() === "") {
+            recipients.remove(index)
+        } else {
+            var r = TextRules.parseEditedRecipient(text)
+            recipients.set(index, { "name": r.name, "email": r.email })
+        }
+        edited()
+    }
+
+    function updateFreeWidth() {
+        if (recipients.count === 0) {
+            freeField.width = flickable.width
+            return
+        }
+        var last = chipRepeater.itemAt(recipients.count - 1)
+        if (!last)
+            return
+        var room = flickable.width - last.x - last.width - spacing - inset
+        var wasAtRowStart = freeField.x <= inset + 1
+        freeField.width = room > 200 * dpiRatio ? room : flickable.width - inset
+        if (!wasAtRowStart && freeField.width !== room)
+            scrollToEnd.start()
+    }
+
+    ListModel { id: recipients }
+
+    Timer {
+        id: scrollToEnd
+        interval: 0
+        onTriggered: flickable.contentY = Math.max(0, flickable.contentHeight - flickable.height)
+    }
+
+    Flickable {
+        id: flickable
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: flow.height
+        flickableDirection: Flickable.VerticalFlick
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        onWidthChanged: field.updateFreeWidth()
+
+        Flow {
+            id: flow
+            x: field.inset
+            width: flickable.width - field.inset
+            spacing: field.spacing
+            topPadding: itemHeight * 0.1
+            bottomPadding: itemHeight * 0.1
+            onPositioningComplete: field.updateFreeWidth()
+
+            Repeater {
+                id: chipRepeater
+                model: recipients
+                delegate: Item {
+                    id: chip
+                    objectName: "recipientChip" + index
+                    readonly property bool editing: field.editingIndex === index
+                    readonly property string label: model.name ? model.name : model.email
+                    width: editing ? Math.min(Math.max(face.width, editor.contentWidth + 40 * dpiRatio), flow.width)
+                                   : face.width
+                    height: 0.8 * itemHeight
+
+                    Rectangle {
+                        id: face
+                        visible: !chip.editing
+                        width: remove.x + remove.width + 10
+                        height: parent.height
+                        color: "#eeeeee"
+                        border.color: Qt.darker(color, 1.1)
+                        radius: 2 * dpiRatio
+
+                        Text {
+                            id: chipLabel
+                            objectName: "chipLabel"
+                            x: 5
+                            anchors.top: parent.top
+                            anchors.bottom: parent.bottom
+                            anchors.margins: parent.height * 0.1
+                            verticalAlignment: Text.AlignVCenter
+                            textFormat: Text.PlainText
+                            text: chip.label
+                            font.pointSize: 13
+                            fontSizeMode: Text.VerticalFit
+                            color: "#333333"
+                            MouseArea {
+                                anchors.fill: parent
+                                onDoubleClicked: chip.startEdit()
+                            }
+                        }
+                        Text {
+                            id: remove
+                            objectName: "chipRemove"
+                            x: chipLabel.x + chipLabel.contentWidth + 5
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: "\u2716"
+                            font.pixelSize: parent.height * 0.4
+                            color: removeArea.pressed ? "grey" : "#333333"
+                            MouseArea {
+                                id: removeArea
+                                anchors.fill: parent
+                                anchors.margins: -5
+                                onClicked: {
+                                    recipients.remove(index)
+                                    field.edited()
+                                }
+                            }
+                        }
+                    }
+
+                    LineEdit {
+                        id: editor
+                        objectName: "chipEditor"
+                        visible: chip.editing
+                        anchors.fill: parent
+                        showClearButton: false
+                        fontSize: 13
+                        onTextChanged: if (chip.editing) field.editText = text
+                        onInputFocusChanged: {
+                            if (chip.editing)
+                                field.editorFocus = inputFocus
+                            if (!inputFocus && chip.editing)
+                                field.finishEdit(index, text)
+                        }
+                        onBackspaceClickedOnEmptyText: freeField.setFocus()
+                    }
+
+                    function startEdit() {
+                        editor.text = model.name ? model.name + " <" + model.email + ">" : model.email
+                        field.editText = editor.text
+                        field.editingIndex = index
+                        field.editorX = chip.x + flow.x
+                        editor.setFocus()
+                        field.editorFocus = true
+                    }
+                }
+            }
+
+            LineEdit {
+                id: freeField
+                objectName: "recipientFreeField"
+                height: 0.8 * itemHeight
+                showRectangles: false
+                placeholderText: qsTr("To")
+                inputMethodHints: Qt.ImhEmailCharactersOnly
+                onTextChanged: {
+                    field.edited()
+                    var last = text.charAt(text.length - 1)
+                    if (last !== "," && last !== " " && last !== ";")
+                        return
+                    var candidate = text.substring(0, text.length - 1).trim()
+                    if (!TextRules.isValidAddress(candidate))
+                        return
+                    recipients.append({ "name": "", "email": candidate })
+                    text = ""
+                }
+                onBackspaceClickedOnEmptyText: {
+                    if (recipients.count > 0) {
+                        recipients.remove(recipients.count - 1)
+                        field.edited()
+                    }
+                }
+
+                Text {
+                    id: replyAll
+                    objectName: "replyToAllLink"
+                    visible: field.replyToAllVisible
+                    opacity: freeField.text === "" ? 1 : 0
+                    anchors.right: parent.right
+                    anchors.rightMargin: 10
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: qsTr("Reply to all")
+                    font.pointSize: 13
+                    font.underline: true
+                    color: replyAllArea.pressed ? "lightgrey" : "grey"
+                    MouseArea {
+                        id: replyAllArea
+                        anchors.fill: parent
+                        enabled: replyAll.opacity === 1
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: {
+                            field.replyToAllVisible = false
+                            field.replyButtonClicked()
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,41 @@
+import QtQuick 2.15
+
+// Opens the compose form for "mailto:" links handed to the program, once
+// the window is up and whenever another one arrives.
+Item {
+    id: requests
+
+    // The handler comes from the desktop integration; the window works
+    // without it.
+    readonly property var handler: typeof mailtoHandler !== "undefined" ? mailtoHandler : null
+
+    function take() {
+        if (!handler)
+            return
+        var request = handler.takeRequest()
+        if (!request || request.recipients === undefined)
+            return
+        if (mailProfileManager.currentProfile < 0 || mailProfileManager.profiles.length === 0) {
+            messageForm.show(qsTr("Create an account first: the letter can be written once you have one."), false)
+            return
+        }
+        newMailForm.showNew()
+        var recipients = request.recipients || []
+        for (var i = 0; i < recipients.length; ++i)
+            newMailForm.addRecipient("", recipients[i])
+        newMailForm.setSubjectAndBody(request.subject || "", request.body || "")
+    }
+
+    Connections {
+        target: requests.handler
+        ignoreUnknownSignals: true
+        function onComposeRequested() { requests.take() }
+    }
+
+    // After the scene and its forms are complete.
+    Timer {
+        interval: 0
+        running: true
+        onTriggered: requests.take()
+    }
+}

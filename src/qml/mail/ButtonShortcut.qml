@@ -1,0 +1,29 @@
+import QtQuick 2.15
+import "../controls"
+
+// A key for the button it sits in, named in the button's tool tip. It
+// presses the button only while the button can be pressed and no form
+// covers the main screen.
+Item {
+    id: buttonShortcut
+
+    property string text: ""
+    property string sequence: ""
+    property bool showTip: true
+    // What the key does; pressing the button by default.
+    property var action: function() { buttonShortcut.parent.clicked() }
+
+    anchors.fill: parent
+
+    ToolTipArea {
+        enabled: buttonShortcut.showTip
+        text: buttonShortcut.sequence !== "" ? buttonShortcut.text + " (" + buttonShortcut.sequence + ")"
+                                             : buttonShortcut.text
+    }
+    Shortcut {
+        sequence: buttonShortcut.sequence
+        enabled: buttonShortcut.sequence !== "" && buttonShortcut.parent.visible
+                 && buttonShortcut.parent.enabled && keyboardShortcuts.onMainScreen
+        onActivated: buttonShortcut.action()
+    }
+}

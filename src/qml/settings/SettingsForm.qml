@@ -1,0 +1,80 @@
+import QtQuick 2.3
+import "../controls"
+import "../scripts/profile.js" as Flows
+
+// The settings menu: accounts, servers and the global mail options.
+FormFrame {
+    id: settingsForm
+    objectName: "settingsForm"
+
+    function show(_title) {
+        title = _title
+        open()
+        profilesItem.forceActiveFocus()
+    }
+    function hide() { close() }
+
+    z: 998
+    leftInset: 0.2
+    topInset: 0.2
+    iconPath: "images/misc.png"
+    iconColorOverlay: true
+    iconShadow: true
+    onCloseClicked: hide()
+
+    Column {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+
+        SettingsItem {
+            id: profilesItem
+            objectName: "profileManagementItem"
+            width: parent.width
+            height: itemHeight
+            itemText: qsTr("Profile management")
+            activeFocusOnTab: true
+            Keys.onReturnPressed: clicked()
+            Keys.onSpacePressed: clicked()
+            onClicked: managementForm.show(qsTr("Profile management"),
+                                           Qt.binding(function() { return mailProfileManager.profiles }),
+                                           Flows.onAddProfile, Flows.onEditProfile, Flows.onRemoveProfile)
+        }
+        SettingsItem {
+            objectName: "serverManagementItem"
+            width: parent.width
+            height: itemHeight
+            itemText: qsTr("Server management")
+            activeFocusOnTab: true
+            Keys.onReturnPressed: clicked()
+            Keys.onSpacePressed: clicked()
+            onClicked: managementForm.show(qsTr("Server management"),
+                                           Qt.binding(function() { return mailServerManager.servers }),
+                                           Flows.onAddServer, Flows.onEditServer, Flows.onRemoveServer)
+        }
+        SettingsItem {
+            objectName: "mailSettingsItem"
+            width: parent.width
+            height: itemHeight
+            itemText: qsTr("Mail settings")
+            activeFocusOnTab: true
+            Keys.onReturnPressed: clicked()
+            Keys.onSpacePressed: clicked()
+            onClicked: settingsMailForm.show(qsTr("Mail settings"))
+        }
+    }
+
+    CustomButton {
+        objectName: "settingsCloseButton"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 10
+        width: Math.min(settingsForm.panel.width / 2, 200 * dpiRatio)
+        height: 0.8 * itemHeight
+        buttonText: qsTr("Close")
+        activeFocusOnTab: true
+        Keys.onReturnPressed: clicked()
+        Keys.onSpacePressed: clicked()
+        onClicked: settingsForm.hide()
+    }
+}

@@ -1,0 +1,81 @@
+#include "formdriver.h"
+#include "mailservers.h"
+#include "networknamespace.h"
+#include "profile.h"
+#include "testhome.h"
+#include "window.h"
+
+#include <QQuickItem>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+// In the test's own network namespace these names lead to the harness's
+// servers on the standard ports.
+const char hosts[] = "127.0.0.1 localhost\n"
+                     "127.0.0.1 pop3.wiz.test smtp.wiz.test\n";
+}
+
+// A first start: the wizard sets up the account from nothing but an address,
+// the password and a name, and the account then fetches its mail.
+class WizardFormTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    bool isolated = false;
+
+private:
+    MailServers servers;
+    MailWindow window;
+    FormDriver form{window};
+
+private slots:
+    void initTestCase()
+    {
+        if (!isolated)
+            QSKIP("needs root for a network namespace of its own");
+        TestHome::prepareProgram();
+        QVERIFY(servers.start());
+        servers.seed(MailServers::makeMessage("first@wiz.test", "Welcome"));
+    }
+
+
+    void firstStartSetsUpAnAccountThatFetches()
+    {
+        QVERIFY(window.start());
+        QVERIFY(form.typeInto("wizardForm", "wizardEmailField", "test@wiz.test"));
+        QVERIFY(form.click("wizardForm", "wizardNextButton"));
+        QQuickItem *wizardForm = window.item("wizardForm");
+        QVERIFY(form.answerUntil([&] { return wizardForm->property("step").toInt() == 2; }, MailServers::password()));
+        window.screenshot("wizard-found");
+        QCOMPARE(form.in("wizardForm", "wizardIncomingAddress")->property("text").toString(), QString("pop3.wiz.test"));
+        QCOMPARE(form.in("wizardForm", "wizardOutgoingAddress")->property("text").toString(), QString("smtp.wiz.test"));
+        QVERIFY(form.click("wizardForm", "wizardNextButton"));
+        QVERIFY(form.typeInto("wizardForm", "wizardNameField", "Test User"));
+        QVERIFY(form.click("wizardForm", "wizardNextButton"));
+        QVERIFY(form.gone("wizardForm"));
+        QCOMPARE(QSettings().value("profiles/test@wiz.test/name").toString(), QString("Test User"));
+
+        // A second later the new account fetches the waiting letter.
+        QObject *manager = window.object("mailProfileManager");
+        QVERIFY(form.answerUntil([&] {
+            auto *profile = qobject_cast<Profile *>(manager->property("profiles").toList().value(0).value<QObject *>());
+            return profile && profile->incomingModel() && profile->incomingModel()->rowCount() == 1;
+        }, MailServers::password()));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    bool isolated = false;
+    const int namespacedRun = NetworkNamespace::enter(argc, argv, hosts, isolated);
+    if (namespacedRun >= 0)
+        return namespacedRun;
+    QApplication app(argc, argv);
+    WizardFormTest test;
+    test.isolated = isolated;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_wizardform_gui.moc"
