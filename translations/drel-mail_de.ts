@@ -67,6 +67,25 @@
     </message>
 </context>
 <context>
+    <name>ComposeToolbar</name>
+    <message>
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>Zentriert</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message>
+        <source>Justify</source>
+        <translation>Blocksatz</translation>
+    </message>
+</context>
+<context>
     <name>Connection</name>
     <message>
         <source>Get mail error: </source>
@@ -95,6 +114,17 @@
     <message>
         <source>the server&apos;s certificate was not accepted.</source>
         <translation>das Zertifikat des Servers wurde nicht angenommen.</translation>
+    </message>
+</context>
+<context>
+    <name>ContactsLineEdit</name>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>Reply to all</source>
+        <translation>Allen antworten</translation>
     </message>
 </context>
 <context>
@@ -130,6 +160,29 @@
         <source>Search...</source>
         <translation>Suchen …</translation>
     </message>
+    <message>
+        <source>Check mail</source>
+        <translation>Post abholen</translation>
+    </message>
+    <message>
+        <source>New letter</source>
+        <translation>Neuer Brief</translation>
+    </message>
+    <message>
+        <source>Search (Ctrl+F)</source>
+        <translation>Suchen (Strg+F)</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+</context>
+<context>
+    <name>LineEdit</name>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
 </context>
 <context>
     <name>LineEditForm</name>
@@ -144,6 +197,33 @@
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>LinkForm</name>
+    <message>
+        <source>Text to display in a letter:</source>
+        <translation>Im Brief angezeigter Text:</translation>
+    </message>
+    <message>
+        <source>Example Company Ltd.</source>
+        <translation>Beispiel GmbH</translation>
+    </message>
+    <message>
+        <source>Website address:</source>
+        <translation>Adresse der Website:</translation>
+    </message>
+    <message>
+        <source>https://www.example.com</source>
+        <translation>https://www.example.com</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -184,10 +264,75 @@
     </message>
 </context>
 <context>
+    <name>MailHeader</name>
+    <message>
+        <source>Edit the draft</source>
+        <translation>Entwurf bearbeiten</translation>
+    </message>
+    <message>
+        <source>Reply (Ctrl+R), reply to all (Ctrl+Shift+R)</source>
+        <translation>Antworten (Strg+R), allen antworten (Strg+Umschalt+R)</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>Weiterleiten</translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation>Archiv</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Print to PDF</source>
+        <translation>Als PDF drucken</translation>
+    </message>
+</context>
+<context>
     <name>MailList</name>
     <message>
         <source>Release for refresh...</source>
         <translation>Zum Aktualisieren loslassen …</translation>
+    </message>
+</context>
+<context>
+    <name>MailtoRequests</name>
+    <message>
+        <source>Create an account first: the letter can be written once you have one.</source>
+        <translation>Legen Sie zuerst ein Konto an: Der Brief lässt sich schreiben, sobald Sie eines haben.</translation>
+    </message>
+</context>
+<context>
+    <name>ManagementForm</name>
+    <message>
+        <source>Profile management</source>
+        <translation>Konten verwalten</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Wizard</source>
+        <translation>Assistent</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -206,6 +351,89 @@
     </message>
 </context>
 <context>
+    <name>NewMailForm</name>
+    <message>
+        <source>New mail</source>
+        <translation>Neuer Brief</translation>
+    </message>
+    <message>
+        <source>Draft</source>
+        <translation>Entwurf</translation>
+    </message>
+    <message>
+        <source>writes</source>
+        <translation>schreibt</translation>
+    </message>
+    <message>
+        <source>New mail: reply</source>
+        <translation>Neuer Brief: Antwort</translation>
+    </message>
+    <message>
+        <source>Source message</source>
+        <translation>Ursprüngliche Nachricht</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Subject</source>
+        <translation>Betreff</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>New mail: forward</source>
+        <translation>Neuer Brief: Weiterleitung</translation>
+    </message>
+    <message>
+        <source>You should connect outgoing server to your profile before sending message!</source>
+        <translation>Verbinden Sie Ihr Konto mit einem Postausgangsserver, bevor Sie eine Nachricht senden!</translation>
+    </message>
+    <message>
+        <source>Not valid recipient addresses!</source>
+        <translation>Ungültige Empfängeradressen!</translation>
+    </message>
+    <message>
+        <source>Do you want to save the message into drafts?</source>
+        <translation>Möchten Sie die Nachricht in den Entwürfen speichern?</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>Link properties</source>
+        <translation>Link-Eigenschaften</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Send (Ctrl+Return)</source>
+        <translation>Senden (Strg+Eingabe)</translation>
+    </message>
+    <message>
+        <source>Attach a file</source>
+        <translation>Datei anhängen</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+</context>
+<context>
     <name>Profile</name>
     <message>
         <source>Send mail error: </source>
@@ -214,6 +442,49 @@
     <message>
         <source>Choose file to attach</source>
         <translation>Datei zum Anhängen wählen</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileForm</name>
+    <message>
+        <source>Add profile</source>
+        <translation>Konto hinzufügen</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Email:</source>
+        <translation>E-Mail-Adresse:</translation>
+    </message>
+    <message>
+        <source>Incoming server:</source>
+        <translation>Posteingangsserver:</translation>
+    </message>
+    <message>
+        <source>Outgoing server:</source>
+        <translation>Postausgangsserver:</translation>
+    </message>
+    <message>
+        <source>Sender name</source>
+        <translation>Name des Absenders</translation>
+    </message>
+    <message>
+        <source>Your email</source>
+        <translation>Ihre E-Mail-Adresse</translation>
+    </message>
+    <message>
+        <source>Create new server...</source>
+        <translation>Neuen Server anlegen …</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -239,6 +510,45 @@
     <message>
         <source>This server offered a secure connection before and does not now; the connection is not made without security.</source>
         <translation>Dieser Server bot bisher eine sichere Verbindung an und tut es jetzt nicht mehr; ohne Sicherheit wird keine Verbindung aufgebaut.</translation>
+    </message>
+</context>
+<context>
+    <name>ServerForm</name>
+    <message>
+        <source>Add server</source>
+        <translation>Server hinzufügen</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>Typ:</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>Protokoll:</translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation>Adresse:</translation>
+    </message>
+    <message>
+        <source>Connection protocol:</source>
+        <translation>Verbindungssicherheit:</translation>
+    </message>
+    <message>
+        <source>Authentication method:</source>
+        <translation>Anmeldeverfahren:</translation>
+    </message>
+    <message>
+        <source>pop.example.com</source>
+        <translation>pop.example.com</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -289,6 +599,52 @@
     </message>
 </context>
 <context>
+    <name>SettingsForm</name>
+    <message>
+        <source>Profile management</source>
+        <translation>Konten verwalten</translation>
+    </message>
+    <message>
+        <source>Server management</source>
+        <translation>Server verwalten</translation>
+    </message>
+    <message>
+        <source>Mail settings</source>
+        <translation>Post-Einstellungen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsMailForm</name>
+    <message>
+        <source>Store up to %1 messages in folder</source>
+        <translation>Bis zu %1 Nachrichten je Ordner aufbewahren</translation>
+    </message>
+    <message>
+        <source>Don&apos;t delete messages</source>
+        <translation>Keine Nachrichten löschen</translation>
+    </message>
+    <message>
+        <source>Delete received messages from server</source>
+        <translation>Abgeholte Nachrichten auf dem Server löschen</translation>
+    </message>
+    <message>
+        <source>Don&apos;t delete received messages from server</source>
+        <translation>Abgeholte Nachrichten auf dem Server behalten</translation>
+    </message>
+    <message>
+        <source>Get new messages every %1 minute(s)</source>
+        <translation>Alle %1 Minute(n) neue Nachrichten abholen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
     <name>SpinPathBoxForm</name>
     <message>
         <source>OK</source>
@@ -315,6 +671,136 @@
     <message>
         <source>Choose path to save pdf file</source>
         <translation>Speicherort für die PDF-Datei wählen</translation>
+    </message>
+</context>
+<context>
+    <name>WizardForm</name>
+    <message>
+        <source>Email cannot be empty!</source>
+        <translation>Die E-Mail-Adresse darf nicht leer sein!</translation>
+    </message>
+    <message>
+        <source>Your email is incorrect!</source>
+        <translation>Ihre E-Mail-Adresse ist ungültig!</translation>
+    </message>
+    <message>
+        <source>Name cannot be empty!</source>
+        <translation>Der Name darf nicht leer sein!</translation>
+    </message>
+    <message>
+        <source>Wizard: step </source>
+        <translation>Assistent: Schritt </translation>
+    </message>
+    <message>
+        <source>of</source>
+        <translation>von</translation>
+    </message>
+    <message>
+        <source>Input username</source>
+        <translation>Benutzernamen eingeben</translation>
+    </message>
+    <message>
+        <source>Input password</source>
+        <translation>Passwort eingeben</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>Certificate verification</source>
+        <translation>Zertifikatsprüfung</translation>
+    </message>
+    <message>
+        <source>Authorization failed! Do you want to try again?</source>
+        <translation>Anmeldung fehlgeschlagen! Möchten Sie es noch einmal versuchen?</translation>
+    </message>
+    <message>
+        <source>Authorization</source>
+        <translation>Anmeldung</translation>
+    </message>
+    <message>
+        <source>Input your email to attempt an automatically configuration of your profile:</source>
+        <translation>Geben Sie Ihre E-Mail-Adresse ein, damit Ihr Konto möglichst automatisch eingerichtet wird:</translation>
+    </message>
+    <message>
+        <source>john.smith@example.com</source>
+        <translation>max.mustermann@example.com</translation>
+    </message>
+    <message>
+        <source>Searching for incoming and outgoing servers...</source>
+        <translation>Suche nach Posteingangs- und Postausgangsserver …</translation>
+    </message>
+    <message>
+        <source>Found the following servers:</source>
+        <translation>Folgende Server wurden gefunden:</translation>
+    </message>
+    <message>
+        <source>Could not find incoming and outgoing servers.
+You should add them in settings manually.</source>
+        <translation>Posteingangs- und Postausgangsserver wurden nicht gefunden.
+Bitte tragen Sie sie in den Einstellungen von Hand ein.</translation>
+    </message>
+    <message>
+        <source>Input your name.
+It will be displayed in the recipients of your emails in the &apos;From&apos; field.</source>
+        <translation>Geben Sie Ihren Namen ein.
+Die Empfänger Ihrer E-Mails sehen ihn im Feld „Von“.</translation>
+    </message>
+    <message>
+        <source>John Smith</source>
+        <translation>Max Mustermann</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+</context>
+<context>
+    <name>WizardServerBlock</name>
+    <message>
+        <source>Incoming server</source>
+        <translation>Posteingangsserver</translation>
+    </message>
+    <message>
+        <source>Outgoing server</source>
+        <translation>Postausgangsserver</translation>
+    </message>
+    <message>
+        <source>Could not find the incoming server.
+You should add it in settings manually.</source>
+        <translation>Der Posteingangsserver wurde nicht gefunden.
+Bitte tragen Sie ihn in den Einstellungen von Hand ein.</translation>
+    </message>
+    <message>
+        <source>Could not find the outgoing server.
+You should add it in settings manually.</source>
+        <translation>Der Postausgangsserver wurde nicht gefunden.
+Bitte tragen Sie ihn in den Einstellungen von Hand ein.</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>Security</source>
+        <translation>Sicherheit</translation>
     </message>
 </context>
 <context>
@@ -362,6 +848,52 @@
     <message>
         <source>Mail</source>
         <translation>E-Mail</translation>
+    </message>
+</context>
+<context>
+    <name>profile</name>
+    <message>
+        <source>Email cannot be empty!</source>
+        <translation>Die E-Mail-Adresse darf nicht leer sein!</translation>
+    </message>
+    <message>
+        <source>Profile with this email already exist!</source>
+        <translation>Ein Konto mit dieser E-Mail-Adresse gibt es bereits!</translation>
+    </message>
+    <message>
+        <source>Add profile</source>
+        <translation>Konto hinzufügen</translation>
+    </message>
+    <message>
+        <source>Edit profile</source>
+        <translation>Konto bearbeiten</translation>
+    </message>
+    <message>
+        <source>Are you really want to delete profile </source>
+        <translation>Möchten Sie wirklich dieses Konto löschen: </translation>
+    </message>
+</context>
+<context>
+    <name>server</name>
+    <message>
+        <source>Address cannot be empty!</source>
+        <translation>Die Adresse darf nicht leer sein!</translation>
+    </message>
+    <message>
+        <source>Server with this address already exist!</source>
+        <translation>Einen Server mit dieser Adresse gibt es bereits!</translation>
+    </message>
+    <message>
+        <source>Add server</source>
+        <translation>Server hinzufügen</translation>
+    </message>
+    <message>
+        <source>Edit server</source>
+        <translation>Server bearbeiten</translation>
+    </message>
+    <message>
+        <source>Are you really want to delete server </source>
+        <translation>Möchten Sie wirklich diesen Server löschen: </translation>
     </message>
 </context>
 </TS>

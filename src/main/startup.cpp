@@ -111,7 +111,7 @@ void Startup::installTranslations(QCoreApplication *app)
     if (own->load(locale, QStringLiteral("drel-mail"), QStringLiteral("_"), QStringLiteral(":/translations")))
         app->installTranslator(own);
     auto *qt = new QTranslator(app);
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (qt->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
                  QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         app->installTranslator(qt);
 }
