@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAIL_CRASH_POINTS=OFF >/dev/null
 if [ "${1:-}" = --demo ]; then
     shift
     cmake --build build --target drel-mail drel-mail-demo-account -j"$(nproc)"

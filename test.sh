@@ -17,7 +17,7 @@ run_suite() {
 }
 
 echo "== normal build =="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAIL_CRASH_POINTS=ON
 echo "== sanitizer build =="
-run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMAIL_SANITIZE=ON
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMAIL_SANITIZE=ON -DMAIL_CRASH_POINTS=ON
 echo "All tests passed in both builds."

@@ -1,37 +1,34 @@
-// First fetch of a seeded mailbox into a fresh store, by this program over
-// IMAPS and POP3S, compared in the same run with mbsync (Debian's isync) and
-// with the mail library's own sequential loop (envelope and Message-ID, then
-// the whole message, newest first), all against the same Dovecot on loopback.
+// First fetch of a seeded mailbox into a fresh store by this program over
+// IMAPS and POP3S, compared in the same run with mbsync (Debian's isync)
+// over IMAPS and with the server's raw stream (one FETCH 1:* BODY.PEEK[]
+// read to its end), all against the same Dovecot on loopback. Three runs
+// each; minimum and median. Also: the longest stall of the main thread
+// during the client's check, its peak memory, and a check that finds
+// nothing new.
 //
 //   bench_fetch [count...]      (default: 1000 10000)
-#include "authenticator.h"
-#include "cache.h"
-#include "certificateverifier.h"
-#include "connection.h"
-#include "incomingserver.h"
+#include "connectionrecorder.h"
 #include "letter.h"
+#include "mailaccount.h"
 #include "mailservers.h"
-#include "settings.h"
 #include "startup.h"
 #include "testhome.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
 
+#include <algorithm>
 #include <cstdio>
-#include <memory>
+#include <sys/resource.h>
 
 namespace {
-const QString account = QStringLiteral("bench@example.org");
-
 // Mixed mail: mostly plain text of a few kilobytes, some HTML with a plain
 // alternative, some with a base64 attachment.
 QByteArray makeMessage(int i)
@@ -71,86 +68,75 @@ QByteArray makeMessage(int i)
     return raw;
 }
 
-void trust(const MailServers &servers, int port)
-{
-    QVariantList bytes;
-    for (char b : servers.certificateFingerprint(false))
-        bytes.append(int(static_cast<unsigned char>(b)));
-    QSettings().setValue(Settings::serversGroup + QLatin1Char('/') + MailServers::address(port)
-                             + QLatin1Char('/') + Settings::certificateFingerprintKey,
-                         bytes);
-}
+struct ClientRun {
+    double seconds = 0;
+    qint64 worstStallMs = 0;
+    double nothingNewSeconds = 0;
+};
 
-// This program's first fetch into a fresh store, as an account runs it.
-double clientFetch(ServerManager::Protocol protocol, int port, int expected)
+// This program's first check into a fresh store, as an account runs it,
+// with a 5 ms timer on the main thread recording its largest lateness; then
+// a second check that finds nothing new.
+ClientRun clientFetch(ServerManager::Protocol protocol, int port, int expected)
 {
     QDir(TestHome::path() + QStringLiteral("/.drel-mail")).removeRecursively();
-    Connection connection;
-    Cache cache(account, QString());
-    int stored = 0;
-    QEventLoop loop;
-    QObject::connect(&cache, &Cache::getNewMail, &connection, qOverload<int>(&Connection::onQueryGetMail));
-    QObject::connect(&connection, &Connection::newMessageId_chain, &cache, &Cache::onNewMessageId);
-    QObject::connect(&connection, &Connection::newMessage_chain, &cache, &Cache::onNewMessage);
-    QObject::connect(&cache, &Cache::newIncomingLetter, &cache, [&stored](Letter *l) {
-        ++stored;
-        l->deleteLater();
+    MailAccount account(ConnectionRecorder::makeServer(ServerManager::INCOMING_TYPE, protocol,
+                                                       ServerManager::TLS_SSL, port),
+                        QStringLiteral("bench@example.org"));
+    ClientRun run;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        run.worstStallMs = qMax(run.worstStallMs, clock.elapsed() - last);
+        last = clock.elapsed();
     });
-    QObject::connect(&cache, &Cache::lettersRecieved, &loop, &QEventLoop::quit);
-    QObject::connect(&connection, &Connection::connectionClosed, &loop, &QEventLoop::quit);
-    QObject::connect(&connection, &Connection::error, &loop, [&loop](const QString &e) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(e));
-        loop.quit();
-    });
-    connection.setAuthenticator(true, MailServers::user(), MailServers::password());
-    connection.start();
-    auto *server = new IncomingServer; // handed to the connection below
-    server->setProtocol(protocol);
-    server->setSsl(ServerManager::TLS_SSL);
-    server->setAddress(MailServers::address(port));
-    connection.setServer(true, server);
-
-    QElapsedTimer timer;
-    timer.start();
-    QMetaObject::invokeMethod(&connection, [&connection] { connection.onQueryGetMail(0); }, Qt::QueuedConnection);
-    loop.exec();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    if (stored != expected)
-        std::fprintf(stderr, "client stored %d of %d\n", stored, expected);
-    return seconds;
+    clock.start();
+    tick.start();
+    account.check(600000);
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    tick.stop();
+    if (account.stored.size() != expected || !account.log->errors.isEmpty())
+        std::fprintf(stderr, "client stored %d of %d %s\n", int(account.stored.size()), expected,
+                     qPrintable(account.log->errors.join(QLatin1Char(' '))));
+    QElapsedTimer again;
+    again.start();
+    account.check(600000);
+    run.nothingNewSeconds = again.nsecsElapsed() / 1e9;
+    return run;
 }
 
-// The library's own loop: envelope and Message-ID, then the whole message.
-double libraryFloor(const char *scheme, int port, int expected)
+// The server's stream of every message, read to its end and thrown away.
+double rawStream(const MailServers &servers)
 {
-    auto session = vmime::net::session::create();
-    auto authenticator = std::make_shared<Authenticator>(MailServers::user(), MailServers::password());
-    const std::string url = std::string(scheme) + "://127.0.0.1:" + std::to_string(port);
+    QSslSocket socket;
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
     QElapsedTimer timer;
     timer.start();
-    auto store = session->getStore(vmime::utility::url(url), authenticator);
-    store->setCertificateVerifier(vmime::make_shared<CertificateVerifier>(MailServers::address(port)));
-    store->connect();
-    auto folder = store->getDefaultFolder();
-    folder->open(vmime::net::folder::MODE_READ_ONLY, false);
-    const vmime::size_t count = folder->getMessageCount();
-    size_t bytes = 0;
-    for (vmime::size_t n = count; n >= 1; --n) {
-        auto message = folder->getMessage(n);
-        vmime::net::fetchAttributes attributes(vmime::net::fetchAttributes::ENVELOPE);
-        attributes.add("Message-ID");
-        folder->fetchMessage(message, attributes);
-        message->getHeader()->findField(vmime::fields::MESSAGE_ID);
-        std::string content;
-        vmime::utility::outputStreamStringAdapter out(content);
-        message->extract(out);
-        bytes += content.size();
-    }
-    folder->close(false);
-    store->disconnect();
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(servers.imapsPort()));
+    if (!socket.waitForEncrypted(10000))
+        return -1;
+    auto command = [&socket](const QByteArray &tag, const QByteArray &text) {
+        socket.write(tag + ' ' + text + "\r\n");
+        QByteArray tail;
+        const QByteArray done = "\r\n" + tag + " ";
+        for (;;) {
+            if (!socket.bytesAvailable() && !socket.waitForReadyRead(30000))
+                return false;
+            tail += socket.readAll();
+            if (tail.contains(done) || tail.startsWith(tag + ' '))
+                return true;
+            tail = tail.right(256);
+        }
+    };
+    socket.waitForReadyRead(10000);
+    socket.readAll();
+    command("a", "LOGIN " + MailServers::user().toUtf8() + ' ' + MailServers::password().toUtf8());
+    command("b", "EXAMINE INBOX");
+    command("c", "FETCH 1:* BODY.PEEK[]");
     const double seconds = timer.nsecsElapsed() / 1e9;
-    if (int(count) != expected)
-        std::fprintf(stderr, "library loop saw %d of %d\n", int(count), expected);
+    command("d", "LOGOUT");
     return seconds;
 }
 
@@ -183,16 +169,28 @@ double mbsync(const MailServers &servers)
         std::fprintf(stderr, "mbsync failed: %s\n", process.readAllStandardError().constData());
     return seconds;
 }
+
+struct Figures {
+    double min = 0;
+    double median = 0;
+};
+
+template<typename Run> Figures threeRuns(const char *what, Run run)
+{
+    QList<double> times;
+    for (int i = 0; i < 3; ++i)
+        times.append(run());
+    std::sort(times.begin(), times.end());
+    std::fprintf(stderr, "  %-12s %.2f %.2f %.2f s\n", what, times.at(0), times.at(1), times.at(2));
+    return {times.at(0), times.at(1)};
 }
+} // namespace
 
 int main(int argc, char *argv[])
 {
     TestHome::prepare();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("drel"));
-    QCoreApplication::setApplicationName(QStringLiteral("mail"));
-    vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-    Startup::registerTypes();
+    QApplication app(argc, argv);
+    TestHome::prepareProgram();
 
     QList<int> counts;
     for (int i = 1; i < argc; ++i)
@@ -205,11 +203,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the mail servers did not start\n");
         return 1;
     }
-    trust(servers, servers.imapsPort());
-    trust(servers, servers.pop3sPort());
+    servers.trustCertificate(servers.imapsPort());
+    servers.trustCertificate(servers.pop3sPort());
 
-    std::printf("%8s %10s %10s %10s %10s %10s %8s %8s %8s %8s\n", "messages", "mbsync", "lib-imaps",
-                "imaps", "lib-pop3s", "pop3s", "imaps/mb", "imaps/lib", "pop3s/mb", "pop3s/lib");
+    std::printf("%8s %9s %9s %9s %9s %9s %9s %9s %9s %9s %7s %7s\n", "messages", "raw", "mbsync",
+                "imaps", "imaps-med", "pop3s", "pop3s-med", "imaps/mb", "imaps/raw", "pop3s/mb",
+                "stall", "nothing");
+    double perMessage1000 = 0;
     for (int count : counts) {
         servers.clearMailbox();
         qint64 total = 0;
@@ -219,20 +219,33 @@ int main(int argc, char *argv[])
             servers.seed(raw);
         }
         std::fprintf(stderr, "%d messages, %.1f KB on average\n", count, total / 1024.0 / count);
-        auto note = [](const char *what, double seconds) {
-            std::fprintf(stderr, "  %-10s %8.2fs\n", what, seconds);
-            return seconds;
-        };
-        note("warm-up", mbsync(servers)); // lets Dovecot build its indexes first
-        const double mb = note("mbsync", mbsync(servers));
-        const double libImaps = note("lib-imaps", libraryFloor("imaps", servers.imapsPort(), count));
-        const double imaps = note("imaps", clientFetch(ServerManager::IMAP, servers.imapsPort(), count));
-        const double libPop3s = note("lib-pop3s", libraryFloor("pop3s", servers.pop3sPort(), count));
-        const double pop3s = note("pop3s", clientFetch(ServerManager::POP3, servers.pop3sPort(), count));
-        std::printf("%8d %9.2fs %9.2fs %9.2fs %9.2fs %9.2fs %8.2f %8.2f %8.2f %8.2f\n", count, mb, libImaps,
-                    imaps, libPop3s, pop3s, imaps / mb, imaps / libImaps, pop3s / mb, pop3s / libPop3s);
+        mbsync(servers); // lets Dovecot build its indexes first
+        const Figures raw = threeRuns("raw", [&] { return rawStream(servers); });
+        const Figures mb = threeRuns("mbsync", [&] { return mbsync(servers); });
+        qint64 stall = 0;
+        double nothing = 0;
+        const Figures imaps = threeRuns("imaps", [&] {
+            const ClientRun run = clientFetch(ServerManager::IMAP, servers.imapsPort(), count);
+            stall = qMax(stall, run.worstStallMs);
+            nothing = qMax(nothing, run.nothingNewSeconds);
+            return run.seconds;
+        });
+        const Figures pop3s = threeRuns("pop3s", [&] {
+            return clientFetch(ServerManager::POP3, servers.pop3sPort(), count).seconds;
+        });
+        std::printf("%8d %8.2fs %8.2fs %8.2fs %8.2fs %8.2fs %8.2fs %9.2f %9.2f %9.2f %5lldms %6.2fs\n",
+                    count, raw.min, mb.min, imaps.min, imaps.median, pop3s.min, pop3s.median,
+                    imaps.min / mb.min, imaps.min / raw.min, pop3s.min / mb.min, stall, nothing);
+        if (count == 1000)
+            perMessage1000 = imaps.min / count;
+        else if (perMessage1000 > 0)
+            std::printf("per-message cost at %d against 1000: %.2fx\n", count,
+                        imaps.min / count / perMessage1000);
         std::fflush(stdout);
     }
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory of this process: %ld MB\n", usage.ru_maxrss / 1024);
     servers.stop();
     return 0;
 }

@@ -163,9 +163,12 @@ void Profile::buildFolders()
 
     Connection *c = m_connection.get();
     Cache *cache = m_cache;
-    connect(c, &Connection::newMessage_chain, cache, &Cache::onNewMessage, Qt::QueuedConnection);
-    connect(c, &Connection::newMessageId_chain, cache, &Cache::onNewMessageId, Qt::QueuedConnection);
+    connect(c, &Connection::newMessageIds_chain, cache, &Cache::onNewMessageIds, Qt::QueuedConnection);
+    connect(c, &Connection::messagesStored_chain, cache, &Cache::onMessagesStored, Qt::QueuedConnection);
     connect(cache, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail), Qt::QueuedConnection);
+    connect(cache, &Cache::fetchMessages, c, &Connection::onFetchMessages, Qt::QueuedConnection);
+    connect(cache, &Cache::setCheckMark, c, &Connection::onSetCheckMark, Qt::QueuedConnection);
+    connect(cache, &Cache::lettersRecieved, c, &Connection::onCheckFinished, Qt::QueuedConnection);
     connect(cache, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer,
             Qt::QueuedConnection);
     // A fetched message that could not be stored ends the check with a

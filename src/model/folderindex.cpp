@@ -1,16 +1,18 @@
 #include "folderindex.h"
 
 #include "cache.h"
+#include "crashpoint.h"
 #include "inireader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDataStream>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <algorithm>
+#include <unistd.h>
 #include <memory>
 #include <QtDebug>
 
@@ -32,27 +34,98 @@ const QString droppedKey = QStringLiteral("dropped");
 // folders are not rewritten all the time.
 const int minimumSectionsBeforeCompaction = 64;
 
-// A private directory for the scratch files, on a memory file system where
-// there is one: a scratch file only carries the encoded text of one change
-// from QSettings to the index, and must not cost a disk flush.
-QString scratchDirectory()
+// QSettings' INI encoding of a key: letters, digits, "_", "-" and "." as
+// they are, "/" as "\", everything else as a %-escape.
+QByteArray escapedKey(const QString &key)
 {
-    static QString path;
-    static std::unique_ptr<QTemporaryDir> dir;
-    if (!dir) {
-        QStringList bases{QStringLiteral("/dev/shm"),
-                          QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")), QDir::tempPath()};
-        for (const QString &base : bases) {
-            if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable())
-                continue;
-            dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/drel-mail-index.XXXXXX"));
-            if (dir->isValid())
-                break;
-            dir.reset();
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray result;
+    for (const QChar c : key) {
+        ushort ch = c.unicode();
+        if (ch == '/') {
+            result += '\\';
+        } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')
+                   || ch == '_' || ch == '-' || ch == '.') {
+            result += char(ch);
+        } else if (ch <= 0xFF) {
+            result += '%';
+            result += hex[ch / 16];
+            result += hex[ch % 16];
+        } else {
+            result += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                result += hex[(ch >> shift) & 0xF];
         }
-        path = dir ? dir->path() : QDir::tempPath();
     }
-    return path;
+    return result;
+}
+
+// QSettings' INI encoding of a string value (without a text codec).
+QByteArray escapedString(const QString &text)
+{
+    QByteArray result;
+    bool needsQuotes = false;
+    bool escapeNextIfDigit = false;
+    for (const QChar c : text) {
+        const ushort ch = c.unicode();
+        if (ch == ';' || ch == ',' || ch == '=')
+            needsQuotes = true;
+        if (escapeNextIfDigit && ch < 0x80 && isxdigit(ch)) {
+            result += "\\x" + QByteArray::number(ch, 16);
+            continue;
+        }
+        escapeNextIfDigit = false;
+        switch (ch) {
+        case '\0': result += "\\0"; escapeNextIfDigit = true; break;
+        case '\a': result += "\\a"; break;
+        case '\b': result += "\\b"; break;
+        case '\f': result += "\\f"; break;
+        case '\n': result += "\\n"; break;
+        case '\r': result += "\\r"; break;
+        case '\t': result += "\\t"; break;
+        case '\v': result += "\\v"; break;
+        case '"':
+        case '\\': result += '\\'; result += char(ch); break;
+        default:
+            if (ch <= 0x1F || ch >= 0x7F) {
+                result += "\\x" + QByteArray::number(ch, 16);
+                escapeNextIfDigit = true;
+            } else {
+                result += char(ch);
+            }
+        }
+    }
+    if (needsQuotes || result.startsWith(' ') || result.endsWith(' '))
+        result = '"' + result + '"';
+    return result;
+}
+
+QString variantText(const QVariant &value)
+{
+    switch (value.userType()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Int:
+        return QString::number(value.toInt());
+    case QMetaType::QString: {
+        const QString text = value.toString();
+        if (text.contains(QChar::Null))
+            return QStringLiteral("@String(") + text + QLatin1Char(')');
+        return text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + text : text;
+    }
+    case QMetaType::QDateTime: {
+        QByteArray bytes;
+        {
+            QDataStream stream(&bytes, QIODevice::WriteOnly);
+            stream.setVersion(QDataStream::Qt_5_6);
+            stream << value;
+        }
+        return QStringLiteral("@DateTime(") + QString::fromLatin1(bytes.constData(), bytes.size())
+                + QLatin1Char(')');
+    }
+    default:
+        return value.toString();
+    }
 }
 
 } // namespace
@@ -60,10 +133,20 @@ QString scratchDirectory()
 FolderIndex::FolderIndex(QString path)
     : m_path(std::move(path))
 {
-    static int counter = 0;
-    m_scratchPath = scratchDirectory() + QStringLiteral("/drel-mail-index-%1-%2.ini")
-                            .arg(QCoreApplication::applicationPid())
-                            .arg(++counter);
+}
+
+QByteArray FolderIndex::encodedSection(const QString &group, const Values &values)
+{
+    // Exactly what QSettings writes for these values in a file of its own,
+    // made here: going through QSettings costs a file per change.
+    Values sorted = values;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    QByteArray section = "[" + mailGroup.toLatin1() + "]\n";
+    const QByteArray prefix = escapedKey(group) + '\\';
+    for (const auto &value : qAsConst(sorted))
+        section += prefix + escapedKey(value.first) + '=' + escapedString(variantText(value.second)) + '\n';
+    return section;
 }
 
 QString FolderIndex::groupName(const QString &id)
@@ -161,7 +244,9 @@ bool FolderIndex::addEntry(const Entry &entry)
 
 bool FolderIndex::setLetterType(const QString &id, int letterType)
 {
-    return append(id, {{QStringLiteral("letterType"), letterType}});
+    // The seen state is the one change that the message files cannot give
+    // back after a power cut; it is rare, so it goes to the disk at once.
+    return append(id, {{QStringLiteral("letterType"), letterType}}, true);
 }
 
 bool FolderIndex::removeEntry(const QString &id)
@@ -171,28 +256,9 @@ bool FolderIndex::removeEntry(const QString &id)
     return append(id, {{removedKey, true}, {droppedKey, true}});
 }
 
-bool FolderIndex::append(const QString &id, const Values &values)
+bool FolderIndex::append(const QString &id, const Values &values, bool durable)
 {
-    QByteArray encoded;
-    {
-        QFile::remove(m_scratchPath);
-        QSettings scratch(m_scratchPath, QSettings::IniFormat);
-        scratch.beginGroup(mailGroup);
-        scratch.beginGroup(groupName(id));
-        for (const auto &value : values)
-            scratch.setValue(value.first, value.second);
-        scratch.endGroup();
-        scratch.endGroup();
-        scratch.sync();
-        QFile file(m_scratchPath);
-        if (scratch.status() != QSettings::NoError || !file.open(QIODevice::ReadOnly)) {
-            qCritical() << "FolderIndex::append(): cannot encode a change in" << m_scratchPath;
-            return false;
-        }
-        encoded = file.readAll();
-    }
-    QFile::remove(m_scratchPath);
-
+    const QByteArray encoded = encodedSection(groupName(id), values);
     QFile index(m_path);
     if (!index.open(QIODevice::WriteOnly | QIODevice::Append)) {
         qCritical() << "FolderIndex::append(): cannot open" << m_path << index.errorString();
@@ -201,11 +267,13 @@ bool FolderIndex::append(const QString &id, const Values &values)
     // The blank line keeps the section header on a line of its own even
     // after a line that was cut short.
     const QByteArray section = '\n' + encoded;
-    if (index.write(section) != section.size() || !index.flush()) {
+    if (index.write(section) != section.size() || !index.flush()
+            || (durable && ::fdatasync(index.handle()) != 0)) {
         qCritical() << "FolderIndex::append(): cannot write" << m_path << index.errorString();
         return false;
     }
     index.close();
+    crashPoint("index-appended");
     ++m_appended;
     compactWhenDue();
     return true;

@@ -17,7 +17,7 @@
 //
 // Rewriting the whole file on each change would make a change cost time in
 // proportion to the folder's size. Instead a change is appended as a short
-// "[mail]" section of its own, encoded by QSettings itself: QSettings reads
+// "[mail]" section of its own, encoded exactly as QSettings encodes it: QSettings reads
 // repeated sections as one group and takes the last value of a repeated
 // key. A removal appends "removed=true". Once the appended sections outgrow
 // the entries, the file is rewritten compactly and atomically, so a change
@@ -61,13 +61,16 @@ public:
 
 private:
     using Values = QVector<std::pair<QString, QVariant>>;
-    bool append(const QString &id, const Values &values);
+    // Added and removed entries need no flush to the disk: after a power
+    // cut the folder's load puts them right from the message files.
+    bool append(const QString &id, const Values &values, bool durable = false);
     // Takes one sub-group's values into the list (or notes it as dropped).
     void takeEntry(const QString &group, const QVector<QVariant> &values, QVector<Entry> *entries);
     void compactWhenDue();
 
+    static QByteArray encodedSection(const QString &group, const Values &values);
+
     QString m_path;
-    QString m_scratchPath;
     int m_appended = 0;
     int m_groups = 0;
     // Ids removed by appending "removed=true"; gone for good at compaction.

@@ -1,13 +1,20 @@
 #include "model.h"
 
+#include "cache.h"
 #include "letter.h"
+#include "messagefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
 Model::Model(QString indexPath, int folder, QObject *parent)
     : QAbstractListModel(parent)
     , m_index(std::move(indexPath))
     , m_folder(folder)
 {
-    const QVector<FolderIndex::Entry> entries = m_index.load();
+    const QVector<FolderIndex::Entry> entries = reconciled(m_index.load());
     m_letters.reserve(entries.size());
     for (const FolderIndex::Entry &entry : entries) {
         auto *letter = new Letter(this);
@@ -107,4 +114,46 @@ void Model::onRemoveLetter(int index)
         emit unseenLettersChanged(m_unseen);
     }
     emit checkFolderLimits();
+}
+
+QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> &entries)
+{
+    // The message files are the truth; the index only saves parsing them.
+    // A crash or power cut between a file change and its index append
+    // leaves them apart: rows come back for files the index lacks, and rows
+    // whose file is gone are dropped.
+    const QDir directory(QFileInfo(m_index.path()).absolutePath() + QLatin1Char('/')
+                         + Cache::folderName(m_folder));
+    if (!directory.exists())
+        return entries;
+    const QStringList names = directory.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    QSet<QString> files(names.cbegin(), names.cend());
+    QVector<FolderIndex::Entry> result;
+    result.reserve(entries.size());
+    for (const FolderIndex::Entry &entry : entries) {
+        if (files.remove(Cache::messageFileName(entry.id))) {
+            result.append(entry);
+        } else {
+            m_index.removeEntry(entry.id);
+        }
+    }
+    for (const QString &name : names) {
+        if (!files.contains(name))
+            continue;
+        QFile file(directory.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const ListFields fields = ListFields::fromMessage(file.read(256 * 1024));
+        FolderIndex::Entry entry;
+        const QString base = name.left(name.size() - 4);
+        entry.id = Cache::messageFileName(fields.id) == name ? fields.id : base;
+        entry.from = fields.from;
+        entry.subject = fields.subject;
+        entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();
+        entry.letterType = m_folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
+        entry.folderType = m_folder == Letter::TrashFolder ? Letter::IncomingFolder : m_folder;
+        m_index.addEntry(entry);
+        result.append(entry);
+    }
+    return result;
 }

@@ -45,6 +45,8 @@ public slots:
     void onRemoveLetter(int index);
 
 private:
+    QVector<FolderIndex::Entry> reconciled(const QVector<FolderIndex::Entry> &entries);
+
     int m_unseen = 0;
     QList<Letter *> m_letters;
     FolderIndex m_index;

@@ -2,6 +2,8 @@
 
 #include "attachment.h"
 #include "authenticator.h"
+#include "crashpoint.h"
+#include "incomingserver.h"
 #include "letter.h"
 #include "server.h"
 
@@ -14,11 +16,16 @@ vmime::text utf8Text(const QString &text)
 {
     return vmime::text(text.toUtf8().toStdString(), vmime::charset(vmime::charsets::UTF_8));
 }
+
+// Messages per command: as fast as larger windows, and little to hold.
+const int windowSize = 50;
 }
 
 Connection::Connection(QObject *parent)
     : QThread(parent)
 {
+    qRegisterMetaType<StoredMessages>("StoredMessages");
+    qRegisterMetaType<QList<int>>("QList<int>");
     moveToThread(this);
 }
 
@@ -109,38 +116,129 @@ void Connection::installServer(bool incoming, Server *server)
     server->setSession(m_session);
     server->setAuthenticator(incoming ? m_incomingAuthenticator : m_outgoingAuthenticator);
     connect(server, &Server::authFailed, this, &Connection::authFailed);
-    if (incoming) {
-        connect(server, &Server::newMessage, this, &Connection::newMessage_chain);
-        connect(server, &Server::newMessageId, this, &Connection::newMessageId_chain);
+}
+
+IncomingServer *Connection::incoming() const
+{
+    return qobject_cast<IncomingServer *>(m_incoming);
+}
+
+template<typename Job>
+void Connection::fetchJob(const char *operation, Job job)
+{
+    // A check that failed once stops here: the windows the store asked for
+    // ahead are dropped, and the next check starts afresh.
+    m_checkFailed = true;
+    try {
+        job();
+        m_checkFailed = false;
+        return;
+    } catch (const vmime::exceptions::authentication_error &e) {
+        const QString response = QString::fromLatin1(e.response().c_str());
+        qCritical().noquote() << operation << "vmime::exception::authentication_error:" << e.what()
+                              << response;
+        emit authFailed(response);
+    } catch (const vmime::security::cert::certificateException &e) {
+        qCritical().noquote() << operation << "vmime::exception::certificateException:" << e.what();
+        emit connectionClosed();
+    } catch (const vmime::exception &e) {
+        qCritical().noquote() << operation << "vmime::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
+                   + QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        qCritical().noquote() << operation << "std::exception:" << e.what();
+        emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
     }
 }
 
 void Connection::onQueryGetMail(int index)
 {
-    if (!m_incoming) {
+    IncomingServer *server = incoming();
+    if (!server) {
         emit connectionClosed();
         return;
     }
-    try {
-        if (!m_incoming->getMail(index))
-            emit connectionClosed();
-    } catch (const vmime::exceptions::authentication_error &e) {
-        const QString response = QString::fromLatin1(e.response().c_str());
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception::authentication_error:"
-                    << e.what() << response;
-        emit authFailed(response);
-    } catch (const vmime::security::cert::certificateException &e) {
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception::certificateException:"
-                    << e.what();
+    if (index > 0 && m_checkFailed)
+        return;
+    fetchJob("Connection::onQueryGetMail():", [&] {
+        int high = index;
+        if (index <= 0) {
+            high = server->startCheck();
+            if (high < 1) {
+                emit connectionClosed();
+                return;
+            }
+        }
+        const QVector<QPair<int, QString>> window
+                = server->messageIds(qMax(1, high - windowSize + 1), high);
+        QList<int> numbers;
+        QStringList ids;
+        for (const auto &entry : window) {
+            numbers.append(entry.first);
+            ids.append(entry.second);
+        }
+        if (numbers.isEmpty()) {
+            // Every message of the window went away meanwhile.
+            numbers.append(qMax(1, high - windowSize + 1));
+            ids.append(QString());
+        }
+        emit newMessageIds_chain(numbers, ids, index <= 0);
+    });
+}
+
+void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory)
+{
+    IncomingServer *server = incoming();
+    if (!server) {
         emit connectionClosed();
-    } catch (const vmime::exception &e) {
-        qCritical() << "Connection::onQueryGetMail(): vmime::exception:" << e.what();
-        emit error(tr("Get mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
-                   + QString::fromUtf8(e.what()));
-    } catch (const std::exception &e) {
-        qCritical() << "Connection::onQueryGetMail(): std::exception:" << e.what();
-        emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
+        return;
     }
+    if (m_checkFailed)
+        return;
+    fetchJob("Connection::onFetchMessages():", [&] {
+        const QMap<int, QByteArray> contents = server->contents(numbers);
+        QVector<MessageFiles::Pending> files;
+        StoredMessages stored;
+        for (int i = 0; i < numbers.size(); ++i) {
+            const auto it = contents.constFind(numbers.at(i));
+            if (it == contents.cend())
+                continue;
+            files.append({fileNames.value(i), it.value()});
+            StoredMessage message;
+            message.number = numbers.at(i);
+            message.fields = ListFields::fromMessage(it.value());
+            stored.append(message);
+        }
+        QString failure;
+        if (!MessageFiles::writeDurably(directory, files, &failure)) {
+            throw std::runtime_error(tr("Cannot store the message %1").arg(failure).toStdString());
+        }
+        emit messagesStored_chain(stored);
+    });
+}
+
+void Connection::onSetCheckMark(QString path, QByteArray content, bool present)
+{
+    if (!present) {
+        // The store has everything above the mark's stop: without the mark
+        // the next check stops at the first held message again.
+        if (!MessageFiles::removeDurably(path))
+            qCritical() << "Connection::onSetCheckMark(): cannot remove" << path;
+        crashPoint("mark-removed");
+        return;
+    }
+    if (m_checkFailed)
+        return;
+    fetchJob("Connection::onSetCheckMark():", [&] {
+        if (!MessageFiles::replaceDurably(path, content))
+            throw std::runtime_error(tr("Cannot store the messages: cannot write %1").arg(path).toStdString());
+    });
+}
+
+void Connection::onCheckFinished()
+{
+    if (IncomingServer *server = incoming())
+        server->endCheck();
 }
 
 void Connection::onDeleteMessageFromServer(int index)

@@ -6,22 +6,26 @@
 #include <QString>
 #include <QThread>
 
+#include "messagefiles.h"
+
 #include <vmime/vmime.hpp>
 
 #include <memory>
 
 class Authenticator;
+class IncomingServer;
 class Letter;
 class Server;
 
-// A handle to a message on the server. It travels by queued signals from the
-// connection thread to the store, which reads the message through it.
+// A handle to a message on the server.
 Q_DECLARE_METATYPE(vmime::shared_ptr<vmime::net::message>)
 
 // Thread: its own (the object moves itself into the thread it runs).
 // The account's network worker: it owns the account's incoming and outgoing
-// server records and does all their network work (fetch steps, deletion on
-// the server, sending). toVmimeMessage() uses no connection state and may be
+// server records and does all their network work (reading the server's
+// message ids, fetching and writing new messages to the store's folder,
+// deletion on the server, sending). The store on the main thread decides
+// what to fetch; only stored results cross back to it. toVmimeMessage() uses no connection state and may be
 // called from any thread; the store uses it to file sent copies and drafts
 // exactly as they are sent.
 class Connection : public QThread
@@ -54,15 +58,30 @@ signals:
     void queryPassword();
     void authFailed(QString response);
     void connectionClosed();
-    void newMessageId_chain(int number, QString id);
-    void newMessage_chain(vmime::shared_ptr<vmime::net::message> message);
+    // Message numbers and ids of a window of the inbox, newest first;
+    // restart is set for the newest window of a new check.
+    void newMessageIds_chain(QList<int> numbers, QStringList ids, bool restart);
+    // The messages asked for by onFetchMessages() are complete and durable
+    // in the folder directory. Messages that the server no longer has are
+    // missing from the list.
+    void messagesStored_chain(StoredMessages messages);
     // After every onSendLetter(): whether the server took the letter. When it
     // did not and no error() told why, failure says it in words for the user.
     void sendFinished(Letter *letter, bool sent, QString failure);
 
 public slots:
+    // index <= 0 starts a check and announces the newest window; a number
+    // announces the window that ends with it.
     void onQueryGetMail(int index);
     void onQueryGetMail() { onQueryGetMail(0); }
+    // Fetches the numbered messages and writes them, as fileNames in the
+    // same order, durably into directory.
+    void onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // Writes or removes the store's mark of an unfinished check; a failed
+    // write ends the check before anything is fetched.
+    void onSetCheckMark(QString path, QByteArray content, bool present);
+    // The store has all it needs: the session ends.
+    void onCheckFinished();
     void setUsername(QString user);
     void setPassword(QString pass);
     void onSendLetter(Letter *letter);
@@ -81,6 +100,10 @@ private slots:
 private:
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
     void installServer(bool incoming, Server *server);
+    IncomingServer *incoming() const;
+    // Runs one fetch job, turning its failures into the signals the account
+    // expects.
+    template<typename Job> void fetchJob(const char *operation, Job job);
 
     Server *m_incoming = nullptr;
     Server *m_outgoing = nullptr;
@@ -91,4 +114,5 @@ private:
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;
     QList<Server *> m_records;
+    bool m_checkFailed = false;
 };

@@ -2,9 +2,18 @@
 
 #include "server.h"
 
+#include <QMap>
+#include <QPair>
+#include <QVector>
+
+#include <memory>
+
+class MailboxReader;
+
 // Worker thread of its Connection (see Server).
-// An incoming (POP3 or IMAP) server: one step of the fetch protocol per
-// getMail call, and deletion by message number.
+// An incoming (POP3 or IMAP) server: opens the inbox afresh for each check,
+// reads the Message-IDs and contents of ranges of messages, and deletes by
+// message number.
 class IncomingServer : public Server
 {
     Q_OBJECT
@@ -14,9 +23,21 @@ public:
     ~IncomingServer() override;
 
     bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
-    bool getMail(int index) override;
     void deleteMessageByNumber(int number) override;
     bool connectService() override;
+
+    // Starts a check: carries out the deletions of the last one, reconnects
+    // and opens the inbox. The message count, or -1 when no connection
+    // could be made.
+    int startCheck();
+    // Ends the check's session: deletions are carried out, and the server
+    // is not held open until the next check.
+    void endCheck();
+    // The Message-IDs of messages low..high, newest first. A message without
+    // one gets derivedMessageId() of its content.
+    QVector<QPair<int, QString>> messageIds(int low, int high);
+    // Whole messages as the server holds them, every line ended by CR LF.
+    QMap<int, QByteArray> contents(const QList<int> &numbers);
 
     // The id that a message without a Message-ID gets: derived from its
     // whole content, so the same message gets the same id at every check.
@@ -27,11 +48,7 @@ public slots:
 
 private:
     void dropConnection();
-    QString messageIdOf(const vmime::shared_ptr<vmime::net::message> &message);
 
     vmime::shared_ptr<vmime::net::store> m_store;
-    vmime::shared_ptr<vmime::net::folder> m_folder;
-    vmime::shared_ptr<vmime::net::message> m_pending;
-    // Kept until the next hand-over, so that its last release is on this thread.
-    vmime::shared_ptr<vmime::net::message> m_handedOver;
+    std::unique_ptr<MailboxReader> m_reader;
 };

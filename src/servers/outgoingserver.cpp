@@ -17,11 +17,6 @@ Server *OutgoingServer::clone()
     return copy;
 }
 
-bool OutgoingServer::getMail(int)
-{
-    return true;
-}
-
 void OutgoingServer::deleteMessageByNumber(int)
 {
 }

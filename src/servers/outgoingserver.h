@@ -14,7 +14,6 @@ public:
     explicit OutgoingServer(QObject *parent = nullptr);
 
     bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
-    bool getMail(int index) override;
     void deleteMessageByNumber(int number) override;
     bool connectService() override;
 

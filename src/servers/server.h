@@ -65,7 +65,6 @@ public:
     void release();
 
     virtual bool sendMessage(vmime::shared_ptr<vmime::message> message) = 0;
-    virtual bool getMail(int index) = 0;
     virtual void deleteMessageByNumber(int number) = 0;
     virtual bool connectService() = 0;
 
@@ -79,8 +78,6 @@ signals:
     void loginChanged();
     void queryCertificate(QString text);
     void userAnswer(QString address, bool answer);
-    void newMessageId(int number, QString id);
-    void newMessage(vmime::shared_ptr<vmime::net::message> message);
     void testConnectionResult(bool connected);
     void authFailed(QString response);
 

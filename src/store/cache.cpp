@@ -1,13 +1,13 @@
 #include "cache.h"
 
 #include "letter.h"
+#include "crashpoint.h"
 #include "letterparser.h"
 #include "privatefiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTimeZone>
 #include <QtDebug>
@@ -28,11 +28,6 @@ bool isValidFolder(int folder)
     return folder >= Letter::IncomingFolder && folder <= Letter::TrashFolder;
 }
 
-QString utf8(const vmime::text &text)
-{
-    return QString::fromStdString(text.getConvertedText(vmime::charset(vmime::charsets::UTF_8)));
-}
-
 } // namespace
 
 Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent)
@@ -41,7 +36,6 @@ Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent
     , m_incomingServerText(std::move(incomingServerText))
 {
     initFolders();
-    loadInterruptedCheck();
 }
 
 QString Cache::folderName(int folder)
@@ -98,10 +92,10 @@ void Cache::initFolders()
         if (!m_folders[folder].exists())
             continue;
         // What a write that was cut short (a crash, a kill) left behind under
-        // its temporary name, on file systems without unnamed temporary
-        // files; no message file name ends like this.
+        // its temporary name; no message file name ends like this.
         const QStringList leftovers = m_folders[folder].entryList(
-                QStringList{QStringLiteral("*.eml.??????")}, QDir::Files | QDir::Hidden, QDir::NoSort);
+                QStringList{QStringLiteral("*.eml") + QLatin1String(MessageFiles::temporarySuffix())},
+                QDir::Files | QDir::Hidden, QDir::NoSort);
         for (const QString &name : leftovers)
             m_folders[folder].remove(name);
         if (folder == Letter::IncomingFolder || folder == Letter::ArchiveFolder
@@ -127,202 +121,154 @@ bool Cache::isKnownMessageFile(const QString &fileName) const
     return m_knownMessageFiles.contains(fileName);
 }
 
-void Cache::onNewMessageId(int index, QString id)
-{
-    m_announcedNumber = index;
-    m_announcedId = id;
-    // An announcement that this store did not ask for starts a new check.
-    // Asking for 0 restarts from the newest message after the whole mailbox
-    // has been walked, so nothing older is left to reach.
-    if (m_expectedNumber == 0)
-        m_resumePassed = true;
-    else if (m_expectedNumber != index)
-        m_resumePassed = false;
-    m_expectedNumber = -1;
-
-    const QString fileName = messageFileName(id);
-    if (!isKnownMessageFile(fileName)) {
-        m_expectedNumber = index;
-        emit getNewMail(index);
-        return;
-    }
-    if (!m_resumeAfter.isEmpty() && !m_resumePassed) {
-        if (fileName == m_resumeAfter)
-            m_resumePassed = true;
-        if (index > 1) {
-            m_expectedNumber = index - 1;
-            emit getNewMail(index - 1);
-            return;
-        }
-    }
-    finishCheck();
-    emit lettersRecieved();
-}
-
 QString Cache::interruptedCheckPath() const
 {
     return accountPath() + QStringLiteral("/interrupted-check");
 }
 
-void Cache::loadInterruptedCheck()
+void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
 {
-    QFile file(interruptedCheckPath());
-    if (file.open(QIODevice::ReadOnly))
-        m_resumeAfter = QString::fromUtf8(file.readAll()).trimmed();
+    if (restart) {
+        m_toFetch.clear();
+        m_inWalk.clear();
+        m_asked.clear();
+        m_fetched = 0;
+        m_windowsInFlight = 0;
+        m_walkDone = false;
+        m_checking = true;
+        m_stopAt.clear();
+        QFile mark(interruptedCheckPath());
+        m_hasMark = mark.open(QIODevice::ReadOnly);
+        m_markStop = m_hasMark ? QString::fromUtf8(mark.readAll()).trimmed() : QString();
+    }
+    if (m_walkDone)
+        return;
+    walkWindow(numbers, ids);
+    if (!m_walkDone) {
+        const int lowest = numbers.isEmpty() ? 1 : numbers.last();
+        if (lowest > 1) {
+            emit getNewMail(lowest - 1);
+            return;
+        }
+        m_walkDone = true;   // reached the oldest message
+    }
+    if (m_toFetch.isEmpty()) {
+        finishCheck();
+        return;
+    }
+    if (!m_hasMark) {
+        // Before the first file of the check (the worker takes the jobs in
+        // order, and fetches nothing once this fails): from here until the
+        // check ends, held messages no longer prove that older ones are held.
+        emit setCheckMark(interruptedCheckPath(), m_stopAt.toUtf8() + '\n', true);
+        m_hasMark = true;
+        m_markStop = m_stopAt;
+    }
+    fetchNextWindow();
 }
 
-void Cache::rememberStoredInCheck(const QString &fileName)
+void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
 {
-    // While an older interruption has not been passed, its mark stays: the
-    // messages below it are still unchecked.
-    if (!m_resumeAfter.isEmpty() && !m_resumePassed)
-        return;
-    // Written for every stored message, so kept cheap: no flush to disk. It
-    // survives the program being killed; a torn file after a system crash
-    // names no message, and the next check then walks the whole mailbox.
-    QFile file(interruptedCheckPath());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            && file.write(fileName.toUtf8() + '\n') > 0 && file.flush()) {
-        m_resumeAfter = fileName;
-        m_resumePassed = true;
-    } else {
-        qCritical() << "Cache::rememberStoredInCheck(): cannot write" << interruptedCheckPath();
+    for (int i = 0; i < numbers.size() && i < ids.size(); ++i) {
+        if (ids.at(i).isEmpty())
+            continue;
+        const QString fileName = messageFileName(ids.at(i));
+        if (!isKnownMessageFile(fileName)) {
+            // Two server messages with one id share one file.
+            if (!m_inWalk.contains(fileName)) {
+                m_inWalk.insert(fileName);
+                m_toFetch.append({numbers.at(i), ids.at(i)});
+            }
+            continue;
+        }
+        // Held. Without a mark everything below is held as well; with one,
+        // only below the message it names.
+        if (!m_hasMark || (!m_markStop.isEmpty() && fileName == m_markStop)) {
+            m_stopAt = fileName;
+            m_walkDone = true;
+            return;
+        }
     }
+}
+
+void Cache::fetchNextWindow()
+{
+    // Two windows in flight: the worker fetches and writes the next while
+    // this thread lists the one before.
+    while (m_windowsInFlight < 2 && m_fetched < m_toFetch.size()) {
+        const int end = qMin(m_fetched + 50, m_toFetch.size());
+        QList<int> numbers;
+        QStringList fileNames;
+        for (int i = m_fetched; i < end; ++i) {
+            numbers.append(m_toFetch.at(i).first);
+            fileNames.append(messageFileName(m_toFetch.at(i).second));
+            m_asked.insert(m_toFetch.at(i).first, m_toFetch.at(i).second);
+        }
+        m_fetched = end;
+        ++m_windowsInFlight;
+        emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
+    }
+    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size())
+        finishCheck();
+}
+
+void Cache::onMessagesStored(StoredMessages messages)
+{
+    const bool deleteOnServer = QSettings().value(QStringLiteral("global/deleteFromServer"), false).toBool();
+    for (const StoredMessage &message : qAsConst(messages)) {
+        const QString id = m_asked.take(message.number);
+        if (id.isEmpty())
+            continue;
+        m_knownMessageFiles.insert(messageFileName(id));
+        Letter *letter = listLetter(message.fields, id);
+        letter->setFolderType(Letter::IncomingFolder);
+        emit newIncomingLetter(letter);
+        crashPoint("letter-listed");
+        if (deleteOnServer)
+            emit deleteMessageFromServer(message.number);
+    }
+    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
+    fetchNextWindow();
 }
 
 void Cache::finishCheck()
 {
-    if (m_resumeAfter.isEmpty())
-        return;
-    QFile::remove(interruptedCheckPath());
-    m_resumeAfter.clear();
-    m_resumePassed = false;
+    // Every file above the stop is in place and durable (the worker makes
+    // each window durable before it reports it): the mark can go.
+    if (m_hasMark)
+        emit setCheckMark(interruptedCheckPath(), QByteArray(), false);
+    m_hasMark = false;
+    m_markStop.clear();
+    m_toFetch.clear();
+    m_fetched = 0;
+    m_inWalk.clear();
+    m_checking = false;
+    m_walkDone = true;
+    emit lettersRecieved();
 }
 
-void Cache::onNewMessage(vmime::shared_ptr<vmime::net::message> msg)
-{
-    if (!msg)
-        return;
-    int number = 0;
-    QByteArray content;
-    vmime::shared_ptr<vmime::message> parsed;
-    try {
-        number = int(msg->getNumber());
-        std::string data;
-        vmime::utility::outputStreamStringAdapter out(data);
-        msg->extract(out, nullptr, 0, size_t(-1), false);
-        out.flush();
-        content = QByteArray::fromStdString(data);
-        parsed = vmime::make_shared<vmime::message>();
-        parsed->parse(data);
-    } catch (vmime::exception &e) {
-        qCritical() << "Cache::onNewMessage(): vmime::exception:" << e.what();
-        emit writeFailed(tr("Cannot read the message from the server: ")
-                         + QString::fromStdString(e.what()));
-        return;
-    } catch (std::exception &e) {
-        qCritical() << "Cache::onNewMessage(): std::exception:" << e.what();
-        emit writeFailed(tr("Cannot read the message from the server: ")
-                         + QString::fromLocal8Bit(e.what()));
-        return;
-    }
-
-    QString id;
-    auto idField = parsed->getHeader()->findField(vmime::fields::MESSAGE_ID);
-    if (idField) {
-        if (auto value = idField->getValue<vmime::messageId>())
-            id = QString::fromStdString(value->getId());
-    }
-    if (id.isEmpty()) {
-        // Stored under the id the server side announced for it, so that the
-        // next check recognises it; failing that, under one made from the
-        // content, which is the same every time the message is fetched.
-        if (number == m_announcedNumber && !m_announcedId.isEmpty())
-            id = m_announcedId;
-        else
-            id = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1)
-                                             .toHex())
-                    + QStringLiteral("@drel-mail");
-    }
-
-    if (!writeMessageFile(Letter::IncomingFolder, id, content, "Cache::onNewMessage()"))
-        return;
-    m_knownMessageFiles.insert(messageFileName(id));
-    rememberStoredInCheck(messageFileName(id));
-
-    Letter *letter = letterFromHeader(parsed->getHeader());
-    letter->setId(id);
-    letter->setFolderType(Letter::IncomingFolder);
-    emit newIncomingLetter(letter);
-
-    m_expectedNumber = number - 1;
-    emit getNewMail(number - 1);
-    if (QSettings().value(QStringLiteral("global/deleteFromServer"), false).toBool())
-        emit deleteMessageFromServer(number);
-}
-
-Letter *Cache::letterFromHeader(const vmime::shared_ptr<const vmime::header> &header)
+Letter *Cache::listLetter(const ListFields &fields, const QString &id)
 {
     auto *letter = new Letter(this);
-    try {
-        if (auto field = header->findField(vmime::fields::MESSAGE_ID)) {
-            if (auto value = field->getValue<vmime::messageId>())
-                letter->setId(QString::fromStdString(value->getId()));
-        }
-        if (auto field = header->findField(vmime::fields::FROM)) {
-            if (auto mbox = field->getValue<vmime::mailbox>()) {
-                const QString name = utf8(mbox->getName());
-                const QString address = QString::fromStdString(mbox->getEmail().toString());
-                letter->setFrom(name.isEmpty() ? address
-                                               : name + QStringLiteral(" <") + address
-                                        + QLatin1Char('>'));
-            }
-        }
-        if (auto field = header->findField(vmime::fields::SUBJECT)) {
-            if (auto text = field->getValue<vmime::text>())
-                letter->setSubject(utf8(*text));
-        }
-        QDateTime date;
-        if (auto field = header->findField(vmime::fields::DATE)) {
-            if (auto value = field->getValue<vmime::datetime>()) {
-                date = QDateTime(QDate(value->getYear(), value->getMonth(), value->getDay()),
-                                 QTime(value->getHour(), value->getMinute(), value->getSecond()),
-                                 Qt::OffsetFromUTC, value->getZone() * 60)
-                               .toUTC();
-            }
-        }
-        // A message without a usable date is listed as of its arrival, so
-        // that it sorts among the new mail instead of below everything.
-        letter->setDate(date.isValid() ? date : QDateTime::currentDateTimeUtc());
-    } catch (vmime::exception &e) {
-        qCritical() << "Cache::letterFromHeader(): vmime::exception:" << e.what();
-    } catch (std::exception &e) {
-        qCritical() << "Cache::letterFromHeader(): std::exception:" << e.what();
-    }
+    letter->setId(id);
+    letter->setFrom(fields.from);
+    letter->setSubject(fields.subject);
+    // A message without a usable date is listed as of its arrival, so
+    // that it sorts among the new mail instead of below everything.
+    letter->setDate(fields.date.isValid() ? fields.date : QDateTime::currentDateTimeUtc());
     return letter;
 }
 
 bool Cache::writeMessageFile(int folder, const QString &id, const QByteArray &content,
                              const char *operation)
 {
-    const QString path = messageFilePath(folder, id);
-    QSaveFile file(path);
-    // Never written in place: the whole file lands under its name only once
-    // it is complete and on disk.
-    file.setDirectWriteFallback(false);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.write(content) == content.size();
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok) {
-        qCritical().noquote() << QString::fromLatin1(operation)
-                              << QStringLiteral("cannot write") << path << file.errorString();
-        emit writeFailed(tr("Cannot store the message %1: %2").arg(path, file.errorString()));
-    }
-    return ok;
+    QString failure;
+    if (MessageFiles::writeDurably(folderPath(folder), {messageFileName(id), content}, &failure))
+        return true;
+    qCritical().noquote() << QString::fromLatin1(operation) << QStringLiteral("cannot write")
+                          << failure;
+    emit writeFailed(tr("Cannot store the message %1").arg(failure));
+    return false;
 }
 
 QString Cache::newClientId()
@@ -355,13 +301,13 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
     }
     if (!writeMessageFile(folder, id, content, "Cache::saveLetterToFolder()"))
         return false;
-    return announceFiledLetter(message, letter, folder);
+    return announceFiledLetter(content, id, letter, folder);
 }
 
-bool Cache::announceFiledLetter(const vmime::shared_ptr<vmime::message> &message, Letter *source,
+bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
                                 int folder)
 {
-    Letter *letter = letterFromHeader(message->getHeader());
+    Letter *letter = listLetter(ListFields::fromMessage(content), id);
     letter->setLetterType(source->attachList().isEmpty() ? Letter::LetterSeen
                                                          : Letter::LetterSeenWithAttachment);
     if (folder == Letter::TrashFolder)
@@ -381,27 +327,15 @@ bool Cache::fileLetter(Letter *letter, int sourceFolder, const QString &sourceId
     if (!sourceId.isEmpty() && source.open(QIODevice::ReadOnly)) {
         const QByteArray content = source.readAll();
         source.close();
-        try {
-            auto message = vmime::make_shared<vmime::message>();
-            message->parse(content.toStdString());
-            if (!writeMessageFile(folder, sourceId, content, "Cache::fileLetter()"))
-                return false;
-            Letter *filed = letterFromHeader(message->getHeader());
-            filed->setId(sourceId);
-            const bool withAttachment = !letter->attachList().isEmpty()
-                    || letter->letterType() == Letter::LetterSeenWithAttachment;
-            filed->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment
-                                                : Letter::LetterSeen);
-            filed->setFolderType(folder == Letter::TrashFolder ? letter->folderType() : folder);
-            emitNewLetter(folder, filed);
-            return true;
-        } catch (vmime::exception &e) {
-            qCritical() << "Cache::fileLetter(): vmime::exception:" << e.what();
+        if (!writeMessageFile(folder, sourceId, content, "Cache::fileLetter()"))
             return false;
-        } catch (std::exception &e) {
-            qCritical() << "Cache::fileLetter(): std::exception:" << e.what();
-            return false;
-        }
+        Letter *filed = listLetter(ListFields::fromMessage(content), sourceId);
+        const bool withAttachment = !letter->attachList().isEmpty()
+                || letter->letterType() == Letter::LetterSeenWithAttachment;
+        filed->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment : Letter::LetterSeen);
+        filed->setFolderType(folder == Letter::TrashFolder ? letter->folderType() : folder);
+        emitNewLetter(folder, filed);
+        return true;
     }
     if (letter->id().isEmpty())
         letter->setId(newClientId());
@@ -470,7 +404,7 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
     auto message = vmime::make_shared<vmime::message>();
     QFile file(messageFilePath(folder, id));
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray content = file.readAll();
+        const QByteArray content = LetterParser::withHeaderEnd(file.readAll());
         try {
             message->parse(content.toStdString());
         } catch (vmime::exception &e) {

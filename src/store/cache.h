@@ -1,11 +1,14 @@
 #pragma once
 
 #include "connection.h"
+#include "messagefiles.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QObject>
+#include <QMap>
 #include <QSet>
+#include <QVector>
 #include <QString>
 
 #include <array>
@@ -68,7 +71,15 @@ public:
     QString incomingServerText() const { return m_incomingServerText; }
 
 signals:
+    // Asks the worker for the ids of the window of messages that ends with
+    // number index (0: start a check with the newest window).
     void getNewMail(int index);
+    // Asks the worker to fetch these messages and write them as fileNames
+    // into directory.
+    void fetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
+    // Asks the worker to write (present) or remove the mark of an
+    // unfinished check, durably and in order with the fetches.
+    void setCheckMark(QString path, QByteArray content, bool present);
     void seenLetter(Letter *letter);
     void lettersRecieved();
     void deleteMessageFromServer(int number);
@@ -85,65 +96,67 @@ signals:
     void removeArchiveLetter(int index);
     void removeTrashLetter(int index);
 
-    // A message could not be stored: its file could not be written (disk
-    // full, no permission), or a server message could not be read through
-    // its handle. The text is meant for the user. Nothing was announced for
-    // that message, and it does not count as received. When it happens in
-    // onNewMessage() the mail check stops here: neither getNewMail() nor
-    // lettersRecieved() follows, so the connection side must end the check
-    // and show the text; the next check fetches the message again.
+    // A file could not be written (disk full, no permission). The text is
+    // meant for the user. Nothing was announced for it. During a mail check
+    // the check stops here: neither getNewMail() nor lettersRecieved()
+    // follows, so the connection side must end the check and show the text.
     void writeFailed(const QString &message);
 
 public slots:
     void loadLetter(Letter *letter, int folder);
-    void onNewMessageId(int index, QString id);
-    void onNewMessage(vmime::shared_ptr<vmime::net::message> msg);
+    // A window of the inbox, newest first; restart marks a check's first.
+    void onNewMessageIds(QList<int> numbers, QStringList ids, bool restart);
+    void onMessagesStored(StoredMessages messages);
     void archiveMessage(QString id, int index, int folder, Letter *letter);
     void deleteMessage(QString id, int index, int folder, Letter *letter);
     void restoreMessage(QString id, int index, Letter *letter);
 
 private:
     void initFolders();
-    // Writes a message file completely under a temporary name and renames it
-    // into place, so a crash never leaves a truncated file that counts as
-    // received. Emits writeFailed() and returns false on failure.
+    // Writes a message file completely and durably under a temporary name
+    // and renames it into place, so a file under a message name is always
+    // whole. Emits writeFailed() and returns false on failure.
     bool writeMessageFile(int folder, const QString &id, const QByteArray &content,
                           const char *operation);
     // Files a letter in a folder: copies its existing message file from
     // sourceFolder when there is one (so nothing of the original is lost),
     // otherwise builds the message from the letter.
     bool fileLetter(Letter *letter, int sourceFolder, const QString &sourceId, int folder);
-    bool announceFiledLetter(const vmime::shared_ptr<vmime::message> &message, Letter *source,
+    bool announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
                              int folder);
     void removeMessageFile(const QString &id, int folder, bool forget);
     void appendFullyRemoved(const QString &fileName);
     void emitNewLetter(int folder, Letter *letter);
     void emitRemoveLetter(int folder, int index);
-    Letter *letterFromHeader(const vmime::shared_ptr<const vmime::header> &header);
+    Letter *listLetter(const ListFields &fields, const QString &id);
     static QString newClientId();
 
     QString m_accountAddress;
     QString m_incomingServerText;
     std::array<QDir, 5> m_folders;
     QSet<QString> m_knownMessageFiles;
-    // The last message announced by the server side: its number and id, so
-    // that a message without a Message-ID is stored under the id that the
-    // next check will compare with.
-    int m_announcedNumber = -1;
-    QString m_announcedId;
 
-    // A check that ends early (connection lost, error, the program killed)
-    // has stored the newest messages; the next check would meet them first
-    // and stop, never reaching the older new ones. The file
-    // "interrupted-check" in the account directory names the oldest message
-    // that the unfinished check stored; the next check walks past held
-    // messages until it has passed that one, and only then stops at the
-    // first held message again.
+    // The check stops at the first held message, newest first, which is only
+    // right when every message older than a held one is held too. A check
+    // that stores anything breaks that until it ends, so before its first
+    // file it writes the mark "interrupted-check" (atomically, durably)
+    // naming the held message where it will stop, or nothing when it walks
+    // to the oldest. The mark goes only when the check has stored everything
+    // above that message. A check that finds a mark walks past held
+    // messages until it meets the one the mark names. Held means a file is
+    // in place, and a file is only ever in place whole and durable.
     QString interruptedCheckPath() const;
-    void loadInterruptedCheck();
-    void rememberStoredInCheck(const QString &fileName);
+    void walkWindow(const QList<int> &numbers, const QStringList &ids);
+    void fetchNextWindow();
     void finishCheck();
-    QString m_resumeAfter;        // file name from "interrupted-check"; empty when none
-    bool m_resumePassed = false;  // this check has walked past m_resumeAfter
-    int m_expectedNumber = -1;    // the number this store asked for last; -1 none
+    bool m_hasMark = false;                    // a mark exists on disk
+    QString m_markStop;                        // the file name it names; empty: the oldest
+    bool m_walkDone = false;
+    QString m_stopAt;                          // the held message this check stops at
+    QVector<QPair<int, QString>> m_toFetch;    // new messages, newest first
+    QSet<QString> m_inWalk;                    // their file names
+    int m_fetched = 0;                         // how many of m_toFetch were asked for
+    QMap<int, QString> m_asked;                // number -> id of the windows being fetched
+    int m_windowsInFlight = 0;
+    bool m_checking = false;
 };

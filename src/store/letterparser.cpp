@@ -3,6 +3,9 @@
 #include "attachment.h"
 #include "letter.h"
 
+#include <QMimeDatabase>
+
+#include <vmime/contentTypeField.hpp>
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QUrl>
@@ -51,7 +54,73 @@ QString dataUrl(const vmime::htmlTextPart::embeddedObject &object)
             + QString::fromLatin1(QByteArray::fromStdString(raw).toBase64());
 }
 
+// Content types as RFC 2045 reads them where a part leaves them out: a part
+// without Content-Type is text/plain in US-ASCII (message/rfc822 inside a
+// digest), and a type "text" without its subtype is text/plain.
+void completeContentTypes(const vmime::shared_ptr<vmime::bodyPart> &part, bool inDigest)
+{
+    auto header = part->getHeader();
+    auto field = vmime::dynamicCast<vmime::contentTypeField>(
+            header->findField(vmime::fields::CONTENT_TYPE));
+    if (!field) {
+        auto added = vmime::dynamicCast<vmime::contentTypeField>(header->ContentType());
+        if (inDigest) {
+            added->setValue(vmime::mediaType(vmime::mediaTypes::MESSAGE, vmime::mediaTypes::MESSAGE_RFC822));
+        } else {
+            added->setValue(vmime::mediaType(vmime::mediaTypes::TEXT, vmime::mediaTypes::TEXT_PLAIN));
+            added->setCharset(vmime::charset(vmime::charsets::US_ASCII));
+        }
+    } else if (auto type = field->getValue<vmime::mediaType>()) {
+        // The library fills a missing subtype with "octet-stream".
+        if (type->getType() == vmime::mediaTypes::TEXT
+                && (type->getSubType().empty()
+                    || type->getSubType() == vmime::mediaTypes::APPLICATION_OCTET_STREAM))
+            field->setValue(vmime::mediaType(vmime::mediaTypes::TEXT, vmime::mediaTypes::TEXT_PLAIN));
+    }
+    auto type = header->ContentType()->getValue<vmime::mediaType>();
+    const bool digest = type && type->getType() == vmime::mediaTypes::MULTIPART
+            && type->getSubType() == vmime::mediaTypes::MULTIPART_DIGEST;
+    auto body = part->getBody();
+    for (size_t i = 0; i < body->getPartCount(); ++i)
+        completeContentTypes(body->getPartAt(i), digest);
+}
+
+// An attachment needs a name to be saved or opened under; one that has none
+// is named after its type.
+QString nameForType(const vmime::mediaType &type)
+{
+    const QString suffix = QMimeDatabase()
+            .mimeTypeForName(QString::fromStdString(type.generate()))
+            .preferredSuffix();
+    return suffix.isEmpty() ? QStringLiteral("attachment") : QStringLiteral("attachment.") + suffix;
+}
+
 } // namespace
+
+QByteArray LetterParser::withHeaderEnd(const QByteArray &content)
+{
+    // A header that runs into the body without the blank line ends at the
+    // first line that is neither a field nor a folded continuation; without
+    // the blank line the parser would take the whole text as header.
+    int position = 0;
+    while (position < content.size()) {
+        int end = content.indexOf('\n', position);
+        if (end < 0)
+            end = content.size();
+        const QByteArray line = content.mid(position, end - position);
+        if (line.isEmpty() || line == "\r")
+            return content;
+        const int colon = line.indexOf(':');
+        bool field = colon > 0;
+        for (int i = 0; field && i < colon; ++i)
+            field = line.at(i) > ' ' && line.at(i) < 127;
+        const bool folded = line.at(0) == ' ' || line.at(0) == '\t';
+        if (!field && !(folded && position > 0))
+            return content.left(position) + (position > 0 ? "\r\n" : "") + content.mid(position);
+        position = end + 1;
+    }
+    return content;
+}
 
 QString LetterParser::partText(const vmime::textPart &part)
 {
@@ -116,6 +185,7 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
         if (message->getHeader()->getFieldCount() == 0 && message->getBody()->getPartCount() == 0
                 && message->getBody()->getContents()->getLength() == 0)
             return;
+        completeContentTypes(vmime::constCast<vmime::message>(message), false);
         vmime::messageParser parser(message);
 
         if (auto mailboxes = parser.getRecipients().toMailboxList()) {
@@ -126,9 +196,12 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
 
         for (const auto &attachment : parser.getAttachmentList()) {
             auto handle = vmime::constCast<vmime::attachment>(attachment);
-            if (handle)
-                attachList << QVariant::fromValue<QObject *>(
-                        new Attachment(handle, attachmentParent));
+            if (!handle)
+                continue;
+            auto *item = new Attachment(handle, attachmentParent);
+            if (item->name().isEmpty())
+                item->setName(nameForType(handle->getType()));
+            attachList << QVariant::fromValue<QObject *>(item);
         }
 
         bool lastPartPlain = false;

@@ -26,6 +26,10 @@ public:
     // written. A text without links is returned unchanged.
     static QString makeLinks(const QString &text);
 
+    // The message with a blank line put where its header runs into the
+    // body without one.
+    static QByteArray withHeaderEnd(const QByteArray &content);
+
     // A text part's content, decoded and converted to Unicode. A charset that
     // cannot be converted leaves the bytes as UTF-8 when they are valid
     // UTF-8, else as Latin-1, so the text still shows.

@@ -15,10 +15,21 @@ ConnectionRecorder::ConnectionRecorder(Connection *connection, QObject *parent)
     connect(connection, &Connection::connectionClosed, this, [this] { ++closed; });
     connect(connection, &Connection::queryUsername, this, [this] { ++usernameQueries; });
     connect(connection, &Connection::queryPassword, this, [this] { ++passwordQueries; });
-    connect(connection, &Connection::newMessageId_chain, this,
-            [this](int n, const QString &id) { announced.append({n, id}); });
-    connect(connection, &Connection::newMessage_chain, this,
-            [this](const vmime::shared_ptr<vmime::net::message> &m) { handedOver.append(m); });
+    connect(connection, &Connection::newMessageIds_chain, this,
+            [this](const QList<int> &numbers, const QStringList &ids, bool) {
+                for (int i = 0; i < numbers.size(); ++i)
+                    announced.append({numbers.at(i), ids.value(i)});
+            });
+    connect(connection, &Connection::messagesStored_chain, this,
+            [this](const StoredMessages &messages) { stored += messages; });
+}
+
+void ConnectionRecorder::fetch(const QList<int> &numbers, const QStringList &fileNames,
+                               const QString &directory)
+{
+    Connection *c = m_connection;
+    QMetaObject::invokeMethod(c, [=] { c->onFetchMessages(numbers, fileNames, directory); },
+                              Qt::QueuedConnection);
 }
 
 void ConnectionRecorder::getMail(int index)
@@ -75,5 +86,5 @@ void ConnectionRecorder::clear()
     usernameQueries = 0;
     passwordQueries = 0;
     announced.clear();
-    handedOver.clear();
+    stored.clear();
 }

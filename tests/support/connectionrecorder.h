@@ -23,6 +23,7 @@ public:
 
     // Queued calls into the worker thread.
     void getMail(int index);
+    void fetch(const QList<int> &numbers, const QStringList &fileNames, const QString &directory);
     void deleteOnServer(int number);
     void send(Letter *letter);
     void answerUsername(const QString &login);
@@ -39,7 +40,7 @@ public:
     int usernameQueries = 0;
     int passwordQueries = 0;
     QList<QPair<int, QString>> announced;
-    QList<vmime::shared_ptr<vmime::net::message>> handedOver;
+    StoredMessages stored;
 
     void clear();
 

@@ -1,5 +1,9 @@
 #include "mailservers.h"
 
+#include "settings.h"
+
+#include <QSettings>
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -247,4 +251,16 @@ void FaultServer::stop()
     }
     m_process.reset();
     m_port = 0;
+}
+
+void MailServers::trustCertificate(int port) const
+{
+    QSettings settings;
+    QVariantList bytes;
+    for (char b : certificateFingerprint(false))
+        bytes.append(int(static_cast<unsigned char>(b)));
+    settings.setValue(Settings::serversGroup + QLatin1Char('/') + address(port) + QLatin1Char('/')
+                              + Settings::certificateFingerprintKey,
+                      bytes);
+    settings.sync();
 }

@@ -52,6 +52,9 @@ public:
     bool useSecondCertificate(bool second);
     // SHA-1 of the DER form of the first or second certificate (20 bytes).
     QByteArray certificateFingerprint(bool second) const;
+    // Stores the first certificate's fingerprint for 127.0.0.1:port in the
+    // settings, as if the user had accepted it.
+    void trustCertificate(int port) const;
 
     QString directory() const { return m_dir; }
 

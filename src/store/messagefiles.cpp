@@ -1,0 +1,234 @@
+#include "messagefiles.h"
+
+#include "crashpoint.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimeZone>
+#include <QtDebug>
+
+#include <vmime/vmime.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(const QString &path)
+{
+    return path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool writeAll(int fd, const QByteArray &content)
+{
+    const char *data = content.constData();
+    qint64 left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Creates and fills one temporary file; every step is checked, so a full
+// disk fails here and not silently later. The caller makes it durable.
+bool writeTemporary(const QString &path, const QByteArray &content, QString *error)
+{
+    const int fd = ::open(nativePath(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = systemError(path);
+        return false;
+    }
+    bool ok = writeAll(fd, content);
+    if (!ok)
+        *error = systemError(path);
+    if (::close(fd) != 0 && ok) {
+        *error = systemError(path);
+        ok = false;
+    }
+    if (ok)
+        crashPoint("file-written");
+    return ok;
+}
+
+// One flush of the whole file system costs less than one per file for a
+// window of messages; afterwards the files' data is on the disk.
+bool syncFileSystem(const QString &directory)
+{
+    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+QString utf8(const vmime::text &text)
+{
+    return QString::fromStdString(text.getConvertedText(vmime::charset(vmime::charsets::UTF_8)));
+}
+
+} // namespace
+
+namespace MessageFiles {
+
+bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error)
+{
+    QStringList temporaries;
+    bool ok = true;
+    for (const Pending &file : files) {
+        const QString temporary = directory + QLatin1Char('/') + file.fileName
+                + QLatin1String(temporarySuffix());
+        temporaries.append(temporary);
+        if (!writeTemporary(temporary, file.content, error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && !syncFileSystem(directory)) {
+        *error = systemError(directory);
+        ok = false;
+    }
+    if (ok)
+        crashPoint("files-synced");
+    int renamed = 0;
+    for (int i = 0; ok && i < files.size(); ++i) {
+        const QString target = directory + QLatin1Char('/') + files.at(i).fileName;
+        if (::rename(nativePath(temporaries.at(i)).constData(), nativePath(target).constData()) != 0) {
+            *error = systemError(target);
+            ok = false;
+            break;
+        }
+        ++renamed;
+        crashPoint("file-renamed");
+    }
+    if (ok && !syncDirectory(directory)) {
+        *error = systemError(directory);
+        ok = false;
+    }
+    if (!ok) {
+        // Nothing of a failed batch may stay: a file in place counts as
+        // received, and the next check would not fetch it again.
+        for (int i = 0; i < temporaries.size(); ++i)
+            QFile::remove(i < renamed ? directory + QLatin1Char('/') + files.at(i).fileName
+                                      : temporaries.at(i));
+        syncDirectory(directory);
+        return false;
+    }
+    crashPoint("directory-synced");
+    return true;
+}
+
+bool writeDurably(const QString &directory, const Pending &file, QString *error)
+{
+    return writeDurably(directory, QVector<Pending>{file}, error);
+}
+
+bool syncDirectory(const QString &directory)
+{
+    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool replaceDurably(const QString &path, const QByteArray &content)
+{
+    const QString temporary = path + QLatin1String(temporarySuffix());
+    QString error;
+    if (!writeTemporary(temporary, content, &error) || !syncFileSystem(QFileInfo(path).absolutePath())
+            || ::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0) {
+        qCritical() << "MessageFiles::replaceDurably(): cannot write" << path << error;
+        QFile::remove(temporary);
+        return false;
+    }
+    crashPoint("mark-renamed");
+    return syncDirectory(QFileInfo(path).absolutePath());
+}
+
+bool removeDurably(const QString &path)
+{
+    if (::unlink(nativePath(path).constData()) != 0 && errno != ENOENT)
+        return false;
+    return syncDirectory(QFileInfo(path).absolutePath());
+}
+
+QByteArray withCrlf(const QByteArray &content)
+{
+    QByteArray result;
+    result.reserve(content.size() + content.size() / 40 + 2);
+    const char *p = content.constData();
+    const char *end = p + content.size();
+    while (p < end) {
+        const char *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = lf ? lf : end;
+        const char *textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+        result.append(p, int(textEnd - p));
+        if (lf)
+            result.append("\r\n", 2);
+        p = lf ? lf + 1 : end;
+    }
+    return result;
+}
+
+} // namespace MessageFiles
+
+ListFields ListFields::fromMessage(const QByteArray &content)
+{
+    ListFields fields;
+    // Only the header block: the body is parsed when the letter is opened.
+    int end = content.indexOf("\r\n\r\n");
+    int lfEnd = content.indexOf("\n\n");
+    if (end < 0 || (lfEnd >= 0 && lfEnd < end))
+        end = lfEnd;
+    const QByteArray head = end < 0 ? content : content.left(end + 2);
+    try {
+        vmime::header header;
+        header.parse(head.toStdString());
+        if (auto field = header.findField(vmime::fields::MESSAGE_ID)) {
+            if (auto value = field->getValue<vmime::messageId>())
+                fields.id = QString::fromStdString(value->getId());
+        }
+        if (auto field = header.findField(vmime::fields::FROM)) {
+            if (auto mbox = field->getValue<vmime::mailbox>()) {
+                const QString name = utf8(mbox->getName());
+                const QString address = QString::fromStdString(mbox->getEmail().toString());
+                fields.from = name.isEmpty() ? address
+                                             : name + QStringLiteral(" <") + address + QLatin1Char('>');
+            }
+        }
+        if (auto field = header.findField(vmime::fields::SUBJECT)) {
+            if (auto text = field->getValue<vmime::text>())
+                fields.subject = utf8(*text);
+        }
+        if (auto field = header.findField(vmime::fields::DATE)) {
+            if (auto value = field->getValue<vmime::datetime>()) {
+                fields.date = QDateTime(QDate(value->getYear(), value->getMonth(), value->getDay()),
+                                        QTime(value->getHour(), value->getMinute(), value->getSecond()),
+                                        Qt::OffsetFromUTC, value->getZone() * 60)
+                                      .toUTC();
+            }
+        }
+    } catch (vmime::exception &e) {
+        qCritical() << "ListFields::fromMessage(): vmime::exception:" << e.what();
+    } catch (std::exception &e) {
+        qCritical() << "ListFields::fromMessage(): std::exception:" << e.what();
+    }
+    return fields;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+// Any thread. Writing message files so that a file is either absent or
+// complete and on disk under its final name, and the list fields of a stored
+// message read from its header alone.
+namespace MessageFiles {
+
+struct Pending {
+    QString fileName;   // "<base name>.eml" in the target directory
+    QByteArray content;
+};
+
+// Writes every file under a temporary name, makes all of them durable
+// together, renames them into place and makes the directory durable. Files
+// written before a failure are removed again, so a failure leaves nothing
+// that looks received. Returns false with the reason in *error.
+bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error);
+bool writeDurably(const QString &directory, const Pending &file, QString *error);
+
+// Makes the directory's entries (renames, removals) durable.
+bool syncDirectory(const QString &directory);
+
+// Writes small state (a progress mark) atomically and durably: the old
+// content or the new one survives any crash, never a mix.
+bool replaceDurably(const QString &path, const QByteArray &content);
+bool removeDurably(const QString &path);
+
+// Name suffix of the temporary files; what a crash leaves under such a name
+// is removed when the store starts.
+inline const char *temporarySuffix() { return ".part"; }
+
+// The received message as the server holds it: transport framing undone
+// (POP3 byte-stuffing), every line ended by CR LF.
+QByteArray withCrlf(const QByteArray &content);
+
+} // namespace MessageFiles
+
+// What the folder list shows of a message, read from its header only.
+struct ListFields {
+    QString id;         // Message-ID without angle brackets; empty when absent
+    QString from;
+    QString subject;
+    QDateTime date;     // UTC; invalid when absent or unreadable
+
+    static ListFields fromMessage(const QByteArray &content);
+};
+
+// A message that the worker thread has written to the Incoming folder.
+struct StoredMessage {
+    int number = 0;     // its number on the server in this check
+    QString id;
+    ListFields fields;
+};
+using StoredMessages = QVector<StoredMessage>;
+Q_DECLARE_METATYPE(StoredMessages)

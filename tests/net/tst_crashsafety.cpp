@@ -1,0 +1,181 @@
+// The program killed at each durable step of a mail check, and a disk that
+// fills up during one: the next check must bring the store to exactly the
+// server's messages, each stored once and whole, each listed once.
+#include "letter.h"
+#include "mailaccount.h"
+#include "mailservers.h"
+#include "startup.h"
+#include "testhome.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <sys/mount.h>
+
+namespace {
+using SM = ServerManager;
+
+Server *server(int protocol, int port)
+{
+    return ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol), SM::NO_SSL, port);
+}
+
+// Some of the messages carry lines that POP3 byte-stuffs, one has no id.
+void seed(MailServers &servers, int from, int to, int size = 0)
+{
+    for (int i = from; i <= to; ++i) {
+        QString body = i % 5 ? QStringLiteral("Plain %1.").arg(i)
+                             : QStringLiteral(".dot\r\n..dots\r\n.\r\nend %1").arg(i);
+        body += QString(size, QLatin1Char('x'));
+        servers.seed(MailServers::makeMessage(i == 7 ? QString() : QStringLiteral("c%1@example.org").arg(i),
+                                              QStringLiteral("Message %1").arg(i), body));
+    }
+}
+
+// The victim: one check in a process of its own, which a crash point ends.
+int victim(int protocol, int port)
+{
+    TestHome::prepareProgram();
+    MailAccount account(server(protocol, port));
+    return account.check() && account.finished == 1 ? 0 : 1;
+}
+}
+
+class TestCrashSafety : public QObject
+{
+    Q_OBJECT
+
+    MailServers servers;
+
+private slots:
+    void initTestCase()
+    {
+        TestHome::prepareProgram();
+        QVERIFY(servers.start());
+    }
+
+    void cleanupTestCase() { servers.stop(); }
+
+    void init()
+    {
+        servers.clearMailbox();
+        QSettings().clear();
+        QDir(TestHome::path() + QStringLiteral("/.drel-mail")).removeRecursively();
+    }
+
+    void killedAtEveryStep_data()
+    {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("held");     // messages stored by an earlier check
+        QTest::addColumn<QString>("step");
+        // 60 new messages make two windows of contents.
+        const QList<std::pair<int, const char *>> steps{
+            {0, "mark-renamed:1"}, {0, "file-written:1"}, {10, "file-written:55"},
+            {0, "files-synced:2"}, {10, "file-renamed:1"}, {0, "file-renamed:50"},
+            {0, "directory-synced:1"}, {10, "directory-synced:2"}, {0, "letter-listed:1"},
+            {10, "letter-listed:50"}, {0, "index-appended:30"}, {0, "letter-listed:60"},
+            {10, "mark-removed:1"}};
+        for (const auto &protocol : {std::make_pair(int(SM::POP3), servers.pop3Port()),
+                                     std::make_pair(int(SM::IMAP), servers.imapPort())}) {
+            for (const auto &step : steps)
+                QTest::addRow("%s %s after %d", protocol.first == SM::POP3 ? "pop3" : "imap",
+                              step.second, step.first)
+                        << protocol.first << protocol.second << step.first << QString::fromLatin1(step.second);
+        }
+    }
+
+    void killedAtEveryStep()
+    {
+        QFETCH(int, protocol);
+        QFETCH(int, port);
+        QFETCH(int, held);
+        QFETCH(QString, step);
+        if (held) {
+            seed(servers, 1, held);
+            MailAccount first(server(protocol, port));
+            QVERIFY(first.check());
+        }
+        seed(servers, held + 1, held + 60);
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DREL_CRASH_AT"), step);
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--victim"), QString::number(protocol), QString::number(port)});
+        QVERIFY(process.waitForFinished(60000));
+        // 86: the crash point was reached, so the process really died there.
+        QCOMPARE(process.exitCode(), 86);
+
+        MailAccount next(server(protocol, port));
+        const QStringList before = next.incomingFiles();
+        QVERIFY(next.check());
+        QVERIFY2(next.log->errors.isEmpty(), qPrintable(next.log->errors.join(QLatin1Char('\n'))));
+        QCOMPARE(next.finished, 1);
+        QCOMPARE(next.differenceFrom(servers), QString());
+        // Exactly once: nothing already stored was fetched again.
+        QCOMPARE(before.size() + next.stored.size(), held + 60);
+        QVERIFY(!QFile::exists(next.cache->accountPath() + QStringLiteral("/interrupted-check")));
+    }
+
+    void fullDiskLosesNothing_data()
+    {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("port");
+        QTest::newRow("pop3") << int(SM::POP3) << servers.pop3Port();
+        QTest::newRow("imap") << int(SM::IMAP) << servers.imapPort();
+    }
+
+    void fullDiskLosesNothing()
+    {
+        QFETCH(int, protocol);
+        QFETCH(int, port);
+        const QString store = TestHome::path() + QStringLiteral("/.drel-mail");
+        QDir().mkpath(store);
+        if (::mount("tmpfs", QFile::encodeName(store).constData(), "tmpfs", 0, "size=400k") != 0)
+            QSKIP("cannot mount a small file system here (needs root)");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(store).constData(), MNT_DETACH); });
+        // About a megabyte of mail for 400 KB.
+        seed(servers, 1, 40, 25000);
+        {
+            MailAccount a(server(protocol, port));
+            QVERIFY(a.check());
+            QCOMPARE(a.log->errors.size(), 1);
+            QVERIFY(a.stored.size() < 40);
+            // A draft cannot be filed either, and leaves no file behind.
+            Letter draft;
+            draft.setFrom(QStringLiteral("me@example.org"));
+            draft.setSubject(QStringLiteral("Draft"));
+            draft.setBodyList({QString(300000, QLatin1Char('d'))});
+            draft.setId(QStringLiteral("1234"));
+            QVERIFY(!a.cache->saveLetterToFolder(&draft, Letter::DraftsFolder));
+            QVERIFY(QDir(a.cache->folderPath(Letter::DraftsFolder)).entryList(QDir::Files).isEmpty());
+            // Whatever was stored is whole.
+            for (const QString &name : a.incomingFiles())
+                QVERIFY(QFileInfo(a.cache->folderPath(Letter::IncomingFolder) + QLatin1Char('/') + name).size() > 25000);
+        }
+        QCOMPARE(::mount("tmpfs", QFile::encodeName(store).constData(), "tmpfs", MS_REMOUNT, "size=8m"), 0);
+        MailAccount b(server(protocol, port));
+        const int before = b.incomingFiles().size();
+        QVERIFY(b.check());
+        QVERIFY(b.log->errors.isEmpty());
+        QCOMPARE(before + b.stored.size(), 40);
+        QCOMPARE(b.differenceFrom(servers), QString());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    TestHome::prepare();
+    QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--victim") == 0)
+        return victim(atoi(argv[2]), atoi(argv[3]));
+    TestCrashSafety tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+#include "tst_crashsafety.moc"

@@ -1,0 +1,91 @@
+#include "mailaccount.h"
+
+#include "incomingserver.h"
+#include "letter.h"
+#include "mailservers.h"
+#include "messagefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QtTest>
+
+MailAccount::MailAccount(Server *incomingServer, const QString &address)
+    : connection(std::make_unique<Connection>())
+    , log(std::make_unique<ConnectionRecorder>(connection.get()))
+    , cache(std::make_unique<Cache>(address, QString()))
+    , incoming(std::make_unique<Model>(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder))
+{
+    Connection *c = connection.get();
+    Cache *store = cache.get();
+    QObject::connect(store, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail));
+    QObject::connect(store, &Cache::fetchMessages, c, &Connection::onFetchMessages);
+    QObject::connect(store, &Cache::setCheckMark, c, &Connection::onSetCheckMark);
+    QObject::connect(store, &Cache::lettersRecieved, c, &Connection::onCheckFinished);
+    QObject::connect(store, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer);
+    QObject::connect(store, &Cache::writeFailed, c, &Connection::onStoreWriteFailed);
+    QObject::connect(c, &Connection::newMessageIds_chain, store, &Cache::onNewMessageIds);
+    QObject::connect(c, &Connection::messagesStored_chain, store, &Cache::onMessagesStored);
+    QObject::connect(store, &Cache::newIncomingLetter, incoming.get(), &Model::onNewLetter);
+    QObject::connect(store, &Cache::newIncomingLetter, store, [this](Letter *l) { stored.append(l->id()); });
+    QObject::connect(store, &Cache::lettersRecieved, store, [this] { ++finished; });
+    connection->setAuthenticator(true, MailServers::user(), MailServers::password());
+    connection->start();
+    connection->setServer(true, incomingServer);
+}
+
+MailAccount::~MailAccount()
+{
+    // The worker goes first: nothing of it may reach a deleted store.
+    connection.reset();
+}
+
+bool MailAccount::check(int timeoutMs)
+{
+    const auto ended = [this] {
+        return finished + log->closed + log->errors.size() + log->authFailures.size();
+    };
+    const int before = ended();
+    log->getMail(0);
+    if (!QTest::qWaitFor([&] { return ended() > before; }, timeoutMs))
+        return false;
+    // Until the worker has ended the session the server may still be
+    // changing the mailbox, and a test that seeds or clears it would race.
+    QMetaObject::invokeMethod(connection.get(), [] {}, Qt::BlockingQueuedConnection);
+    return true;
+}
+
+QStringList MailAccount::incomingFiles() const
+{
+    return QDir(cache->folderPath(Letter::IncomingFolder))
+            .entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+}
+
+QString MailAccount::differenceFrom(const MailServers &servers) const
+{
+    QSet<QString> expected;
+    for (const QByteArray &message : servers.messages()) {
+        const QByteArray wire = MessageFiles::withCrlf(message);
+        QString id = ListFields::fromMessage(wire).id;
+        if (id.isEmpty())
+            id = IncomingServer::derivedMessageId(wire);
+        const QString name = Cache::messageFileName(id);
+        expected.insert(name);
+        QFile file(cache->folderPath(Letter::IncomingFolder) + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("missing: ") + name;
+        if (file.readAll() != wire)
+            return QStringLiteral("differs from the server: ") + name;
+    }
+    const QStringList files = incomingFiles();
+    if (QSet<QString>(files.cbegin(), files.cend()) != expected)
+        return QStringLiteral("%1 files for %2 messages").arg(files.size()).arg(expected.size());
+    // The folder as the next start shows it.
+    Model reloaded(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder);
+    QSet<QString> rows;
+    for (int row = 0; row < reloaded.rowCount(); ++row)
+        rows.insert(Cache::messageFileName(reloaded.letterAt(row)->id()));
+    if (reloaded.rowCount() != expected.size() || rows != expected)
+        return QStringLiteral("%1 rows for %2 files").arg(reloaded.rowCount()).arg(expected.size());
+    return QString();
+}

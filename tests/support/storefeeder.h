@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+class Cache;
+
+// Main thread. Plays the worker's part of one mail check for a store without
+// a server: announces the messages (newest first, numbered down to 1),
+// writes what the store asks for and reports it stored, as the worker does.
+void feedStore(Cache *cache, const QList<QByteArray> &newestFirst);
