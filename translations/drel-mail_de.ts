@@ -27,12 +27,8 @@
 <context>
     <name>Cache</name>
     <message>
-        <source>Cannot read the message from the server: </source>
-        <translation>Die Nachricht kann nicht vom Server gelesen werden: </translation>
-    </message>
-    <message>
-        <source>Cannot store the message %1: %2</source>
-        <translation>Die Nachricht %1 kann nicht gespeichert werden: %2</translation>
+        <source>Cannot store the message %1</source>
+        <translation>Die Nachricht %1 kann nicht gespeichert werden</translation>
     </message>
 </context>
 <context>
@@ -114,6 +110,14 @@
     <message>
         <source>the server&apos;s certificate was not accepted.</source>
         <translation>das Zertifikat des Servers wurde nicht angenommen.</translation>
+    </message>
+    <message>
+        <source>Cannot store the message %1</source>
+        <translation>Die Nachricht %1 kann nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>Cannot store the messages: cannot write %1</source>
+        <translation>Die Nachrichten können nicht gespeichert werden: %1 lässt sich nicht schreiben</translation>
     </message>
 </context>
 <context>
