@@ -2,6 +2,7 @@
 #include "contacts/contactimageprovider.h"
 #include "main/drel.h"
 #include "main/imageprovider.h"
+#include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
 #include "main/singleapplication.h"
 #include "main/startup.h"
@@ -19,13 +20,16 @@ int main(int argc, char *argv[])
     // The mail library needs its platform handler before any of its objects.
     vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
 
+    Startup::nameWindowClass();
     SingleApplication app(argc, argv);
     drelInit("1.0.8-1", "Mail");
 
     if (app.isRunning()) {
-        app.sendMessage(QStringLiteral("raise"), 5000);
+        app.sendMessage(Startup::instanceMessage(app.arguments()), 5000);
         return -1;
     }
+    QGuiApplication::setDesktopFileName(Startup::desktopEntry);
+    Startup::installTranslations(&app);
 
     // Letters and sealed passwords are the user's alone.
     PrivateFiles::protect();
@@ -41,17 +45,21 @@ int main(int argc, char *argv[])
 
     CustomQtQuick2ApplicationViewer viewer;
     Utils utils;
+    MailtoHandler mailtoHandler;
+    mailtoHandler.openLink(MailtoHandler::linkFromArguments(app.arguments()));
     const double dpiRatio = Startup::dpiRatio(QGuiApplication::primaryScreen());
-    Startup::loadScene(viewer, utils, tabletMode, lowEffects, dpiRatio);
+    Startup::loadScene(viewer, utils, tabletMode, lowEffects, dpiRatio, &mailtoHandler);
 
-    QObject::connect(&app, &SingleApplication::messageReceived,
-                     &viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);
+    Startup::connectInstanceMessages(&app, &viewer, &mailtoHandler);
     QObject::connect(viewer.engine(), &QQmlEngine::quit, &app, &QCoreApplication::quit);
 
     if (tabletMode)
         viewer.showMaximized();
     else
         viewer.show();
+    // Every window the program makes now carries the class; the tray icon
+    // may have made the first one while the QML loaded.
+    Startup::releaseWindowClassName();
 
     return app.exec();
 }

@@ -9,7 +9,9 @@
 #include "editing/documenthandler.h"
 #include "main/imageprovider.h"
 #include "main/localnetworkaccess.h"
+#include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
+#include "main/singleapplication.h"
 #include "main/trayicon.h"
 #include "model/attachment.h"
 #include "model/letter.h"
@@ -21,6 +23,9 @@
 #include "store/cache.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QIcon>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -30,6 +35,10 @@
 #include <vmime/vmime.hpp>
 
 namespace {
+// The X11 platform plugin takes the instance part of WM_CLASS from here.
+const char resourceNameVariable[] = "RESOURCE_NAME";
+bool setResourceName = false;
+
 // A pointer to a QObject subclass, known under "Name*" and, so that queued
 // signals declared with the bare class name resolve, under "Name" as well.
 template <typename T>
@@ -79,8 +88,53 @@ double Startup::dpiRatio(const QScreen *screen)
     return dpi / 100.0;
 }
 
+void Startup::nameWindowClass()
+{
+    // A name the user chose for the program's windows stays.
+    if (qEnvironmentVariableIsSet(resourceNameVariable))
+        return;
+    qputenv(resourceNameVariable, windowClass);
+    setResourceName = true;
+}
+
+void Startup::releaseWindowClassName()
+{
+    if (setResourceName)
+        qunsetenv(resourceNameVariable);
+    setResourceName = false;
+}
+
+void Startup::installTranslations(QCoreApplication *app)
+{
+    const QLocale locale;
+    auto *own = new QTranslator(app);
+    if (own->load(locale, QStringLiteral("drel-mail"), QStringLiteral("_"), QStringLiteral(":/translations")))
+        app->installTranslator(own);
+    auto *qt = new QTranslator(app);
+    if (qt->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app->installTranslator(qt);
+}
+
+QString Startup::instanceMessage(const QStringList &arguments)
+{
+    const QString link = MailtoHandler::linkFromArguments(arguments);
+    return link.isEmpty() ? QStringLiteral("raise") : link;
+}
+
+void Startup::connectInstanceMessages(SingleApplication *app, CustomQtQuick2ApplicationViewer *viewer,
+                                      MailtoHandler *mailto)
+{
+    QObject::connect(app, &SingleApplication::messageReceived,
+                     viewer, &CustomQtQuick2ApplicationViewer::processAppMessage);
+    QObject::connect(app, &SingleApplication::messageReceived, mailto, [viewer, mailto](const QString &message) {
+        if (mailto->openLink(message))
+            viewer->processAppMessage(QStringLiteral("raise"));
+    });
+}
+
 void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
-                        bool lowEffects, double dpiRatio)
+                        bool lowEffects, double dpiRatio, MailtoHandler *mailto)
 {
     auto *imageProvider = new ImageProvider;               // the engine owns it once added
     auto *contactImageProvider = new ContactImageProvider; // likewise
@@ -104,6 +158,8 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
                                 QVariant::fromValue(contactImageProvider));
     context->setContextProperty(QStringLiteral("utils"), &utils);
     context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+    if (mailto)
+        context->setContextProperty(QStringLiteral("mailtoHandler"), mailto);
 
     engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
     engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);

@@ -1,5 +1,4 @@
 #include "accounts/profile.h"
-#include "formdriver.h"
 #include "testhome.h"
 #include "window.h"
 

@@ -1,5 +1,4 @@
 #include "accounts/profile.h"
-#include "formdriver.h"
 #include "mailservers.h"
 #include "networknamespace.h"
 #include "testhome.h"

@@ -22,7 +22,13 @@
 #include <cstdlib>
 
 namespace {
+// The mail servers are shared with the demo; the faulty ones are the tests' own.
 QString serversScriptDir()
+{
+    return QStringLiteral(MAIL_SOURCE_DIR "/scripts");
+}
+
+QString faultScriptDir()
 {
     return QStringLiteral(MAIL_SOURCE_DIR "/tests/servers");
 }
@@ -223,7 +229,7 @@ bool FaultServer::start(const QStringList &arguments)
     stop();
     m_process = std::make_unique<QProcess>();
     m_process->start(QStringLiteral("/usr/bin/python3"),
-                     QStringList{serversScriptDir() + QStringLiteral("/faultserver.py")} + arguments);
+                     QStringList{faultScriptDir() + QStringLiteral("/faultserver.py")} + arguments);
     QByteArray line;
     if (!m_process->waitForStarted(10000) || !readLine(*m_process, line, 10000)) {
         qWarning() << "FaultServer: did not start:" << m_process->readAllStandardError();

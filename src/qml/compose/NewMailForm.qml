@@ -290,7 +290,7 @@ FormFrame {
         wrapMode: TextEdit.Wrap
         tabChangesFocus: true
         Accessible.role: Accessible.EditableText
-        Accessible.name: "Text"
+        Accessible.name: qsTr("Text")
         onTextChanged: newMailForm.changed = true
         onLinkActivated: {
             if (debug)

@@ -50,7 +50,7 @@ Item {
         validator: regExpValidator.active ? regExpValidator : null
 
         Accessible.role: Accessible.EditableText
-        Accessible.name: "Text"
+        Accessible.name: qsTr("Text")
 
         Keys.onPressed: {
             if (event.key === Qt.Key_Backspace && input.text === "")

@@ -17,10 +17,12 @@ Item {
 
     ToolTipArea {
         enabled: buttonShortcut.showTip
-        text: buttonShortcut.sequence !== "" ? buttonShortcut.text + " (" + buttonShortcut.sequence + ")"
-                                             : buttonShortcut.text
+        // The key as the user's language writes it ("Strg+N" in German).
+        text: shortcut.nativeText !== "" ? buttonShortcut.text + " (" + shortcut.nativeText + ")"
+                                         : buttonShortcut.text
     }
     Shortcut {
+        id: shortcut
         sequence: buttonShortcut.sequence
         enabled: buttonShortcut.sequence !== "" && buttonShortcut.parent.visible
                  && buttonShortcut.parent.enabled && keyboardShortcuts.onMainScreen

@@ -1,7 +1,8 @@
 """SMTP server for the tests: implicit TLS on one port, plain with STARTTLS on
 another, password login (PLAIN, LOGIN) required before MAIL. Every accepted
 message is written, byte for byte as received, into the Maildir of the
-recipient's user (the local part of the address; unknown users get "test").
+recipient's user (the local part of the address; unknown users get the first
+user of the users file).
 Recipients named "reject" are refused."""
 import argparse
 import asyncio
@@ -14,6 +15,7 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 
 args = None
 users = {}
+first_user = "test"
 counter = 0
 
 
@@ -33,7 +35,7 @@ class Deliver:
         for rcpt in envelope.rcpt_tos:
             user = rcpt.split("@")[0]
             if user not in users:
-                user = "test"
+                user = first_user
             box = os.path.join(args.maildir, user)
             counter += 1
             name = "%d.S%06d.smtp" % (int(time.time()), counter)
@@ -59,7 +61,7 @@ class ImplicitTlsController(Controller):
 
 
 def main():
-    global args
+    global args, first_user
     p = argparse.ArgumentParser()
     for name in ("--maildir", "--cert", "--key", "--users"):
         p.add_argument(name, required=True)
@@ -73,6 +75,8 @@ def main():
         for line in f:
             fields = line.strip().split(":")
             if len(fields) > 1:
+                if not users:
+                    first_user = fields[0]
                 users[fields[0]] = fields[1].replace("{PLAIN}", "")
 
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)

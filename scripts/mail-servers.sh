@@ -1,6 +1,6 @@
 #!/bin/bash
-# Runs the real mail servers that the network tests talk to, for as long as
-# this script runs:
+# Runs real mail servers on loopback, for the network tests and for the demo,
+# for as long as this script runs:
 #   mail-servers.sh DIR
 # DIR must be a fresh folder that the mail user may enter (a world-readable
 # folder under /tmp). Dovecot serves IMAP and POP3 (plain with STARTTLS and
@@ -10,6 +10,12 @@
 # "ready" on standard output says that every port answers.
 # The servers stop when this script gets SIGTERM/SIGINT, and also when the
 # process that started it goes away (a test that crashed or was killed).
+# Optional environment:
+#   MAIL_USERS      the mail users, all with password "secret" (default
+#                   "test other"); the SMTP server delivers mail for unknown
+#                   users to the first
+#   MAIL_BOX_STORE  a folder that keeps the Maildirs between runs: copied in
+#                   at start, copied back when the servers stop
 set -u
 dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,13 +35,27 @@ stop() {
     for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
     # Dovecot's children leave with their master; catch any that did not.
     [ -f "$dir/run/master.pid" ] && kill -KILL "$(cat "$dir/run/master.pid")" 2>/dev/null
+    save_mailboxes
     [ -n "${MAIL_KEEP_SERVERS:-}" ] || rm -rf "$dir"
     exit 0
 }
 trap stop EXIT INT TERM
 
+store=${MAIL_BOX_STORE:-}
+# The new copy is complete before it replaces the old one, so that a failure
+# half-way leaves the last good mailbox.
+save_mailboxes() {
+    [ -n "$store" ] && [ -d "$dir/mail" ] || return 0
+    rm -rf "$store.new" && cp -R "$dir/mail" "$store.new" && chown -R "$(id -u):$(id -g)" "$store.new" \
+        && rm -rf "$store.old" && { [ ! -d "$store" ] || mv "$store" "$store.old"; } \
+        && mv "$store.new" "$store" && rm -rf "$store.old"
+}
+
 chmod 755 "$dir"
 mkdir -p "$dir/run" "$dir/state" "$dir/mail"
+if [ -n "$store" ] && [ -d "$store" ]; then
+    cp -R "$store/." "$dir/mail/" || exit 1
+fi
 
 if [ "$(id -u)" = 0 ]; then
     # Login processes refuse to run as root: keep Debian's login users and let
@@ -76,8 +96,8 @@ ln -sf cert-a.pem "$dir/cert.pem"
 ln -sf key-a.pem "$dir/key.pem"
 chmod 644 "$dir"/*.pem
 
-# Users: login "test" and "other", password "secret".
-for u in test other; do
+: > "$dir/users"
+for u in ${MAIL_USERS:-test other}; do
     echo "$u:{PLAIN}secret:$mail_uid:$mail_gid::$dir/mail/$u::" >> "$dir/users"
     mkdir -p "$dir/mail/$u/cur" "$dir/mail/$u/new" "$dir/mail/$u/tmp"
 done
@@ -152,7 +172,7 @@ SMTPS_PORT=$smtps
 MAIL_UID=$mail_uid
 MAIL_GID=$mail_gid
 MAIL_DIR=$dir/mail
-USER=test
+USER=$(head -n1 "$dir/users" | cut -d: -f1)
 PASSWORD=secret
 ENV
 
