@@ -148,14 +148,24 @@ QByteArray MailServers::makeMessage(const QString &messageId, const QString &sub
 
 void MailServers::clearMailbox(const QString &user)
 {
+    // The server process of a session that has just ended can still write its
+    // list of messages; clear until the folder stays empty, or old messages
+    // come back into the next test.
     QDir dir(userDir(user));
-    for (const QString &sub : {QStringLiteral("new"), QStringLiteral("cur"), QStringLiteral("tmp")}) {
-        QDir d(dir.filePath(sub));
-        for (const QString &f : d.entryList(QDir::Files))
-            d.remove(f);
+    const QStringList subs{QStringLiteral("new"), QStringLiteral("cur"), QStringLiteral("tmp")};
+    int quiet = 0;
+    for (int round = 0; round < 40 && quiet < 2; ++round) {
+        bool found = false;
+        for (const QString &sub : subs) {
+            QDir d(dir.filePath(sub));
+            for (const QString &f : d.entryList(QDir::Files))
+                found |= d.remove(f);
+        }
+        for (const QString &f : dir.entryList({QStringLiteral("dovecot*")}, QDir::Files))
+            found |= dir.remove(f);
+        quiet = found ? 0 : quiet + 1;
+        QThread::msleep(50);
     }
-    for (const QString &f : dir.entryList({QStringLiteral("dovecot*")}, QDir::Files))
-        dir.remove(f);
 }
 
 QList<QByteArray> MailServers::messages(const QString &user) const
