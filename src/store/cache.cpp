@@ -363,7 +363,12 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray content = LetterParser::withHeaderEnd(file.readAll());
         try {
-            message->parse(content.toStdString());
+            // Parsed from a seekable stream, the parts' bodies stay regions of
+            // that one buffer instead of copies, and the boundaries are found
+            // far faster than in a string.
+            message->parse(vmime::make_shared<vmime::utility::inputStreamStringAdapter>(
+                                   content.toStdString()),
+                           size_t(content.size()));
         } catch (vmime::exception &e) {
             LOG_CAUGHT("vmime::exception", e);
             return vmime::make_shared<vmime::message>();
