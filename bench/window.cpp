@@ -1,0 +1,247 @@
+// Measures the main window on a folder of 10,000 letters: from program start
+// to the first frame that shows the list's rows, the resident memory with
+// them listed, opening a 10 MB letter with attachments from the list to the
+// painted pane, and a scroll through all rows (which must make rows only for
+// what is on screen and read no letter). Each round is a fresh process of
+// this program started the way the program starts its window.
+//
+//   bench_window [rounds]
+// BENCH_LETTERS=n lists n letters instead; BENCH_START_ONLY=1 stops each
+// round after the list, BENCH_OPEN_ONLY=1 after opening the letter.
+#include "base/settings.h"
+#include "main/qtquick2applicationviewer.h"
+#include "model/letter.h"
+#include "model/proxymodel.h"
+#include "testhome.h"
+#include "window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <functional>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const QString account = QStringLiteral("bench@example.org");
+const int letters = qEnvironmentVariableIntValue("BENCH_LETTERS") > 0 ? qEnvironmentVariableIntValue("BENCH_LETTERS")
+                                                                     : 10000;
+
+QByteArray base64Lines(const QByteArray &data)
+{
+    const QByteArray b64 = data.toBase64();
+    QByteArray out;
+    for (int i = 0; i < b64.size(); i += 76)
+        out += b64.mid(i, 76) + "\r\n";
+    return out;
+}
+
+// About 10 MB: an HTML and a plain body and two attachments.
+QByteArray bigMessage()
+{
+    QByteArray noise(5 * 1024 * 1024, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 2654435761u) >> 13);
+    QByteArray text;
+    for (int i = 0; i < 500; ++i)
+        text += "Line " + QByteArray::number(i) + " of the report\r\n";
+    return "Message-ID: <big@bench>\r\nFrom: Reporter <reporter@example.org>\r\nTo: bench@example.org\r\n"
+           "Subject: Big report\r\nDate: Tue, 01 Dec 2026 10:20:30 +0000\r\nMIME-Version: 1.0\r\n"
+           "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+           "--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>" + text + "</p>\r\n"
+           "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + text + "\r\n"
+           "--b\r\nContent-Type: application/pdf; name=\"report.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        + base64Lines(noise) + "--b\r\nContent-Type: application/zip; name=\"data.zip\"\r\n"
+           "Content-Transfer-Encoding: base64\r\n\r\n" + base64Lines(noise.left(2 * 1024 * 1024)) + "--b--\r\n";
+}
+
+// An account whose Incoming folder lists 10,000 letters (the big one newest)
+// and whose server record is absent, so that nothing goes to the network.
+void prepareHome()
+{
+    QSettings settings;
+    settings.setValue(Settings::profilesGroup + '/' + account + '/' + Settings::inServerKey, "absent.invalid:1");
+    settings.setValue(Settings::globalGroup + '/' + Settings::currentProfileKey, account);
+    const QString dir = QDir::homePath() + "/.drel-mail/" + account;
+    QDir().mkpath(dir + "/Incoming");
+    QSettings index(dir + "/incoming.conf", QSettings::IniFormat);
+    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < letters; ++i) {
+        const QString id = i == letters - 1 ? QStringLiteral("big@bench") : QStringLiteral("m%1@bench").arg(i);
+        index.beginGroup("mail/" + id);
+        index.setValue("from", QStringLiteral("Sender %1 <s%1@example.org>").arg(i));
+        index.setValue("subject", i == letters - 1 ? QStringLiteral("Big report")
+                                                   : QStringLiteral("Letter number %1 about something").arg(i));
+        index.setValue("date", start.addSecs(i * 60));
+        index.setValue("letterType", i % 3 ? Letter::LetterSeen : Letter::LetterUnseen);
+        index.setValue("folderType", 0);
+        index.endGroup();
+    }
+    QFile big(dir + "/Incoming/big@bench.eml");
+    big.open(QIODevice::WriteOnly);
+    big.write(bigMessage());
+}
+
+long residentKb()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// One round in this process: prints "rows", then "rss <kB>", "open <ms>",
+// "scroll <ms> <most rows at once> <letters read>".
+int runRound()
+{
+    TestHome::prepareProgram();
+    MailWindow window;
+    // Frames are announced from the render thread; the check runs here.
+    bool said = false;
+    auto sayOnFrame = [&](std::function<bool()> condition, const char *line) {
+        return QObject::connect(window.root()->window(), &QQuickWindow::frameSwapped, window.root(), [&said, condition, line] {
+            if (!said && condition()) {
+                said = true;
+                std::printf("%s\n", line);
+                std::fflush(stdout);
+            }
+        }, Qt::QueuedConnection);
+    };
+    MailWindow::Options options;
+    // The first frame comes while start() waits for the window, so the
+    // watch is set up as soon as the window exists.
+    QMetaObject::Connection rows;
+    QTimer::singleShot(0, [&] {
+        if (window.root())
+            rows = sayOnFrame([&] { return window.item("mailRow0") != nullptr; }, "rows");
+    });
+    if (!window.start(options))
+        return 1;
+    MailWindow::waitFor([&] { return window.item("mailRow0") != nullptr; }, 10000);
+    QTest::qWait(100);
+    std::printf("rss %ld\n", residentKb());
+    std::fflush(stdout);
+
+    if (qEnvironmentVariableIsSet("BENCH_START_ONLY"))
+        return 0;
+    // Open the big letter (the newest, row 0) and wait for the painted pane.
+    bool painted = false;
+    QElapsedTimer timer;
+    auto c = QObject::connect(window.root()->window(), &QQuickWindow::frameSwapped, window.root(), [&] {
+        if (!painted && window.value("mailSubject", "text").toString() == "Big report"
+            && window.item("mailBody0"))
+            painted = true;
+    }, Qt::QueuedConnection);
+    timer.start();
+    window.click(window.item("mailRow0"));
+    MailWindow::waitFor([&] { return painted; }, 10000);
+    std::printf("open %.1f\n", timer.nsecsElapsed() / 1e6);
+
+    std::fflush(stdout);
+    QObject::disconnect(c);
+
+    if (qEnvironmentVariableIsSet("BENCH_OPEN_ONLY"))
+        return 0;
+    // Scroll from top to bottom a screen at a time, one frame per step.
+    QQuickItem *list = window.item("mailListView");
+    auto *model = qobject_cast<ProxyModel *>(list->property("model").value<QObject *>());
+    int most = 0;
+    timer.start();
+    while (list->property("contentY").toReal() + list->height() < list->property("contentHeight").toReal()) {
+        list->setProperty("contentY", list->property("contentY").toReal() + list->height());
+        QCoreApplication::processEvents();
+        int made = 0;
+        for (QQuickItem *row : list->property("contentItem").value<QQuickItem *>()->childItems())
+            made += row->objectName().startsWith("mailRow") ? 1 : 0;
+        most = std::max(most, made);
+    }
+    int read = 0;
+    for (int row = 0; row < model->rowCount(); ++row)
+        read += model->index(row, 0).data(257).value<Letter *>()->parsed() ? 1 : 0;
+    std::printf("scroll %.1f %d %d\n", timer.nsecsElapsed() / 1e6, most, read - 1);
+    std::fflush(stdout);
+    return 0;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void report(const char *what, const std::vector<double> &v, const char *unit)
+{
+    if (v.empty())
+        return;
+    std::printf("%-34s min %8.1f  median %8.1f %s\n", what, *std::min_element(v.begin(), v.end()), median(v), unit);
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && QByteArray(argv[1]) == "--round") {
+        TestHome::prepare();
+        QApplication app(argc, argv);
+        return runRound();
+    }
+    TestHome::prepare();
+    QApplication app(argc, argv);
+    TestHome::prepareProgram();
+    prepareHome();
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    std::vector<double> first, rss, open, scroll, most, read;
+    for (int round = 0; round < rounds; ++round) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer timer;
+        timer.start();
+        child.start(QCoreApplication::applicationFilePath(), {"--round"});
+        auto readLines = [&] {
+            while (child.canReadLine()) {
+                const QList<QByteArray> f = child.readLine().trimmed().split(' ');
+                if (f[0] == "rows")
+                    first.push_back(timer.nsecsElapsed() / 1e6);
+                else if (f[0] == "rss")
+                    rss.push_back(f[1].toDouble() / 1024);
+                else if (f[0] == "open")
+                    open.push_back(f[1].toDouble());
+                else if (f[0] == "scroll") {
+                    scroll.push_back(f[1].toDouble());
+                    most.push_back(f[2].toDouble());
+                    read.push_back(f[3].toDouble());
+                }
+            }
+        };
+        while (child.state() != QProcess::NotRunning) {
+            child.waitForReadyRead(1000);
+            readLines();
+        }
+        readLines();
+        child.waitForFinished(30000);
+    }
+    if (first.empty() || open.empty()) {
+        std::printf("a round did not finish\n");
+        return 1;
+    }
+    std::printf("%d letters, %d rounds\n", letters, rounds);
+    report("start to first frame with rows", first, "ms (peer: 780 ms)");
+    report("resident memory, list shown", rss, "MB");
+    report("open 10 MB letter to painted pane", open, "ms");
+    report("scroll all rows", scroll, "ms");
+    report("most rows made at once", most, "rows");
+    report("letters read while scrolling", read, "");
+    return 0;
+}
