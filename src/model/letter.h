@@ -91,6 +91,8 @@ public:
     void setAttachList(const QVariantList &attachList);
 
 signals:
+    // The store has read the letter's message and filled it in.
+    void loaded();
     void idChanged();
     void fromChanged();
     void replyToChanged();

@@ -12,7 +12,10 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QFutureWatcher>
+#include <QPointer>
 #include <QTimeZone>
+#include <QtConcurrent>
 #include <QtDebug>
 
 #include <cerrno>
@@ -390,8 +393,13 @@ void Cache::restoreMessage(QString id, int index, Letter *letter)
 
 vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QString &id) const
 {
+    return parseMessageFile(messageFilePath(folder, id));
+}
+
+vmime::shared_ptr<vmime::message> Cache::parseMessageFile(const QString &path)
+{
     auto message = vmime::make_shared<vmime::message>();
-    QFile file(messageFilePath(folder, id));
+    QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray content = LetterParser::withHeaderEnd(file.readAll());
         try {
@@ -409,11 +417,28 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
 
 void Cache::loadLetter(Letter *letter, int folder)
 {
-    if (!letter)
+    if (!letter || letter->parsed())
         return;
     if (folder == Letter::IncomingFolder && !isKnownMessageFile(StoreLayout::messageFileName(letter->id())))
         return;
-    LetterParser::fill(letter, readMessageFile(folder, letter->id()), this);
+    // The watcher is this store's child: a store gone before the parse ends
+    // hears nothing of it, and a letter gone meanwhile is skipped.
+    auto *watcher = new QFutureWatcher<vmime::shared_ptr<vmime::message>>(this);
+    QPointer<Letter> target(letter);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, folder] {
+        watcher->deleteLater();
+        if (target)
+            showLetter(target, folder, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(&Cache::parseMessageFile, messageFilePath(folder, letter->id())));
+}
+
+void Cache::showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message)
+{
+    // Asked for twice before the first parse ended.
+    if (letter->parsed())
+        return;
+    LetterParser::fill(letter, message, this);
     letter->setParsed(true);
     if (folder == Letter::IncomingFolder && letter->letterType() == Letter::LetterUnseen) {
         letter->setLetterType(letter->attachList().isEmpty() ? Letter::LetterSeen
@@ -430,6 +455,7 @@ void Cache::loadLetter(Letter *letter, int folder)
     emit letter->copyListChanged();
     emit letter->letterTypeChanged();
     emit letter->attachListChanged();
+    emit letter->loaded();
 }
 
 void Cache::emitNewLetter(int folder, Letter *letter)

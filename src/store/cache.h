@@ -39,6 +39,9 @@ public:
     // The parsed content of a message file; an empty message when the file
     // is missing or unreadable.
     vmime::shared_ptr<vmime::message> readMessageFile(int folder, const QString &id) const;
+    // Any thread: reads and parses a message file; an empty message when
+    // the file is missing or cannot be parsed.
+    static vmime::shared_ptr<vmime::message> parseMessageFile(const QString &path);
 
     // File names (message file base name followed by ".eml") that count as
     // already received: those in Incoming, Archive and Trash at start-up,
@@ -88,6 +91,9 @@ signals:
     void writeFailed(const QString &message);
 
 public slots:
+    // Reads and parses the letter's message on a worker thread, so a large
+    // letter or a slow disk never holds up the window, then fills the letter
+    // here and announces its fields; parsed() turns true then.
     void loadLetter(Letter *letter, int folder);
     // A window of the inbox, newest first; restart marks a check's first.
     void onNewMessageIds(QList<int> numbers, QStringList ids, bool restart);
@@ -111,6 +117,7 @@ private:
                              int folder);
     void removeMessageFile(const QString &id, int folder, bool forget);
     void appendFullyRemoved(const QString &fileName);
+    void showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message);
     void emitNewLetter(int folder, Letter *letter);
     void emitRemoveLetter(int folder, int index);
     Letter *listLetter(const ListFields &fields, const QString &id);

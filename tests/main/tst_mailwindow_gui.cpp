@@ -94,8 +94,13 @@ class MailWindowTest : public QObject
     QQuickItem *row(int i) const { return window.item(QStringLiteral("mailRow%1").arg(i)); }
     bool openRow(int i)
     {
+        // The letter is read off the main thread; the pane fills when it is.
         return window.click(row(i))
-            && MailWindow::waitFor([&] { return window.text("mailSubject") == window.text("letterSubject", row(i)); });
+            && MailWindow::waitFor([&] {
+                   auto *letter = window.value("mailList", "currentLetter").value<QObject *>();
+                   return letter && letter->property("parsed").toBool()
+                       && window.text("mailSubject") == window.text("letterSubject", row(i));
+               });
     }
     bool toggleDrawer(bool open)
     {
@@ -167,7 +172,7 @@ private slots:
         QQuickItem *html = window.item("mailBody0");
         QQuickItem *plain = window.item("mailBody1");
         QVERIFY(html && plain && html->property("text").toString().contains("cell"));
-        QVERIFY(plain->y() >= html->y() + html->height());
+        QVERIFY(MailWindow::waitFor([&] { return plain->y() >= html->y() + html->height(); }));
         QVERIFY(window.call("mail", "getBodyText").toString().contains("<br>Plain line one<br>Plain line two"));
         QCOMPARE(window.text("attachmentCount"), QStringLiteral("Attachments: 1"));
         window.screenshot("letter");

@@ -78,6 +78,11 @@ class ComposeTest : public QObject
         window.call("root", "chooseFolder", {folder});
         QVERIFY(window.shown("mailRow0") && window.click("mailRow0"));
         QVERIFY(window.shown("mailHeader"));
+        // The letter is read off the main thread.
+        QVERIFY(MailWindow::waitFor([&] {
+            auto *letter = window.value("mailList", "currentLetter").value<QObject *>();
+            return letter && letter->property("parsed").toBool();
+        }));
     }
     void click(const QString &name) { QVERIFY(window.click(compose, name)); }
     void type(const QString &text) { window.type(text); }

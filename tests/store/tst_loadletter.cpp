@@ -55,6 +55,8 @@ class TestLoadLetter : public QObject
         auto *letter = new Letter(m_owner);
         letter->setId(QStringLiteral("corpus"));
         m_cache->loadLetter(letter, folder);
+        QTest::qVerify(QTest::qWaitFor([letter] { return letter->parsed(); }, 10000), "parsed", "",
+                       __FILE__, __LINE__);
         return letter;
     }
 
@@ -204,7 +206,7 @@ private slots:
         // A missing file elsewhere gives an empty, parsed letter.
         letter.setId(QStringLiteral("nowhere@corpus.test"));
         m_cache->loadLetter(&letter, Letter::SentFolder);
-        QVERIFY(letter.parsed() && letter.bodyList().isEmpty() && letter.toList().isEmpty());
+        QTRY_VERIFY(letter.parsed() && letter.bodyList().isEmpty() && letter.toList().isEmpty());
     }
 
     void listFieldsFromEncodedHeaders_data()
@@ -244,6 +246,40 @@ private slots:
         QCOMPARE(letter->from(), from);
         QCOMPARE(letter->subject(), subject);
         QCOMPARE(letter->date(), date);
+    }
+
+    // A large letter must not freeze the window while it is read and parsed.
+    void largeLetterParsesWhileWindowRuns()
+    {
+        QByteArray noise(6 * 1024 * 1024, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 2654435761u) >> 13);
+        QByteArray attachment;
+        const QByteArray encoded = noise.toBase64();
+        for (int i = 0; i < encoded.size(); i += 76)
+            attachment += encoded.mid(i, 76) + "\r\n";
+        const QString dir = folderPath(Letter::ArchiveFolder);
+        QDir().mkpath(dir);
+        QFile file(dir + QStringLiteral("/big.eml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("From: a@corpus.test\r\nSubject: big\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                   "Content-Type: text/plain\r\n\r\nreport\r\n--b\r\n"
+                   "Content-Type: application/pdf; name=\"r.pdf\"\r\n"
+                   "Content-Transfer-Encoding: base64\r\n\r\n" + attachment + "--b--\r\n");
+        file.close();
+        m_cache = new Cache(account, QString());
+        auto *letter = new Letter(m_owner);
+        letter->setId(QStringLiteral("big"));
+        bool parsedWhenTicked = true;
+        QTimer::singleShot(0, [&] { parsedWhenTicked = letter->parsed(); });
+        m_cache->loadLetter(letter, Letter::ArchiveFolder);
+        QVERIFY(!letter->parsed());
+        QTRY_VERIFY_WITH_TIMEOUT(letter->parsed(), 20000);
+        QVERIFY(!parsedWhenTicked);
+        QCOMPARE(letter->bodyList(), QStringList{QStringLiteral("report")});
+        QCOMPARE(letter->attachList().size(), 1);
+        QCOMPARE(Attachment::fromVariant(letter->attachList().at(0))->size(), QStringLiteral("6.00 Mb"));
     }
 
     void wholeCorpusParses()

@@ -39,6 +39,12 @@ Item {
         return text
     }
 
+    // A letter is read off the main thread: its bodies come after it is chosen.
+    Connections {
+        target: mail.letter
+        function onLoaded() { mail.updateView() }
+    }
+
     width: root.width * 0.6
     Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
