@@ -12,17 +12,22 @@ Item {
     // The bodies shown, copied when the view is updated.
     property var bodies: []
     property var bodyHtml: []
+    // The shown letter has been read from its file: what acts on its bodies
+    // (reply, forward, print) waits for this.
+    property bool letterLoaded: false
 
     // Rebuilds the pane for the letter now chosen in the list.
     function updateView() {
         bodies = []
         bodyHtml = []
+        letterLoaded = false
         // Read from the list: this pane's own binding may not have caught up yet.
         var shown = mailList.currentLetter
         if (!shown)
             return
         bodyHtml = shown.bodyHtmlList
         bodies = shown.bodyList
+        letterLoaded = shown.parsed
         bodyFlick.contentY = 0
         attachmentPanel.state = ""
     }
@@ -73,6 +78,7 @@ Item {
             anchors.top: parent.top
             letter: mail.letter
             fullWidth: mail.state === "full"
+            loaded: mail.letterLoaded
             onToggleFullWidth: mail.state = mail.state === "full" ? "" : "full"
         }
 

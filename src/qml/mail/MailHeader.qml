@@ -10,6 +10,8 @@ Item {
 
     property QtObject letter: null
     property bool fullWidth: false
+    // Its bodies are read: the actions that copy or print them can run.
+    property bool loaded: false
 
     signal toggleFullWidth
 
@@ -64,6 +66,7 @@ Item {
 
                 MenuButton {
                     objectName: "editDraftButton"
+                    enabled: block.loaded
                     visible: block.shown("edit")
                     imagePath: "qrc:/qml/images/mail_draft.png"
                     imageColorOverlay: false
@@ -73,6 +76,7 @@ Item {
                 }
                 MenuButton {
                     objectName: "replyButton"
+                    enabled: block.loaded
                     visible: block.shown("reply")
                     imagePath: "qrc:/qml/images/reply.png"
                     imageColorOverlay: false
@@ -91,6 +95,7 @@ Item {
                 }
                 MenuButton {
                     objectName: "forwardButton"
+                    enabled: block.loaded
                     visible: block.shown("forward")
                     imagePath: "qrc:/qml/images/forward.png"
                     imageColorOverlay: false
@@ -130,6 +135,7 @@ Item {
                 }
                 MenuButton {
                     objectName: "printButton"
+                    enabled: block.loaded
                     visible: block.shown("print")
                     imagePath: "qrc:/qml/images/printer.png"
                     imageColorOverlay: false
