@@ -5,6 +5,12 @@
 // what is on screen and read no letter). Each round is a fresh process of
 // this program started the way the program starts its window.
 //
+// Figures are meant for the test environment: Xvfb with software OpenGL
+// (Mesa llvmpipe), as tests/run-test.sh sets it up, e.g.
+//   tests/run-test.sh xvfb build/bench/bench_window 5
+// Software OpenGL compiles every shader on first use, so what the first
+// frame draws weighs much more there than on a graphics card.
+//
 //   bench_window [rounds]
 // BENCH_LETTERS=n lists n letters instead; BENCH_START_ONLY=1 stops each
 // round after the list, BENCH_OPEN_ONLY=1 after opening the letter.
@@ -85,6 +91,14 @@ void prepareHome()
         index.setValue("letterType", i % 3 ? Letter::LetterSeen : Letter::LetterUnseen);
         index.setValue("folderType", 0);
         index.endGroup();
+        // A row whose message file is missing is dropped when the folder loads.
+        if (i != letters - 1) {
+            QFile file(dir + "/Incoming/" + id + ".eml");
+            file.open(QIODevice::WriteOnly);
+            file.write(QStringLiteral("Message-ID: <%1>\r\nFrom: Sender %2 <s%2@example.org>\r\n"
+                                      "Subject: Letter number %2 about something\r\n\r\nText %2\r\n")
+                           .arg(id).arg(i).toUtf8());
+        }
     }
     QFile big(dir + "/Incoming/big@bench.eml");
     big.open(QIODevice::WriteOnly);
@@ -232,14 +246,14 @@ int main(int argc, char *argv[])
         readLines();
         child.waitForFinished(30000);
     }
-    if (first.empty() || open.empty()) {
+    if (first.empty() || (open.empty() && !qEnvironmentVariableIsSet("BENCH_START_ONLY"))) {
         std::printf("a round did not finish\n");
         return 1;
     }
     std::printf("%d letters, %d rounds\n", letters, rounds);
-    report("start to first frame with rows", first, "ms (peer: 780 ms)");
-    report("resident memory, list shown", rss, "MB");
-    report("open 10 MB letter to painted pane", open, "ms");
+    report("start to first frame with rows", first, "ms (target 400 ms)");
+    report("resident memory, list shown", rss, "MB (target 150 MB)");
+    report("open 10 MB letter to painted pane", open, "ms (target 500 ms)");
     report("scroll all rows", scroll, "ms");
     report("most rows made at once", most, "rows");
     report("letters read while scrolling", read, "");

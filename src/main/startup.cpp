@@ -7,6 +7,7 @@
 #include "contacts/contactsmodel.h"
 #include "contacts/contactsproxymodel.h"
 #include "editing/documenthandler.h"
+#include "main/effectimageprovider.h"
 #include "main/imageprovider.h"
 #include "main/localnetworkaccess.h"
 #include "main/mailtohandler.h"
@@ -163,6 +164,7 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
 
     engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
     engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
+    engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);
 
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
 }

@@ -1,4 +1,6 @@
 // Runs the Qt Quick tests in tests/qml against the QML of the resource tree.
+#include "main/effectimageprovider.h"
+
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
@@ -15,6 +17,7 @@ public slots:
         context->setContextProperty(QStringLiteral("dpiRatio"), 1.0);
         context->setContextProperty(QStringLiteral("debug"), false);
         context->setContextProperty(QStringLiteral("lowEffects"), false);
+        engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);
     }
 };
 

@@ -1,5 +1,5 @@
 import QtQuick 2.3
-import QtGraphicalEffects 1.0
+import "../scripts/effects.js" as Effects
 
 // An icon drawn as a flat tinted silhouette with a small shadow, optionally
 // with a second icon over its lower right quarter and a periodic turn.
@@ -9,7 +9,6 @@ Item {
     // Relative paths ("images/add.png", "../images/add.png") name the
     // program's own pictures, wherever the calling screen lives.
     property string imagePath: ""
-    // Left undefined, the tint is white, or light grey while pressed or disabled.
     property var imageColor
     property string subImagePath: ""
     property bool rotate: false
@@ -17,6 +16,10 @@ Item {
     property bool colorOverlay: true
     property bool shadow: true
     readonly property bool rotationAnimationRunning: rotationAnimation.running
+    // Left undefined, the tint is white, or light grey while pressed or disabled.
+    readonly property color tint: imageColor !== undefined ? imageColor
+                                                           : (pressed || !enabled ? "#eeeeee" : "#ffffff")
+    readonly property int shadowRadius: 2
 
     function resolvePath(path) {
         var s = String(path === undefined || path === null ? "" : path)
@@ -48,44 +51,20 @@ Item {
             }
         ]
 
-        Item {
-            id: picture
+        Image {
+            id: image
+            objectName: "image"
             anchors.fill: parent
-            visible: !coloredImage.shadow
-
-            Image {
-                id: image
-                objectName: "image"
-                anchors.fill: parent
-                source: coloredImage.resolvePath(coloredImage.imagePath)
-                sourceSize.width: width
-                sourceSize.height: height
-                fillMode: Image.PreserveAspectFit
-                smooth: true
-                mipmap: styles.image.mipmap
-                visible: !tint.visible
-            }
-            ColorOverlay {
-                id: tint
-                objectName: "tint"
-                anchors.fill: image
-                source: image
-                visible: coloredImage.colorOverlay && !lowEffects
-                color: coloredImage.imageColor !== undefined
-                       ? coloredImage.imageColor
-                       : (coloredImage.pressed || !coloredImage.enabled ? "#eeeeee" : "#ffffff")
-            }
-        }
-        DropShadow {
-            anchors.fill: picture
-            source: picture
-            visible: coloredImage.shadow
-            horizontalOffset: coloredImage.pressed ? 0 : -1
-            verticalOffset: coloredImage.pressed ? 0 : 1
-            radius: 2
-            samples: 4
-            color: "#66000000"
-            transparentBorder: true
+            anchors.margins: coloredImage.shadow ? -Effects.margin(coloredImage.shadowRadius) : 0
+            source: Effects.icon(coloredImage.resolvePath(coloredImage.imagePath),
+                                 coloredImage.colorOverlay && !lowEffects ? coloredImage.tint : undefined,
+                                 coloredImage.shadow ? coloredImage.shadowRadius : 0,
+                                 coloredImage.pressed ? 0 : -1, coloredImage.pressed ? 0 : 1)
+            sourceSize.width: coloredImage.width
+            sourceSize.height: coloredImage.height
+            fillMode: Image.PreserveAspectFit
+            smooth: true
+            mipmap: styles.image.mipmap
         }
 
         Item {
@@ -97,40 +76,22 @@ Item {
             visible: coloredImage.subImagePath !== ""
             scale: coloredImage.pressed ? 0.9 : 1
 
-            Item {
-                id: subPicture
+            Image {
+                id: subImage
+                objectName: "subImage"
                 anchors.fill: parent
-                visible: false
-
-                Image {
-                    id: subImage
-                    objectName: "subImage"
-                    anchors.fill: parent
-                    source: coloredImage.resolvePath(coloredImage.subImagePath)
-                    sourceSize.width: width
-                    sourceSize.height: height
-                    fillMode: Image.PreserveAspectFit
-                    smooth: true
-                    mipmap: styles.image.mipmap
-                    visible: !subTint.visible
-                }
-                ColorOverlay {
-                    id: subTint
-                    anchors.fill: subImage
-                    source: subImage
-                    visible: !lowEffects && coloredImage.subImagePath !== ""
-                    color: coloredImage.pressed ? "#aacccccc" : "#55ffffff"
-                }
-            }
-            DropShadow {
-                anchors.fill: subPicture
-                source: subPicture
-                horizontalOffset: coloredImage.pressed ? 0 : -1
-                verticalOffset: coloredImage.pressed ? 0 : 1
-                radius: 2
-                samples: 4
-                color: "#66000000"
-                transparentBorder: true
+                anchors.margins: -Effects.margin(coloredImage.shadowRadius)
+                source: subItem.visible
+                        ? Effects.icon(coloredImage.resolvePath(coloredImage.subImagePath),
+                                       lowEffects ? undefined : (coloredImage.pressed ? "#aacccccc" : "#55ffffff"),
+                                       coloredImage.shadowRadius, coloredImage.pressed ? 0 : -1,
+                                       coloredImage.pressed ? 0 : 1)
+                        : ""
+                sourceSize.width: subItem.width
+                sourceSize.height: subItem.height
+                fillMode: Image.PreserveAspectFit
+                smooth: true
+                mipmap: styles.image.mipmap
             }
         }
     }

@@ -20,7 +20,6 @@ Item {
         horizontalOffset: mouseArea.pressed ? 0 : -1
         verticalOffset: mouseArea.pressed ? 0 : 1
         radius: 2
-        samples: 4
     }
 
     Rectangle {

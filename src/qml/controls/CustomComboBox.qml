@@ -59,7 +59,6 @@ Item {
         horizontalOffset: 0
         verticalOffset: 0
         radius: 2
-        samples: 4
     }
     Rectangle {
         id: face

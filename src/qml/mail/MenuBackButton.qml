@@ -1,5 +1,5 @@
 import QtQuick 2.3
-import QtGraphicalEffects 1.0
+import "../controls"
 
 // The hamburger that turns into a back arrow while the folder drawer is open.
 Item {
@@ -16,10 +16,13 @@ Item {
         anchors.centerIn: parent
         width: parent.width / 2
         height: width
-        visible: false
 
         property color barColor: button.enabled ? "white" : "lightgrey"
         property real barHeight: height * 0.2
+
+        Shadow { target: topBar; verticalOffset: 0; radius: 3; color: "#dd000000" }
+        Shadow { target: middleBar; verticalOffset: 0; radius: 3; color: "#dd000000" }
+        Shadow { target: bottomBar; verticalOffset: 0; radius: 3; color: "#dd000000" }
 
         Rectangle {
             id: topBar
@@ -49,17 +52,6 @@ Item {
             color: icon.barColor
             antialiasing: true
         }
-    }
-
-    DropShadow {
-        anchors.fill: icon
-        source: icon
-        rotation: icon.rotation
-        horizontalOffset: 0
-        verticalOffset: 0
-        radius: 3
-        samples: 6
-        color: "#dd000000"
     }
 
     Rectangle {
