@@ -9,28 +9,32 @@ Item {
     readonly property bool onMainScreen: topmostForm() === null
     // While a modal form is fully shown the screens under it take no keys,
     // and Tab stays among the form's fields.
-    readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || wizardForm.enabled
-                                     || serverForm.enabled || profileForm.enabled || managementForm.enabled
-                                     || spinPathBoxForm.enabled || listViewForm.enabled || newMailForm.enabled
-                                     || settingsMailForm.enabled || settingsForm.enabled
+    readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || taking(wizardForm)
+                                     || taking(serverForm) || taking(profileForm) || taking(managementForm)
+                                     || spinPathBoxForm.enabled || listViewForm.enabled || taking(newMailForm)
+                                     || taking(settingsMailForm) || taking(settingsForm)
+
+    // Forms made on first use are null until then.
+    function taking(form) { return form !== null && form.enabled }
+    function shown(form) { return form !== null && form.opacity > 0 }
 
     // The open forms and dialogs, topmost first, each with what closing it
     // by its title-bar button does.
     function openForms() {
         return [
             { open: comboBoxList.opened, close: function() { comboBoxList.close() } },
-            { open: colorFontPicker.opacity > 0, close: function() { colorFontPicker.hide() } },
+            { open: shown(colorFontPicker), close: function() { colorFontPicker.hide() } },
             { open: lineEditForm.opacity > 0, close: function() { lineEditForm.close() } },
             { open: messageForm.opacity > 0, close: function() { messageForm.reject() } },
-            { open: wizardForm.opacity > 0, close: function() { wizardForm.cancel() } },
-            { open: serverForm.opacity > 0, close: function() { serverForm.hide() } },
-            { open: profileForm.opacity > 0, close: function() { profileForm.hide() } },
-            { open: managementForm.opacity > 0, close: function() { managementForm.hide() } },
+            { open: shown(wizardForm), close: function() { wizardForm.cancel() } },
+            { open: shown(serverForm), close: function() { serverForm.hide() } },
+            { open: shown(profileForm), close: function() { profileForm.hide() } },
+            { open: shown(managementForm), close: function() { managementForm.hide() } },
             { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.accept() } },
             { open: listViewForm.opacity > 0, close: function() { listViewForm.hide() } },
-            { open: newMailForm.opacity > 0, close: function() { newMailForm.closeByKey() } },
-            { open: settingsMailForm.opacity > 0, close: function() { settingsMailForm.hide() } },
-            { open: settingsForm.opacity > 0, close: function() { settingsForm.hide() } }
+            { open: shown(newMailForm), close: function() { newMailForm.closeByKey() } },
+            { open: shown(settingsMailForm), close: function() { settingsMailForm.hide() } },
+            { open: shown(settingsForm), close: function() { settingsForm.hide() } }
         ]
     }
     function topmostForm() {

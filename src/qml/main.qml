@@ -26,19 +26,37 @@ Item {
     width: minWidth
     height: minHeight
 
-    // Ways into the forms that are built apart from this scene. A form that
-    // is not in the scene leaves its way in doing nothing.
-    function showNewMail() { if (typeof newMailForm !== "undefined") newMailForm.showNew() }
-    function showReply() { if (typeof newMailForm !== "undefined") newMailForm.showReply() }
-    function showForward() { if (typeof newMailForm !== "undefined") newMailForm.showForward() }
-    function showDraft() { if (typeof newMailForm !== "undefined") newMailForm.showDraft() }
-    function addRecipient(name, address) {
-        if (typeof newMailForm !== "undefined")
-            newMailForm.addRecipient(name, address)
+    // The larger forms are made on first use: most sessions never open them,
+    // and the window shows sooner and holds less without them. Until then
+    // these are null.
+    readonly property Item newMailForm: composeLoader.item
+    readonly property Item colorFontPicker: colorPickerLoader.item
+    readonly property Item settingsForm: settingsLoader.item ? settingsLoader.item.settings : null
+    readonly property Item settingsMailForm: settingsLoader.item ? settingsLoader.item.mailSettings : null
+    readonly property Item managementForm: settingsLoader.item ? settingsLoader.item.management : null
+    readonly property Item profileForm: settingsLoader.item ? settingsLoader.item.profile : null
+    readonly property Item serverForm: settingsLoader.item ? settingsLoader.item.server : null
+    readonly property Item wizardForm: settingsLoader.item ? settingsLoader.item.wizard : null
+
+    // The compose form, made now if it was not yet.
+    function compose() {
+        composeLoader.active = true
+        return composeLoader.item
     }
-    function showSettings() { if (typeof settingsForm !== "undefined") settingsForm.show(qsTr("Settings")) }
-    function showWizard() { if (typeof wizardForm !== "undefined") wizardForm.show() }
-    function addProfile() { if (typeof profileForm !== "undefined") profileForm.addProfile() }
+    // The settings, account, server and wizard forms, made now if they were not yet.
+    function settingsForms() {
+        settingsLoader.active = true
+        return settingsLoader.item
+    }
+
+    function showNewMail() { compose().showNew() }
+    function showReply() { compose().showReply() }
+    function showForward() { compose().showForward() }
+    function showDraft() { compose().showDraft() }
+    function addRecipient(name, address) { compose().addRecipient(name, address) }
+    function showSettings() { settingsForms().settings.show(qsTr("Settings")) }
+    function showWizard() { settingsForms().wizard.show() }
+    function addProfile() { settingsForms().profile.addProfile() }
 
     function showWindow() {
         viewer.show()
@@ -126,19 +144,34 @@ Item {
 
     // One instance of every form, in stacking order (later ones above
     // earlier ones of the same z).
-    NewMailForm { id: newMailForm }
+    Loader {
+        id: composeLoader
+        anchors.fill: parent
+        z: 999
+        active: false
+        sourceComponent: Component { NewMailForm {} }
+    }
     ListViewForm { id: listViewForm; objectName: "listViewForm" }
     SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
-    SettingsForm { id: settingsForm }
-    SettingsMailForm { id: settingsMailForm }
-    ManagementForm { id: managementForm }
-    ProfileForm { id: profileForm }
-    ServerForm { id: serverForm }
-    WizardForm { id: wizardForm }
+    // Below the number picker and the choice list that the mail settings
+    // open over themselves, like the settings form itself.
+    Loader {
+        id: settingsLoader
+        anchors.fill: parent
+        z: 998
+        active: false
+        sourceComponent: Component { SettingsForms {} }
+    }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
     LineEditForm { id: lineEditForm; objectName: "lineEditForm" }
-    ColorPickerForm { id: colorFontPicker }
+    Loader {
+        id: colorPickerLoader
+        anchors.fill: parent
+        z: 999
+        active: composeLoader.active
+        sourceComponent: Component { ColorPickerForm {} }
+    }
     // "mailto:" links from the desktop, and the keyboard shortcuts.
     MailtoRequests { id: mailtoRequests }
     KeyboardShortcuts { id: keyboardShortcuts }

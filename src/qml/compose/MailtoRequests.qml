@@ -19,11 +19,12 @@ Item {
             messageForm.show(qsTr("Create an account first: the letter can be written once you have one."), false)
             return
         }
-        newMailForm.showNew()
+        var compose = root.compose()
+        compose.showNew()
         var recipients = request.recipients || []
         for (var i = 0; i < recipients.length; ++i)
-            newMailForm.addRecipient("", recipients[i])
-        newMailForm.setSubjectAndBody(request.subject || "", request.body || "")
+            compose.addRecipient("", recipients[i])
+        compose.setSubjectAndBody(request.subject || "", request.body || "")
     }
 
     Connections {
