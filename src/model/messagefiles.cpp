@@ -11,6 +11,8 @@
 #include <vmime/vmime.hpp>
 
 #include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -168,6 +170,33 @@ bool removeDurably(const QString &path)
     if (::unlink(nativePath(path).constData()) != 0 && errno != ENOENT)
         return false;
     return syncDirectory(QFileInfo(path).absolutePath());
+}
+
+QStringList fileNames(const QString &directory, const QString &suffix)
+{
+    QStringList names;
+    DIR *dir = opendir(QFile::encodeName(directory).constData());
+    if (!dir)
+        return names;
+    const QByteArray encodedSuffix = QFile::encodeName(suffix);
+    const QByteArray path = QFile::encodeName(directory) + '/';
+    while (const dirent *entry = readdir(dir)) {
+        const size_t length = std::strlen(entry->d_name);
+        if (length < size_t(encodedSuffix.size())
+            || std::memcmp(entry->d_name + length - size_t(encodedSuffix.size()), encodedSuffix.constData(),
+                           size_t(encodedSuffix.size())) != 0)
+            continue;
+        bool regular = entry->d_type == DT_REG;
+        // Some file systems leave the type to a status call.
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat status;
+            regular = stat((path + entry->d_name).constData(), &status) == 0 && S_ISREG(status.st_mode);
+        }
+        if (regular)
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    closedir(dir);
+    return names;
 }
 
 QByteArray withCrlf(const QByteArray &content)

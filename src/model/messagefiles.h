@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Any thread. Writing message files so that a file is either absent or
@@ -34,6 +35,12 @@ bool removeDurably(const QString &path);
 // Name suffix of the temporary files; what a crash leaves under such a name
 // is removed when the store starts.
 inline const char *temporarySuffix() { return ".part"; }
+
+// The names of the regular files in the directory that end with the
+// suffix, in no order; empty when it cannot be read. One pass over the
+// entries without a status call per file, which a folder of many thousand
+// letters would feel at every start.
+QStringList fileNames(const QString &directory, const QString &suffix);
 
 // The received message as the server holds it: transport framing undone
 // (POP3 byte-stuffing), every line ended by CR LF.

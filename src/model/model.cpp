@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 Model::Model(QString indexPath, int folder, QObject *parent)
     : QAbstractListModel(parent)
     , m_index(std::move(indexPath))
@@ -126,7 +128,9 @@ QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> 
                          + StoreLayout::folderName(m_folder));
     if (!directory.exists())
         return entries;
-    const QStringList names = directory.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
+    // Files that the index lacks come back in name order.
+    std::sort(names.begin(), names.end());
     QSet<QString> files(names.cbegin(), names.cend());
     QVector<FolderIndex::Entry> result;
     result.reserve(entries.size());

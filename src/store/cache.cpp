@@ -85,15 +85,14 @@ void Cache::initFolders()
             continue;
         // What a write that was cut short (a crash, a kill) left behind under
         // its temporary name; no message file name ends like this.
-        const QStringList leftovers = m_folders[folder].entryList(
-                QStringList{QStringLiteral("*.eml") + QLatin1String(MessageFiles::temporarySuffix())},
-                QDir::Files | QDir::Hidden, QDir::NoSort);
+        const QStringList leftovers = MessageFiles::fileNames(
+                path, QStringLiteral(".eml") + QLatin1String(MessageFiles::temporarySuffix()));
         for (const QString &name : leftovers)
             m_folders[folder].remove(name);
         if (folder == Letter::IncomingFolder || folder == Letter::ArchiveFolder
                 || folder == Letter::TrashFolder) {
-            const QStringList names = m_folders[folder].entryList(
-                    QStringList{QStringLiteral("*.eml")}, QDir::Files, QDir::NoSort);
+            const QStringList names = MessageFiles::fileNames(path, QStringLiteral(".eml"));
+            m_knownMessageFiles.reserve(m_knownMessageFiles.size() + names.size());
             for (const QString &name : names)
                 m_knownMessageFiles.insert(name);
         }
