@@ -11,7 +11,7 @@ Item {
     // and Tab stays among the form's fields.
     readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || taking(wizardForm)
                                      || taking(serverForm) || taking(profileForm) || taking(managementForm)
-                                     || spinPathBoxForm.enabled || listViewForm.enabled || taking(newMailForm)
+                                     || taking(spinPathBoxForm) || taking(listViewForm) || taking(newMailForm)
                                      || taking(settingsMailForm) || taking(settingsForm)
 
     // Forms made on first use are null until then.
@@ -30,8 +30,8 @@ Item {
             { open: shown(serverForm), close: function() { serverForm.hide() } },
             { open: shown(profileForm), close: function() { profileForm.hide() } },
             { open: shown(managementForm), close: function() { managementForm.hide() } },
-            { open: spinPathBoxForm.opacity > 0, close: function() { spinPathBoxForm.accept() } },
-            { open: listViewForm.opacity > 0, close: function() { listViewForm.hide() } },
+            { open: shown(spinPathBoxForm), close: function() { spinPathBoxForm.accept() } },
+            { open: shown(listViewForm), close: function() { listViewForm.hide() } },
             { open: shown(newMailForm), close: function() { newMailForm.closeByKey() } },
             { open: shown(settingsMailForm), close: function() { settingsMailForm.hide() } },
             { open: shown(settingsForm), close: function() { settingsForm.hide() } }

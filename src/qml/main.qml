@@ -26,11 +26,13 @@ Item {
     width: minWidth
     height: minHeight
 
-    // The larger forms are made on first use: most sessions never open them,
+    // Most forms are made on first use: many sessions never open them,
     // and the window shows sooner and holds less without them. Until then
     // these are null.
     readonly property Item newMailForm: composeLoader.item
     readonly property Item colorFontPicker: colorPickerLoader.item
+    readonly property Item listViewForm: choiceListLoader.item
+    readonly property Item spinPathBoxForm: numberPickerLoader.item
     readonly property Item settingsForm: settingsLoader.item ? settingsLoader.item.settings : null
     readonly property Item settingsMailForm: settingsLoader.item ? settingsLoader.item.mailSettings : null
     readonly property Item managementForm: settingsLoader.item ? settingsLoader.item.management : null
@@ -47,6 +49,16 @@ Item {
     function settingsForms() {
         settingsLoader.active = true
         return settingsLoader.item
+    }
+
+    // The list of choices and the number picker, made now if they were not yet.
+    function choiceList() {
+        choiceListLoader.active = true
+        return choiceListLoader.item
+    }
+    function numberPicker() {
+        numberPickerLoader.active = true
+        return numberPickerLoader.item
     }
 
     function showNewMail() { compose().showNew() }
@@ -151,8 +163,20 @@ Item {
         active: false
         sourceComponent: Component { NewMailForm {} }
     }
-    ListViewForm { id: listViewForm; objectName: "listViewForm" }
-    SpinPathBoxForm { id: spinPathBoxForm; objectName: "spinPathBoxForm" }
+    Loader {
+        id: choiceListLoader
+        anchors.fill: parent
+        z: 999
+        active: false
+        sourceComponent: Component { ListViewForm { objectName: "listViewForm" } }
+    }
+    Loader {
+        id: numberPickerLoader
+        anchors.fill: parent
+        z: 999
+        active: false
+        sourceComponent: Component { SpinPathBoxForm { objectName: "spinPathBoxForm" } }
+    }
     // Below the number picker and the choice list that the mail settings
     // open over themselves, like the settings form itself.
     Loader {

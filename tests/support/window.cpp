@@ -173,8 +173,9 @@ bool MailWindow::shown(const QString &name, int timeoutMs) const
 
 bool MailWindow::gone(const QString &form) const
 {
+    // Most forms are made on first use: one not made yet is not shown.
     QQuickItem *found = item(form);
-    return found && waitFor([&] { return !found->isVisible(); });
+    return !found || waitFor([&] { return !found->isVisible(); });
 }
 
 bool MailWindow::click(QQuickItem *item, QPointF at)

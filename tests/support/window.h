@@ -54,7 +54,7 @@ public:
     QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const { return !visibleRect(item).isEmpty(); }
     bool shown(const QString &name, int timeoutMs = 10000) const; // waits
-    bool gone(const QString &form) const;                        // waits
+    bool gone(const QString &form) const;                        // waits; true when not made
 
     // false when the item is missing or not shown.
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));

@@ -104,7 +104,7 @@ Item {
                     shadow.verticalOffset = 0
                 }
                 onClicked: {
-                    spinPathBoxForm.show(1, 101, document.fontSize, function(value) { document.fontSize = value })
+                    root.numberPicker().show(1, 101, document.fontSize, function(value) { document.fontSize = value })
                     spinPathBoxForm.processValueOnChange = true
                 }
             }

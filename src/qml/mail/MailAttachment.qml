@@ -29,7 +29,7 @@ Item {
 
     function choose(attachment) {
         var open = qsTr("Open")
-        listViewForm.show([open, qsTr("Save")], function(choice) {
+        root.choiceList().show([open, qsTr("Save")], function(choice) {
             if (choice === open)
                 attachment.open()
             else

@@ -24,12 +24,12 @@ FormFrame {
     function hide() { close() }
 
     function chooseLimit() {
-        listViewForm.show([keepText, keepAllText], function(choice) {
+        root.choiceList().show([keepText, keepAllText], function(choice) {
             if (choice === keepAllText) {
                 mailProfileManager.storeMessagesCount = 0
                 return
             }
-            spinPathBoxForm.show(10, 10000, proposedCount, function(value) {
+            root.numberPicker().show(10, 10000, proposedCount, function(value) {
                 mailProfileManager.storeMessagesCount = value
             })
         })
@@ -37,13 +37,13 @@ FormFrame {
     }
 
     function chooseInterval() {
-        spinPathBoxForm.show(1, 300, intervalMinutes, function(value) {
+        root.numberPicker().show(1, 300, intervalMinutes, function(value) {
             mailProfileManager.getMailTimerInterval = value * 60 * 1000
         })
     }
 
     function chooseServerDeletion() {
-        listViewForm.show([deleteText, keepOnServerText], function(choice) {
+        root.choiceList().show([deleteText, keepOnServerText], function(choice) {
             mailProfileManager.deleteFromServer = choice === deleteText
         })
         listViewForm.rectLeftMargin = root.width * 0.15
