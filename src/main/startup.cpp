@@ -145,6 +145,14 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
     viewer.setFlags(viewer.flags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                     | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
+    // The scene graph packs small pictures into one texture sized by the
+    // window, 1024 x 1024 (4 MB) for the usual one; the window's icons fill
+    // a fraction of a quarter of that.
+    for (const char *side : {"QSG_ATLAS_WIDTH", "QSG_ATLAS_HEIGHT"}) {
+        if (!qEnvironmentVariableIsSet(side))
+            qputenv(side, "512");
+    }
+
     QQmlEngine *engine = viewer.engine();
     // Set before anything loads: the engine makes its managers on first use.
     static LocalNetworkAccessManagerFactory networkGuard;
