@@ -1,6 +1,7 @@
 #include "model/inireader.h"
 
 #include <QDataStream>
+#include <QDateTime>
 
 #include <cstring>
 
@@ -92,6 +93,31 @@ void chopTrailingSpaces(QString &s, int limit)
     while (n > limit && (s.at(n - 1) == QLatin1Char(' ') || s.at(n - 1) == QLatin1Char('\t')))
         --n;
     s.truncate(n);
+}
+
+// A stored UTC date-time ("@DateTime(", data stream version 5.6), read
+// without a data stream: a folder index holds one per letter. Invalid for
+// anything else, which the data stream then reads.
+QDateTime utcDateTime(const QByteArray &bytes)
+{
+    // Type (quint32), null flag (qint8), Julian day (qint64), milliseconds
+    // of the day (quint32), time spec (quint8), then the closing ")".
+    if (bytes.size() != 19 || bytes.at(18) != ')')
+        return QDateTime();
+    const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
+    auto number = [b](int at, int size) {
+        quint64 v = 0;
+        for (int i = 0; i < size; ++i)
+            v = (v << 8) | b[at + i];
+        return v;
+    };
+    if (number(0, 4) != QMetaType::QDateTime || b[4] != 0 || b[17] != Qt::UTC)
+        return QDateTime();
+    const QDate date = QDate::fromJulianDay(qint64(number(5, 8)));
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(number(13, 4)));
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace
@@ -232,6 +258,9 @@ QVariant IniReader::stringToVariant(const QString &s)
             if (s.startsWith(QLatin1String("@Variant(")) || s.startsWith(QLatin1String("@DateTime("))) {
                 const bool dateTime = s.at(1) == QLatin1Char('D');
                 QByteArray bytes = s.midRef(dateTime ? 10 : 9).toLatin1();
+                const QDateTime utc = dateTime ? utcDateTime(bytes) : QDateTime();
+                if (utc.isValid())
+                    return QVariant(utc);
                 QDataStream stream(&bytes, QIODevice::ReadOnly);
                 stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
                 QVariant result;

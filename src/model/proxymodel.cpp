@@ -13,8 +13,13 @@ ProxyModel::ProxyModel(QObject *parent)
 
 bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
-    const auto *l = qobject_cast<Letter *>(left.data(Model::LetterRole).value<QObject *>());
-    const auto *r = qobject_cast<Letter *>(right.data(Model::LetterRole).value<QObject *>());
+    // Sorting a folder of many thousand letters compares often: straight
+    // from the folder model rather than through the role's variants.
+    const auto *model = qobject_cast<const Model *>(sourceModel());
+    const Letter *l = model ? model->letterAt(left.row())
+                            : qobject_cast<Letter *>(left.data(Model::LetterRole).value<QObject *>());
+    const Letter *r = model ? model->letterAt(right.row())
+                            : qobject_cast<Letter *>(right.data(Model::LetterRole).value<QObject *>());
     if (!l || !r)
         return false;
     return l->date() < r->date();
