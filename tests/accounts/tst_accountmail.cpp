@@ -10,21 +10,20 @@
 #include "net/connection.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
+#include "servertestcase.h"
 #include "testhome.h"
 
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 using SM = ServerManager;
 
 // Accounts against the real servers, wired as the main window wires them.
-class AccountMailTest : public QObject
+class AccountMailTest : public ServerTestCase
 {
     Q_OBJECT
 
-    MailServers servers;
     std::unique_ptr<ServerManager> sm;
     std::unique_ptr<ProfileManager> pm;
 
@@ -57,13 +56,12 @@ class AccountMailTest : public QObject
     }
 
     // Plain IMAP and SMTP records, attached as the start-up attaches them.
-    Profile *addAccount(const QString &email, const QString &login, const QString &password,
-                        SM::Ssl inSsl = SM::NO_SSL, int inPort = 0, int outPort = 0)
+    Profile *addAccount(const QString &email, const QString &login, const QString &password, int inPort = 0)
     {
         const QString in = MailServers::address(inPort ? inPort : servers.imapPort());
-        const QString out = MailServers::address(outPort ? outPort : servers.smtpPort());
+        const QString out = MailServers::address(servers.smtpPort());
         if (!record(in))
-            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, inSsl, SM::AUTO_AUTH, in);
+            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, SM::AUTO_AUTH, in);
         if (!record(out))
             sm->addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, out);
         pm->addProfile(QStringLiteral("Test User"), email, nullptr, nullptr, login, password);
@@ -93,18 +91,9 @@ class AccountMailTest : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        TestHome::prepareProgram();
-        QVERIFY(servers.start());
-    }
-    void cleanupTestCase() { servers.stop(); }
     void init()
     {
-        servers.clearMailbox(QStringLiteral("test"));
-        servers.clearMailbox(QStringLiteral("other"));
-        QFile::remove(QSettings().fileName());
-        QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
+        ServerTestCase::init();
         sm = std::make_unique<ServerManager>();
         pm = std::make_unique<ProfileManager>();
     }
@@ -183,56 +172,6 @@ private slots:
         QCOMPARE(password.count(), 1);
     }
 
-    void failedSendKeepsTheLetterAsADraft_data()
-    {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("closedPort");
-        QTest::newRow("wrong password") << QStringLiteral("wrong") << false;
-        QTest::newRow("no server") << MailServers::password() << true;
-    }
-    void failedSendKeepsTheLetterAsADraft()
-    {
-        QFETCH(QString, password);
-        QFETCH(bool, closedPort);
-        int port = 0;
-        if (closedPort) {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        QSignalSpy errors(pm.get(), &ProfileManager::error);
-        Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(), password,
-                                      SM::NO_SSL, 0, port);
-        compose(profile, QStringLiteral("Not lost"));
-        profile->sendNewLetter();
-        QTRY_VERIFY_WITH_TIMEOUT(errors.count() >= 1, 30000);
-        QVERIFY(waitReady(profile, 30000));
-        QVERIFY(errors.first().first().toString().startsWith(QStringLiteral("Send mail error: ")));
-        QCOMPARE(profile->sentModel()->count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(profile->draftsModel()->count(), 1, 5000);
-        auto *draft = qvariant_cast<Letter *>(profile->draftsModel()->index(0, 0).data(257));
-        QCOMPARE(draft->subject(), QStringLiteral("Not lost"));
-        QCOMPARE(servers.messages().size(), 0);
-    }
-
-    void certificateQuestionTravelsThroughTheServerManager()
-    {
-        seed("tls@example.org");
-        QSignalSpy question(sm.get(), &ServerManager::queryCertificateQml);
-        Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(),
-                                      MailServers::password(), SM::TLS_SSL, servers.imapsPort());
-        profile->queryIncomingMail();
-        int answered = 0;
-        QVERIFY(QTest::qWaitFor([&] {
-            for (; question.count() > answered; ++answered)
-                sm->certificateAnswerQml(true);
-            return profile->incomingModel()->count() >= 1;
-        }, 20000));
-        QVERIFY(question.first().first().toString().contains(QStringLiteral("X.509")));
-        QCOMPARE(QSettings().value(QStringLiteral("servers/") + MailServers::address(servers.imapsPort())
-                                   + QStringLiteral("/certificateFingerprint")).toList().size(), 20);
-    }
-
     void removingAndEditingARecordInUse()
     {
         seed("first@example.org");
@@ -261,9 +200,8 @@ private slots:
         FaultServer silent;
         QVERIFY(silent.startSilent());
         Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(),
-                                      MailServers::password(), SM::NO_SSL, silent.port());
-        addAccount(QStringLiteral("other@example.org"), QStringLiteral("other"), MailServers::password(),
-                   SM::NO_SSL, silent.port());
+                                      MailServers::password(), silent.port());
+        addAccount(QStringLiteral("other@example.org"), QStringLiteral("other"), MailServers::password(), silent.port());
         pm->initCurrentProfile(1); // checks at once
         profile->queryIncomingMail();
         QTest::qWait(300);

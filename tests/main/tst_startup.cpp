@@ -2,10 +2,13 @@
 #include "main/imageprovider.h"
 #include "main/qtquick2applicationviewer.h"
 #include "main/startup.h"
+#include "main/trayicon.h"
 #include "model/letter.h"
 #include "testhome.h"
 
+#include <QAction>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QProcess>
 #include <QScreen>
 #include <QtTest>
@@ -74,16 +77,33 @@ private slots:
         QVERIFY(!png.isNull() && png != unknown);
     }
 
-    // A second start sends "raise"; Qt.quit() closes the window.
-    void raiseAndQuit()
+    // Qt.quit() (the menu's Quit) closes the window.
+    void quitClosesTheWindow()
     {
         CustomQtQuick2ApplicationViewer viewer;
-        viewer.processAppMessage(QStringLiteral("hello"));
-        QVERIFY(!viewer.isVisible());
-        viewer.processAppMessage(QStringLiteral("raise"));
-        QVERIFY(viewer.isVisible());
+        viewer.show();
         emit viewer.engine()->quit();
         QVERIFY(!viewer.isVisible());
+    }
+
+    // Without any system tray and without an icon theme, as on a desktop
+    // that has neither, the program's own pictures show. Last: it takes the
+    // theme away.
+    void trayIconsWithoutATheme()
+    {
+        auto image = [](const QIcon &icon) {
+            return icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        QIcon::setThemeSearchPaths({});
+        TrayIcon tray;
+        QVERIFY(tray.isVisible());
+        QCOMPARE(image(tray.icon()), image(QIcon(":/qml/images/unseen.png")));
+        tray.setTrayIcon(true);
+        QCOMPARE(image(tray.icon()), image(QIcon(":/qml/images/mail_send.png")));
+        tray.setTrayIcon(false);
+        QCOMPARE(image(tray.icon()), image(QIcon(":/qml/images/unseen.png")));
+        for (QAction *action : tray.contextMenu()->actions())
+            QVERIFY(action->isSeparator() || !image(action->icon()).isNull());
     }
 };
 
