@@ -5,6 +5,15 @@
 #include "servers/outgoingserver.h"
 #include "servers/servermanager.h"
 
+namespace {
+// An answer closes one open question of its kind; a stray one closes none.
+void closeQuestion(int &open)
+{
+    if (open > 0)
+        --open;
+}
+} // namespace
+
 Wizard::Wizard(QObject *parent)
     : QObject(parent)
 {
@@ -248,8 +257,7 @@ void Wizard::setUsernameQml(QString name, bool save)
 {
     m_login = name;
     m_saveLogin = save;
-    if (m_openUsernameQuestions > 0)
-        --m_openUsernameQuestions;
+    closeQuestion(m_openUsernameQuestions);
     emit setUsername(name);
 }
 
@@ -257,15 +265,13 @@ void Wizard::setPasswordQml(QString pass, bool save)
 {
     m_password = pass;
     m_savePassword = save;
-    if (m_openPasswordQuestions > 0)
-        --m_openPasswordQuestions;
+    closeQuestion(m_openPasswordQuestions);
     emit setPassword(pass);
 }
 
 void Wizard::certificateAnswerQml(bool answer)
 {
-    if (m_openCertificateQuestions > 0)
-        --m_openCertificateQuestions;
+    closeQuestion(m_openCertificateQuestions);
     emit certificateAnswer(answer);
 }
 

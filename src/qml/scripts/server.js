@@ -45,30 +45,26 @@ function initProfilesWithServers() {
     }
 }
 
-// True when a server other than the one at ignoreIndex has this address.
-function serverAddressTaken(address, ignoreIndex) {
-    var servers = mailServerManager.servers
-    for (var i = 0; i < servers.length; ++i) {
-        if (i !== ignoreIndex && servers[i].address === address)
-            return true
+// Refuses an empty value, or one that an item other than the one at
+// ignoreIndex has under that key, with a message, and brings the form back
+// with what the user typed. The server and the account forms share it.
+function checkUniqueField(form, value, items, key, ignoreIndex, emptyText, takenText) {
+    var problem = value === "" ? emptyText : ""
+    for (var i = 0; problem === "" && i < items.length; ++i) {
+        if (i !== ignoreIndex && items[i][key] === value)
+            problem = takenText
     }
+    if (problem === "")
+        return true
+    form.reopen()
+    messageForm.show(problem, false)
     return false
 }
 
-// Refuses an empty or taken address with a message and brings the server
-// form back with what the user typed.
 function checkServerForm(ignoreIndex) {
-    var address = serverForm.address.trim()
-    var problem = ""
-    if (address === "")
-        problem = qsTr("Address cannot be empty!")
-    else if (serverAddressTaken(address, ignoreIndex))
-        problem = qsTr("Server with this address already exist!")
-    if (problem === "")
-        return true
-    serverForm.reopen()
-    messageForm.show(problem, false)
-    return false
+    return checkUniqueField(serverForm, serverForm.address.trim(), mailServerManager.servers, "address",
+                            ignoreIndex, qsTr("Address cannot be empty!"),
+                            qsTr("Server with this address already exist!"))
 }
 
 function onAddServer() {
