@@ -2,8 +2,6 @@
 
 #include "base/settings.h"
 
-#include <QSettings>
-
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -265,12 +263,8 @@ void FaultServer::stop()
 
 void MailServers::trustCertificate(int port) const
 {
-    QSettings settings;
-    QVariantList bytes;
+    QList<unsigned char> bytes;
     for (char b : certificateFingerprint(false))
-        bytes.append(int(static_cast<unsigned char>(b)));
-    settings.setValue(Settings::serversGroup + QLatin1Char('/') + address(port) + QLatin1Char('/')
-                              + Settings::certificateFingerprintKey,
-                      bytes);
-    settings.sync();
+        bytes.append(static_cast<unsigned char>(b));
+    Settings::setCertificateFingerprint(address(port), bytes);
 }
