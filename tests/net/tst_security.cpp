@@ -7,17 +7,9 @@
 #include "servertestcase.h"
 #include "testhome.h"
 
-#include <QSettings>
 #include <QtTest>
 
-namespace {
 using SM = ServerManager;
-
-QString serverKey(const QString &address, const QString &key)
-{
-    return Settings::serversGroup + QLatin1Char('/') + address + QLatin1Char('/') + key;
-}
-}
 
 class TestSecurity : public ServerTestCase
 {
@@ -51,11 +43,9 @@ private slots:
         const QString address = MailServers::address(port);
 
         servers.trustCertificate(port);
-        QSettings settings;
-        settings.setValue(serverKey(address, Settings::typeKey), int(SM::INCOMING_TYPE));
+        Settings::saveServer(address, {int(SM::INCOMING_TYPE), int(SM::IMAP), int(SM::AUTO_SSL), 0, QString()});
         if (securedBefore != SM::AUTO_SSL)
-            settings.setValue(serverKey(address, Settings::probedSslKey), securedBefore);
-        settings.sync();
+            Settings::setProbedSsl(address, securedBefore);
 
         Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL, port);
         Connection connection;
@@ -68,8 +58,7 @@ private slots:
         QCOMPARE(!log.announced.isEmpty(), fetched);
         if (!fetched)
             QVERIFY2(log.errors.at(0).startsWith(QStringLiteral("Get mail error: ")), qPrintable(log.errors.at(0)));
-        settings.sync();
-        QCOMPARE(settings.value(serverKey(address, Settings::probedSslKey)).toInt(), keptMode);
+        QCOMPARE(Settings::probedSsl(address, -1), keptMode);
     }
 };
 

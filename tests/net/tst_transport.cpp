@@ -81,10 +81,8 @@ private slots:
         QTest::addColumn<int>("protocol");
         QTest::addColumn<int>("ssl");
         QTest::addColumn<int>("port");
-        QTest::newRow("pop3 plain") << int(SM::POP3) << int(SM::NO_SSL) << servers.pop3Port();
         QTest::newRow("pop3 starttls") << int(SM::POP3) << int(SM::STARTTLS_SSL) << servers.pop3Port();
         QTest::newRow("pop3s") << int(SM::POP3) << int(SM::TLS_SSL) << servers.pop3sPort();
-        QTest::newRow("imap plain") << int(SM::IMAP) << int(SM::NO_SSL) << servers.imapPort();
         QTest::newRow("imap starttls") << int(SM::IMAP) << int(SM::STARTTLS_SSL) << servers.imapPort();
         QTest::newRow("imaps") << int(SM::IMAP) << int(SM::TLS_SSL) << servers.imapsPort();
     }

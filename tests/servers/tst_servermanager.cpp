@@ -1,6 +1,7 @@
 // Server records and the server manager: the settings they keep and the
 // relay of certificate answers.
 #include "base/settings.h"
+#include "fixtures.h"
 #include "servers/incomingserver.h"
 #include "servers/outgoingserver.h"
 #include "servers/servermanager.h"
@@ -16,13 +17,6 @@ namespace {
 Server *serverAt(const ServerManager &manager, int index)
 {
     return manager.servers().at(index).value<Server *>();
-}
-
-QStringList storedServers()
-{
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup);
-    return settings.childGroups();
 }
 }
 
@@ -69,7 +63,7 @@ private slots:
         manager.changeServer(0, SM::OUTGOING_TYPE, SM::IMAP, SM::TLS_SSL, SM::SIMPLE_AUTH,
                              QStringLiteral("new.example.org:993"));
         QCOMPARE(server->type(), SM::INCOMING_TYPE);
-        QCOMPARE(storedServers(), QStringList({"b.example.org", "new.example.org:993"}));
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList({"b.example.org", "new.example.org:993"}));
         QCOMPARE(QSettings().value("servers/new.example.org:993/ssl").toInt(), 2);
         QVERIFY(!QSettings().contains("servers/new.example.org:993/certificateFingerprint"));
         QCOMPARE(QSettings().value("servers/b.example.org/type").toInt(), 1);
@@ -77,7 +71,7 @@ private slots:
         manager.removeServer(5); // no such item
         QCOMPARE(manager.servers().size(), 1);
         QTRY_VERIFY(server.isNull());
-        QCOMPARE(storedServers(), QStringList{"b.example.org"});
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList{"b.example.org"});
     }
 
     // Credentials typed into the address never reach the service URL.

@@ -36,14 +36,3 @@ Server *ConnectionRecorder::makeServer(ServerManager::Type type, ServerManager::
     server->setAddress(MailServers::address(port));
     return server;
 }
-
-void ConnectionRecorder::clear()
-{
-    errors.clear();
-    authFailures.clear();
-    closed = 0;
-    usernameQueries = 0;
-    passwordQueries = 0;
-    announced.clear();
-    stored.clear();
-}

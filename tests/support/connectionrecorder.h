@@ -27,7 +27,6 @@ public:
     {
         queue([=](Connection *c) { c->onFetchMessages(numbers, fileNames, directory); });
     }
-    void deleteOnServer(int number) { queue([=](Connection *c) { c->onDeleteMessageFromServer(number); }); }
     void send(Letter *letter) { queue([=](Connection *c) { c->onSendLetter(letter); }); }
     void answerUsername(const QString &login) { queue([=](Connection *c) { c->setUsername(login); }); }
     void answerPassword(const QString &password) { queue([=](Connection *c) { c->setPassword(password); }); }
@@ -44,8 +43,6 @@ public:
     int passwordQueries = 0;
     QList<QPair<int, QString>> announced;
     StoredMessages stored;
-
-    void clear();
 
 private:
     template <class Job>
