@@ -313,10 +313,6 @@ private slots:
         vmime::shared_ptr<vmime::message> delivered = vmime::make_shared<vmime::message>();
         delivered->parse(servers.messages(QStringLiteral("other")).at(0).toStdString());
         vmime::messageParser parser(delivered);
-        QCOMPARE(QString::fromStdString(parser.getSubject().getConvertedText(vmime::charsets::UTF_8)),
-                 QStringLiteral("Report with two files"));
-        QCOMPARE(QString::fromStdString(parser.getExpeditor().getEmail().toString()),
-                 QStringLiteral("test@example.org"));
         QCOMPARE(int(parser.getTextPartCount()), 1);
         std::string html;
         vmime::utility::outputStreamStringAdapter htmlOut(html);
