@@ -148,15 +148,8 @@ void Wizard::tryNextServer()
         auto *record = new OutgoingServer;
         record->setConnectionFields(ServerManager::SMTP, ServerManager::AUTO_SSL,
                                     ServerManager::AUTO_AUTH, m_smtpCandidates.takeFirst());
-        m_underTestAddress = record->address();
-        m_attempted << m_underTestAddress;
         m_outgoingTest = record;
-        wireRecord(record);
-        // The test connection owns the record from here and deletes the one
-        // it held before.
-        m_connection->setServer(false, record);
-        m_testingOutgoing = true;
-        emit testConnection();
+        putUnderTest(record, false);
         return;
     }
 
@@ -165,12 +158,19 @@ void Wizard::tryNextServer()
     record->setConnectionFields(pop3 ? ServerManager::POP3 : ServerManager::IMAP,
                                 ServerManager::AUTO_SSL, ServerManager::AUTO_AUTH,
                                 pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
+    m_incomingTest = record;
+    putUnderTest(record, true);
+}
+
+void Wizard::putUnderTest(Server *record, bool incoming)
+{
     m_underTestAddress = record->address();
     m_attempted << m_underTestAddress;
-    m_incomingTest = record;
     wireRecord(record);
-    m_connection->setServer(true, record);
-    m_testingOutgoing = false;
+    // The test connection owns the record from here and deletes the one it
+    // held before.
+    m_connection->setServer(incoming, record);
+    m_testingOutgoing = !incoming;
     emit testConnection();
 }
 

@@ -54,13 +54,7 @@ function onEditProfileConfirm(index) {
 
 function onRemoveProfile(index) {
     var profile = mailProfileManager.profiles[index]
-    if (!profile)
-        return
-    messageForm.show(qsTr("Are you really want to delete profile ") + profile.email + "?", true,
-                     function() { onRemoveProfileConfirm(index) })
-}
-
-function onRemoveProfileConfirm(index) {
-    mailProfileManager.removeProfile(index)
-    managementForm.clearSelection()
+    if (profile)
+        confirmRemoval(qsTr("Are you really want to delete profile ") + profile.email + "?",
+                       function() { mailProfileManager.removeProfile(index) })
 }

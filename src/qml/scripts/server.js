@@ -106,15 +106,18 @@ function onEditServerConfirm(index) {
     managementForm.updateModel()
 }
 
-function onRemoveServer(index) {
-    var server = mailServerManager.servers[index]
-    if (!server)
-        return
-    messageForm.show(qsTr("Are you really want to delete server ") + server.address + "?", true,
-                     function() { onRemoveServerConfirm(index) })
+// Removing asks first; after a yes the item goes, and the list's selection
+// with it. The server and the account lists share it.
+function confirmRemoval(question, remove) {
+    messageForm.show(question, true, function() {
+        remove()
+        managementForm.clearSelection()
+    })
 }
 
-function onRemoveServerConfirm(index) {
-    mailServerManager.removeServer(index)
-    managementForm.clearSelection()
+function onRemoveServer(index) {
+    var server = mailServerManager.servers[index]
+    if (server)
+        confirmRemoval(qsTr("Are you really want to delete server ") + server.address + "?",
+                       function() { mailServerManager.removeServer(index) })
 }
