@@ -46,13 +46,13 @@ Server::~Server()
 // Each getter and setter takes only its own field's lock, and the change
 // signal leaves after the lock is released, so a binding that reads the
 // field while the signal is delivered never blocks.
-#define SERVER_FIELD(Type, getter, setter, member, lock, signal) \
+#define SERVER_FIELD(Type, Param, getter, setter, member, lock, signal) \
     Type Server::getter() const \
     { \
         QMutexLocker locker(&lock); \
         return member; \
     } \
-    void Server::setter(Type value) \
+    void Server::setter(Param value) \
     { \
         { \
             QMutexLocker locker(&lock); \
@@ -63,10 +63,12 @@ Server::~Server()
         emit signal(); \
     }
 
-SERVER_FIELD(ServerManager::Type, type, setType, m_type, m_typeLock, typeChanged)
-SERVER_FIELD(ServerManager::Protocol, protocol, setProtocol, m_protocol, m_protocolLock, protocolChanged)
-SERVER_FIELD(ServerManager::Ssl, ssl, setSsl, m_ssl, m_sslLock, sslChanged)
-SERVER_FIELD(ServerManager::Auth, auth, setAuth, m_auth, m_authLock, authChanged)
+using SM = ServerManager;
+SERVER_FIELD(SM::Type, SM::Type, type, setType, m_type, m_typeLock, typeChanged)
+SERVER_FIELD(SM::Protocol, SM::Protocol, protocol, setProtocol, m_protocol, m_protocolLock, protocolChanged)
+SERVER_FIELD(SM::Ssl, SM::Ssl, ssl, setSsl, m_ssl, m_sslLock, sslChanged)
+SERVER_FIELD(SM::Auth, SM::Auth, auth, setAuth, m_auth, m_authLock, authChanged)
+SERVER_FIELD(QString, const QString &, login, setLogin, m_login, m_loginLock, loginChanged)
 #undef SERVER_FIELD
 
 QString Server::address() const
@@ -86,23 +88,6 @@ void Server::setAddress(const QString &address)
     }
     emit addressChanged();
     emit addressChanged(address);
-}
-
-QString Server::login() const
-{
-    QMutexLocker locker(&m_loginLock);
-    return m_login;
-}
-
-void Server::setLogin(const QString &login)
-{
-    {
-        QMutexLocker locker(&m_loginLock);
-        if (m_login == login)
-            return;
-        m_login = login;
-    }
-    emit loginChanged();
 }
 
 void Server::setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,

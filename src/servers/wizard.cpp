@@ -5,6 +5,15 @@
 #include "servers/outgoingserver.h"
 #include "servers/servermanager.h"
 
+namespace {
+// An answer closes one open question of its kind; a stray one closes none.
+void closeQuestion(int &open)
+{
+    if (open > 0)
+        --open;
+}
+} // namespace
+
 Wizard::Wizard(QObject *parent)
     : QObject(parent)
 {
@@ -139,15 +148,8 @@ void Wizard::tryNextServer()
         auto *record = new OutgoingServer;
         record->setConnectionFields(ServerManager::SMTP, ServerManager::AUTO_SSL,
                                     ServerManager::AUTO_AUTH, m_smtpCandidates.takeFirst());
-        m_underTestAddress = record->address();
-        m_attempted << m_underTestAddress;
         m_outgoingTest = record;
-        wireRecord(record);
-        // The test connection owns the record from here and deletes the one
-        // it held before.
-        m_connection->setServer(false, record);
-        m_testingOutgoing = true;
-        emit testConnection();
+        putUnderTest(record, false);
         return;
     }
 
@@ -156,12 +158,19 @@ void Wizard::tryNextServer()
     record->setConnectionFields(pop3 ? ServerManager::POP3 : ServerManager::IMAP,
                                 ServerManager::AUTO_SSL, ServerManager::AUTO_AUTH,
                                 pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
+    m_incomingTest = record;
+    putUnderTest(record, true);
+}
+
+void Wizard::putUnderTest(Server *record, bool incoming)
+{
     m_underTestAddress = record->address();
     m_attempted << m_underTestAddress;
-    m_incomingTest = record;
     wireRecord(record);
-    m_connection->setServer(true, record);
-    m_testingOutgoing = false;
+    // The test connection owns the record from here and deletes the one it
+    // held before.
+    m_connection->setServer(incoming, record);
+    m_testingOutgoing = !incoming;
     emit testConnection();
 }
 
@@ -248,8 +257,7 @@ void Wizard::setUsernameQml(QString name, bool save)
 {
     m_login = name;
     m_saveLogin = save;
-    if (m_openUsernameQuestions > 0)
-        --m_openUsernameQuestions;
+    closeQuestion(m_openUsernameQuestions);
     emit setUsername(name);
 }
 
@@ -257,15 +265,13 @@ void Wizard::setPasswordQml(QString pass, bool save)
 {
     m_password = pass;
     m_savePassword = save;
-    if (m_openPasswordQuestions > 0)
-        --m_openPasswordQuestions;
+    closeQuestion(m_openPasswordQuestions);
     emit setPassword(pass);
 }
 
 void Wizard::certificateAnswerQml(bool answer)
 {
-    if (m_openCertificateQuestions > 0)
-        --m_openCertificateQuestions;
+    closeQuestion(m_openCertificateQuestions);
     emit certificateAnswer(answer);
 }
 

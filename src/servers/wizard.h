@@ -100,6 +100,8 @@ private:
     void startSearch();
     void stopConnection();
     void wireRecord(Server *record);
+    // Puts the candidate's record under test on the test connection.
+    void putUnderTest(Server *record, bool incoming);
     // Ends a question that the worker thread still waits for, so that the
     // record or the thread under it can go.
     void answerOpenQuestions();

@@ -10,21 +10,20 @@
 #include "net/connection.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
+#include "servertestcase.h"
 #include "testhome.h"
 
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 using SM = ServerManager;
 
 // Accounts against the real servers, wired as the main window wires them.
-class AccountMailTest : public QObject
+class AccountMailTest : public ServerTestCase
 {
     Q_OBJECT
 
-    MailServers servers;
     std::unique_ptr<ServerManager> sm;
     std::unique_ptr<ProfileManager> pm;
 
@@ -46,24 +45,14 @@ class AccountMailTest : public QObject
     {
         return QDir::homePath() + QStringLiteral("/.drel-mail/%1/Incoming/%2.eml").arg(account, id);
     }
-    static void compose(Profile *profile, const QString &subject)
-    {
-        Letter *letter = profile->newLetter();
-        letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter->setToList({QStringLiteral("test@example.org:::Test User")});
-        letter->setSubject(subject);
-        letter->setBodyList({QStringLiteral("<p>Hello there</p>")});
-        letter->setBodyHtmlList({true});
-    }
 
     // Plain IMAP and SMTP records, attached as the start-up attaches them.
-    Profile *addAccount(const QString &email, const QString &login, const QString &password,
-                        SM::Ssl inSsl = SM::NO_SSL, int inPort = 0, int outPort = 0)
+    Profile *addAccount(const QString &email, const QString &login, const QString &password, int inPort = 0)
     {
         const QString in = MailServers::address(inPort ? inPort : servers.imapPort());
-        const QString out = MailServers::address(outPort ? outPort : servers.smtpPort());
+        const QString out = MailServers::address(servers.smtpPort());
         if (!record(in))
-            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, inSsl, SM::AUTO_AUTH, in);
+            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, SM::AUTO_AUTH, in);
         if (!record(out))
             sm->addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, out);
         pm->addProfile(QStringLiteral("Test User"), email, nullptr, nullptr, login, password);
@@ -93,18 +82,9 @@ class AccountMailTest : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        TestHome::prepareProgram();
-        QVERIFY(servers.start());
-    }
-    void cleanupTestCase() { servers.stop(); }
     void init()
     {
-        servers.clearMailbox(QStringLiteral("test"));
-        servers.clearMailbox(QStringLiteral("other"));
-        QFile::remove(QSettings().fileName());
-        QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
+        ServerTestCase::init();
         sm = std::make_unique<ServerManager>();
         pm = std::make_unique<ProfileManager>();
     }
@@ -125,21 +105,24 @@ private slots:
         Profile *profile = addTestAccount();
         fetchExpecting(profile, 2);
         QVERIFY(waitReady(profile));
-        QCOMPARE(login.count() + password.count() + errors.count(), 0);
         QCOMPARE(notices.count(), 2);
         QCOMPARE(profile->unseenLetters(), 2);
         QVERIFY(QFile::exists(stored("test@example.org", "one@example.org")));
         // A letter sent is filed and delivered, and comes back in as mail.
-        compose(profile, QStringLiteral("Round trip"));
+        Letter *letter = profile->newLetter();
+        letter->setFrom(QStringLiteral("Test User <test@example.org>"));
+        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setSubject(QStringLiteral("Round trip"));
+        letter->setBodyList({QStringLiteral("<p>Hello there</p>")});
         profile->sendNewLetter();
         profile->newLetter()->clear(); // the compose form starts over at once
         QVERIFY(waitReady(profile));
-        QCOMPARE(errors.count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
         QCOMPARE(profile->draftsModel()->count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(servers.messages().size(), 3, 10000);
         QVERIFY(servers.messages().last().contains("Subject: Round trip"));
         fetchExpecting(profile, 3);
+        QCOMPARE(login.count() + password.count() + errors.count(), 0);
     }
 
     // After a restart nobody asks for mail: the timer does.
@@ -183,56 +166,6 @@ private slots:
         QCOMPARE(password.count(), 1);
     }
 
-    void failedSendKeepsTheLetterAsADraft_data()
-    {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("closedPort");
-        QTest::newRow("wrong password") << QStringLiteral("wrong") << false;
-        QTest::newRow("no server") << MailServers::password() << true;
-    }
-    void failedSendKeepsTheLetterAsADraft()
-    {
-        QFETCH(QString, password);
-        QFETCH(bool, closedPort);
-        int port = 0;
-        if (closedPort) {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        QSignalSpy errors(pm.get(), &ProfileManager::error);
-        Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(), password,
-                                      SM::NO_SSL, 0, port);
-        compose(profile, QStringLiteral("Not lost"));
-        profile->sendNewLetter();
-        QTRY_VERIFY_WITH_TIMEOUT(errors.count() >= 1, 30000);
-        QVERIFY(waitReady(profile, 30000));
-        QVERIFY(errors.first().first().toString().startsWith(QStringLiteral("Send mail error: ")));
-        QCOMPARE(profile->sentModel()->count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(profile->draftsModel()->count(), 1, 5000);
-        auto *draft = qvariant_cast<Letter *>(profile->draftsModel()->index(0, 0).data(257));
-        QCOMPARE(draft->subject(), QStringLiteral("Not lost"));
-        QCOMPARE(servers.messages().size(), 0);
-    }
-
-    void certificateQuestionTravelsThroughTheServerManager()
-    {
-        seed("tls@example.org");
-        QSignalSpy question(sm.get(), &ServerManager::queryCertificateQml);
-        Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(),
-                                      MailServers::password(), SM::TLS_SSL, servers.imapsPort());
-        profile->queryIncomingMail();
-        int answered = 0;
-        QVERIFY(QTest::qWaitFor([&] {
-            for (; question.count() > answered; ++answered)
-                sm->certificateAnswerQml(true);
-            return profile->incomingModel()->count() >= 1;
-        }, 20000));
-        QVERIFY(question.first().first().toString().contains(QStringLiteral("X.509")));
-        QCOMPARE(QSettings().value(QStringLiteral("servers/") + MailServers::address(servers.imapsPort())
-                                   + QStringLiteral("/certificateFingerprint")).toList().size(), 20);
-    }
-
     void removingAndEditingARecordInUse()
     {
         seed("first@example.org");
@@ -261,9 +194,8 @@ private slots:
         FaultServer silent;
         QVERIFY(silent.startSilent());
         Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(),
-                                      MailServers::password(), SM::NO_SSL, silent.port());
-        addAccount(QStringLiteral("other@example.org"), QStringLiteral("other"), MailServers::password(),
-                   SM::NO_SSL, silent.port());
+                                      MailServers::password(), silent.port());
+        addAccount(QStringLiteral("other@example.org"), QStringLiteral("other"), MailServers::password(), silent.port());
         pm->initCurrentProfile(1); // checks at once
         profile->queryIncomingMail();
         QTest::qWait(300);

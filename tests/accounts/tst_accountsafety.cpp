@@ -7,11 +7,9 @@
 #include "fixtures.h"
 #include "mailservers.h"
 #include "model/letter.h"
-#include "model/letter.h"
 #include "model/model.h"
 #include "servers/incomingserver.h"
-#include "servers/incomingserver.h"
-#include "store/cache.h"
+#include "servertestcase.h"
 #include "store/cache.h"
 #include "store/privatefiles.h"
 #include "testhome.h"
@@ -21,28 +19,13 @@
 
 #include <sys/stat.h>
 
-
 using Fixtures::fileMode;
 
-class AccountSafetyTest : public QObject
+class AccountSafetyTest : public ServerTestCase
 {
     Q_OBJECT
 
-    MailServers servers;
-
 private slots:
-    void initTestCase()
-    {
-        TestHome::prepareProgram();
-        QVERIFY(servers.start());
-    }
-    void cleanupTestCase() { servers.stop(); }
-    void init()
-    {
-        QFile::remove(QSettings().fileName());
-        QDir(PrivateFiles::storeRoot()).removeRecursively();
-    }
-
     void recordReplacedDuringACheckLetsItFinish()
     {
         for (int i = 1; i <= 3; ++i)

@@ -26,13 +26,6 @@ QStringList emails(const ProfileManager &manager)
     return list;
 }
 
-QStringList storedAccounts()
-{
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("profiles"));
-    return settings.childGroups();
-}
-
 void addAccounts(ProfileManager &manager, const QStringList &addresses)
 {
     for (const QString &address : addresses)
@@ -91,10 +84,10 @@ private slots:
         QCOMPARE(manager.currentProfile(), 0);
         QVERIFY(manager.profileAt(0)->isInitialized());
         QCOMPARE(Settings::currentProfile(), QStringLiteral("b@example.org"));
-        QCOMPARE(storedAccounts(), QStringList({"b@example.org"}));
+        QCOMPARE(Fixtures::settingsGroups("profiles"), QStringList({"b@example.org"}));
         manager.removeProfile(0); // the last one
         QCOMPARE(manager.currentProfile(), -1);
-        QVERIFY(storedAccounts().isEmpty());
+        QVERIFY(Fixtures::settingsGroups("profiles").isEmpty());
         // Out of range: nothing is touched.
         manager.removeProfile(0);
         manager.removeProfile(-1);
@@ -127,7 +120,7 @@ private slots:
         QCOMPARE(errors.count(), targetTaken ? 1 : 0);
         const QString now = targetTaken ? QStringLiteral("old@example.org") : QStringLiteral("new@example.org");
         QCOMPARE(manager.profileAt(0)->email(), now);
-        QCOMPARE(storedAccounts(), QStringList{now});
+        QCOMPARE(Fixtures::settingsGroups("profiles"), QStringList{now});
         QCOMPARE(QFile::exists(root + QStringLiteral("/new@example.org") + letter), !targetTaken);
         QCOMPARE(QFile::exists(root + QStringLiteral("/old@example.org") + letter), targetTaken);
         if (!targetTaken) {

@@ -5,6 +5,7 @@
 #include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "servertestcase.h"
 #include "testhome.h"
 
 #include <QDir>
@@ -43,11 +44,9 @@ int victim(int protocol, int port)
 }
 }
 
-class TestCrashSafety : public QObject
+class TestCrashSafety : public ServerTestCase
 {
     Q_OBJECT
-
-    MailServers servers;
 
 private slots:
     void initTestCase()
@@ -55,17 +54,7 @@ private slots:
 #ifndef MAIL_CRASH_POINTS
         QSKIP("built without crash points (configure with -DMAIL_CRASH_POINTS=ON)");
 #endif
-        TestHome::prepareProgram();
-        QVERIFY(servers.start());
-    }
-
-    void cleanupTestCase() { servers.stop(); }
-
-    void init()
-    {
-        servers.clearMailbox();
-        QSettings().clear();
-        QDir(TestHome::path() + QStringLiteral("/.drel-mail")).removeRecursively();
+        ServerTestCase::initTestCase();
     }
 
     void killedAtEveryStep_data()

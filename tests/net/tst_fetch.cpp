@@ -7,6 +7,7 @@
 #include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "servertestcase.h"
 #include "testhome.h"
 
 #include <QDir>
@@ -33,11 +34,9 @@ QStringList ids(int from, int downTo)
 }
 }
 
-class TestFetch : public QObject
+class TestFetch : public ServerTestCase
 {
     Q_OBJECT
-
-    MailServers servers;
 
     void seed(int from, int to)
     {
@@ -59,21 +58,6 @@ class TestFetch : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        TestHome::prepareProgram();
-        QVERIFY(servers.start());
-    }
-
-    void cleanupTestCase() { servers.stop(); }
-
-    void init()
-    {
-        servers.clearMailbox();
-        QSettings().clear();
-        QDir(TestHome::path() + QStringLiteral("/.drel-mail")).removeRecursively();
-    }
-
     void newestFirstAndStopAtTheFirstHeld_data() { protocols(); }
     void newestFirstAndStopAtTheFirstHeld()
     {

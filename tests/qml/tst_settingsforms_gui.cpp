@@ -1,4 +1,5 @@
 #include "accounts/profile.h"
+#include "fixtures.h"
 #include "testhome.h"
 #include "window.h"
 
@@ -8,18 +9,14 @@
 
 // Accounts, servers and the global mail options as a user edits them in the
 // settings forms, down to what reaches the settings store.
+using Fixtures::settingsGroups;
+
 class SettingsFormsTest : public QObject
 {
     Q_OBJECT
 
     MailWindow window;
 
-    static QStringList groups(const QString &group)
-    {
-        QSettings settings;
-        settings.beginGroup(group);
-        return settings.childGroups();
-    }
     static QVariant stored(const QString &key) { return QSettings().value(key); }
 
     void startWithAccount(const MailWindow::Options &options = MailWindow::Options())
@@ -57,7 +54,7 @@ private slots:
         openManagement("serverManagementItem");
         addServer("imap.example.org");
         addServer("smtp.example.org", true);
-        QCOMPARE(groups("servers"), QStringList({"imap.example.org", "smtp.example.org"}));
+        QCOMPARE(settingsGroups("servers"), QStringList({"imap.example.org", "smtp.example.org"}));
         // Outgoing turned the protocol to SMTP on its own.
         QCOMPARE(stored("servers/smtp.example.org/protocol").toInt(), 2);
 
@@ -66,14 +63,14 @@ private slots:
         QVERIFY(window.choose("serverForm", "serverProtocolChooser", "IMAP"));
         QVERIFY(window.typeInto("serverForm", "serverAddressField", "mail.example.org"));
         QVERIFY(window.click("serverForm", "serverOkButton"));
-        QVERIFY(window.waitFor([] { return groups("servers").contains("mail.example.org"); }));
+        QVERIFY(window.waitFor([] { return settingsGroups("servers").contains("mail.example.org"); }));
         QCOMPARE(stored("servers/mail.example.org/protocol").toInt(), 1);
         QVERIFY(window.textItem("mail.example.org"));
 
         QVERIFY(window.click("managementForm", "managementRemoveButton"));
         QCOMPARE(window.message(), QString("Are you really want to delete server mail.example.org?"));
         QVERIFY(window.answer(true));
-        QCOMPARE(groups("servers"), QStringList({"smtp.example.org"}));
+        QCOMPARE(settingsGroups("servers"), QStringList({"smtp.example.org"}));
     }
 
     void profilesAreAddedEditedAndRemoved()
@@ -84,7 +81,7 @@ private slots:
         QVERIFY(window.typeInto("profileForm", "profileNameField", "Ann Lee"));
         QVERIFY(window.typeInto("profileForm", "profileEmailField", "ann@example.org"));
         QVERIFY(window.click("profileForm", "profileOkButton"));
-        QVERIFY(window.waitFor([] { return groups("profiles").size() == 2; }));
+        QVERIFY(window.waitFor([] { return settingsGroups("profiles").size() == 2; }));
         QCOMPARE(stored("profiles/ann@example.org/name").toString(), QString("Ann Lee"));
         QCOMPARE(stored("profiles/ann@example.org/inServer").toString(), QString("imap.example.org"));
 
@@ -93,15 +90,15 @@ private slots:
         QVERIFY(window.click("managementForm", "managementEditButton"));
         QVERIFY(window.typeInto("profileForm", "profileEmailField", "ann.lee@example.org"));
         QVERIFY(window.click("profileForm", "profileOkButton"));
-        QVERIFY(window.waitFor([] { return groups("profiles").contains("ann.lee@example.org"); }));
-        QVERIFY(!groups("profiles").contains("ann@example.org"));
+        QVERIFY(window.waitFor([] { return settingsGroups("profiles").contains("ann.lee@example.org"); }));
+        QVERIFY(!settingsGroups("profiles").contains("ann@example.org"));
         QCOMPARE(stored("profiles/ann.lee@example.org/inServer").toString(), QString("imap.example.org"));
         QVERIFY(window.textItem("ann.lee@example.org"));
 
         QVERIFY(window.click("managementForm", "managementRemoveButton"));
         QCOMPARE(window.message(), QString("Are you really want to delete profile ann.lee@example.org?"));
         QVERIFY(window.answer(true));
-        QVERIFY(window.waitFor([] { return groups("profiles") == QStringList({"bob@example.org"}); }));
+        QVERIFY(window.waitFor([] { return settingsGroups("profiles") == QStringList({"bob@example.org"}); }));
     }
 
     // A refused entry leaves the form open with what was typed, and stores
@@ -128,8 +125,8 @@ private slots:
             QVERIFY(window.close(form, e.form + QStringLiteral("CloseButton")));
             QVERIFY(window.close("managementForm", "managementCloseButton"));
         }
-        QCOMPARE(groups("servers").size(), 2);
-        QCOMPARE(groups("profiles").size(), 1);
+        QCOMPARE(settingsGroups("servers").size(), 2);
+        QCOMPARE(settingsGroups("profiles").size(), 1);
     }
 
     void mailSettingsReachTheStoreAndTheAccounts()

@@ -64,14 +64,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    bool isolated = false;
-    const int namespacedRun = NetworkNamespace::enter(argc, argv, hosts, isolated);
-    if (namespacedRun >= 0)
-        return namespacedRun;
-    QApplication app(argc, argv);
-    WizardFormTest test;
-    test.isolated = isolated;
-    return QTest::qExec(&test, argc, argv);
+    return NetworkNamespace::run<WizardFormTest>(argc, argv, hosts);
 }
 
 #include "tst_wizardform_gui.moc"

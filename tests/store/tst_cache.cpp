@@ -1,11 +1,14 @@
 // The store's decisions during a check (what is new, where the check stops,
 // hostile ids) and filing, moving and removing letters without losing a
 // message file.
+#include "fixtures.h"
+#include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/storelayout.h"
 #include "store/cache.h"
+#include "storefeeder.h"
 #include "testhome.h"
 
 #include <QDirIterator>
@@ -13,35 +16,15 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using Fixtures::readFile;
+using Fixtures::writeFile;
+
 namespace {
 
-QByteArray plainMessage(const QByteArray &id, const QByteArray &subject = "Hello",
-                        const QByteArray &body = "Just a short line.\r\n")
+QByteArray plainMessage(const QString &id, const QString &subject = QStringLiteral("Hello"),
+                        const QString &body = QStringLiteral("Just a short line."))
 {
-    QByteArray m;
-    if (!id.isNull())
-        m += "Message-ID: <" + id + ">\r\n";
-    m += "From: Anna Petrova <anna@example.org>\r\n"
-         "To: Boris <boris@example.net>\r\n"
-         "Subject: " + subject + "\r\n"
-         "Date: Tue, 01 Dec 2026 10:20:30 +0300\r\n"
-         "MIME-Version: 1.0\r\n"
-         "Content-Type: text/plain; charset=utf-8\r\n"
-         "\r\n" + body;
-    return m;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(content);
+    return MailServers::makeMessage(id, subject, body);
 }
 
 QStringList filesUnder(const QString &dir)
@@ -60,22 +43,6 @@ Letter *takeLetter(QSignalSpy &spy, int i = 0)
 }
 
 const QString account = QStringLiteral("user@example.org");
-
-// Plays the worker's part for one window: writes what the store asks for
-// and reports it stored.
-void answerFetches(Cache *cache, const QByteArray &content)
-{
-    QObject::connect(cache, &Cache::fetchMessages, cache,
-                     [cache, content](const QList<int> &numbers, const QStringList &names, const QString &dir) {
-                         StoredMessages stored;
-                         for (int i = 0; i < numbers.size(); ++i) {
-                             QString error;
-                             QVERIFY(MessageFiles::writeDurably(dir, {names.at(i), content}, &error));
-                             stored.append({numbers.at(i), QString(), ListFields::fromMessage(content)});
-                         }
-                         cache->onMessagesStored(stored);
-                     });
-}
 
 } // namespace
 
@@ -155,13 +122,9 @@ private slots:
     {
         QFETCH(QString, id);
         Cache cache(account, QString());
-        answerFetches(&cache, plainMessage(QByteArray()));
         QSignalSpy letters(&cache, &Cache::newIncomingLetter);
-        QSignalSpy done(&cache, &Cache::lettersRecieved);
         const QStringList before = filesUnder(TestHome::path());
-
-        cache.onNewMessageIds({1}, {id}, true);
-        QCOMPARE(done.count(), 1);
+        feedStore(&cache, {plainMessage(QString())}, {id});
         const QString name = StoreLayout::messageFileName(id);
         QVERIFY(name.startsWith(StoreLayout::hashedNamePrefix()) && name.size() < 100);
         QStringList added = filesUnder(TestHome::path());
@@ -243,7 +206,7 @@ private slots:
     void receivedLettersMoveWithTheirWholeFile()
     {
         { Cache cache(account, QString()); }
-        const QByteArray bytes = plainMessage("t1@x", "Keep me", "Every word of this body.\r\n");
+        const QByteArray bytes = plainMessage("t1@x", "Keep me", "Every word of this body.");
         writeFile(m_root + QStringLiteral("/Incoming/t1@x.eml"), bytes);
         Cache cache(account, QString());
         QSignalSpy trash(&cache, &Cache::newTrashLetter);

@@ -22,12 +22,14 @@ public:
     explicit ConnectionRecorder(Connection *connection, QObject *parent = nullptr);
 
     // Queued calls into the worker thread.
-    void getMail(int index);
-    void fetch(const QList<int> &numbers, const QStringList &fileNames, const QString &directory);
-    void deleteOnServer(int number);
-    void send(Letter *letter);
-    void answerUsername(const QString &login);
-    void answerPassword(const QString &password);
+    void getMail(int index) { queue([=](Connection *c) { c->onQueryGetMail(index); }); }
+    void fetch(const QList<int> &numbers, const QStringList &fileNames, const QString &directory)
+    {
+        queue([=](Connection *c) { c->onFetchMessages(numbers, fileNames, directory); });
+    }
+    void send(Letter *letter) { queue([=](Connection *c) { c->onSendLetter(letter); }); }
+    void answerUsername(const QString &login) { queue([=](Connection *c) { c->setUsername(login); }); }
+    void answerPassword(const QString &password) { queue([=](Connection *c) { c->setPassword(password); }); }
 
     // A server record for 127.0.0.1:port.
     static Server *makeServer(ServerManager::Type type, ServerManager::Protocol protocol,
@@ -42,8 +44,13 @@ public:
     QList<QPair<int, QString>> announced;
     StoredMessages stored;
 
-    void clear();
-
 private:
+    template <class Job>
+    void queue(Job job)
+    {
+        Connection *c = m_connection;
+        QMetaObject::invokeMethod(c, [c, job] { job(c); }, Qt::QueuedConnection);
+    }
+
     Connection *m_connection;
 };

@@ -17,6 +17,13 @@ bool Fixtures::writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
+QStringList Fixtures::settingsGroups(const QString &group)
+{
+    QSettings settings;
+    settings.beginGroup(group);
+    return settings.childGroups();
+}
+
 QVariant Fixtures::accountValue(const QString &email, const QString &key)
 {
     return QSettings().value(QStringLiteral("profiles/") + email + QLatin1Char('/') + key);

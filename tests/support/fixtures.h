@@ -13,6 +13,8 @@
 namespace Fixtures {
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
+// The records of a group ("profiles", "servers") in the program's settings file.
+QStringList settingsGroups(const QString &group);
 // A value of an account's group in the program's settings file.
 QVariant accountValue(const QString &email, const QString &key);
 // Accounts as the settings file of an earlier run leaves them.

@@ -2,8 +2,6 @@
 
 #include "base/settings.h"
 
-#include <QSettings>
-
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -22,17 +20,6 @@
 #include <cstdlib>
 
 namespace {
-// The mail servers are shared with the demo; the faulty ones are the tests' own.
-QString serversScriptDir()
-{
-    return QStringLiteral(MAIL_SOURCE_DIR "/scripts");
-}
-
-QString faultScriptDir()
-{
-    return QStringLiteral(MAIL_SOURCE_DIR "/tests/servers");
-}
-
 bool readLine(QProcess &process, QByteArray &line, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -65,8 +52,8 @@ bool MailServers::start()
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    m_process->start(QStringLiteral("/bin/bash"),
-                     {serversScriptDir() + QStringLiteral("/mail-servers.sh"), m_dir});
+    // The mail servers are shared with the demo; the faulty ones are the tests' own.
+    m_process->start(QStringLiteral("/bin/bash"), {QStringLiteral(MAIL_SOURCE_DIR "/scripts/mail-servers.sh"), m_dir});
     QByteArray line;
     if (!m_process->waitForStarted(10000) || !readLine(*m_process, line, 60000)
         || line != "ready") {
@@ -239,7 +226,7 @@ bool FaultServer::start(const QStringList &arguments)
     stop();
     m_process = std::make_unique<QProcess>();
     m_process->start(QStringLiteral("/usr/bin/python3"),
-                     QStringList{faultScriptDir() + QStringLiteral("/faultserver.py")} + arguments);
+                     QStringList{QStringLiteral(MAIL_SOURCE_DIR "/tests/servers/faultserver.py")} + arguments);
     QByteArray line;
     if (!m_process->waitForStarted(10000) || !readLine(*m_process, line, 10000)) {
         qWarning() << "FaultServer: did not start:" << m_process->readAllStandardError();
@@ -265,12 +252,8 @@ void FaultServer::stop()
 
 void MailServers::trustCertificate(int port) const
 {
-    QSettings settings;
-    QVariantList bytes;
+    QList<unsigned char> bytes;
     for (char b : certificateFingerprint(false))
-        bytes.append(int(static_cast<unsigned char>(b)));
-    settings.setValue(Settings::serversGroup + QLatin1Char('/') + address(port) + QLatin1Char('/')
-                              + Settings::certificateFingerprintKey,
-                      bytes);
-    settings.sync();
+        bytes.append(static_cast<unsigned char>(b));
+    Settings::setCertificateFingerprint(address(port), bytes);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QApplication>
 #include <QByteArray>
+#include <QtTest>
 
 // The wizard's tests need the standard mail ports under the names the wizard
 // tries: as root, the test runs again in network and mount namespaces of its
@@ -11,5 +13,20 @@ namespace NetworkNamespace {
 // namespace, marker taken off argc; false without root or unshare);
 // otherwise the namespaced run's exit code, for main() to return.
 int enter(int &argc, char **argv, const QByteArray &hosts, bool &isolated);
+
+// main() of such a test: runs it in the namespace when it can; the test
+// object learns which through its member "isolated".
+template <class Test>
+int run(int argc, char **argv, const QByteArray &hosts)
+{
+    bool isolated = false;
+    const int namespacedRun = enter(argc, argv, hosts, isolated);
+    if (namespacedRun >= 0)
+        return namespacedRun;
+    QApplication app(argc, argv);
+    Test test;
+    test.isolated = isolated;
+    return QTest::qExec(&test, argc, argv);
+}
 
 }

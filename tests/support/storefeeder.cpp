@@ -5,13 +5,13 @@
 
 #include <QtTest>
 
-void feedStore(Cache *cache, const QList<QByteArray> &newestFirst)
+void feedStore(Cache *cache, const QList<QByteArray> &newestFirst, QStringList ids)
 {
     QList<int> numbers;
-    QStringList ids;
     for (int i = 0; i < newestFirst.size(); ++i) {
         numbers.append(newestFirst.size() - i);
-        ids.append(ListFields::fromMessage(newestFirst.at(i)).id);
+        if (ids.size() <= i)
+            ids.append(ListFields::fromMessage(newestFirst.at(i)).id);
     }
     const auto answer = QObject::connect(
             cache, &Cache::fetchMessages, cache,

@@ -283,25 +283,15 @@ QImage MailWindow::screenshot(const QString &name) const
 
 void MailWindow::addServer(int type, int protocol, int ssl, const QString &address)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::serversGroup + QLatin1Char('/') + address);
-    settings.setValue(Settings::typeKey, type);
-    settings.setValue(Settings::protocolKey, protocol);
-    settings.setValue(Settings::sslKey, ssl);
-    settings.setValue(Settings::authKey, int(ServerManager::AUTO_AUTH));
-    settings.setValue(Settings::loginKey, QString());
+    Settings::saveServer(address, {type, protocol, ssl, int(ServerManager::AUTO_AUTH), QString()});
 }
 
 void MailWindow::addAccount(const QString &email, const QString &name, const QString &inServer,
                             const QString &outServer, const QString &login, const QString &password)
 {
-    QSettings settings;
-    settings.beginGroup(Settings::profilesGroup + QLatin1Char('/') + email);
-    settings.setValue(Settings::nameKey, name);
-    settings.setValue(Settings::inServerKey, inServer);
-    settings.setValue(Settings::outServerKey, outServer);
-    settings.setValue(Settings::inLoginKey, login);
-    settings.setValue(Settings::inPasswordKey, Utils::encrypt(password));
+    Settings::saveAccount(email, name, inServer, outServer);
+    Settings::setAccountValue(email, Settings::inLoginKey, login);
+    Settings::setAccountValue(email, Settings::inPasswordKey, Utils::encrypt(password));
 }
 
 void MailWindow::clearUserData()

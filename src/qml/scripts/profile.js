@@ -3,30 +3,10 @@
 // servers too.
 Qt.include("server.js")
 
-// True when an account other than the one at ignoreIndex has this address.
-function profileEmailTaken(email, ignoreIndex) {
-    var profiles = mailProfileManager.profiles
-    for (var i = 0; i < profiles.length; ++i) {
-        if (i !== ignoreIndex && profiles[i].email === email)
-            return true
-    }
-    return false
-}
-
-// Refuses an empty or taken address with a message and brings the profile
-// form back with what the user typed.
 function checkProfileForm(ignoreIndex) {
-    var email = profileForm.email.trim()
-    var problem = ""
-    if (email === "")
-        problem = qsTr("Email cannot be empty!")
-    else if (profileEmailTaken(email, ignoreIndex))
-        problem = qsTr("Profile with this email already exist!")
-    if (problem === "")
-        return true
-    profileForm.reopen()
-    messageForm.show(problem, false)
-    return false
+    return checkUniqueField(profileForm, profileForm.email.trim(), mailProfileManager.profiles, "email",
+                            ignoreIndex, qsTr("Email cannot be empty!"),
+                            qsTr("Profile with this email already exist!"))
 }
 
 function chosenServer(addresses, index) {
@@ -74,13 +54,7 @@ function onEditProfileConfirm(index) {
 
 function onRemoveProfile(index) {
     var profile = mailProfileManager.profiles[index]
-    if (!profile)
-        return
-    messageForm.show(qsTr("Are you really want to delete profile ") + profile.email + "?", true,
-                     function() { onRemoveProfileConfirm(index) })
-}
-
-function onRemoveProfileConfirm(index) {
-    mailProfileManager.removeProfile(index)
-    managementForm.clearSelection()
+    if (profile)
+        confirmRemoval(qsTr("Are you really want to delete profile ") + profile.email + "?",
+                       function() { mailProfileManager.removeProfile(index) })
 }

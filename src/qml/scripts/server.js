@@ -45,30 +45,26 @@ function initProfilesWithServers() {
     }
 }
 
-// True when a server other than the one at ignoreIndex has this address.
-function serverAddressTaken(address, ignoreIndex) {
-    var servers = mailServerManager.servers
-    for (var i = 0; i < servers.length; ++i) {
-        if (i !== ignoreIndex && servers[i].address === address)
-            return true
+// Refuses an empty value, or one that an item other than the one at
+// ignoreIndex has under that key, with a message, and brings the form back
+// with what the user typed. The server and the account forms share it.
+function checkUniqueField(form, value, items, key, ignoreIndex, emptyText, takenText) {
+    var problem = value === "" ? emptyText : ""
+    for (var i = 0; problem === "" && i < items.length; ++i) {
+        if (i !== ignoreIndex && items[i][key] === value)
+            problem = takenText
     }
+    if (problem === "")
+        return true
+    form.reopen()
+    messageForm.show(problem, false)
     return false
 }
 
-// Refuses an empty or taken address with a message and brings the server
-// form back with what the user typed.
 function checkServerForm(ignoreIndex) {
-    var address = serverForm.address.trim()
-    var problem = ""
-    if (address === "")
-        problem = qsTr("Address cannot be empty!")
-    else if (serverAddressTaken(address, ignoreIndex))
-        problem = qsTr("Server with this address already exist!")
-    if (problem === "")
-        return true
-    serverForm.reopen()
-    messageForm.show(problem, false)
-    return false
+    return checkUniqueField(serverForm, serverForm.address.trim(), mailServerManager.servers, "address",
+                            ignoreIndex, qsTr("Address cannot be empty!"),
+                            qsTr("Server with this address already exist!"))
 }
 
 function onAddServer() {
@@ -110,15 +106,18 @@ function onEditServerConfirm(index) {
     managementForm.updateModel()
 }
 
-function onRemoveServer(index) {
-    var server = mailServerManager.servers[index]
-    if (!server)
-        return
-    messageForm.show(qsTr("Are you really want to delete server ") + server.address + "?", true,
-                     function() { onRemoveServerConfirm(index) })
+// Removing asks first; after a yes the item goes, and the list's selection
+// with it. The server and the account lists share it.
+function confirmRemoval(question, remove) {
+    messageForm.show(question, true, function() {
+        remove()
+        managementForm.clearSelection()
+    })
 }
 
-function onRemoveServerConfirm(index) {
-    mailServerManager.removeServer(index)
-    managementForm.clearSelection()
+function onRemoveServer(index) {
+    var server = mailServerManager.servers[index]
+    if (server)
+        confirmRemoval(qsTr("Are you really want to delete server ") + server.address + "?",
+                       function() { mailServerManager.removeServer(index) })
 }
