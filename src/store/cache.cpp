@@ -150,9 +150,9 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
 
 void Cache::fetchNextWindow()
 {
-    // Two windows in flight: the worker fetches and writes the next while
-    // this thread lists the one before.
-    while (m_windowsInFlight < 2 && m_fetched < m_toFetch.size()) {
+    // Three windows in flight: while this thread lists one, the worker
+    // writes the next and fetches the one after it.
+    while (m_windowsInFlight < 3 && m_fetched < m_toFetch.size()) {
         const int end = qMin(m_fetched + 50, m_toFetch.size());
         QList<int> numbers;
         QStringList fileNames;
