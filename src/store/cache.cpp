@@ -171,8 +171,23 @@ void Cache::fetchNextWindow()
 
 void Cache::onMessagesStored(StoredMessages messages)
 {
+    m_storedWindows.append(messages);
+    if (m_storedWindows.size() == 1)
+        announceStored();
+}
+
+void Cache::announceStored()
+{
+    // A few letters per turn of the event loop: a whole window at once
+    // would hold up the user's window for as long.
+    const int lettersPerTurn = 10;
+    if (m_storedWindows.isEmpty())
+        return;
+    const StoredMessages &window = m_storedWindows.first();
     const bool deleteOnServer = Settings::deleteFromServer();
-    for (const StoredMessage &message : qAsConst(messages)) {
+    const int end = qMin(m_announced + lettersPerTurn, window.size());
+    while (m_announced < end) {
+        const StoredMessage &message = window.at(m_announced++);
         const QString id = m_asked.take(message.number);
         if (id.isEmpty())
             continue;
@@ -184,8 +199,14 @@ void Cache::onMessagesStored(StoredMessages messages)
         if (deleteOnServer)
             emit deleteMessageFromServer(message.number);
     }
-    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
-    fetchNextWindow();
+    if (m_announced >= window.size()) {
+        m_storedWindows.removeFirst();
+        m_announced = 0;
+        m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
+        fetchNextWindow();
+    }
+    if (!m_storedWindows.isEmpty())
+        QMetaObject::invokeMethod(this, &Cache::announceStored, Qt::QueuedConnection);
 }
 
 void Cache::finishCheck()

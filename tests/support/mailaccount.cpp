@@ -53,7 +53,7 @@ bool MailAccount::check(int timeoutMs)
     // Until the worker has ended the session the server may still be
     // changing the mailbox, and a test that seeds or clears it would race.
     QMetaObject::invokeMethod(connection.get(), [] {}, Qt::BlockingQueuedConnection);
-    return true;
+    return QTest::qWaitFor([this] { return !cache->isListing(); }, timeoutMs);
 }
 
 QStringList MailAccount::incomingFiles() const
