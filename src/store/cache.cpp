@@ -150,9 +150,9 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
 
 void Cache::fetchNextWindow()
 {
-    // Three windows in flight: while this thread lists one, the worker
-    // writes the next and fetches the one after it.
-    while (m_windowsInFlight < 3 && m_fetched < m_toFetch.size()) {
+    // Windows in flight: while the worker writes one it fetches the next,
+    // and the request after that is already waiting for it.
+    while (m_windowsInFlight < 4 && m_fetched < m_toFetch.size()) {
         const int end = qMin(m_fetched + 50, m_toFetch.size());
         QList<int> numbers;
         QStringList fileNames;
@@ -165,15 +165,19 @@ void Cache::fetchNextWindow()
         ++m_windowsInFlight;
         emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
     }
-    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size())
+    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size()
+            && m_storedWindows.isEmpty())
         finishCheck();
 }
 
 void Cache::onMessagesStored(StoredMessages messages)
 {
+    // The next window is asked for at once, however long the listing takes.
+    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
     m_storedWindows.append(messages);
     if (m_storedWindows.size() == 1)
         announceStored();
+    fetchNextWindow();
 }
 
 void Cache::announceStored()
@@ -202,8 +206,8 @@ void Cache::announceStored()
     if (m_announced >= window.size()) {
         m_storedWindows.removeFirst();
         m_announced = 0;
-        m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
-        fetchNextWindow();
+        if (m_storedWindows.isEmpty())
+            fetchNextWindow();
     }
     if (!m_storedWindows.isEmpty())
         QMetaObject::invokeMethod(this, &Cache::announceStored, Qt::QueuedConnection);
