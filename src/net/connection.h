@@ -106,7 +106,6 @@ private:
     // write failed.
     void finishWindow();
 
-
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;
     vmime::shared_ptr<vmime::net::session> m_session;
