@@ -44,41 +44,37 @@ bool writeAll(int fd, const QByteArray &content)
     return true;
 }
 
-// Creates and fills one temporary file and starts its way to the disk
-// without waiting; every step is checked, so a full disk fails here and not
-// silently later. The open descriptor goes to *fd; flushFiles() finishes.
-bool writeTemporary(const QString &path, const QByteArray &content, int *fd, QString *error)
+// Creates and fills one temporary file; every step is checked, so a full
+// disk fails here and not silently later. The caller makes it durable.
+bool writeTemporary(const QString &path, const QByteArray &content, QString *error)
 {
-    *fd = ::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (*fd < 0) {
+    const int fd = ::open(nativePath(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
         *error = systemError(path);
         return false;
     }
-    if (!writeAll(*fd, content)) {
+    bool ok = writeAll(fd, content);
+    if (!ok)
         *error = systemError(path);
-        return false;
+    if (::close(fd) != 0 && ok) {
+        *error = systemError(path);
+        ok = false;
     }
-    ::sync_file_range(*fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    crashPoint("file-written");
-    return true;
+    if (ok)
+        crashPoint("file-written");
+    return ok;
 }
 
-// Makes the files' data durable and closes them. Their writes are already
-// under way together, so the first flush commits the journal for all of
-// them and the rest find their data on the disk. Unlike a flush of the
-// whole file system this never waits for other programs' unwritten data.
-bool flushFiles(const QVector<int> &fds, const QStringList &paths, QString *error, bool ok = true)
+// One flush of the whole file system costs less than one per file for a
+// window of messages; afterwards the files' data is on the disk.
+bool syncFileSystem(const QString &directory)
 {
-    for (int i = 0; i < fds.size(); ++i) {
-        if (ok && ::fdatasync(fds.at(i)) != 0) {
-            *error = systemError(paths.at(i));
-            ok = false;
-        }
-        if (::close(fds.at(i)) != 0 && ok) {
-            *error = systemError(paths.at(i));
-            ok = false;
-        }
-    }
+    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
     return ok;
 }
 
@@ -94,21 +90,20 @@ namespace MessageFiles {
 bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error)
 {
     QStringList temporaries;
-    QVector<int> fds;
     bool ok = true;
     for (const Pending &file : files) {
         const QString temporary = directory + QLatin1Char('/') + file.fileName
                 + QLatin1String(temporarySuffix());
         temporaries.append(temporary);
-        int fd = -1;
-        ok = writeTemporary(temporary, file.content, &fd, error);
-        if (fd >= 0)
-            fds.append(fd);
-        if (!ok)
+        if (!writeTemporary(temporary, file.content, error)) {
+            ok = false;
             break;
+        }
     }
-    // After a failure the files are only closed (and removed below).
-    ok = flushFiles(fds, temporaries, error, ok);
+    if (ok && !syncFileSystem(directory)) {
+        *error = systemError(directory);
+        ok = false;
+    }
     if (ok)
         crashPoint("files-synced");
     int renamed = 0;
@@ -158,10 +153,7 @@ bool replaceDurably(const QString &path, const QByteArray &content)
 {
     const QString temporary = path + QLatin1String(temporarySuffix());
     QString error;
-    int fd = -1;
-    const bool written = writeTemporary(temporary, content, &fd, &error);
-    const bool flushed = fd >= 0 && flushFiles({fd}, {temporary}, &error, written);
-    if (!flushed
+    if (!writeTemporary(temporary, content, &error) || !syncFileSystem(QFileInfo(path).absolutePath())
             || ::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0) {
         qCritical() << "MessageFiles::replaceDurably(): cannot write" << path << error;
         QFile::remove(temporary);
