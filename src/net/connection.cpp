@@ -10,9 +10,21 @@
 
 #include <QtDebug>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 // Messages per command: as fast as larger windows, and little to hold.
 const int windowSize = 50;
+
+// The calling thread yields the processor to the window's thread whenever
+// both want it, so that a check's work never delays what the user sees.
+// Among the program's own threads only: the rest of the system is shared
+// by whole sessions.
+void yieldToTheWindow()
+{
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 5);
+}
 }
 
 Connection::Connection(QObject *parent)
@@ -36,6 +48,7 @@ Connection::~Connection()
 
 void Connection::run()
 {
+    yieldToTheWindow();
     m_session = vmime::net::session::create();
     for (Endpoint *server : {m_incoming, m_outgoing}) {
         if (server)
@@ -123,10 +136,23 @@ void Connection::fetchJob(const QString &operation, Job job)
     // A check that failed once stops here: the windows the store asked for
     // ahead are dropped, and the next check starts afresh.
     m_checkFailed = true;
+    std::exception_ptr failure;
     try {
         job();
         m_checkFailed = false;
         return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // What was fetched before the failure is still stored, and announced
+    // before the failure is.
+    try {
+        finishWindow();
+    } catch (const std::exception &e) {
+        logCaught(operation, "std::exception", e.what());
+    }
+    try {
+        std::rethrow_exception(failure);
     } catch (const vmime::exceptions::authentication_error &e) {
         const QString response = QString::fromLatin1(e.response().c_str());
         logCaught(operation, "vmime::exception::authentication_error", e.what())
@@ -203,12 +229,36 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
             message.fields = ListFields::fromMessage(it.value());
             stored.append(message);
         }
-        QString failure;
-        if (!MessageFiles::writeDurably(directory, files, &failure)) {
-            throw std::runtime_error(tr("Cannot store the message %1").arg(failure).toStdString());
-        }
-        emit messagesStored_chain(stored);
+        finishWindow();
+        m_windowWrite = std::async(std::launch::async, [directory, files] {
+            yieldToTheWindow();
+            QString failure;
+            if (MessageFiles::writeDurably(directory, files, &failure))
+                return QString();
+            return failure.isNull() ? QStringLiteral("") : failure;
+        });
+        m_windowStored = stored;
+        // The store keeps more windows asked for than this one, so the next
+        // request is normally queued before this: it finishes the window
+        // after fetching its own. Only after the last one does this run.
+        const int sequence = ++m_windowSequence;
+        QMetaObject::invokeMethod(this, [this, sequence] {
+            if (sequence == m_windowSequence && m_windowWrite.valid())
+                fetchJob(QStringLiteral("Connection::finishWindow():"), [this] { finishWindow(); });
+        }, Qt::QueuedConnection);
     });
+}
+
+void Connection::finishWindow()
+{
+    if (!m_windowWrite.valid())
+        return;
+    const QString failure = m_windowWrite.get();
+    const StoredMessages stored = std::move(m_windowStored);
+    m_windowStored.clear();
+    if (!failure.isNull())
+        throw std::runtime_error(tr("Cannot store the message %1").arg(failure).toStdString());
+    emit messagesStored_chain(stored);
 }
 
 void Connection::onSetCheckMark(QString path, QByteArray content, bool present)

@@ -10,6 +10,7 @@
 
 #include <vmime/vmime.hpp>
 
+#include <future>
 #include <memory>
 
 class Authenticator;
@@ -101,6 +102,9 @@ private:
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
     template<typename Job> void fetchJob(const QString &operation, Job job);
+    // Waits for the window being written and announces it; throws when its
+    // write failed.
+    void finishWindow();
 
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;
@@ -112,4 +116,10 @@ private:
     QMutex m_recordsLock;
     QList<Endpoint *> m_records;
     bool m_checkFailed = false;
+    // The last fetched window, written on a thread of its own while the
+    // next one is fetched: the disk and the network work at the same time.
+    // Its result is announced before the next window's or the check's end.
+    std::future<QString> m_windowWrite;   // the failure, or a null text
+    StoredMessages m_windowStored;
+    int m_windowSequence = 0;
 };

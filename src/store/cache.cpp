@@ -184,9 +184,9 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
 
 void Cache::fetchNextWindow()
 {
-    // Two windows in flight: the worker fetches and writes the next while
-    // this thread lists the one before.
-    while (m_windowsInFlight < 2 && m_fetched < m_toFetch.size()) {
+    // Windows in flight: while the worker writes one it fetches the next,
+    // and the request after that is already waiting for it.
+    while (m_windowsInFlight < 4 && m_fetched < m_toFetch.size()) {
         const int end = qMin(m_fetched + 50, m_toFetch.size());
         QList<int> numbers;
         QStringList fileNames;
@@ -199,14 +199,33 @@ void Cache::fetchNextWindow()
         ++m_windowsInFlight;
         emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
     }
-    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size())
+    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size()
+            && m_storedWindows.isEmpty())
         finishCheck();
 }
 
 void Cache::onMessagesStored(StoredMessages messages)
 {
+    // The next window is asked for at once, however long the listing takes.
+    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
+    m_storedWindows.append(messages);
+    if (m_storedWindows.size() == 1)
+        announceStored();
+    fetchNextWindow();
+}
+
+void Cache::announceStored()
+{
+    // A few letters per turn of the event loop: a whole window at once
+    // would hold up the user's window for as long.
+    const int lettersPerTurn = 10;
+    if (m_storedWindows.isEmpty())
+        return;
+    const StoredMessages &window = m_storedWindows.first();
     const bool deleteOnServer = Settings::deleteFromServer();
-    for (const StoredMessage &message : qAsConst(messages)) {
+    const int end = qMin(m_announced + lettersPerTurn, window.size());
+    while (m_announced < end) {
+        const StoredMessage &message = window.at(m_announced++);
         const QString id = m_asked.take(message.number);
         if (id.isEmpty())
             continue;
@@ -218,8 +237,14 @@ void Cache::onMessagesStored(StoredMessages messages)
         if (deleteOnServer)
             emit deleteMessageFromServer(message.number);
     }
-    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
-    fetchNextWindow();
+    if (m_announced >= window.size()) {
+        m_storedWindows.removeFirst();
+        m_announced = 0;
+        if (m_storedWindows.isEmpty())
+            fetchNextWindow();
+    }
+    if (!m_storedWindows.isEmpty())
+        QMetaObject::invokeMethod(this, &Cache::announceStored, Qt::QueuedConnection);
 }
 
 void Cache::finishCheck()

@@ -56,6 +56,9 @@ public:
     QString messageFilePath(int folder, const QString &id) const;
 
     QString accountAddress() const { return m_accountAddress; }
+    // Stored letters are still being listed, a few per turn of the event
+    // loop (also after a failure has ended the check).
+    bool isListing() const { return !m_storedWindows.isEmpty(); }
     QString incomingServerText() const { return m_incomingServerText; }
 
 signals:
@@ -150,5 +153,9 @@ private:
     int m_fetched = 0;                         // how many of m_toFetch were asked for
     QMap<int, QString> m_asked;                // number -> id of the windows being fetched
     int m_windowsInFlight = 0;
+    // Windows on disk whose letters are being listed, a few per turn.
+    void announceStored();
+    QVector<StoredMessages> m_storedWindows;
+    int m_announced = 0;                       // letters of the first one listed so far
     bool m_checking = false;
 };
