@@ -44,29 +44,24 @@ std::vector<float> blurredAlpha(const QImage &image, int radius)
         sum += kernel[size_t(i + radius)] = float(std::exp(-(i * i) / (2 * sigma * sigma)));
     for (float &k : kernel)
         k /= sum;
+    // Separable: one pass along the rows, then one along the columns.
+    const auto blurPass = [&](const std::vector<float> &in, std::vector<float> &out, int dx, int dy) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                float v = 0;
+                for (int i = -radius; i <= radius; ++i) {
+                    const int sx = x + i * dx;
+                    const int sy = y + i * dy;
+                    if (sx >= 0 && sx < w && sy >= 0 && sy < h)
+                        v += kernel[size_t(i + radius)] * in[size_t(sy * w + sx)];
+                }
+                out[size_t(y * w + x)] = v;
+            }
+        }
+    };
     std::vector<float> pass(alpha.size());
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            float v = 0;
-            for (int i = -radius; i <= radius; ++i) {
-                const int sx = x + i;
-                if (sx >= 0 && sx < w)
-                    v += kernel[size_t(i + radius)] * alpha[size_t(y * w + sx)];
-            }
-            pass[size_t(y * w + x)] = v;
-        }
-    }
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            float v = 0;
-            for (int i = -radius; i <= radius; ++i) {
-                const int sy = y + i;
-                if (sy >= 0 && sy < h)
-                    v += kernel[size_t(i + radius)] * pass[size_t(sy * w + x)];
-            }
-            alpha[size_t(y * w + x)] = v;
-        }
-    }
+    blurPass(alpha, pass, 1, 0);
+    blurPass(pass, alpha, 0, 1);
     return alpha;
 }
 

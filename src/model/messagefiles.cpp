@@ -68,16 +68,22 @@ bool writeTemporary(const QString &path, const QByteArray &content, QString *err
     return ok;
 }
 
-// One flush of the whole file system costs less than one per file for a
-// window of messages; afterwards the files' data is on the disk.
-bool syncFileSystem(const QString &directory)
+// Runs a flush (fsync, syncfs) on the directory itself.
+bool flushDirectory(const QString &directory, int (*flush)(int))
 {
     const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::syncfs(fd) == 0;
+    const bool ok = flush(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// One flush of the whole file system costs less than one per file for a
+// window of messages; afterwards the files' data is on the disk.
+bool syncFileSystem(const QString &directory)
+{
+    return flushDirectory(directory, ::syncfs);
 }
 
 QString utf8(const vmime::text &text)
@@ -143,12 +149,7 @@ bool writeDurably(const QString &directory, const Pending &file, QString *error)
 
 bool syncDirectory(const QString &directory)
 {
-    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    return flushDirectory(directory, ::fsync);
 }
 
 bool replaceDurably(const QString &path, const QByteArray &content)
