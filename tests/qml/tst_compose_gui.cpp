@@ -141,6 +141,8 @@ private slots:
         QVERIFY(window.typeInto("linkForm", "linkDescriptionField", "site"));
         QVERIFY(window.typeInto("linkForm", "linkAddressField", "https://example.org/"));
         QVERIFY(window.click("linkForm", "linkOkButton"));
+        // The form takes clicks until it has faded out, as it does for a user.
+        QVERIFY(window.gone("linkForm"));
         click("attachButton");
         QVERIFY(window.shown("attachmentChip0"));
         window.key(Qt::Key_Return, Qt::ControlModifier);
