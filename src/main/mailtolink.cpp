@@ -1,18 +1,9 @@
 #include "main/mailtolink.h"
 
+#include "base/hexdigit.h"
+
 namespace {
 const QLatin1String scheme("mailto:");
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Percent escapes become bytes read as UTF-8; an escape that is not "%" and
 // two hexadecimal digits stays as it was written. "+" is a plus sign in

@@ -1,5 +1,7 @@
 #include "model/inireader.h"
 
+#include "base/hexdigit.h"
+
 #include <QDataStream>
 #include <QDateTime>
 
@@ -74,17 +76,6 @@ done:
     dataPos = i;
     lineLen = i - lineStart;
     return lineLen > 0;
-}
-
-int hexValue(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
 }
 
 void chopTrailingSpaces(QString &s, int limit)
