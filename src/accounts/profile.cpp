@@ -139,8 +139,12 @@ void Profile::buildFolders()
 
     m_cache = new Cache(m_email, m_incomingServerStr, this);
     m_outbox->setStore(m_cache);
-    for (int folder = 0; folder < Letter::FolderCount; ++folder)
-        m_models[size_t(folder)] = new Model(StoreLayout::indexPath(m_email, folder), folder, this);
+    // A folder of many thousand letters takes a while to read: the window
+    // is made meanwhile.
+    for (int folder = 0; folder < Letter::FolderCount; ++folder) {
+        m_models[size_t(folder)] = new Model(StoreLayout::indexPath(m_email, folder), folder, this,
+                                             Model::Loading::InBackground);
+    }
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         auto *proxy = new ProxyModel(this);
         proxy->setSourceModel(m_models[size_t(folder)]);

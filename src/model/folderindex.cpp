@@ -158,58 +158,76 @@ QString FolderIndex::groupName(const QString &id)
 
 QVector<FolderIndex::Entry> FolderIndex::load()
 {
-    m_removed.clear();
-    m_readded.clear();
-    QByteArray data;
-    {
-        QFile file(m_path);
-        if (file.open(QIODevice::ReadOnly))
-            data = file.readAll();
-    }
-    m_appended = qMax(0, data.count("[mail]") - 1);
-    IniReader::Groups groups;
-    if (!IniReader::read(data, mailGroup, keyNames, &groups))
-        return loadWithSettings();
-    m_groups = groups.size();
-    QStringList names = groups.keys();
-    std::sort(names.begin(), names.end());
-    QVector<Entry> entries;
-    entries.reserve(names.size());
-    for (const QString &name : qAsConst(names))
-        takeEntry(name, groups.value(name), &entries);
-    return entries;
+    return take(read(m_path));
 }
 
 QVector<FolderIndex::Entry> FolderIndex::loadWithSettings()
 {
-    m_removed.clear();
+    return take(readWithSettings(m_path));
+}
+
+QVector<FolderIndex::Entry> FolderIndex::take(const Contents &contents)
+{
+    m_removed = contents.removed;
     m_readded.clear();
-    QVector<Entry> entries;
-    QSettings settings(m_path, QSettings::IniFormat);
+    m_appended = contents.appended;
+    m_groups = contents.groups;
+    return contents.entries;
+}
+
+FolderIndex::Contents FolderIndex::read(const QString &path)
+{
+    QByteArray data;
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            data = file.readAll();
+    }
+    const int appended = qMax(0, data.count("[mail]") - 1);
+    IniReader::Groups groups;
+    if (!IniReader::read(data, mailGroup, keyNames, &groups)) {
+        Contents contents = readWithSettings(path);
+        contents.appended = appended;
+        return contents;
+    }
+    Contents contents;
+    contents.appended = appended;
+    contents.groups = groups.size();
+    QStringList names = groups.keys();
+    std::sort(names.begin(), names.end());
+    contents.entries.reserve(names.size());
+    for (const QString &name : qAsConst(names))
+        takeEntry(name, groups.value(name), &contents);
+    return contents;
+}
+
+FolderIndex::Contents FolderIndex::readWithSettings(const QString &path)
+{
+    Contents contents;
+    QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(mailGroup);
     const QStringList groups = settings.childGroups();
-    m_groups = groups.size();
-    entries.reserve(groups.size());
+    contents.groups = groups.size();
+    contents.entries.reserve(groups.size());
     for (const QString &group : groups) {
         settings.beginGroup(group);
         QVector<QVariant> values(KeyCount);
         for (int k = 0; k < KeyCount; ++k)
             values[k] = settings.value(QString::fromLatin1(keyNames.at(k)));
         settings.endGroup();
-        takeEntry(group, values, &entries);
+        takeEntry(group, values, &contents);
     }
-    return entries;
+    return contents;
 }
 
-void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &values,
-                            QVector<Entry> *entries)
+void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &values, Contents *contents)
 {
     const auto id = [&] {
         return values.at(Id).isValid() ? values.at(Id).toString() : group;
     };
     if (values.at(Archived).toBool() || values.at(Removed).toBool()) {
         if (values.at(Dropped).toBool())
-            m_removed.insert(id());
+            contents->removed.insert(id());
         return;
     }
     Entry entry;
@@ -219,7 +237,7 @@ void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &value
     entry.letterType = values.at(LetterType).toInt();
     entry.folderType = values.at(FolderType).toInt();
     entry.date = values.at(Date).toDateTime();
-    entries->append(entry);
+    contents->entries.append(entry);
 }
 
 bool FolderIndex::addEntry(const Entry &entry)

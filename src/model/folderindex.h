@@ -8,7 +8,7 @@
 
 #include <utility>
 
-// Thread: main.
+// Thread: main (read() on any).
 // The index file of one folder: an INI file as QSettings writes it, with
 // group "mail" and one sub-group per letter ("from", "subject", "date",
 // "letterType", "folderType"; entries with "removed" or "archived" true are
@@ -34,6 +34,15 @@ public:
         int folderType = 0;
     };
 
+    // What reading the file found: the entries that are shown, and what the
+    // object needs to know of the rest to append and compact later.
+    struct Contents {
+        QVector<Entry> entries;
+        QSet<QString> removed;
+        int appended = 0;
+        int groups = 0;
+    };
+
     explicit FolderIndex(QString path);
 
     // The entries that are shown: all but those marked removed or archived.
@@ -41,6 +50,12 @@ public:
     // The same, read through QSettings itself (load() falls back to it for
     // files that its own reader does not cover).
     QVector<Entry> loadWithSettings();
+
+    // load() in two steps: read() touches nothing but the file and may run
+    // on any thread, as long as no change is appended meanwhile; take()
+    // makes what it found this object's state.
+    static Contents read(const QString &path);
+    QVector<Entry> take(const Contents &contents);
 
     bool addEntry(const Entry &entry);
     bool setLetterType(const QString &id, int letterType);
@@ -64,8 +79,9 @@ private:
     // Added and removed entries need no flush to the disk: after a power
     // cut the folder's load puts them right from the message files.
     bool append(const QString &id, const Values &values, bool durable = false);
+    static Contents readWithSettings(const QString &path);
     // Takes one sub-group's values into the list (or notes it as dropped).
-    void takeEntry(const QString &group, const QVector<QVariant> &values, QVector<Entry> *entries);
+    static void takeEntry(const QString &group, const QVector<QVariant> &values, Contents *contents);
     void compactWhenDue();
 
     static QByteArray encodedSection(const QString &group, const Values &values);

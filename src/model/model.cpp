@@ -7,47 +7,121 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QtConcurrent>
 #include <QSet>
 
 #include <algorithm>
+#include <malloc.h>
 
-Model::Model(QString indexPath, int folder, QObject *parent)
+Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     : QAbstractListModel(parent)
     , m_index(std::move(indexPath))
     , m_folder(folder)
 {
-    const QVector<FolderIndex::Entry> entries = reconciled(m_index.load());
-    m_letters.reserve(entries.size());
-    for (const FolderIndex::Entry &entry : entries) {
-        auto *letter = new Letter(this);
+    if (loading == Loading::Now) {
+        take(read(m_index.path(), m_folder));
+        return;
+    }
+    // The watcher goes with the model: a model gone before the read ends
+    // hears nothing of it.
+    auto *watcher = new QFutureWatcher<Contents>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        take(watcher->result());
+    });
+    // What the read left behind lies in the worker thread's own heap, which
+    // the main thread never allocates from; once the result goes with the
+    // watcher, those pages go back to the system.
+    connect(watcher, &QObject::destroyed, [] { ::malloc_trim(0); });
+    watcher->setFuture(QtConcurrent::run(&Model::read, m_index.path(), m_folder));
+}
+
+void Model::take(const Contents &contents)
+{
+    m_index.take(contents.index);
+    for (const QString &id : contents.gone)
+        m_index.removeEntry(id);
+    for (const FolderIndex::Entry &entry : contents.found)
+        m_index.addEntry(entry);
+
+    // The texts are copied here: shared, they would keep the reading
+    // thread's heap, where they lie among its freed temporaries, in memory
+    // for as long as the rows live.
+    const auto copied = [](const QString &text) { return QString(text.constData(), text.size()); };
+    beginResetModel();
+    m_rows.reserve(contents.shown.size());
+    for (const FolderIndex::Entry &shown : contents.shown) {
+        FolderIndex::Entry entry = shown;
+        entry.id = copied(shown.id);
+        entry.from = copied(shown.from);
+        entry.subject = copied(shown.subject);
+        if (entry.letterType == Letter::LetterUnseen)
+            ++m_unseen;
+        m_rows.append(entry);
+    }
+    m_letters.resize(m_rows.size());
+    endResetModel();
+    m_loaded = true;
+    emit unseenLettersChanged(m_unseen);
+    emit loaded();
+    const QVector<std::function<void()>> waiting = std::move(m_waiting);
+    for (const auto &change : waiting)
+        change();
+}
+
+Letter *Model::letterAt(int row) const
+{
+    if (row < 0 || row >= m_letters.size())
+        return nullptr;
+    Letter *&letter = m_letters[row];
+    if (!letter) {
+        const FolderIndex::Entry &entry = m_rows.at(row);
+        letter = new Letter(const_cast<Model *>(this));
         letter->setId(entry.id);
         letter->setFrom(entry.from);
         letter->setSubject(entry.subject);
         letter->setLetterType(entry.letterType);
         letter->setFolderType(entry.folderType);
         letter->setDate(entry.date);
-        if (entry.letterType == Letter::LetterUnseen)
-            ++m_unseen;
-        m_letters.append(letter);
     }
-    emit unseenLettersChanged(m_unseen);
+    return letter;
+}
+
+QDateTime Model::dateAt(int row) const
+{
+    if (row < 0 || row >= m_letters.size())
+        return QDateTime();
+    const Letter *letter = m_letters.at(row);
+    return letter ? letter->date() : m_rows.at(row).date;
+}
+
+void Model::whenLoaded(std::function<void()> change)
+{
+    if (m_loaded)
+        change();
+    else
+        m_waiting.append(std::move(change));
 }
 
 int Model::rowCount(const QModelIndex &) const
 {
-    return m_letters.size();
+    return m_rows.size();
 }
 
 QVariant Model::data(const QModelIndex &index, int role) const
 {
-    Letter *letter = m_letters.value(index.row());
-    if (!letter)
+    const int row = index.row();
+    if (row < 0 || row >= m_rows.size())
         return QVariant();
     switch (role) {
     case LetterRole:
-        return QVariant::fromValue(letter);
+        return QVariant::fromValue(letterAt(row));
     case FilterRole:
-        return filterString(letter);
+        if (const Letter *letter = m_letters.at(row))
+            return filterString(letter);
+        return filterString(m_rows.at(row).from, m_rows.at(row).subject, m_rows.at(row).date);
     default:
         return QVariant();
     }
@@ -60,19 +134,21 @@ QHash<int, QByteArray> Model::roleNames() const
 
 QString Model::filterString(const Letter *letter)
 {
-    return letter->from() + QLatin1Char(' ') + letter->subject() + QLatin1Char(' ')
-            + letter->date().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    return filterString(letter->from(), letter->subject(), letter->date());
+}
+
+QString Model::filterString(const QString &from, const QString &subject, const QDateTime &date)
+{
+    return from + QLatin1Char(' ') + subject + QLatin1Char(' ')
+            + date.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
 }
 
 void Model::onNewLetter(Letter *letter)
 {
     if (!letter)
         return;
-    const int row = m_letters.size();
-    beginInsertRows(QModelIndex(), row, row);
-    m_letters.append(letter);
-    endInsertRows();
-
+    // Taken now: a change that waits for the folder to load must not see
+    // what happened to the letter since.
     FolderIndex::Entry entry;
     entry.id = letter->id();
     entry.from = letter->from();
@@ -80,9 +156,23 @@ void Model::onNewLetter(Letter *letter)
     entry.date = letter->date();
     entry.letterType = letter->letterType();
     entry.folderType = m_folder == Letter::TrashFolder ? letter->folderType() : m_folder;
+    whenLoaded([this, letter = QPointer<Letter>(letter), entry] {
+        if (letter)
+            appendLetter(letter, entry);
+    });
+}
+
+void Model::appendLetter(Letter *letter, const FolderIndex::Entry &entry)
+{
+    const int row = m_rows.size();
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.append(entry);
+    m_letters.append(letter);
+    endInsertRows();
+
     m_index.addEntry(entry);
 
-    if (letter->letterType() == Letter::LetterUnseen) {
+    if (entry.letterType == Letter::LetterUnseen) {
         ++m_unseen;
         emit unseenLettersChanged(m_unseen);
     }
@@ -93,55 +183,66 @@ void Model::onSeenLetter(Letter *letter)
 {
     if (!letter)
         return;
-    m_index.setLetterType(letter->id(), letter->letterType());
-    if (m_unseen > 0)
-        --m_unseen;
-    emit unseenLettersChanged(m_unseen);
+    whenLoaded([this, id = letter->id(), letterType = letter->letterType()] {
+        m_index.setLetterType(id, letterType);
+        if (m_unseen > 0)
+            --m_unseen;
+        emit unseenLettersChanged(m_unseen);
+    });
 }
 
 void Model::onRemoveLetter(int index)
 {
-    if (index < 0 || index >= m_letters.size())
+    if (!m_loaded) {
+        whenLoaded([this, index] { onRemoveLetter(index); });
+        return;
+    }
+    if (index < 0 || index >= m_rows.size())
         return;
     Letter *letter = m_letters.at(index);
-    m_index.removeEntry(letter->id());
+    const bool unseen = (letter ? letter->letterType() : m_rows.at(index).letterType) == Letter::LetterUnseen;
+    m_index.removeEntry(m_rows.at(index).id);
 
     beginRemoveRows(QModelIndex(), index, index);
+    m_rows.removeAt(index);
     m_letters.removeAt(index);
     endRemoveRows();
-    letter->deleteLater();
+    if (letter)
+        letter->deleteLater();
 
-    if (letter->letterType() == Letter::LetterUnseen) {
+    if (unseen) {
         --m_unseen;
         emit unseenLettersChanged(m_unseen);
     }
     emit checkFolderLimits();
 }
 
-QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> &entries)
+Model::Contents Model::read(const QString &indexPath, int folder)
 {
     // The message files are the truth; the index only saves parsing them.
     // A crash or power cut between a file change and its index append
     // leaves them apart: rows come back for files the index lacks, and rows
     // whose file is gone are dropped.
-    const QDir directory(QFileInfo(m_index.path()).absolutePath() + QLatin1Char('/')
-                         + StoreLayout::folderName(m_folder));
-    if (!directory.exists())
-        return entries;
+    Contents contents;
+    contents.index = FolderIndex::read(indexPath);
+    const QDir directory(QFileInfo(indexPath).absolutePath() + QLatin1Char('/')
+                         + StoreLayout::folderName(folder));
+    if (!directory.exists()) {
+        contents.shown = contents.index.entries;
+        return contents;
+    }
     QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
     // Files that the index lacks come back in name order.
     std::sort(names.begin(), names.end());
     QSet<QString> files(names.cbegin(), names.cend());
-    QVector<FolderIndex::Entry> result;
-    result.reserve(entries.size());
-    for (const FolderIndex::Entry &entry : entries) {
-        if (files.remove(StoreLayout::messageFileName(entry.id))) {
-            result.append(entry);
-        } else {
-            m_index.removeEntry(entry.id);
-        }
+    contents.shown.reserve(contents.index.entries.size());
+    for (const FolderIndex::Entry &entry : qAsConst(contents.index.entries)) {
+        if (files.remove(StoreLayout::messageFileName(entry.id)))
+            contents.shown.append(entry);
+        else
+            contents.gone.append(entry.id);
     }
-    for (const QString &name : names) {
+    for (const QString &name : qAsConst(names)) {
         if (!files.contains(name))
             continue;
         QFile file(directory.filePath(name));
@@ -154,10 +255,10 @@ QVector<FolderIndex::Entry> Model::reconciled(const QVector<FolderIndex::Entry> 
         entry.from = fields.from;
         entry.subject = fields.subject;
         entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();
-        entry.letterType = m_folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
-        entry.folderType = m_folder == Letter::TrashFolder ? Letter::IncomingFolder : m_folder;
-        m_index.addEntry(entry);
-        result.append(entry);
+        entry.letterType = folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
+        entry.folderType = folder == Letter::TrashFolder ? Letter::IncomingFolder : folder;
+        contents.found.append(entry);
+        contents.shown.append(entry);
     }
-    return result;
+    return contents;
 }

@@ -4,6 +4,9 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QVector>
+
+#include <functional>
 
 class Letter;
 
@@ -20,8 +23,12 @@ public:
         FilterRole
     };
 
-    // Loads the folder's index file at once.
-    Model(QString indexPath, int folder, QObject *parent = nullptr);
+    enum class Loading { Now, InBackground };
+
+    // Loads the folder's index file and lists its message files, at once or
+    // on a worker thread. Until a background load is done the folder is
+    // empty and the changes that come in wait for it, in order.
+    Model(QString indexPath, int folder, QObject *parent = nullptr, Loading loading = Loading::Now);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -30,12 +37,18 @@ public:
     int unseenLetters() const { return m_unseen; }
     int folder() const { return m_folder; }
     QString indexPath() const { return m_index.path(); }
-    Letter *letterAt(int row) const { return m_letters.value(row); }
+    // The letter of a row, made on first use: a folder of many thousand
+    // letters keeps only their list fields until a row is shown or opened.
+    Letter *letterAt(int row) const;
+    QDateTime dateAt(int row) const;
+    bool isLoaded() const { return m_loaded; }
 
     // The text the search field is matched against: from, subject and date.
     static QString filterString(const Letter *letter);
+    static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
 
 signals:
+    void loaded();
     void unseenLettersChanged(int unseen);
     void checkFolderLimits();
 
@@ -45,10 +58,26 @@ public slots:
     void onRemoveLetter(int index);
 
 private:
-    QVector<FolderIndex::Entry> reconciled(const QVector<FolderIndex::Entry> &entries);
+    // What the index and the folder's files say, and how the index must
+    // change to agree with the files.
+    struct Contents {
+        FolderIndex::Contents index;
+        QVector<FolderIndex::Entry> shown;
+        QStringList gone;
+        QVector<FolderIndex::Entry> found;
+    };
+    static Contents read(const QString &indexPath, int folder);
+    void take(const Contents &contents);
+    void appendLetter(Letter *letter, const FolderIndex::Entry &entry);
+    // Runs a change now, or once the folder is loaded.
+    void whenLoaded(std::function<void()> change);
 
     int m_unseen = 0;
-    QList<Letter *> m_letters;
+    bool m_loaded = false;
+    QVector<std::function<void()>> m_waiting;
+    QVector<FolderIndex::Entry> m_rows;
+    // Null until made; once made, the letter is what the row shows.
+    mutable QVector<Letter *> m_letters;
     FolderIndex m_index;
     int m_folder;
 };

@@ -15,14 +15,16 @@ bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) con
 {
     // Sorting a folder of many thousand letters compares often: straight
     // from the folder model rather than through the role's variants.
-    const auto *model = qobject_cast<const Model *>(sourceModel());
-    const Letter *l = model ? model->letterAt(left.row())
-                            : qobject_cast<Letter *>(left.data(Model::LetterRole).value<QObject *>());
-    const Letter *r = model ? model->letterAt(right.row())
-                            : qobject_cast<Letter *>(right.data(Model::LetterRole).value<QObject *>());
-    if (!l || !r)
-        return false;
-    return l->date() < r->date();
+    return dateAt(left.row()) < dateAt(right.row());
+}
+
+QDateTime ProxyModel::dateAt(int sourceRow) const
+{
+    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
+        return model->dateAt(sourceRow);
+    const auto *letter = qobject_cast<Letter *>(
+            sourceModel()->index(sourceRow, 0).data(Model::LetterRole).value<QObject *>());
+    return letter ? letter->date() : QDateTime();
 }
 
 int ProxyModel::getSourceModelIndex(int index)
@@ -47,11 +49,10 @@ int ProxyModel::oldestSourceRow() const
     int oldest = -1;
     QDateTime oldestDate;
     for (int row = 0; row < n; ++row) {
-        const auto *letter = qobject_cast<Letter *>(
-                sourceModel()->index(row, 0).data(Model::LetterRole).value<QObject *>());
-        if (letter && (oldest < 0 || letter->date() < oldestDate)) {
+        const QDateTime date = dateAt(row);
+        if (oldest < 0 || date < oldestDate) {
             oldest = row;
-            oldestDate = letter->date();
+            oldestDate = date;
         }
     }
     return oldest;

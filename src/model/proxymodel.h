@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSortFilterProxyModel>
 
 class Letter;
@@ -28,6 +29,7 @@ protected:
 
 private:
     int oldestSourceRow() const;
+    QDateTime dateAt(int sourceRow) const;
 
     // Removing one letter makes the model ask again from inside this slot;
     // the nested request is turned into another round of the outer loop, so

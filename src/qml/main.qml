@@ -6,7 +6,6 @@ import MailServerManagerBackend 1.0
 import TrayIconBackend 1.0
 import "controls"
 import "mail"
-import "settings"
 import "compose"
 import "scripts/server.js" as ServerScript
 import "scripts/mail.js" as MailScript
@@ -155,27 +154,30 @@ Item {
     Style { id: styles }
 
     // One instance of every form, in stacking order (later ones above
-    // earlier ones of the same z).
+    // earlier ones of the same z). The lazy ones are named by file, so that
+    // neither they nor the modules they import are read before first use.
     Loader {
         id: composeLoader
         anchors.fill: parent
         z: 999
         active: false
-        sourceComponent: Component { NewMailForm {} }
+        source: active ? "compose/NewMailForm.qml" : ""
     }
     Loader {
         id: choiceListLoader
         anchors.fill: parent
         z: 999
         active: false
-        sourceComponent: Component { ListViewForm { objectName: "listViewForm" } }
+        source: active ? "controls/ListViewForm.qml" : ""
+        onLoaded: item.objectName = "listViewForm"
     }
     Loader {
         id: numberPickerLoader
         anchors.fill: parent
         z: 999
         active: false
-        sourceComponent: Component { SpinPathBoxForm { objectName: "spinPathBoxForm" } }
+        source: active ? "controls/SpinPathBoxForm.qml" : ""
+        onLoaded: item.objectName = "spinPathBoxForm"
     }
     // Below the number picker and the choice list that the mail settings
     // open over themselves, like the settings form itself.
@@ -184,7 +186,7 @@ Item {
         anchors.fill: parent
         z: 998
         active: false
-        sourceComponent: Component { SettingsForms {} }
+        source: active ? "settings/SettingsForms.qml" : ""
     }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
@@ -194,7 +196,7 @@ Item {
         anchors.fill: parent
         z: 999
         active: composeLoader.active
-        sourceComponent: Component { ColorPickerForm {} }
+        source: active ? "compose/ColorPickerForm.qml" : ""
     }
     // "mailto:" links from the desktop, and the keyboard shortcuts.
     MailtoRequests { id: mailtoRequests }

@@ -264,7 +264,7 @@ private slots:
             QVERIFY(!profile.newLetter()->id().isEmpty());
         }
         QCOMPARE(profile.newLetter()->id(), QStringLiteral("own-id@example.org"));
-        QCOMPARE(profile.draftsModel()->count(), 2);
+        QTRY_COMPARE(profile.draftsModel()->count(), 2);
     }
 
     void attachingAFile()

@@ -188,6 +188,37 @@ private slots:
         QCOMPARE(reloaded.unseenLetters(), 1);
     }
 
+    // At start a folder is read while the window is made. A letter that is
+    // fetched, read or removed meanwhile must neither be lost from the list
+    // or the index nor counted twice; the changes apply in their order.
+    void changesDuringABackgroundLoad()
+    {
+        const QString path = indexPath("incoming.conf");
+        {
+            Model writer(path, Letter::IncomingFolder);
+            for (int i = 0; i < 3; ++i)
+                writer.onNewLetter(makeLetter(&m_owner, QStringLiteral("old%1@x").arg(i), 10 + i));
+        }
+        Model model(path, Letter::IncomingFolder, nullptr, Model::Loading::InBackground);
+        ProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.sort(0, Qt::DescendingOrder);
+        Letter *fresh = makeLetter(&m_owner, QStringLiteral("fresh@x"), 0);
+        model.onNewLetter(fresh);
+        fresh->setLetterType(Letter::LetterSeen);
+        model.onSeenLetter(fresh);
+        model.onRemoveLetter(0); // old0@x, the first row once the folder is read
+        QVERIFY(QTest::qWaitFor([&] { return model.isLoaded(); }));
+        const QStringList expected{"fresh@x", "old1@x", "old2@x"};
+        QCOMPARE(ids(proxy), expected);
+        QCOMPARE(model.unseenLetters(), 2);
+        Model reloaded(path, Letter::IncomingFolder);
+        QCOMPARE(reloaded.unseenLetters(), 2);
+        QStringList stored = ids(reloaded);
+        stored.sort();
+        QCOMPARE(stored, expected);
+    }
+
     // A letter in Trash is restored to where it came from; elsewhere the
     // folder is the model's own.
     void trashRemembersTheFolderOfOrigin()
