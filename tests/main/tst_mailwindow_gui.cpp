@@ -1,14 +1,13 @@
 #include "accounts/profile.h"
-#include "accounts/profile.h"
 #include "accounts/profilemanager.h"
 #include "base/filedialog.h"
-#include "base/settings.h"
 #include "base/settings.h"
 #include "mailservers.h"
 #include "model/letter.h"
 #include "servers/servermanager.h"
 #include "store/cache.h"
 #include "testhome.h"
+#include "urlrecorder.h"
 #include "window.h"
 
 #include <QDesktopServices>
@@ -17,15 +16,6 @@
 #include <QtTest>
 
 using SM = ServerManager;
-
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
 
 class MailWindowTest : public QObject
 {

@@ -3,6 +3,7 @@
 #include "model/attachment.h"
 #include "model/letter.h"
 #include "testhome.h"
+#include "urlrecorder.h"
 
 #include <QDesktopServices>
 #include <QtTest>
@@ -12,15 +13,6 @@
 using Fixtures::attachment;
 using Fixtures::readFile;
 
-// Stands in for the desktop's URL handler.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
 
 namespace {
 // Data held Base64-encoded, as in a parsed message.

@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 QStringList warnings;
 QtMessageHandler previousHandler = nullptr;
@@ -219,16 +221,29 @@ bool MailWindow::typeInto(const QString &form, const QString &field, const QStri
 
 bool MailWindow::choose(const QString &form, const QString &combo, const QString &label)
 {
-    if (!click(form, combo) || !shown(QStringLiteral("comboBoxList")))
+    if (!click(form, combo)) {
+        qWarning("MailWindow::choose: %s in %s cannot be clicked", qPrintable(combo), qPrintable(form));
         return false;
+    }
+    if (!shown(QStringLiteral("comboBoxList"))) {
+        qWarning("MailWindow::choose: %s did not open its list", qPrintable(combo));
+        return false;
+    }
     QQuickItem *list = item(QStringLiteral("comboBoxList"));
     if (label.isEmpty())
         return click(item(QStringLiteral("extraButton"), list));
-    for (QQuickItem *row : items(QStringLiteral("rowLabel"), list)) {
-        if (row->property("text").toString() == label)
-            return click(row);
-    }
-    return false;
+    QQuickItem *row = nullptr;
+    waitFor([&] {
+        const QList<QQuickItem *> rows = items(QStringLiteral("rowLabel"), list);
+        const auto found = std::find_if(rows.cbegin(), rows.cend(), [&](QQuickItem *r) {
+            return r->property("text").toString() == label && isShown(r);
+        });
+        row = found == rows.cend() ? nullptr : *found;
+        return row != nullptr;
+    });
+    if (!row)
+        qWarning("MailWindow::choose: no row %s in the list of %s", qPrintable(label), qPrintable(combo));
+    return row && click(row);
 }
 
 bool MailWindow::pick(const QString &entry)
