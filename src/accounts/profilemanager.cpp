@@ -6,10 +6,17 @@
 #include "servers/server.h"
 
 
+QString ProfileManager::accountShownAtStart()
+{
+    const QStringList emails = Settings::accounts();
+    const QString remembered = Settings::currentProfile();
+    return emails.contains(remembered) ? remembered : emails.value(0);
+}
+
 ProfileManager::ProfileManager(QObject *parent)
     : QObject(parent)
 {
-    const QString remembered = Settings::currentProfile();
+    const QString shown = accountShownAtStart();
     m_storeMessagesCount = Settings::storeMessagesCount();
     m_getMailTimerInterval = Settings::getMailTimerInterval();
     m_deleteFromServer = Settings::deleteFromServer();
@@ -18,7 +25,7 @@ ProfileManager::ProfileManager(QObject *parent)
     for (const QString &email : qAsConst(emails)) {
         auto *profile = new Profile(email, this);
         connectProfile(profile);
-        if (email == remembered) {
+        if (email == shown) {
             m_currentProfile = m_profiles.size();
             profile->initialize();
         }
@@ -27,11 +34,9 @@ ProfileManager::ProfileManager(QObject *parent)
         // made current later keeps its own default until the setting changes.
         emit getMailTimerIntervalChanged(m_getMailTimerInterval);
     }
-    if (!m_profiles.isEmpty() && m_currentProfile == -1) {
-        m_currentProfile = 0;
-        profileAt(0)->initialize();
+    // The account shown last is gone: the first one is shown instead.
+    if (!shown.isEmpty() && shown != Settings::currentProfile())
         saveCurrentProfile();
-    }
 }
 
 ProfileManager::~ProfileManager()

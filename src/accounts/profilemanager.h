@@ -43,6 +43,10 @@ public:
     QVariantList profiles() const { return m_profiles; }
     void setProfiles(const QVariantList &profiles);
 
+    // The account that a manager made now shows first: the one shown last,
+    // or else the first; empty without accounts.
+    static QString accountShownAtStart();
+
     // The account at a list position, or null when there is none.
     Profile *profileAt(int index) const;
 

@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
 
     Startup::registerTypes();
 
+    Startup::readAheadShownAccount();
     CustomQtQuick2ApplicationViewer viewer;
     Utils utils;
     MailtoHandler mailtoHandler;

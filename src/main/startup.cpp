@@ -16,7 +16,9 @@
 #include "main/trayicon.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "model/model.h"
 #include "model/proxymodel.h"
+#include "model/storelayout.h"
 #include "net/connection.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
@@ -134,6 +136,15 @@ void Startup::connectInstanceMessages(SingleApplication *app, CustomQtQuick2Appl
     });
 }
 
+void Startup::readAheadShownAccount()
+{
+    const QString account = ProfileManager::accountShownAtStart();
+    if (account.isEmpty())
+        return;
+    for (int folder = 0; folder < Letter::FolderCount; ++folder)
+        Model::readAhead(StoreLayout::indexPath(account, folder), folder);
+}
+
 void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,
                         bool lowEffects, double dpiRatio, MailtoHandler *mailto)
 {
@@ -175,4 +186,6 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
     engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);
 
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
+    // The shown account's folders are made by now, if it has any.
+    Model::forgetReadsAhead();
 }

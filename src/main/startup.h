@@ -48,6 +48,10 @@ QString instanceMessage(const QStringList &arguments);
 void connectInstanceMessages(SingleApplication *app, CustomQtQuick2ApplicationViewer *viewer,
                              MailtoHandler *mailto);
 
+// Starts reading the folders of the account that the window will show, so
+// that they are read while the window is made; call before making it.
+void readAheadShownAccount();
+
 // Everything between making the window and showing it: title, icon and
 // window hints, the engine's network guard, the context properties, the two
 // image providers and the main QML file from the resource tree. The program

@@ -24,6 +24,17 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
         take(read(m_index.path(), m_folder));
         return;
     }
+    const bool ahead = readsAhead().contains(m_index.path());
+    QFuture<Contents> reading = ahead ? readsAhead().take(m_index.path())
+                                      : QtConcurrent::run(&Model::read, m_index.path(), m_folder);
+    // A read already done is taken at once: the window's first frame then
+    // shows the rows.
+    if (reading.isFinished()) {
+        take(reading.result());
+        reading = QFuture<Contents>();
+        trimHeaps();
+        return;
+    }
     // The watcher goes with the model: a model gone before the read ends
     // hears nothing of it.
     auto *watcher = new QFutureWatcher<Contents>(this);
@@ -31,11 +42,33 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
         watcher->deleteLater();
         take(watcher->result());
     });
-    // What the read left behind lies in the worker thread's own heap, which
-    // the main thread never allocates from; once the result goes with the
-    // watcher, those pages go back to the system.
-    connect(watcher, &QObject::destroyed, [] { ::malloc_trim(0); });
-    watcher->setFuture(QtConcurrent::run(&Model::read, m_index.path(), m_folder));
+    connect(watcher, &QObject::destroyed, &Model::trimHeaps);
+    watcher->setFuture(reading);
+}
+
+void Model::trimHeaps()
+{
+    // What a read left behind lies in its worker thread's own heap, which
+    // the main thread never allocates from; once the result is gone, those
+    // pages go back to the system.
+    ::malloc_trim(0);
+}
+
+void Model::readAhead(const QString &indexPath, int folder)
+{
+    if (!readsAhead().contains(indexPath))
+        readsAhead().insert(indexPath, QtConcurrent::run(&Model::read, indexPath, folder));
+}
+
+void Model::forgetReadsAhead()
+{
+    readsAhead().clear();
+}
+
+QHash<QString, QFuture<Model::Contents>> &Model::readsAhead()
+{
+    static QHash<QString, QFuture<Contents>> reads;
+    return reads;
 }
 
 void Model::take(const Contents &contents)

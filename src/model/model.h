@@ -3,6 +3,8 @@
 #include "model/folderindex.h"
 
 #include <QAbstractListModel>
+#include <QFuture>
+#include <QHash>
 #include <QList>
 #include <QVector>
 
@@ -24,6 +26,14 @@ public:
     };
 
     enum class Loading { Now, InBackground };
+
+    // Starts the background read of a folder now, for the model that is
+    // made for the same index file later: at start, the folders of the
+    // account to be shown are read while the window is set up.
+    static void readAhead(const QString &indexPath, int folder);
+    // Drops the reads that no model took: made later, a model must not take
+    // what the files said back then.
+    static void forgetReadsAhead();
 
     // Loads the folder's index file and lists its message files, at once or
     // on a worker thread. Until a background load is done the folder is
@@ -67,6 +77,8 @@ private:
         QVector<FolderIndex::Entry> found;
     };
     static Contents read(const QString &indexPath, int folder);
+    static QHash<QString, QFuture<Contents>> &readsAhead();
+    static void trimHeaps();
     void take(const Contents &contents);
     void appendLetter(Letter *letter, const FolderIndex::Entry &entry);
     // Runs a change now, or once the folder is loaded.

@@ -61,6 +61,7 @@ bool MailWindow::start(const Options &options)
     warnings.clear();
     if (!previousHandler)
         previousHandler = qInstallMessageHandler(recordWarning);
+    Startup::readAheadShownAccount();
     m_utils = std::make_unique<Utils>();
     m_view = std::make_unique<CustomQtQuick2ApplicationViewer>();
     Startup::loadScene(*m_view, *m_utils, options.tabletMode, false, options.dpiRatio);
