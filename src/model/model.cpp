@@ -98,7 +98,6 @@ void Model::take(const Contents &contents)
     endResetModel();
     m_loaded = true;
     emit unseenLettersChanged(m_unseen);
-    emit loaded();
     const QVector<std::function<void()>> waiting = std::move(m_waiting);
     for (const auto &change : waiting)
         change();
@@ -226,10 +225,11 @@ void Model::onSeenLetter(Letter *letter)
 
 void Model::onRemoveLetter(int index)
 {
-    if (!m_loaded) {
-        whenLoaded([this, index] { onRemoveLetter(index); });
-        return;
-    }
+    whenLoaded([this, index] { dropRow(index); });
+}
+
+void Model::dropRow(int index)
+{
     if (index < 0 || index >= m_rows.size())
         return;
     Letter *letter = m_letters.at(index);

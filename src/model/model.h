@@ -5,7 +5,6 @@
 #include <QAbstractListModel>
 #include <QFuture>
 #include <QHash>
-#include <QList>
 #include <QVector>
 
 #include <functional>
@@ -58,7 +57,6 @@ public:
     static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
 
 signals:
-    void loaded();
     void unseenLettersChanged(int unseen);
     void checkFolderLimits();
 
@@ -81,6 +79,7 @@ private:
     static void trimHeaps();
     void take(const Contents &contents);
     void appendLetter(Letter *letter, const FolderIndex::Entry &entry);
+    void dropRow(int index);
     // Runs a change now, or once the folder is loaded.
     void whenLoaded(std::function<void()> change);
 
