@@ -154,6 +154,15 @@ Item {
             tryCompare(messageForm, "visible", false)
         }
 
+        // A form on its way out must not take the click meant for what lies
+        // below it.
+        function test_hidingTakesNoInput() {
+            messageForm.show("question", true)
+            tryCompare(messageForm, "enabled", true)
+            messageForm.hide()
+            verify(!messageForm.enabled)
+        }
+
         // A reaction that asks the next question must leave that question shown.
         function test_reactionShowsNextQuestion() {
             var log = []

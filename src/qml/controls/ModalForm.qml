@@ -13,8 +13,10 @@ Item {
     z: 999
     opacity: 0
     visible: opacity > 0
-    enabled: opacity === 1
-    Behavior on opacity { NumberAnimation { duration: 250 } }
+    // Not while it fades: a form on its way out would take the click meant
+    // for what lies below it.
+    enabled: opacity === 1 && !fade.running
+    Behavior on opacity { NumberAnimation { id: fade; duration: 250 } }
 
     Rectangle {
         anchors.fill: parent
