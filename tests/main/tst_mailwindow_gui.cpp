@@ -170,7 +170,11 @@ private slots:
         // The attachment opens and saves; remote pictures stay unloaded on
         // screen and in the printed PDF; F1 opens the help.
         QVERIFY(window.click("attachmentTitle"));
-        QTest::qWait(300); // the panel grows
+        // The panel grows: its row takes clicks once all of it shows.
+        QVERIFY(MailWindow::waitFor([&] {
+            QQuickItem *row = window.item("attachmentRow0");
+            return row && window.visibleRect(row).height() >= row->height();
+        }));
         QCOMPARE(window.text("attachmentName"), QStringLiteral("notes.txt"));
         desktop.opened.clear();
         QVERIFY(choose("Open"));

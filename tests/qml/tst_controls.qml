@@ -163,6 +163,16 @@ Item {
             verify(!messageForm.enabled)
         }
 
+        // Closed and opened again before the fade took a step, as a quick
+        // user does from the form below: the form must take input again.
+        function test_reopenedAtOnceTakesInput() {
+            messageForm.show("first", true)
+            tryCompare(messageForm, "enabled", true)
+            messageForm.hide()
+            messageForm.show("again", true)
+            tryCompare(messageForm, "enabled", true)
+        }
+
         // A reaction that asks the next question must leave that question shown.
         function test_reactionShowsNextQuestion() {
             var log = []

@@ -136,14 +136,14 @@ private slots:
 
         QVERIFY(window.click("settingsMailForm", "storeLimitItem"));
         QVERIFY(window.pick("Store up to 1000 messages in folder"));
-        QVERIFY(window.shown("spinPathBoxForm"));
+        QVERIFY(window.ready("spinPathBoxForm"));
         window.key(Qt::Key_Down);
         QVERIFY(window.close("spinPathBoxForm", "okButton"));
         QVERIFY(window.waitFor([] { return stored("global/storeMessagesCount").toInt() == 1001; }));
         QVERIFY(window.textItem("Store up to 1001 messages in folder"));
 
         QVERIFY(window.click("settingsMailForm", "intervalItem"));
-        QVERIFY(window.shown("spinPathBoxForm"));
+        QVERIFY(window.ready("spinPathBoxForm"));
         window.key(Qt::Key_Down);
         QVERIFY(window.close("spinPathBoxForm", "okButton"));
         QVERIFY(window.waitFor([] { return stored("global/getMailTimerInterval").toInt() == 6 * 60000; }));
@@ -172,13 +172,15 @@ private slots:
         QFETCH(double, dpi);
         QFETCH(bool, tablet);
         startWithAccount({tablet, dpi});
+        // Once the fade has ended: shown means fully opaque.
         auto fits = [&](const QString &name, const QString &button) {
-            if (!name.isEmpty() && !window.shown(name))
-                return false;
-            QTest::qWait(300);
+            QQuickItem *b = nullptr;
+            const bool shown = window.waitFor([&] {
+                b = name.isEmpty() ? window.item(button) : window.in(name, button);
+                return window.isShown(b);
+            });
             window.screenshot(name + '-' + QTest::currentDataTag());
-            QQuickItem *b = name.isEmpty() ? window.item(button) : window.in(name, button);
-            return window.isShown(b) && QRectF(0, 0, 1000 * dpi, 640 * dpi)
+            return shown && QRectF(0, 0, 1000 * dpi, 640 * dpi)
                     .contains(b->mapRectToScene(QRectF(0, 0, b->width(), b->height())));
         };
         QVERIFY(window.click("settingsButton"));

@@ -174,6 +174,14 @@ bool MailWindow::shown(const QString &name, int timeoutMs) const
     return waitFor([&] { return isShown(item(name)); }, timeoutMs);
 }
 
+bool MailWindow::ready(const QString &form) const
+{
+    return waitFor([&] {
+        QQuickItem *found = item(form);
+        return isShown(found) && found->isEnabled();
+    });
+}
+
 bool MailWindow::gone(const QString &form) const
 {
     // Most forms are made on first use: one not made yet is not shown.
@@ -209,7 +217,7 @@ void MailWindow::key(int key, Qt::KeyboardModifiers modifiers)
 bool MailWindow::typeInto(const QString &form, const QString &field, const QString &text)
 {
     QQuickItem *edit = in(form, field);
-    if (!shown(form) || !click(edit))
+    if (!ready(form) || !click(edit))
         return false;
     QQuickItem *input = item(QStringLiteral("input"), edit);
     if (!input || !waitFor([&] { return input->hasActiveFocus(); }, 2000))
@@ -249,7 +257,7 @@ bool MailWindow::choose(const QString &form, const QString &combo, const QString
 
 bool MailWindow::pick(const QString &entry)
 {
-    return shown(QStringLiteral("listViewForm")) && click(textItem(entry));
+    return ready(QStringLiteral("listViewForm")) && click(textItem(entry));
 }
 
 QString MailWindow::message(int timeoutMs) const

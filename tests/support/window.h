@@ -54,12 +54,14 @@ public:
     QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const { return !visibleRect(item).isEmpty(); }
     bool shown(const QString &name, int timeoutMs = 10000) const; // waits
+    // Shown and taking input: a form fading in or out is not.
+    bool ready(const QString &form) const;                       // waits
     bool gone(const QString &form) const;                        // waits; true when not made
 
     // false when the item is missing or not shown.
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));
     bool click(const QString &name) { return click(item(name)); }
-    bool click(const QString &form, const QString &name) { return shown(form) && click(in(form, name)); }
+    bool click(const QString &form, const QString &name) { return ready(form) && click(in(form, name)); }
     bool close(const QString &form, const QString &button) { return click(form, button) && gone(form); }
     void type(const QString &text);
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
