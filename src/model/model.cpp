@@ -190,25 +190,51 @@ void Model::onNewLetter(Letter *letter)
     entry.folderType = m_folder == Letter::TrashFolder ? letter->folderType() : m_folder;
     whenLoaded([this, letter = QPointer<Letter>(letter), entry] {
         if (letter)
-            appendLetter(letter, entry);
+            addLetter(letter, entry);
     });
 }
 
-void Model::appendLetter(Letter *letter, const FolderIndex::Entry &entry)
+void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
 {
-    const int row = m_rows.size();
-    beginInsertRows(QModelIndex(), row, row);
-    m_rows.append(entry);
-    m_letters.append(letter);
-    endInsertRows();
+    // A folder holds one message file per id, so one row per id: a draft
+    // saved again, or a letter whose file the folder's read already found,
+    // takes the place of its row.
+    const int row = rowOf(entry.id);
+    bool wasUnseen = false;
+    if (row < 0) {
+        beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
+        m_rows.append(entry);
+        m_letters.append(letter);
+        endInsertRows();
+    } else {
+        Letter *previous = m_letters.at(row);
+        wasUnseen = (previous ? previous->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
+        m_rows[row] = entry;
+        m_letters[row] = letter;
+        if (previous && previous != letter)
+            previous->deleteLater();
+        emit dataChanged(index(row), index(row));
+    }
 
     m_index.addEntry(entry);
 
-    if (entry.letterType == Letter::LetterUnseen) {
-        ++m_unseen;
+    const bool unseen = entry.letterType == Letter::LetterUnseen;
+    if (unseen != wasUnseen) {
+        m_unseen += unseen ? 1 : -1;
         emit unseenLettersChanged(m_unseen);
     }
-    emit checkFolderLimits();
+    if (row < 0)
+        emit checkFolderLimits();
+}
+
+int Model::rowOf(const QString &id) const
+{
+    // From the end: a letter filed again is most often a recent one.
+    for (int row = m_rows.size() - 1; row >= 0; --row) {
+        if (m_rows.at(row).id == id)
+            return row;
+    }
+    return -1;
 }
 
 void Model::onSeenLetter(Letter *letter)

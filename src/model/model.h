@@ -78,7 +78,8 @@ private:
     static QHash<QString, QFuture<Contents>> &readsAhead();
     static void trimHeaps();
     void take(const Contents &contents);
-    void appendLetter(Letter *letter, const FolderIndex::Entry &entry);
+    void addLetter(Letter *letter, const FolderIndex::Entry &entry);
+    int rowOf(const QString &id) const;
     void dropRow(int index);
     // Runs a change now, or once the folder is loaded.
     void whenLoaded(std::function<void()> change);

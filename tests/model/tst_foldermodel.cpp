@@ -4,6 +4,7 @@
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
+#include "model/storelayout.h"
 #include "testhome.h"
 
 #include <QSettings>
@@ -108,6 +109,18 @@ class TestFolderModel : public QObject
     QObject m_owner;
 
     QString indexPath(const char *name) const { return m_dir + QLatin1Char('/') + QLatin1String(name); }
+    QString messageFilePath(int folder, const QString &id) const
+    {
+        return m_dir + QLatin1Char('/') + StoreLayout::folderName(folder) + QLatin1Char('/')
+                + StoreLayout::messageFileName(id);
+    }
+    bool writeMessageFile(int folder, const QString &id) const
+    {
+        return QDir().mkpath(m_dir + QLatin1Char('/') + StoreLayout::folderName(folder))
+            && Fixtures::writeFile(messageFilePath(folder, id),
+                                   "Message-ID: <" + id.toUtf8() + ">\r\nFrom: anna@example.org\r\n"
+                                   "Subject: " + id.toUtf8() + "\r\n\r\nbody\r\n");
+    }
 
 private slots:
     void initTestCase()
@@ -190,15 +203,21 @@ private slots:
 
     // At start a folder is read while the window is made. A letter that is
     // fetched, read or removed meanwhile must neither be lost from the list
-    // or the index nor counted twice; the changes apply in their order.
+    // or the index nor counted twice; the changes apply in their order. As
+    // in the store, every letter's file is written before it is announced,
+    // so the read may find the fetched one's file as well.
     void changesDuringABackgroundLoad()
     {
         const QString path = indexPath("incoming.conf");
         {
             Model writer(path, Letter::IncomingFolder);
-            for (int i = 0; i < 3; ++i)
-                writer.onNewLetter(makeLetter(&m_owner, QStringLiteral("old%1@x").arg(i), 10 + i));
+            for (int i = 0; i < 3; ++i) {
+                const QString id = QStringLiteral("old%1@x").arg(i);
+                QVERIFY(writeMessageFile(Letter::IncomingFolder, id));
+                writer.onNewLetter(makeLetter(&m_owner, id, 10 + i));
+            }
         }
+        QVERIFY(writeMessageFile(Letter::IncomingFolder, QStringLiteral("fresh@x")));
         Model model(path, Letter::IncomingFolder, nullptr, Model::Loading::InBackground);
         ProxyModel proxy;
         proxy.setSourceModel(&model);
@@ -209,6 +228,7 @@ private slots:
         model.onSeenLetter(fresh);
         model.onRemoveLetter(0); // old0@x, the first row once the folder is read
         QVERIFY(QTest::qWaitFor([&] { return model.isLoaded(); }));
+        QVERIFY(QFile::remove(messageFilePath(Letter::IncomingFolder, QStringLiteral("old0@x"))));
         const QStringList expected{"fresh@x", "old1@x", "old2@x"};
         QCOMPARE(ids(proxy), expected);
         QCOMPARE(model.unseenLetters(), 2);
@@ -217,6 +237,27 @@ private slots:
         QStringList stored = ids(reloaded);
         stored.sort();
         QCOMPARE(stored, expected);
+    }
+
+    // A draft saved again is one row, showing what was saved last, now and
+    // after a restart.
+    void aLetterFiledAgainKeepsItsRow()
+    {
+        const QString path = indexPath("drafts.conf");
+        Model drafts(path, Letter::DraftsFolder);
+        for (const QString &subject : {QStringLiteral("First"), QStringLiteral("Second")}) {
+            Letter *draft = makeLetter(&m_owner, QStringLiteral("d@x"), 0, Letter::DraftsFolder);
+            draft->setSubject(subject);
+            drafts.onNewLetter(draft);
+        }
+        const auto subjects = [](const Model &model) {
+            QStringList list;
+            for (int row = 0; row < model.rowCount(); ++row)
+                list << model.letterAt(row)->subject();
+            return list;
+        };
+        QCOMPARE(subjects(drafts), QStringList{"Second"});
+        QCOMPARE(subjects(Model(path, Letter::DraftsFolder)), QStringList{"Second"});
     }
 
     // A letter in Trash is restored to where it came from; elsewhere the
