@@ -31,7 +31,7 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     // shows the rows.
     if (reading.isFinished()) {
         take(reading.result());
-        reading = QFuture<Contents>();
+        reading = QFuture<Contents>(); // frees the result before the trim
         trimHeaps();
         return;
     }

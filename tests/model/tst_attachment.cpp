@@ -13,7 +13,6 @@
 using Fixtures::attachment;
 using Fixtures::readFile;
 
-
 namespace {
 // Data held Base64-encoded, as in a parsed message.
 vmime::shared_ptr<vmime::attachment> base64Handle(const QByteArray &data, const std::string &name)
