@@ -7,7 +7,7 @@ PACKAGES=(
     # build
     cmake g++ make pkg-config
     qtbase5-dev qtdeclarative5-dev libqt5svg5-dev qtdeclarative5-dev-tools
-    libvmime-dev libvmime1-doc libcrypto++-dev qttools5-dev-tools
+    libvmime-dev libgnutls28-dev libvmime1-doc libcrypto++-dev qttools5-dev-tools
     # run time
     libqt5sql5-sqlite qml-module-qtquick2 qml-module-qtquick-window2
     qml-module-qtquick-controls qml-module-qtquick-layouts

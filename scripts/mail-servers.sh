@@ -83,8 +83,8 @@ if [ -n "${MAIL_STANDARD_PORTS:-}" ]; then
     imap=143 imaps=993 pop3=110 pop3s=995 smtp=25 smtps=465
 fi
 
-# Two self-signed certificates; cert.pem points at one of them, so a test can
-# swap it (and send SIGHUP to Dovecot) to see a changed fingerprint.
+# Two self-signed certificates; cert.pem points at one of the certificates
+# made here, so a test can swap it (and send SIGHUP to Dovecot).
 # The first names this host (127.0.0.1, localhost); the second names another
 # host, so it also raises the host-name question.
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-a" \
@@ -92,6 +92,23 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-a" \
     -keyout "$dir/key-a.pem" -out "$dir/cert-a.pem" >/dev/null 2>&1 || exit 1
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=mail-test-b.example.org" \
     -keyout "$dir/key-b.pem" -out "$dir/cert-b.pem" >/dev/null 2>&1 || exit 1
+# A test authority, for tests that name it as the root store
+# (SSL_CERT_FILE=DIR/ca.pem), and three certificates it signed with one key:
+# for this host, for another host, and one that has expired.
+ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+openssl req -x509 "${ec[@]}" -days 30 -subj "/CN=Mail Test Authority" \
+    -keyout "$dir/ca-key.pem" -out "$dir/ca.pem" >/dev/null 2>&1 || exit 1
+openssl req -new "${ec[@]}" -subj "/CN=mail-test-signed" \
+    -keyout "$dir/signed.key" -out "$dir/signed.csr" >/dev/null 2>&1 || exit 1
+sign() {   # NAME DAYS SUBJECT-ALT-NAMES; -1 days ends before it starts
+    echo "subjectAltName=$3" > "$dir/$1.ext"
+    openssl x509 -req -in "$dir/signed.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca-key.pem" \
+        -CAcreateserial -days "$2" -extfile "$dir/$1.ext" -out "$dir/cert-$1.pem" >/dev/null 2>&1 \
+        && ln -sf signed.key "$dir/key-$1.pem"
+}
+sign signed 30 "IP:127.0.0.1,DNS:localhost" || exit 1
+sign wronghost 30 "DNS:mail-test-other.example.org" || exit 1
+sign expired -1 "IP:127.0.0.1,DNS:localhost" || exit 1
 ln -sf cert-a.pem "$dir/cert.pem"
 ln -sf key-a.pem "$dir/key.pem"
 chmod 644 "$dir"/*.pem

@@ -1,7 +1,5 @@
 #include "net/authenticator.h"
 
-#include <QCoreApplication>
-#include <QThread>
 
 Authenticator::Authenticator(const QString &username, const QString &password)
     : m_username(username)
@@ -25,13 +23,8 @@ void Authenticator::askAndWait(void (Authenticator::*question)()) const
 {
     auto *self = const_cast<Authenticator *>(this);
     emit(self->*question)();
-    m_waiting = true;
-    // A thread that is told to stop gives up the question (an empty answer
-    // or a refusal), so that the program can quit while it waits.
-    while (m_waiting && !QThread::currentThread()->isInterruptionRequested()) {
-        QThread::sleep(1);
-        QCoreApplication::processEvents();
-    }
+    // An empty answer when the thread is told to stop first.
+    m_wait.wait();
 }
 
 const vmime::string Authenticator::getUsername() const
@@ -51,11 +44,11 @@ const vmime::string Authenticator::getPassword() const
 void Authenticator::setUsername(QString login)
 {
     m_username = login;
-    m_waiting = false;
+    m_wait.answered();
 }
 
 void Authenticator::setPassword(QString password)
 {
     m_password = password;
-    m_waiting = false;
+    m_wait.answered();
 }

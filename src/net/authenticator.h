@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/answerwait.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,8 +9,8 @@
 
 // Worker thread of its Connection.
 // Hands the login and password to the mail library; when one is missing it
-// asks (queryUsername / queryPassword) and waits, keeping the worker thread's
-// own events running so that the answer can arrive.
+// asks (queryUsername / queryPassword) and waits until the answer arrives
+// through setUsername / setPassword.
 class Authenticator : public QObject, public vmime::security::sasl::defaultSASLAuthenticator
 {
     Q_OBJECT
@@ -39,7 +41,7 @@ private:
 
     // The library calls the const getters; the answers arrive through the
     // slots while the getter waits.
-    mutable bool m_waiting = false;
+    mutable AnswerWait m_wait;
     QString m_username;
     QString m_password;
 };

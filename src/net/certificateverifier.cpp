@@ -1,105 +1,160 @@
 #include "net/certificateverifier.h"
 
 #include "base/settings.h"
+#include "net/rootcertificates.h"
 
-#include <QCoreApplication>
-#include <QThread>
-#include <QVariantList>
+#include <QCryptographicHash>
 
-#include <vmime/security/cert/certificateExpiredException.hpp>
-#include <vmime/security/cert/certificateIssuerVerificationException.hpp>
-#include <vmime/security/cert/certificateNotTrustedException.hpp>
-#include <vmime/security/cert/certificateNotYetValidException.hpp>
-#include <vmime/security/cert/serverIdentityException.hpp>
+#include <gnutls/x509.h>
+
+#include <memory>
 
 namespace cert = vmime::security::cert;
 
-CertificateVerifier::CertificateVerifier(const QString &address, QObject *parent)
+namespace {
+using X509 = vmime::shared_ptr<cert::X509Certificate>;
+
+X509 x509At(cert::certificateChain &chain, size_t index)
+{
+    return vmime::dynamicCast<cert::X509Certificate>(chain.getAt(index));
+}
+
+using GnutlsCertificate = std::unique_ptr<gnutls_x509_crt_int, decltype(&gnutls_x509_crt_deinit)>;
+
+GnutlsCertificate toGnutls(const X509 &certificate)
+{
+    gnutls_x509_crt_t crt = nullptr;
+    if (gnutls_x509_crt_init(&crt) < 0)
+        return GnutlsCertificate(nullptr, &gnutls_x509_crt_deinit);
+    GnutlsCertificate owned(crt, &gnutls_x509_crt_deinit);
+    vmime::byteArray der = certificate->getEncoded();
+    const gnutls_datum_t datum{der.data(), unsigned(der.size())};
+    if (gnutls_x509_crt_import(crt, &datum, GNUTLS_X509_FMT_DER) < 0)
+        owned.reset();
+    return owned;
+}
+
+// The issuer's signature on the subject, whatever the dates: the mail
+// library's own check takes an expired certificate for one of an unknown
+// issuer, and the user is told each problem by its name.
+bool issuedBy(const X509 &subject, const X509 &issuer)
+{
+    if (!subject->checkIssuer(issuer))
+        return false;
+    const GnutlsCertificate signedOne = toGnutls(subject);
+    GnutlsCertificate signer = toGnutls(issuer);
+    if (!signedOne || !signer)
+        return false;
+    gnutls_x509_crt_t trusted = signer.get();
+    unsigned status = 0;
+    return gnutls_x509_crt_verify(signedOne.get(), &trusted, 1,
+                                  GNUTLS_VERIFY_DISABLE_TIME_CHECKS
+                                          | GNUTLS_VERIFY_DISABLE_TRUSTED_TIME_CHECKS,
+                                  &status) == 0
+            && status == 0;
+}
+
+QByteArray digest(const X509 &certificate, QCryptographicHash::Algorithm algorithm)
+{
+    const vmime::byteArray der = certificate->getEncoded();
+    return QCryptographicHash::hash(
+            QByteArray(reinterpret_cast<const char *>(der.data()), int(der.size())), algorithm);
+}
+}
+
+CertificateVerifier::CertificateVerifier(const QString &address, const QString &server, QObject *parent)
     : QObject(parent)
     , m_address(address)
-    , m_fingerprint(rememberedFingerprint(address))
+    , m_server(server)
+    , m_fingerprint(Settings::certificateFingerprint(address))
 {
 }
 
-QList<unsigned char> CertificateVerifier::rememberedFingerprint(const QString &address)
+void CertificateVerifier::refuse(const char *why)
 {
-    return Settings::certificateFingerprint(address);
+    throw cert::certificateException(why);
 }
 
-void CertificateVerifier::refuse()
+CertificateVerifier::Problems CertificateVerifier::problems(cert::certificateChain &chain,
+                                                            const vmime::string &hostname)
 {
-    throw cert::certificateException("User did not accept the certificate.");
-}
-
-void CertificateVerifier::verifyTrusted(const vmime::shared_ptr<cert::certificateChain> &chain,
-                                        const vmime::string &hostname)
-{
-    setX509TrustedCerts(m_trusted);
-    defaultCertificateVerifier::verify(chain, hostname);
+    Problems found;
+    const size_t count = chain.getCount();
+    const vmime::datetime now = vmime::datetime::now();
+    bool linked = true;
+    for (size_t i = 0; i < count; ++i) {
+        const X509 certificate = x509At(chain, i);
+        if (now > certificate->getExpirationDate())
+            found |= Expired;
+        if (now < certificate->getActivationDate())
+            found |= NotYetValid;
+        if (i + 1 < count && !issuedBy(certificate, x509At(chain, i + 1)))
+            linked = false;
+    }
+    const X509 first = x509At(chain, 0);
+    const X509 last = x509At(chain, count - 1);
+    bool rooted = false;
+    for (const X509 &root : RootCertificates::system()) {
+        if (last->equals(root) || issuedBy(last, root)) {
+            rooted = true;
+            break;
+        }
+    }
+    if (!linked || !rooted)
+        found |= count == 1 && issuedBy(first, first) ? SelfSigned : UnknownIssuer;
+    if (!first->verifyHostName(hostname))
+        found |= WrongHost;
+    return found;
 }
 
 void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain,
                                  const vmime::string &hostname)
 {
-    try {
-        verifyTrusted(chain, hostname);
-        return;
-    } catch (const cert::certificateException &) {
+    if (!chain || chain->getCount() == 0)
+        refuse("The server sent no certificate.");
+    for (size_t i = 0; i < chain->getCount(); ++i) {
+        if (!x509At(*chain, i))
+            refuse("The server sent a certificate of a type other than X.509.");
     }
-
-    const vmime::shared_ptr<cert::certificate> first = chain->getAt(0);
-    const QString type = QString::fromStdString(first->getType());
-    const QString firstQuestion =
-        tr("Server sent a '%1' certificate. Do you want to accept this certificate?").arg(type);
-    auto x509 = vmime::dynamicCast<cert::X509Certificate>(first);
-    if (!x509) {
-        if (!ask(firstQuestion)
-            || !ask(tr("It's an unsupported certificate type '%1'. Do you still want to accept this certificate?")
-                        .arg(type)))
-            refuse();
+    const Problems found = problems(*chain, hostname);
+    if (!found)
         return;
-    }
 
-    const vmime::byteArray digest = x509->getFingerprint(cert::X509Certificate::DIGEST_SHA1);
+    const X509 first = x509At(*chain, 0);
+    // Stored as SHA-1, as accepted certificates always were.
     QList<unsigned char> fingerprint;
-    for (vmime::byte_t b : digest)
-        fingerprint.append(b);
-
-    if (fingerprint == m_fingerprint) {
-        // Accepted before: whatever else is wrong with it, the user said yes.
-        m_trusted.push_back(x509);
-        try {
-            verifyTrusted(chain, hostname);
-        } catch (const cert::certificateException &) {
-        }
+    for (const char b : digest(first, QCryptographicHash::Sha1))
+        fingerprint.append(static_cast<unsigned char>(b));
+    // Accepted before: the user knows its problems. The library checks each
+    // IMAPS connection twice; the second check ends here too.
+    if (fingerprint == m_fingerprint)
         return;
-    }
-
-    if (!ask(firstQuestion))
-        refuse();
-    // Trusted for this check only until every question has been answered yes.
-    m_trusted.push_back(x509);
-    QString followUp;
-    try {
-        verifyTrusted(chain, hostname);
-        remember(fingerprint);
-        return;
-    } catch (const cert::certificateIssuerVerificationException &) {
-        followUp = tr("Certificate in a certificate chain cannot be verified against the next certificate in the chain (the issuer). Do you still want to accept this certificate?");
-    } catch (const cert::certificateNotTrustedException &) {
-        followUp = tr("The certificate is not authenticated. Do you still want to accept this certificate?");
-    } catch (const cert::serverIdentityException &) {
-        followUp = tr("The subject name of a certificate does not match the hostname of the server. Do you still want to accept this certificate?");
-    } catch (const cert::certificateExpiredException &) {
-        followUp = tr("Current date and time is after the validity period specified in the certificate. Do you still want to accept this certificate?");
-    } catch (const cert::certificateNotYetValidException &) {
-        followUp = tr("Current date and time is before the validity period specified in the certificate. Do you still want to accept this certificate?");
-    }
-    if (!ask(followUp)) {
-        m_trusted.pop_back();
-        refuse();
-    }
+    if (!ask(questionText(found, digest(first, QCryptographicHash::Sha256))))
+        refuse("User did not accept the certificate.");
     remember(fingerprint);
+}
+
+QString CertificateVerifier::questionText(Problems found, const QByteArray &sha256) const
+{
+    QStringList lines;
+    lines << (m_fingerprint.isEmpty()
+                      ? tr("The certificate of %1 cannot be trusted:").arg(m_server)
+                      : tr("The certificate of %1 has CHANGED since you accepted it. "
+                           "Someone may be posing as the server:").arg(m_server));
+    const QList<QPair<Problem, QString>> reasons{
+        {SelfSigned, tr("it is self-signed")},
+        {UnknownIssuer, tr("its issuer is not a known authority")},
+        {Expired, tr("it has expired")},
+        {NotYetValid, tr("it is not valid yet")},
+        {WrongHost, tr("it was issued for another host name")},
+    };
+    for (const auto &reason : reasons) {
+        if (found.testFlag(reason.first))
+            lines << QStringLiteral("\u2022 ") + reason.second;
+    }
+    lines << tr("SHA-256 fingerprint: %1").arg(QString::fromLatin1(sha256.toHex(':').toUpper()));
+    lines << tr("Do you want to accept this certificate?");
+    return lines.join(QLatin1Char('\n'));
 }
 
 void CertificateVerifier::remember(const QList<unsigned char> &fingerprint)
@@ -111,23 +166,22 @@ void CertificateVerifier::remember(const QList<unsigned char> &fingerprint)
 
 bool CertificateVerifier::ask(const QString &text)
 {
-    emit queryCertificate(text);
+    static QAtomicInt lastQuestion;
+    m_question = lastQuestion.fetchAndAddRelaxed(1) + 1;
     m_answer = false;
-    m_waiting = true;
-    // A thread that is told to stop gives up the question (an empty answer
-    // or a refusal), so that the program can quit while it waits.
-    while (m_waiting && !QThread::currentThread()->isInterruptionRequested()) {
-        QThread::sleep(1);
-        QCoreApplication::processEvents();
-    }
-    return !m_waiting && m_answer;
+    emit queryCertificate(m_question, text);
+    const bool answered = m_wait.wait();
+    m_question = 0;
+    return answered && m_answer;
 }
 
-void CertificateVerifier::userAnswer(QString address, bool answer)
+void CertificateVerifier::userAnswer(QString address, int question, bool answer)
 {
-    // Nothing is stored or removed here: verify() stores the fingerprint once
-    // the last question is answered yes, and a no leaves the settings alone.
+    if (question == 0 || question != m_question)
+        return;
+    // Nothing is stored here: verify() stores the fingerprint after a yes,
+    // and a no leaves the settings alone.
     m_answerAddress = address;
     m_answer = answer;
-    m_waiting = false;
+    m_wait.answered();
 }

@@ -351,32 +351,28 @@ void Connection::onSendLetter(Letter *letter)
 
 void Connection::queryUsernameSlot()
 {
+    m_usernameAsker = qobject_cast<Authenticator *>(sender());
     emit queryUsername();
-    for (const auto &authenticator : {m_incomingAuthenticator, m_outgoingAuthenticator}) {
-        if (authenticator)
-            connect(this, &Connection::setUsernameSignal, authenticator.get(),
-                    &Authenticator::setUsername, Qt::UniqueConnection);
-    }
 }
 
 void Connection::queryPasswordSlot()
 {
+    m_passwordAsker = qobject_cast<Authenticator *>(sender());
     emit queryPassword();
-    for (const auto &authenticator : {m_incomingAuthenticator, m_outgoingAuthenticator}) {
-        if (authenticator)
-            connect(this, &Connection::setPasswordSignal, authenticator.get(),
-                    &Authenticator::setPassword, Qt::UniqueConnection);
-    }
 }
 
 void Connection::setUsername(QString user)
 {
-    emit setUsernameSignal(user);
-    disconnect(this, &Connection::setUsernameSignal, nullptr, nullptr);
+    if (Authenticator *asker = m_usernameAsker.data()) {
+        m_usernameAsker.clear();
+        asker->setUsername(user);
+    }
 }
 
 void Connection::setPassword(QString pass)
 {
-    emit setPasswordSignal(pass);
-    disconnect(this, &Connection::setPasswordSignal, nullptr, nullptr);
+    if (Authenticator *asker = m_passwordAsker.data()) {
+        m_passwordAsker.clear();
+        asker->setPassword(pass);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QMutex>
+#include <QPointer>
 #include <QString>
 #include <QThread>
 
@@ -50,8 +51,6 @@ public:
 
 signals:
     void error(QString message);
-    void setUsernameSignal(QString login);
-    void setPasswordSignal(QString password);
     void queryUsername();
     void queryPassword();
     void authFailed(QString response);
@@ -80,6 +79,7 @@ public slots:
     void onSetCheckMark(QString path, QByteArray content, bool present);
     // The store has all it needs: the session ends.
     void onCheckFinished();
+    // The answer goes to the one login of the account that asked.
     void setUsername(QString user);
     void setPassword(QString pass);
     void onSendLetter(Letter *letter);
@@ -111,6 +111,9 @@ private:
     vmime::shared_ptr<vmime::net::session> m_session;
     std::shared_ptr<Authenticator> m_incomingAuthenticator;
     std::shared_ptr<Authenticator> m_outgoingAuthenticator;
+    // The login waiting for an answer of each kind, if any.
+    QPointer<Authenticator> m_usernameAsker;
+    QPointer<Authenticator> m_passwordAsker;
     // Every record handed over and not yet given up; guarded because
     // setServer runs on the caller's thread.
     QMutex m_recordsLock;

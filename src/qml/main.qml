@@ -88,11 +88,10 @@ Item {
         id: mailServerManager
         objectName: "mailServerManager"
         onQueryCertificateQml: {
-            messageForm.show(str, true, function() { certificateAnswerQml(true) },
-                             function() { certificateAnswerQml(false) })
-            messageForm.okText = qsTr("Yes")
-            messageForm.cancelText = qsTr("No")
-            messageForm.title = qsTr("Certificate verification")
+            messageForm.show(text, true, function() { certificateAnswerQml(question, true) },
+                             function() { certificateAnswerQml(question, false) },
+                             { title: qsTr("Certificate verification"), okText: qsTr("Yes"),
+                               cancelText: qsTr("No") })
         }
     }
 
@@ -100,8 +99,7 @@ Item {
         id: mailProfileManager
         objectName: "mailProfileManager"
         onError: {
-            messageForm.show(e, false)
-            messageForm.title = qsTr("Error")
+            messageForm.show(e, false, null, null, { title: qsTr("Error") })
         }
         onQueryUsernameQml: {
             var profile = root.currentProfile
@@ -118,8 +116,8 @@ Item {
             // the one shown.
             var failed = MailScript.profileAt(profiles, currentProfileQuery)
             messageForm.show(qsTr("Authorization failed! Do you want to try again?") + "\n" + e, true,
-                             function() { if (failed) failed.queryIncomingMail() })
-            messageForm.title = qsTr("Authorization")
+                             function() { if (failed) failed.queryIncomingMail() }, null,
+                             { title: qsTr("Authorization") })
         }
         onTrayMessageQml: {
             if (!viewer.visible)

@@ -13,13 +13,6 @@
 #include <QtDebug>
 
 namespace {
-// The mode autodetection connected with last time for a saved record;
-// AUTO_SSL when none is known.
-ServerManager::Ssl probedSsl(const QString &address)
-{
-    return ServerManager::Ssl(Settings::probedSsl(address, int(ServerManager::AUTO_SSL)));
-}
-
 void rememberProbedSsl(const QString &address, ServerManager::Ssl ssl)
 {
     Settings::setProbedSsl(address, int(ssl));
@@ -166,7 +159,13 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
     else
         m_service = session()->getTransport(serviceAddress, authenticator());
 
-    auto verifier = vmime::make_shared<CertificateVerifier>(address());
+    const vmime::port_t port = serviceAddress.getPort() != vmime::utility::url::UNSPECIFIED_PORT
+            ? serviceAddress.getPort()
+            : m_service->getInfos().getPropertyValue<vmime::port_t>(
+                      session(), vmime::net::serviceInfos::property::SERVER_PORT);
+    const QString server = QString::fromStdString(serviceAddress.getHost()) + QLatin1Char(':')
+            + QString::number(port);
+    auto verifier = vmime::make_shared<CertificateVerifier>(address(), server);
     connect(verifier.get(), &CertificateVerifier::queryCertificate, this, &Server::queryCertificate);
     connect(this, &Server::userAnswer, verifier.get(), &CertificateVerifier::userAnswer);
     m_service->setCertificateVerifier(verifier);
@@ -216,34 +215,28 @@ bool Server::connectWithProbe(bool store)
     } catch (const vmime::exception &) {
         if (!automatic)
             throw;
-        const ServerManager::Ssl tried = ssl();
-        if (tried == ServerManager::TLS_SSL) {
-            m_nextAutoSsl = ServerManager::STARTTLS_SSL;
-        } else if (tried == ServerManager::STARTTLS_SSL) {
-            const ServerManager::Ssl before = probedSsl(address());
-            if (before == ServerManager::TLS_SSL || before == ServerManager::STARTTLS_SSL) {
-                // Whoever blocks TLS to a server that had it must not get the
-                // password in clear text. The next check probes afresh; only
-                // the user can choose "None" for this server.
-                m_nextAutoSsl = ServerManager::TLS_SSL;
-                setSsl(ServerManager::AUTO_SSL);
-                throw vmime::exceptions::connection_error(
-                        tr("This server offered a secure connection before and does not now; "
-                           "the connection is not made without security.").toStdString());
-            }
-            m_nextAutoSsl = ServerManager::NO_SSL;
-        } else {
-            throw;
+        if (ssl() != ServerManager::TLS_SSL) {
+            // Neither way to a secure connection worked. Whoever blocks TLS
+            // on the path must not get the password in clear text: only the
+            // user can choose "None" for this server. The next check probes
+            // afresh.
+            m_nextAutoSsl = ServerManager::TLS_SSL;
+            setSsl(ServerManager::AUTO_SSL);
+            throw vmime::exceptions::connection_error(
+                    tr("Neither SSL/TLS nor STARTTLS works with this server, and the password "
+                       "is not sent without security. If you trust the network, choose the "
+                       "security \"None\" for this server.").toStdString());
         }
+        m_nextAutoSsl = ServerManager::STARTTLS_SSL;
         setSsl(ServerManager::AUTO_SSL);
         m_service.reset();
         return connectService();
     }
 }
 
-void Server::onCertificateAnswer(bool answer)
+void Server::onCertificateAnswer(int question, bool answer)
 {
-    emit userAnswer(address(), answer);
+    emit userAnswer(address(), question, answer);
 }
 
 void Server::testConnection()

@@ -66,12 +66,14 @@ signals:
     void addressChanged();
     void addressChanged(QString address);
     void loginChanged();
-    void queryCertificate(QString text);
-    void userAnswer(QString address, bool answer);
+    // question numbers the question; its answer carries the number back to
+    // the verifier that asked, and no other.
+    void queryCertificate(int question, QString text);
+    void userAnswer(QString address, int question, bool answer);
     void testConnectionResult(bool connected);
 
 public slots:
-    void onCertificateAnswer(bool answer);
+    void onCertificateAnswer(int question, bool answer);
     void testConnection();
     virtual Server *clone() = 0;
 
@@ -79,8 +81,8 @@ protected:
     // Builds the store or transport for the record (fresh certificate
     // verifier and time-out handler each time).
     vmime::shared_ptr<vmime::net::service> createService(bool store);
-    // Connects the service, trying implicit TLS, STARTTLS and no security in
-    // turn while ssl is automatic.
+    // Connects the service, trying implicit TLS and then STARTTLS while ssl
+    // is automatic; never clear text unless the user chose "None".
     bool connectWithProbe(bool store);
     // Lets the subclass set the properties that its protocol needs before
     // each connect (e.g. SMTP authentication).

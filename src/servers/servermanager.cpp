@@ -103,22 +103,23 @@ void ServerManager::removeServer(int index)
     emit serversChanged();
 }
 
-void ServerManager::onQueryCertificate(QString str)
+void ServerManager::onQueryCertificate(int question, QString text)
 {
     auto *server = qobject_cast<Server *>(sender());
     if (!server)
         return;
-    connect(this, &ServerManager::certificateAnswer, server, &Server::onCertificateAnswer,
-            Qt::QueuedConnection);
-    emit queryCertificateQml(str);
+    m_askers.insert(question, server);
+    emit queryCertificateQml(question, text);
 }
 
-void ServerManager::certificateAnswerQml(bool answer)
+void ServerManager::certificateAnswerQml(int question, bool answer)
 {
-    emit certificateAnswer(answer);
-    // One answer per question: the next answer reaches only the records that
-    // ask after this one.
-    disconnect(this, &ServerManager::certificateAnswer, nullptr, nullptr);
+    const QPointer<Server> server = m_askers.take(question);
+    if (server)
+        QMetaObject::invokeMethod(server, [server, question, answer] {
+            if (server)
+                server->onCertificateAnswer(question, answer);
+        }, Qt::QueuedConnection);
 }
 
 #define MANAGER_LIST(Type, setter, member, signal) \

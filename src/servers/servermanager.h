@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QVariantList>
 
@@ -49,7 +51,9 @@ public:
                                   ServerManager::Protocol protocol, ServerManager::Ssl ssl,
                                   ServerManager::Auth auth, QString address);
     Q_INVOKABLE void removeServer(int index);
-    Q_INVOKABLE void certificateAnswerQml(bool answer);
+    // The answer to one question, by its number; it reaches only the record
+    // that asked it.
+    Q_INVOKABLE void certificateAnswerQml(int question, bool answer);
 
 signals:
     void serversChanged();
@@ -57,11 +61,10 @@ signals:
     void protocolNamesChanged();
     void sslNamesChanged();
     void authNamesChanged();
-    void queryCertificateQml(QString str);
-    void certificateAnswer(bool answer);
+    void queryCertificateQml(int question, QString text);
 
 public slots:
-    void onQueryCertificate(QString str);
+    void onQueryCertificate(int question, QString text);
 
 private:
     void load();
@@ -74,4 +77,6 @@ private:
     QStringList m_protocolNames;
     QStringList m_sslNames;
     QStringList m_authNames;
+    // The record that asked each open certificate question.
+    QHash<int, QPointer<Server>> m_askers;
 };

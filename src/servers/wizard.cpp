@@ -107,9 +107,9 @@ void Wizard::wireRecord(Server *record)
         if (serial == m_underTestSerial)
             onTestConnectionResult(result);
     }, Qt::QueuedConnection);
-    connect(record, &Server::queryCertificate, this, [this, serial](QString text) {
+    connect(record, &Server::queryCertificate, this, [this, serial](int question, QString text) {
         if (serial == m_underTestSerial)
-            onQueryCertificate(text);
+            onQueryCertificate(question, text);
     }, Qt::QueuedConnection);
 }
 
@@ -120,8 +120,9 @@ void Wizard::answerOpenQuestions()
         emit setUsername(QString());
     for (; m_openPasswordQuestions > 0; --m_openPasswordQuestions)
         emit setPassword(QString());
-    for (; m_openCertificateQuestions > 0; --m_openCertificateQuestions)
-        emit certificateAnswer(false);
+    for (const int question : qAsConst(m_certificateQuestions))
+        emit certificateAnswer(question, false);
+    m_certificateQuestions.clear();
 }
 
 void Wizard::tryNextServer()
@@ -232,7 +233,8 @@ void Wizard::onAuthFailed(QString e)
 
 bool Wizard::hasOpenQuestions() const
 {
-    return m_openUsernameQuestions > 0 || m_openPasswordQuestions > 0 || m_openCertificateQuestions > 0;
+    return m_openUsernameQuestions > 0 || m_openPasswordQuestions > 0
+            || !m_certificateQuestions.isEmpty();
 }
 
 void Wizard::onQueryUsername()
@@ -247,10 +249,10 @@ void Wizard::onQueryPassword()
     emit queryPasswordQml();
 }
 
-void Wizard::onQueryCertificate(QString text)
+void Wizard::onQueryCertificate(int question, QString text)
 {
-    ++m_openCertificateQuestions;
-    emit queryCertificateQml(text);
+    m_certificateQuestions.append(question);
+    emit queryCertificateQml(question, text);
 }
 
 void Wizard::setUsernameQml(QString name, bool save)
@@ -269,10 +271,11 @@ void Wizard::setPasswordQml(QString pass, bool save)
     emit setPassword(pass);
 }
 
-void Wizard::certificateAnswerQml(bool answer)
+void Wizard::certificateAnswerQml(int question, bool answer)
 {
-    closeQuestion(m_openCertificateQuestions);
-    emit certificateAnswer(answer);
+    // Only an open question is answered, and only by its own answer.
+    if (m_certificateQuestions.removeAll(question) > 0)
+        emit certificateAnswer(question, answer);
 }
 
 void Wizard::stopConnection()
@@ -283,7 +286,8 @@ void Wizard::stopConnection()
     // The connection's destructor ends its thread, also out of a wait for an
     // answer, and deletes its test records with it.
     m_connection.reset();
-    m_openUsernameQuestions = m_openPasswordQuestions = m_openCertificateQuestions = 0;
+    m_openUsernameQuestions = m_openPasswordQuestions = 0;
+    m_certificateQuestions.clear();
     m_movingOn = false;
 }
 

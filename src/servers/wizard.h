@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -69,13 +70,13 @@ public:
 signals:
     void queryUsernameQml();
     void queryPasswordQml();
-    void queryCertificateQml(QString e);
+    void queryCertificateQml(int question, QString e);
     void authFailedQml(QString e);
     void currentStepChanged();
     void incomingServerQmlChanged();
     void outgoingServerQmlChanged();
     void testConnection();
-    void certificateAnswer(bool answer);
+    void certificateAnswer(int question, bool answer);
     void setUsername(QString name);
     void setPassword(QString pass);
 
@@ -84,7 +85,7 @@ public slots:
     void reset();
     void tryCurrentServer();
     void tryNextServer();
-    void certificateAnswerQml(bool answer);
+    void certificateAnswerQml(int question, bool answer);
     void setUsernameQml(QString name, bool save);
     void setPasswordQml(QString pass, bool save);
     void onConnectionError(QString str);
@@ -93,7 +94,7 @@ public slots:
 private slots:
     void onQueryUsername();
     void onQueryPassword();
-    void onQueryCertificate(QString text);
+    void onQueryCertificate(int question, QString text);
     void onAuthFailed(QString e);
 
 private:
@@ -127,7 +128,7 @@ private:
     QStringList m_attempted;
     int m_openUsernameQuestions = 0;
     int m_openPasswordQuestions = 0;
-    int m_openCertificateQuestions = 0;
+    QList<int> m_certificateQuestions;
     // Set while an answered question lets the record under test finish
     // before the next candidate is tried.
     bool m_movingOn = false;

@@ -1,4 +1,4 @@
-// What an attacker on the line could do to an account: strip TLS to read the
+// What an attacker on the line could do to an account: block TLS to read the
 // password.
 #include "base/settings.h"
 #include "connectionrecorder.h"
@@ -7,6 +7,8 @@
 #include "servertestcase.h"
 #include "testhome.h"
 
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using SM = ServerManager;
@@ -16,49 +18,59 @@ class TestSecurity : public ServerTestCase
     Q_OBJECT
 
 private slots:
-    void automaticSecurityNeverDowngradesASecuredServer_data()
+    void automaticSecurityNeverSendsThePasswordInClearText_data()
     {
         QTest::addColumn<bool>("tlsBlocked");
-        QTest::addColumn<int>("securedBefore");
+        QTest::addColumn<int>("ssl");
         QTest::addColumn<bool>("fetched");
-        QTest::addColumn<int>("keptMode");
-        // The control row: without a secure past the blocked line still
-        // connects, so the next row fails only because of the rule.
-        QTest::newRow("blocked, never secured: clear text") << true << int(SM::AUTO_SSL) << true << int(SM::NO_SSL);
-        QTest::newRow("blocked, secured before: refused") << true << int(SM::STARTTLS_SSL) << false << int(SM::STARTTLS_SSL);
-        QTest::newRow("open: the probed mode is kept") << false << int(SM::AUTO_SSL) << true << int(SM::STARTTLS_SSL);
+        QTest::addColumn<bool>("loginInClearText");
+        QTest::newRow("blocked, automatic: refused") << true << int(SM::AUTO_SSL) << false << false;
+        // The control row: the recorder does see a login in clear text when
+        // the user chose it.
+        QTest::newRow("blocked, None chosen: clear text") << true << int(SM::NO_SSL) << true << true;
+        QTest::newRow("open, automatic: STARTTLS") << false << int(SM::AUTO_SSL) << true << false;
     }
 
-    void automaticSecurityNeverDowngradesASecuredServer()
+    void automaticSecurityNeverSendsThePasswordInClearText()
     {
         QFETCH(bool, tlsBlocked);
-        QFETCH(int, securedBefore);
+        QFETCH(int, ssl);
         QFETCH(bool, fetched);
-        QFETCH(int, keptMode);
+        QFETCH(bool, loginInClearText);
         servers.seed(MailServers::makeMessage(QStringLiteral("probe@example.org"), QStringLiteral("Probe")));
-        // Someone on the line who drops every STARTTLS.
-        FaultServer stripper;
-        QVERIFY(stripper.startProxy(servers.imapPort(), {QStringLiteral("--cut-on"), QStringLiteral("STARTTLS")}));
-        const int port = tlsBlocked ? stripper.port() : servers.imapPort();
+        // Someone on the line who drops every STARTTLS, and writes down what
+        // the client says.
+        QTemporaryDir dir;
+        const QString said = dir.filePath(QStringLiteral("said"));
+        FaultServer line;
+        QVERIFY(line.startProxy(servers.imapPort(), {QStringLiteral("--cut-on"), QStringLiteral("STARTTLS"),
+                                                     QStringLiteral("--record"), said}));
+        // The proxy forwards whole lines only, so TLS passes it not at all.
+        const int port = tlsBlocked ? line.port() : servers.imapPort();
         const QString address = MailServers::address(port);
-
         servers.trustCertificate(port);
-        Settings::saveServer(address, {int(SM::INCOMING_TYPE), int(SM::IMAP), int(SM::AUTO_SSL), 0, QString()});
-        if (securedBefore != SM::AUTO_SSL)
-            Settings::setProbedSsl(address, securedBefore);
+        Settings::saveServer(address, {int(SM::INCOMING_TYPE), int(SM::IMAP), ssl, 0, QString()});
 
-        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL, port);
         Connection connection;
         ConnectionRecorder log(&connection);
         connection.setAuthenticator(true, MailServers::user(), MailServers::password());
         connection.start();
-        connection.setServer(true, server);
+        connection.setServer(true, ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP,
+                                                                  SM::Ssl(ssl), port));
         log.getMail(0);
         QTRY_VERIFY_WITH_TIMEOUT(!log.announced.isEmpty() || !log.errors.isEmpty(), 30000);
         QCOMPARE(!log.announced.isEmpty(), fetched);
         if (!fetched)
-            QVERIFY2(log.errors.at(0).startsWith(QStringLiteral("Get mail error: ")), qPrintable(log.errors.at(0)));
-        QCOMPARE(Settings::probedSsl(address, -1), keptMode);
+            QVERIFY2(log.errors.at(0).contains(QStringLiteral("not sent without security")), qPrintable(log.errors.at(0)));
+        if (!tlsBlocked)
+            return;
+        QFile file(said);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+        QVERIFY(!lines.isEmpty());
+        const QRegularExpression login(QStringLiteral("^(\\S+ )?(LOGIN|AUTHENTICATE|USER|PASS)\\b"),
+                                       QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+        QCOMPARE(login.match(QString::fromLatin1(lines)).hasMatch(), loginInClearText);
     }
 };
 

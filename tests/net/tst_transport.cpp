@@ -7,6 +7,7 @@
 #include "main/startup.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "net/authenticator.h"
 #include "net/connection.h"
 #include "servers/incomingserver.h"
 #include "servers/outgoingserver.h"
@@ -16,7 +17,6 @@
 
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
@@ -34,13 +34,6 @@ QByteArray storedFingerprint(int port)
                                                + QLatin1Char('/') + Settings::certificateFingerprintKey).toList())
         bytes.append(static_cast<char>(v.toInt()));
     return bytes;
-}
-
-int closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 void address(Letter &letter, const QString &to, const QString &subject = QString())
@@ -132,26 +125,6 @@ private slots:
         QVERIFY(w.log->errors.isEmpty());
     }
 
-    // The probe ends on plain; later checks try plain only, probing no more.
-    void automaticSecurityOnAClosedPort()
-    {
-        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::POP3, SM::AUTO_SSL,
-                                                        closedPort());
-        std::atomic<int> changes{0};
-        connect(server, &Server::sslChanged, server, [&changes] { ++changes; }, Qt::DirectConnection);
-        Worker w(server, nullptr);
-        w.log->getMail(0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
-        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Get mail error: ")),
-                 qPrintable(w.log->errors.at(0)));
-        QCOMPARE(server->ssl(), SM::NO_SSL);
-        const int probed = changes;
-        w.log->getMail(0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 2, 30000);
-        QCOMPARE(server->ssl(), SM::NO_SSL);
-        QCOMPARE(int(changes), probed);
-    }
-
     void credentialsInTheAddress()
     {
         servers.seed(MailServers::makeMessage(QStringLiteral("cred@example.org"), QStringLiteral("Cred")));
@@ -165,75 +138,110 @@ private slots:
         QCOMPARE(server->portText(), QString::number(servers.pop3Port()));
     }
 
+    void certificateQuestions_data()
+    {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("acceptedBefore");
+        QTest::addColumn<QStringList>("reasons");
+        const QString selfSigned = QStringLiteral("it is self-signed");
+        const QString otherHost = QStringLiteral("it was issued for another host name");
+        QTest::newRow("signed by the authority: no question") << "signed" << QString() << QStringList();
+        QTest::newRow("self-signed") << "a" << QString() << QStringList{selfSigned};
+        QTest::newRow("wrong host name") << "wronghost" << QString() << QStringList{otherHost};
+        QTest::newRow("expired") << "expired" << QString() << QStringList{QStringLiteral("it has expired")};
+        QTest::newRow("changed after acceptance") << "b" << "a" << QStringList{selfSigned, otherHost};
+    }
+
+    // Each certificate that the authority does not vouch for is one question
+    // naming the server, every problem and the SHA-256 fingerprint; a no
+    // ends the check before any login and trusts nothing, a yes is kept.
     void certificateQuestions()
     {
+        QFETCH(QString, certificate);
+        QFETCH(QString, acceptedBefore);
+        QFETCH(QStringList, reasons);
         servers.seed(MailServers::makeMessage(QStringLiteral("cert@example.org"), QStringLiteral("Cert")));
+        QVERIFY(servers.useCertificate(certificate));
+        const int port = servers.imapsPort();
+        if (!acceptedBefore.isEmpty())
+            servers.trustCertificate(port, acceptedBefore);
+        const QByteArray before = storedFingerprint(port);
         ServerManager manager;
         QStringList questions;
-        QList<bool> answers; // the user's next answers; yes when none is left
-        connect(&manager, &ServerManager::queryCertificateQml, this, [&](const QString &text) {
+        QList<bool> answers{false, true}; // the user's next answers
+        connect(&manager, &ServerManager::queryCertificateQml, this, [&](int question, const QString &text) {
             questions.append(text);
-            const bool answer = answers.isEmpty() ? true : answers.takeFirst();
-            QTimer::singleShot(0, &manager, [&manager, answer] { manager.certificateAnswerQml(answer); });
+            manager.certificateAnswerQml(question, answers.isEmpty() || answers.takeFirst());
         });
-        // Each check on one worker, so that a refused certificate meets the
-        // same service (and verifier) again at the next check.
-        auto fetch = [&](bool expectAnnouncement, int checks = 1) {
-            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL,
-                                                            servers.imapsPort());
+        auto worker = [&] {
+            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, port);
             connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
                     Qt::QueuedConnection);
-            Worker w(server, nullptr);
-            for (int check = 1; check <= checks; ++check) {
-                w.log->getMail(0);
-                if (expectAnnouncement) {
-                    QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), check, 20000);
-                } else {
-                    QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, check, 20000);
-                    QVERIFY(w.log->announced.isEmpty());
-                }
-            }
-            QVERIFY(w.log->errors.isEmpty());
+            return std::make_unique<Worker>(server, nullptr);
         };
-        const QString typeQuestion = QStringLiteral("Server sent a 'X.509' certificate. Do you want to accept this certificate?");
 
-        // First contact: the type question; once the self-signed certificate
-        // is trusted it matches the address, so nothing else is asked. Yes
-        // stores 20 bytes.
-        fetch(true);
-        QCOMPARE(questions, QStringList{typeQuestion});
-        QCOMPARE(storedFingerprint(servers.imapsPort()), servers.certificateFingerprint(false));
-        QCOMPARE(servers.certificateFingerprint(false).size(), 20);
+        // No, then yes at the next check on the same worker.
+        auto w = worker();
+        if (!reasons.isEmpty()) {
+            w->log->getMail(0);
+            QTRY_COMPARE_WITH_TIMEOUT(w->log->closed, 1, 20000);
+            QVERIFY(w->log->announced.isEmpty());
+            QVERIFY(w->log->errors.isEmpty());
+            QCOMPARE(storedFingerprint(port), before);
+        }
+        w->log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w->log->announced.size(), 1, 20000);
+        QCOMPARE(questions.size(), reasons.isEmpty() ? 0 : 2);
+        QCOMPARE(storedFingerprint(port), reasons.isEmpty() ? before : servers.certificateFingerprint(certificate));
+        for (const QString &text : questions) {
+            QVERIFY2(text.contains(MailServers::address(port)), qPrintable(text));
+            QVERIFY2(text.contains(servers.certificateFingerprint(certificate, QCryptographicHash::Sha256)
+                                           .toHex(':').toUpper()), qPrintable(text));
+            QCOMPARE(text.contains(QStringLiteral("CHANGED")), !acceptedBefore.isEmpty());
+            QVERIFY2(text.count(QStringLiteral("\u2022 ")) == reasons.size(), qPrintable(text));
+            for (const QString &reason : reasons)
+                QVERIFY2(text.contains(reason), qPrintable(text));
+        }
 
-        // A new connection to the same certificate asks nothing.
+        // Accepted: a new connection asks nothing.
         questions.clear();
-        fetch(true);
+        w = worker();
+        w->log->getMail(0);
+        QTRY_COMPARE_WITH_TIMEOUT(w->log->announced.size(), 1, 20000);
         QVERIFY(questions.isEmpty());
+        QVERIFY(servers.useCertificate(QStringLiteral("a")));
+    }
 
-        // A changed certificate, issued for another host, asks again: the
-        // type question, then the host-name question. Yes and then no ends
-        // the check quietly and keeps the certificate accepted before.
-        QVERIFY(servers.useSecondCertificate(true));
-        answers = {true, false};
-        fetch(false);
-        QCOMPARE(questions.size(), 2);
-        QCOMPARE(questions.at(0), typeQuestion);
-        QCOMPARE(questions.at(1), QStringLiteral("The subject name of a certificate does not match the hostname of the server. Do you still want to accept this certificate?"));
-        QCOMPARE(storedFingerprint(servers.imapsPort()), servers.certificateFingerprint(false));
-
-        // A refused certificate is asked about again at the next check of
-        // the same account, never taken silently.
-        questions.clear();
-        answers = {false, false};
-        fetch(false, 2);
-        QCOMPARE(questions, (QStringList{typeQuestion, typeQuestion}));
-        QCOMPARE(storedFingerprint(servers.imapsPort()), servers.certificateFingerprint(false));
-
-        // The accepted certificate back: still trusted without a question.
-        QVERIFY(servers.useSecondCertificate(false));
-        questions.clear();
-        fetch(true);
-        QVERIFY(questions.isEmpty());
+    // Two accounts ask at once: each question waits for its own answer, and
+    // each answer reaches only the account that asked.
+    void questionsOfTwoAccountsAtOnce()
+    {
+        servers.seed(MailServers::makeMessage(QStringLiteral("two@example.org"), QStringLiteral("Two")));
+        ServerManager manager;
+        QList<QPair<int, QString>> questions;
+        connect(&manager, &ServerManager::queryCertificateQml, this,
+                [&](int question, const QString &text) { questions.append({question, text}); });
+        QList<std::shared_ptr<Worker>> workers;
+        for (const int port : {servers.imapsPort(), servers.pop3sPort()}) {
+            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, port == servers.imapsPort() ? SM::IMAP : SM::POP3,
+                                                            SM::TLS_SSL, port);
+            connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
+                    Qt::QueuedConnection);
+            workers.append(std::make_shared<Worker>(server, nullptr));
+            workers.last()->log->getMail(0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(questions.size(), 2, 20000);
+        const bool imapFirst = questions.at(0).second.contains(MailServers::address(servers.imapsPort()));
+        const Worker &imap = *workers.at(0);
+        const Worker &pop3 = *workers.at(1);
+        // The later question answered first: yes to IMAP, no to POP3.
+        manager.certificateAnswerQml(questions.at(1).first, !imapFirst);
+        manager.certificateAnswerQml(questions.at(0).first, imapFirst);
+        QTRY_COMPARE_WITH_TIMEOUT(imap.log->announced.size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(pop3.log->closed, 1, 20000);
+        QVERIFY(pop3.log->announced.isEmpty());
+        QCOMPARE(storedFingerprint(servers.imapsPort()), servers.certificateFingerprint());
+        QVERIFY(storedFingerprint(servers.pop3sPort()).isEmpty());
     }
 
     void refusedCertificateNeverFallsBackToClearText()
@@ -241,9 +249,9 @@ private slots:
         servers.seed(MailServers::makeMessage(QStringLiteral("clear@example.org"), QStringLiteral("Clear")));
         ServerManager manager;
         int questions = 0;
-        connect(&manager, &ServerManager::queryCertificateQml, this, [&](const QString &) {
+        connect(&manager, &ServerManager::queryCertificateQml, this, [&](int question, const QString &) {
             ++questions;
-            QTimer::singleShot(0, &manager, [&manager] { manager.certificateAnswerQml(false); });
+            manager.certificateAnswerQml(question, false);
         });
         Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL,
                                                         servers.imapPort());
@@ -256,6 +264,42 @@ private slots:
         QVERIFY(w.log->announced.isEmpty());
         QVERIFY(w.log->errors.isEmpty());
         QCOMPARE(server->ssl(), SM::AUTO_SSL);
+    }
+
+    // A question answered at once costs no time: the waiting worker wakes
+    // on the answer, long before a timer of its own would fire; the
+    // account's end wakes it too.
+    void answerEndsTheWaitAtOnce_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("answer given") << true;
+        QTest::newRow("account closed while asking") << false;
+    }
+
+    void answerEndsTheWaitAtOnce()
+    {
+        QFETCH(bool, answered);
+        Authenticator login(MailServers::user(), QString());
+        std::atomic<bool> late{false};
+        std::string password("unset");
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            QTimer lateness;
+            lateness.setSingleShot(true);
+            connect(&lateness, &QTimer::timeout, [&late] { late = true; });
+            lateness.start(900);
+            password = login.getPassword();
+        }));
+        login.moveToThread(worker.get());
+        connect(&login, &Authenticator::queryPassword, this, [&] {
+            if (answered)
+                QMetaObject::invokeMethod(&login, [&login] { login.setPassword(MailServers::password()); });
+            else
+                worker->quit();
+        }, Qt::QueuedConnection);
+        worker->start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
+        QVERIFY(!late);
+        QCOMPARE(QString::fromStdString(password), answered ? MailServers::password() : QString());
     }
 
     void silentServerTimesOut()

@@ -126,30 +126,39 @@ Item {
             tryCompare(messageForm, "visible", false)
         }
 
-        function test_secondShowWins_data() {
+        // Messages queue: each question gets its own answer in turn, and an
+        // error that comes while one is open waits behind it.
+        function test_messagesQueue_data() {
             return [
-                { tag: "OK runs the second select", button: "okButton", expected: "select2" },
-                { tag: "Cancel runs the second cancel", button: "cancelButton", expected: "cancel2" },
-                { tag: "close acts as the second cancel", button: "closeButton", expected: "cancel2" },
-                { tag: "close without a second cancel runs nothing", button: "closeButton",
-                  noCancel: true, expected: "" },
-                { tag: "plain message: OK only hides", button: "okButton", plain: true, expected: "" },
-                { tag: "plain message: close only hides", button: "closeButton", plain: true, expected: "" }
+                { tag: "OK answers the first, then the second", buttons: ["okButton", "okButton"],
+                  expected: "select1,select2" },
+                { tag: "Cancel refuses the first only", buttons: ["cancelButton", "okButton"],
+                  expected: "cancel1,select2" },
+                { tag: "close refuses the first only", buttons: ["closeButton", "cancelButton"],
+                  expected: "cancel1,cancel2" },
+                { tag: "an error waits its turn", error: true,
+                  buttons: ["okButton", "okButton", "cancelButton"], expected: "select1,cancel2" }
             ]
         }
-        function test_secondShowWins(data) {
+        function test_messagesQueue(data) {
             var log = []
             messageForm.show("first", true, function () { log.push("select1") },
-                             function () { log.push("cancel1") })
-            messageForm.title = "Certificate verification"
-            messageForm.okText = "Yes"
-            messageForm.show("second", !data.plain, function () { log.push("select2") },
-                             data.noCancel ? undefined : function () { log.push("cancel2") })
-            compare(messageForm.title, "Warning")
-            compare(messageForm.okText, "OK")
-            compare(findChild(messageForm, "message").text, "second")
-            tryCompare(messageForm, "enabled", true)
-            mouseClick(findChild(messageForm, data.button))
+                             function () { log.push("cancel1") },
+                             { title: "Certificate verification", okText: "Yes" })
+            var shown = [["first", "Certificate verification", "Yes"]]
+            if (data.error) {
+                messageForm.show("error", false, null, null, { title: "Error" })
+                shown.push(["error", "Error", "OK"])
+            }
+            messageForm.show("second", true, function () { log.push("select2") },
+                             function () { log.push("cancel2") })
+            shown.push(["second", "Warning", "OK"])
+            for (var i = 0; i < shown.length; ++i) {
+                compare([findChild(messageForm, "message").text, messageForm.title, messageForm.okText],
+                        shown[i])
+                tryCompare(messageForm, "enabled", true)
+                mouseClick(findChild(messageForm, data.buttons[i]))
+            }
             compare(log.join(), data.expected)
             tryCompare(messageForm, "visible", false)
         }

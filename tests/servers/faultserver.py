@@ -4,9 +4,11 @@ printed as the first line of standard output.
   faultserver.py silent
       accepts connections and never says a word.
   faultserver.py proxy TARGET_PORT --cut-on REGEX [--count K] [--connections C]
+                  [--record FILE]
       forwards to 127.0.0.1:TARGET_PORT and cuts both sides of a connection
       when the client sends its K-th line matching REGEX (that line is not
-      forwarded). Only the first C connections are cut (default: all).
+      forwarded). Only the first C connections are cut (default: all). With
+      --record, every line forwarded from a client is appended to FILE.
 
 Both stop when standard input closes, so they never outlive the test."""
 import argparse
@@ -25,6 +27,7 @@ def main():
     p.add_argument("--cut-on", default="(?!)")
     p.add_argument("--count", type=int, default=1)
     p.add_argument("--connections", type=int, default=-1)
+    p.add_argument("--record")
     a = p.parse_args()
 
     listener = socket.socket()
@@ -33,6 +36,8 @@ def main():
     listener.listen(64)
     print(listener.getsockname()[1], flush=True)
     held = []
+    record = open(a.record, "ab", buffering=0) if a.record else None
+    record_lock = threading.Lock()
     numbers = itertools.count(1)
 
     def close(*sockets):
@@ -74,6 +79,9 @@ def main():
                         seen += 1
                         if seen >= a.count:
                             raise OSError
+                    if record:
+                        with record_lock:
+                            record.write(line + b"\n")
                     server.sendall(line + b"\n")
         except OSError:
             pass

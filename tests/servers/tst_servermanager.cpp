@@ -1,5 +1,5 @@
 // Server records and the server manager: the settings they keep and the
-// relay of certificate answers.
+// address a record is kept under.
 #include "base/settings.h"
 #include "fixtures.h"
 #include "servers/incomingserver.h"
@@ -82,31 +82,6 @@ private slots:
         server.setSsl(SM::TLS_SSL);
         server.setAddress(QStringLiteral("me:pw@imap.example.org:993"));
         QCOMPARE(server.serviceUrl(), QStringLiteral("imaps://imap.example.org:993"));
-    }
-
-    // A certificate accepted for one server must not be taken for another.
-    void eachAnswerReachesOnlyTheRecordThatAsked()
-    {
-        ServerManager manager;
-        manager.addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, QStringLiteral("one.example.org"));
-        manager.addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::AUTO_AUTH, QStringLiteral("two.example.org"));
-        Server *one = serverAt(manager, 0);
-        Server *two = serverAt(manager, 1);
-        QSignalSpy questions(&manager, &ServerManager::queryCertificateQml);
-        QSignalSpy oneAnswers(one, &Server::userAnswer);
-        QSignalSpy twoAnswers(two, &Server::userAnswer);
-        emit one->queryCertificate(QStringLiteral("first?"));
-        QTRY_COMPARE(questions.count(), 1);
-        manager.certificateAnswerQml(true);
-        QTRY_COMPARE(oneAnswers.count(), 1);
-        QCOMPARE(oneAnswers.at(0).at(1).toBool(), true);
-        emit two->queryCertificate(QStringLiteral("second?"));
-        QTRY_COMPARE(questions.count(), 2);
-        manager.certificateAnswerQml(false);
-        QTRY_COMPARE(twoAnswers.count(), 1);
-        QCOMPARE(twoAnswers.at(0).at(1).toBool(), false);
-        QTest::qWait(50);
-        QCOMPARE(oneAnswers.count(), 1);
     }
 };
 

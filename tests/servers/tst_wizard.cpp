@@ -52,7 +52,7 @@ private:
         wizard.nextStep();
         return QTest::qWaitFor([&] {
             for (; certificates.count() > cert; ++cert)
-                wizard.certificateAnswerQml(true);
+                wizard.certificateAnswerQml(certificates.at(cert).at(0).toInt(), true);
             for (; answerPassword && passwords.count() > pass; ++pass)
                 wizard.setPasswordQml(MailServers::password(), true);
             return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP;

@@ -172,26 +172,25 @@ QList<QByteArray> MailServers::messages(const QString &user) const
     return result;
 }
 
-QByteArray MailServers::certificateFingerprint(bool second) const
+QByteArray MailServers::certificateFingerprint(const QString &name,
+                                              QCryptographicHash::Algorithm algorithm) const
 {
-    const QList<QSslCertificate> certs = QSslCertificate::fromPath(
-        m_dir + (second ? QStringLiteral("/cert-b.pem") : QStringLiteral("/cert-a.pem")));
-    return certs.isEmpty() ? QByteArray() : certs.first().digest(QCryptographicHash::Sha1);
+    const QList<QSslCertificate> certs = QSslCertificate::fromPath(m_dir + QStringLiteral("/cert-%1.pem").arg(name));
+    return certs.isEmpty() ? QByteArray() : certs.first().digest(algorithm);
 }
 
-bool MailServers::useSecondCertificate(bool second)
+bool MailServers::useCertificate(const QString &name)
 {
-    const QString c = second ? QStringLiteral("b") : QStringLiteral("a");
     QFile::remove(m_dir + QStringLiteral("/cert.pem"));
     QFile::remove(m_dir + QStringLiteral("/key.pem"));
-    QFile::link(QStringLiteral("cert-%1.pem").arg(c), m_dir + QStringLiteral("/cert.pem"));
-    QFile::link(QStringLiteral("key-%1.pem").arg(c), m_dir + QStringLiteral("/key.pem"));
+    QFile::link(QStringLiteral("cert-%1.pem").arg(name), m_dir + QStringLiteral("/cert.pem"));
+    QFile::link(QStringLiteral("key-%1.pem").arg(name), m_dir + QStringLiteral("/key.pem"));
     QFile pidFile(m_dir + QStringLiteral("/run/master.pid"));
     if (!pidFile.open(QIODevice::ReadOnly))
         return false;
     ::kill(pidFile.readAll().trimmed().toInt(), SIGHUP);
 
-    const QByteArray wanted = certificateFingerprint(second);
+    const QByteArray wanted = certificateFingerprint(name);
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 15000) {
@@ -250,10 +249,10 @@ void FaultServer::stop()
     m_port = 0;
 }
 
-void MailServers::trustCertificate(int port) const
+void MailServers::trustCertificate(int port, const QString &name) const
 {
     QList<unsigned char> bytes;
-    for (char b : certificateFingerprint(false))
+    for (char b : certificateFingerprint(name))
         bytes.append(static_cast<unsigned char>(b));
     Settings::setCertificateFingerprint(address(port), bytes);
 }

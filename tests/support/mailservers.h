@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QHash>
 #include <QProcess>
 #include <QString>
@@ -47,14 +48,19 @@ public:
     // Every message now in the user's Maildir, oldest first.
     QList<QByteArray> messages(const QString &user = QStringLiteral("test")) const;
 
-    // Makes Dovecot present the second certificate (or the first again) and
-    // waits until the implicit-TLS port shows it.
-    bool useSecondCertificate(bool second);
-    // SHA-1 of the DER form of the first or second certificate (20 bytes).
-    QByteArray certificateFingerprint(bool second) const;
-    // Stores the first certificate's fingerprint for 127.0.0.1:port in the
+    // Makes Dovecot present one of the certificates of the harness and waits
+    // until the implicit-TLS port shows it: "a" (self-signed, this host, the
+    // one at start), "b" (self-signed, another host), and, signed by the
+    // test authority: "signed" (this host), "wronghost", "expired".
+    bool useCertificate(const QString &name);
+    // The digest of the DER form of that certificate.
+    QByteArray certificateFingerprint(const QString &name = QStringLiteral("a"),
+                                      QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha1) const;
+    // Stores that certificate's fingerprint for 127.0.0.1:port in the
     // settings, as if the user had accepted it.
-    void trustCertificate(int port) const;
+    void trustCertificate(int port, const QString &name = QStringLiteral("a")) const;
+    // The test authority's certificate, to name as the root store.
+    QString authorityFile() const { return m_dir + QStringLiteral("/ca.pem"); }
 
     QString directory() const { return m_dir; }
 

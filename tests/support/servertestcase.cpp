@@ -3,6 +3,7 @@
 #include "testhome.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QtTest>
 
@@ -10,6 +11,9 @@ void ServerTestCase::initTestCase()
 {
     TestHome::prepareProgram();
     QVERIFY(servers.start());
+    // The test authority is the only one this program trusts; the
+    // certificates are read at the first check.
+    qputenv("SSL_CERT_FILE", QFile::encodeName(servers.authorityFile()));
 }
 
 void ServerTestCase::cleanupTestCase()

@@ -6,7 +6,8 @@
 
 // Base of the test programs that talk to the real servers: starts them for
 // the whole program and gives each test empty mailboxes ("test" and
-// "other"), empty settings and no mail store.
+// "other"), empty settings and no mail store. The harness's test authority
+// stands for the system's authorities.
 class ServerTestCase : public QObject
 {
     Q_OBJECT

@@ -184,9 +184,7 @@ FormFrame {
         }
         changed = false
         messageForm.show(qsTr("Do you want to save the message into drafts?"), true,
-                         saveToDrafts, hide)
-        messageForm.okText = qsTr("Yes")
-        messageForm.cancelText = qsTr("No")
+                         saveToDrafts, hide, { okText: qsTr("Yes"), cancelText: qsTr("No") })
     }
 
     // Escape: a dialog of the form first, else the form through its close

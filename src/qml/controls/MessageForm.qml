@@ -1,6 +1,8 @@
 import QtQuick 2.3
 
 // The message box: a text with OK, or a question with OK and Cancel.
+// Messages queue: one shown while another is open waits its turn, so every
+// question gets its answer (Cancel or close when it is dismissed).
 ModalForm {
     id: messageForm
 
@@ -11,33 +13,57 @@ ModalForm {
     property var cancelFunction: null
     property bool showCancel: false
     property string text: ""
+    // Whether a message is on screen and not yet answered.
+    property bool open: false
+    // The messages waiting for the one shown, oldest first.
+    property var waiting: []
 
-    function show(text, cancel, _selectFunction, _cancelFunction) {
-        messageForm.text = text
-        showCancel = !!cancel
-        okText = qsTr("OK")
-        cancelText = qsTr("Cancel")
-        title = qsTr("Warning")
-        selectFunction = null
-        cancelFunction = null
-        if (typeof _selectFunction === "function")
-            selectFunction = _selectFunction
-        if (typeof _cancelFunction === "function")
-            cancelFunction = _cancelFunction
+    // labels, optional: { title, okText, cancelText } of this message.
+    function show(text, cancel, _selectFunction, _cancelFunction, labels) {
+        var message = {
+            text: text,
+            cancel: !!cancel,
+            select: typeof _selectFunction === "function" ? _selectFunction : null,
+            reject: typeof _cancelFunction === "function" ? _cancelFunction : null,
+            labels: labels || {}
+        }
+        if (open)
+            waiting.push(message)
+        else
+            present(message)
+    }
+    function present(message) {
+        messageForm.text = message.text
+        showCancel = message.cancel
+        selectFunction = message.select
+        cancelFunction = message.reject
+        title = message.labels.title || qsTr("Warning")
+        okText = message.labels.okText || qsTr("OK")
+        cancelText = message.labels.cancelText || qsTr("Cancel")
+        open = true
         opacity = 1
     }
-    // The reaction is taken before hiding: it may show the next message at once.
+    // The next message, if one waits, comes up before the reaction runs: a
+    // reaction that shows a message queues it behind those.
+    function finish(reaction) {
+        open = false
+        if (waiting.length > 0)
+            present(waiting.shift())
+        else
+            opacity = 0
+        if (reaction)
+            reaction()
+    }
+    // Dismissed from outside: a refusal, like Cancel.
+    function hide() {
+        if (open)
+            reject()
+    }
     function accept() {
-        var f = showCancel ? selectFunction : null
-        hide()
-        if (f)
-            f()
+        finish(showCancel ? selectFunction : null)
     }
     function reject() {
-        var f = showCancel ? cancelFunction : null
-        hide()
-        if (f)
-            f()
+        finish(showCancel ? cancelFunction : null)
     }
 
     FormPanel {

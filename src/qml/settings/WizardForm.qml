@@ -105,17 +105,16 @@ FormFrame {
             lineEditForm.echoMode = TextInput.Password
         }
         onQueryCertificateQml: {
-            messageForm.show(e, true, function() { wizard.certificateAnswerQml(true) },
-                             function() { wizard.certificateAnswerQml(false) })
-            messageForm.okText = qsTr("Yes")
-            messageForm.cancelText = qsTr("No")
-            messageForm.title = qsTr("Certificate verification")
+            messageForm.show(e, true, function() { wizard.certificateAnswerQml(question, true) },
+                             function() { wizard.certificateAnswerQml(question, false) },
+                             { title: qsTr("Certificate verification"), okText: qsTr("Yes"),
+                               cancelText: qsTr("No") })
         }
         onAuthFailedQml: {
             messageForm.show(qsTr("Authorization failed! Do you want to try again?") + "\n" + e, true,
                              function() { wizard.tryCurrentServer() },
-                             function() { wizard.tryNextServer() })
-            messageForm.title = qsTr("Authorization")
+                             function() { wizard.tryNextServer() },
+                             { title: qsTr("Authorization") })
         }
     }
 
