@@ -96,6 +96,16 @@ void ServerManager::removeServer(int index)
     if (index >= 0 && index < m_servers.size()) {
         Server *server = m_servers.takeAt(index).value<Server *>();
         if (server) {
+            // A question of the record goes unanswered otherwise, and its
+            // worker waits until the account ends.
+            for (auto it = m_askers.begin(); it != m_askers.end();) {
+                if (it.value() == server) {
+                    server->onCertificateAnswer(it.key(), false);
+                    it = m_askers.erase(it);
+                } else {
+                    ++it;
+                }
+            }
             removeGroup(server->address());
             server->deleteLater();
         }

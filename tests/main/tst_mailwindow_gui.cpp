@@ -300,6 +300,7 @@ private slots:
     {
         startWith({message("a@example.org", "A", 1)}, "wrong", SM::TLS_SSL, servers.imapsPort());
         QVERIFY(asked("messageForm", "title", "Certificate verification"));
+        window.screenshot("certificate");
         QVERIFY(window.click("messageForm", "okButton"));
         QVERIFY(asked("messageForm", "title", "Authorization"));
         QVERIFY(window.message().startsWith("Authorization failed! Do you want to try again?\n"));
