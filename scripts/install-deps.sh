@@ -13,7 +13,7 @@ PACKAGES=(
     qml-module-qtquick-controls qml-module-qtquick-layouts
     qml-module-qtgraphicaleffects qml-module-qttest
     hicolor-icon-theme adwaita-icon-theme shared-mime-info fonts-dejavu-core
-    qttranslations5-l10n
+    qttranslations5-l10n ca-certificates
     # tests: headless display with software OpenGL, PDF text, SQLite shell
     xvfb xauth libgl1-mesa-dri libglx-mesa0 poppler-utils sqlite3 openssl
     # tests: the installed desktop entry and metadata
