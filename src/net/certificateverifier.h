@@ -37,11 +37,6 @@ public:
     void verify(vmime::shared_ptr<vmime::security::cert::certificateChain> chain,
                 const vmime::string &hostname) override;
 
-    // What is wrong with the chain for that host, against the system's
-    // authorities.
-    static Problems problems(vmime::security::cert::certificateChain &chain,
-                             const vmime::string &hostname);
-
 signals:
     void queryCertificate(int question, QString text);
 
@@ -50,6 +45,10 @@ public slots:
     void userAnswer(QString address, int question, bool answer);
 
 private:
+    // What is wrong with the chain for that host, against the system's
+    // authorities.
+    static Problems problems(vmime::security::cert::certificateChain &chain,
+                             const vmime::string &hostname);
     QString questionText(Problems problems, const QByteArray &sha256) const;
     bool ask(const QString &text);
     [[noreturn]] static void refuse(const char *why);
