@@ -137,7 +137,9 @@ Item {
                 { tag: "close refuses the first only", buttons: ["closeButton", "cancelButton"],
                   expected: "cancel1,cancel2" },
                 { tag: "an error waits its turn", error: true,
-                  buttons: ["okButton", "okButton", "cancelButton"], expected: "select1,cancel2" }
+                  buttons: ["okButton", "okButton", "cancelButton"], expected: "select1,cancel2" },
+                { tag: "the same error again waits once", error: true, repeated: true,
+                  buttons: ["okButton", "okButton", "okButton"], expected: "select1,select2" }
             ]
         }
         function test_messagesQueue(data) {
@@ -147,7 +149,8 @@ Item {
                              { title: "Certificate verification", okText: "Yes" })
             var shown = [["first", "Certificate verification", "Yes"]]
             if (data.error) {
-                messageForm.show("error", false, null, null, { title: "Error" })
+                for (var n = data.repeated ? 2 : 1; n > 0; --n)
+                    messageForm.show("error", false, null, null, { title: "Error" })
                 shown.push(["error", "Error", "OK"])
             }
             messageForm.show("second", true, function () { log.push("select2") },

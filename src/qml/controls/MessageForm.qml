@@ -27,10 +27,21 @@ ModalForm {
             reject: typeof _cancelFunction === "function" ? _cancelFunction : null,
             labels: labels || {}
         }
-        if (open)
-            waiting.push(message)
-        else
+        if (!open)
             present(message)
+        else if (message.cancel || !repeated(text))
+            waiting.push(message)
+    }
+    // A notice already shown or waiting, such as the same failure of every
+    // timed check while the user is away, is not queued again.
+    function repeated(text) {
+        if (!showCancel && messageForm.text === text)
+            return true
+        for (var i = 0; i < waiting.length; ++i) {
+            if (!waiting[i].cancel && waiting[i].text === text)
+                return true
+        }
+        return false
     }
     function present(message) {
         messageForm.text = message.text
