@@ -13,36 +13,12 @@ namespace {
 // Debian's bundle of every authority of the ca-certificates package.
 const char defaultBundle[] = "/etc/ssl/certs/ca-certificates.crt";
 
-void readInto(RootCertificates::List &list, const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "RootCertificates: cannot read" << path;
-        return;
-    }
-    const RootCertificates::List read = RootCertificates::fromPem(file.readAll());
-    list.insert(list.end(), read.begin(), read.end());
-}
-
-RootCertificates::List load()
-{
-    RootCertificates::List list;
-    const QString file = qEnvironmentVariable("SSL_CERT_FILE", QString::fromLatin1(defaultBundle));
-    readInto(list, file);
-    const QString dir = qEnvironmentVariable("SSL_CERT_DIR");
-    if (!dir.isEmpty()) {
-        for (const QFileInfo &entry : QDir(dir).entryInfoList(QDir::Files | QDir::Readable))
-            readInto(list, entry.filePath());
-    }
-    return list;
-}
-}
-
-RootCertificates::List RootCertificates::fromPem(const QByteArray &pem)
+// Every certificate of the PEM blocks in the bytes.
+RootCertificates::List fromPem(const QByteArray &pem)
 {
     static const QByteArray begin("-----BEGIN CERTIFICATE-----");
     static const QByteArray end("-----END CERTIFICATE-----");
-    List list;
+    RootCertificates::List list;
     for (int from = pem.indexOf(begin); from >= 0; from = pem.indexOf(begin, from)) {
         const int to = pem.indexOf(end, from);
         if (to < 0)
@@ -58,6 +34,31 @@ RootCertificates::List RootCertificates::fromPem(const QByteArray &pem)
         }
     }
     return list;
+}
+
+void readInto(RootCertificates::List &list, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "RootCertificates: cannot read" << path;
+        return;
+    }
+    const RootCertificates::List read = fromPem(file.readAll());
+    list.insert(list.end(), read.begin(), read.end());
+}
+
+RootCertificates::List load()
+{
+    RootCertificates::List list;
+    const QString file = qEnvironmentVariable("SSL_CERT_FILE", QString::fromLatin1(defaultBundle));
+    readInto(list, file);
+    const QString dir = qEnvironmentVariable("SSL_CERT_DIR");
+    if (!dir.isEmpty()) {
+        for (const QFileInfo &entry : QDir(dir).entryInfoList(QDir::Files | QDir::Readable))
+            readInto(list, entry.filePath());
+    }
+    return list;
+}
 }
 
 const RootCertificates::List &RootCertificates::system()

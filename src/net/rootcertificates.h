@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-
 #include <vmime/vmime.hpp>
 
 #include <vector>
@@ -15,6 +13,4 @@ namespace RootCertificates {
 using List = std::vector<vmime::shared_ptr<vmime::security::cert::X509Certificate>>;
 
 const List &system();
-// Every certificate of the PEM blocks in the bytes.
-List fromPem(const QByteArray &pem);
 }
