@@ -221,25 +221,24 @@ private slots:
         QList<QPair<int, QString>> questions;
         connect(&manager, &ServerManager::queryCertificateQml, this,
                 [&](int question, const QString &text) { questions.append({question, text}); });
-        QList<std::shared_ptr<Worker>> workers;
-        for (const int port : {servers.imapsPort(), servers.pop3sPort()}) {
-            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, port == servers.imapsPort() ? SM::IMAP : SM::POP3,
-                                                            SM::TLS_SSL, port);
+        auto checking = [&](SM::Protocol protocol, int port) {
+            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, protocol, SM::TLS_SSL, port);
             connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
                     Qt::QueuedConnection);
-            workers.append(std::make_shared<Worker>(server, nullptr));
-            workers.last()->log->getMail(0);
-        }
+            auto w = std::make_unique<Worker>(server, nullptr);
+            w->log->getMail(0);
+            return w;
+        };
+        const auto imap = checking(SM::IMAP, servers.imapsPort());
+        const auto pop3 = checking(SM::POP3, servers.pop3sPort());
         QTRY_COMPARE_WITH_TIMEOUT(questions.size(), 2, 20000);
         const bool imapFirst = questions.at(0).second.contains(MailServers::address(servers.imapsPort()));
-        const Worker &imap = *workers.at(0);
-        const Worker &pop3 = *workers.at(1);
         // The later question answered first: yes to IMAP, no to POP3.
         manager.certificateAnswerQml(questions.at(1).first, !imapFirst);
         manager.certificateAnswerQml(questions.at(0).first, imapFirst);
-        QTRY_COMPARE_WITH_TIMEOUT(imap.log->announced.size(), 1, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(pop3.log->closed, 1, 20000);
-        QVERIFY(pop3.log->announced.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(imap->log->announced.size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(pop3->log->closed, 1, 20000);
+        QVERIFY(pop3->log->announced.isEmpty());
         QCOMPARE(storedFingerprint(servers.imapsPort()), servers.certificateFingerprint());
         QVERIFY(storedFingerprint(servers.pop3sPort()).isEmpty());
     }
