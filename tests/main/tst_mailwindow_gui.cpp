@@ -2,6 +2,7 @@
 #include "accounts/profilemanager.h"
 #include "base/filedialog.h"
 #include "base/settings.h"
+#include "filecanary.h"
 #include "mailservers.h"
 #include "model/letter.h"
 #include "servers/servermanager.h"
@@ -25,6 +26,8 @@ class MailWindowTest : public QObject
     MailWindow window;
     UrlRecorder desktop;
     QTcpServer tracker; // a web server that must never hear from us
+    std::unique_ptr<FileCanary> canary; // a local file that must never be read
+    bool hostileSeeded = false;
     const QString email = QStringLiteral("test@example.org");
 
     // Sent minute minutes after a fixed time, so the list order is known.
@@ -63,10 +66,68 @@ class MailWindowTest : public QObject
                 "javascript:alert(1)", "custom:do-something", "mailto:someone@example.org"};
     }
 
+    // Letters of a stranger: markup in what is shown as text, local and
+    // remote addresses wherever HTML can name something to load.
+    struct Hostile
+    {
+        QByteArray name;
+        QByteArray raw;
+        QString item; // shows the literal text; empty: only what the letter loads counts
+        QString shown;
+    };
+    QList<Hostile> hostileLetters() const
+    {
+        const QByteArray file = canary->url().toEncoded();
+        const QByteArray web = "http://127.0.0.1:" + QByteArray::number(tracker.serverPort()) + "/t.png";
+        QList<Hostile> rows;
+        auto add = [&](const QByteArray &name, QByteArray from, QByteArray subject, const QByteArray &content,
+                       const QString &item = QString(), const QString &shown = QString()) {
+            const QByteArray id = "hostile" + QByteArray::number(rows.size()) + "@example.org";
+            QByteArray raw = message(id, subject.isEmpty() ? name : subject, rows.size()) ;
+            raw = raw.left(raw.indexOf("Content-Type:")) + content;
+            if (!from.isEmpty())
+                raw.replace("From: Sender Name <" + id + ">", "From: " + from);
+            rows.append({name, raw, item, shown});
+        };
+        auto html = [&](const QByteArray &body) { return text("html", body); };
+        add("markup in the sender's name", "\"<b>PayPal</b> service@paypal.com\" <attacker@evil.example>", "",
+            text("plain", "Hi"), "mailSender", "<b>PayPal</b> service@paypal.com <attacker@evil.example>");
+        add("remote picture in the subject", "", "Quarterly <img src=\"" + web + "\"> figures", text("plain", "Hi"),
+            "mailSubject", "Quarterly <img src=\"" + web + "\"> figures");
+        add("local picture in the subject", "", "<img src=\"" + file + "\">", text("plain", "Hi"), "mailSubject",
+            "<img src=\"" + file + "\">");
+        add("markup in an attachment name", "", "",
+            "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n" + text("plain", "See.")
+                + "\r\n--b\r\nContent-Type: application/pdf\r\nContent-Disposition: attachment; filename=\"<img src='"
+                + file + "'>.pdf\"\r\n\r\nx\r\n--b--\r\n",
+            "attachmentName", "<img src='" + file + "'>.pdf");
+        add("plain body that starts with a tag", "", "", text("plain", "<b>Hi</b> <img src=\"" + file + "\">\r\nbye"),
+            "mailBody0", "<b>Hi</b> <img src=\"" + file + "\">\nbye");
+        add("picture", "", "", html("<p>x</p><img src=\"" + file + "\"><img src=\"" + web + "\">"));
+        add("picture set", "", "", html("<img srcset=\"" + file + " 1x, " + web + " 2x\">"));
+        add("page background", "", "", html("<body background=\"" + file + "\"><p>x</p></body>"));
+        add("table and cell backgrounds", "", "",
+            html("<table background=\"" + file + "\"><tr><td background=\"" + web + "\">c</td></tr></table>"));
+        add("style attribute", "", "",
+            html("<div style=\"background-image:url(" + file + ")\">a</div><p style=\"background: url('" + web + "')\">b</p>"));
+        add("style element", "", "",
+            html("<style>@import url(" + web + "); p { background-image: url(" + file + ") }</style><p>x</p>"));
+        add("linked style sheets", "", "",
+            html("<link rel=\"stylesheet\" href=\"" + file + "\"><link rel=\"stylesheet\" href=\"" + web + "\"><p>x</p>"));
+        add("object, frame and image button", "", "",
+            html("<object data=\"" + file + "\"></object><iframe src=\"" + web + "\"></iframe><input type=\"image\" src=\""
+                 + file + "\">"));
+        add("scheme written as a character reference", "", "", html("<img src=\"&#102;ile" + file.mid(4) + "\">"));
+        add("picture provider that reads files", "", "",
+            html("<img src=\"image://effects/icon/none/0/0/0" + file.mid(7) + "\">"));
+        return rows;
+    }
+
     void startWith(const QList<QByteArray> &messages, const QString &password = MailServers::password(),
                    SM::Ssl ssl = SM::NO_SSL, int port = 0, const std::function<void()> &more = {})
     {
         window.stop();
+        hostileSeeded = false;
         MailWindow::clearUserData();
         servers.clearMailbox();
         for (const QByteArray &raw : messages)
@@ -135,6 +196,8 @@ private slots:
         TestHome::prepareProgram();
         QVERIFY(servers.start());
         QVERIFY(tracker.listen(QHostAddress::LocalHost));
+        canary = std::make_unique<FileCanary>(TestHome::path() + "/canary.png");
+        QVERIFY(canary->made());
         for (const char *scheme : {"http", "https", "file", "smb", "javascript", "custom", "help"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
     }
@@ -228,6 +291,45 @@ private slots:
         QVERIFY(window.click(body, QPointF(20, y)));
         QTest::qWait(200);
         QCOMPARE(desktop.opened, link.startsWith("http") ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+    }
+
+    // What a stranger wrote is shown as written; nothing it names is read
+    // from disk or fetched, on screen or in print.
+    void hostileLetter_data()
+    {
+        QTest::addColumn<int>("index");
+        const QList<Hostile> letters = hostileLetters();
+        for (int i = 0; i < letters.size(); ++i)
+            QTest::newRow(letters.at(i).name.constData()) << i;
+    }
+    void hostileLetter()
+    {
+        QFETCH(int, index);
+        const QList<Hostile> letters = hostileLetters();
+        if (!hostileSeeded) {
+            QList<QByteArray> raws;
+            for (const Hostile &letter : letters)
+                raws << letter.raw;
+            startWith(raws);
+            QVERIFY(waitRows(letters.size()));
+            hostileSeeded = true;
+        }
+        const Hostile &letter = letters.at(index);
+        QVERIFY(openRow(letters.size() - 1 - index));
+        if (!letter.item.isEmpty()) {
+            QQuickItem *shown = window.item(letter.item);
+            QVERIFY(shown);
+            QCOMPARE(shown->property("text").toString(), letter.shown);
+            QCOMPARE(shown->property("textFormat").toInt(), int(Qt::PlainText));
+        }
+        const QString pdf = TestHome::path() + "/hostile.pdf";
+        QFile::remove(pdf);
+        FileDialog::setAnswer([&](const QString &, const QString &) { return pdf; });
+        QVERIFY(window.click("printButton"));
+        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
+        FileDialog::setAnswer(nullptr);
+        QCOMPARE(canary->opened(), 0);
+        QVERIFY(!tracker.hasPendingConnections() && !tracker.waitForNewConnection(0));
     }
 
     // Each folder's own actions move the letter, the drawer's counts follow,
