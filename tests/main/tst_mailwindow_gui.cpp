@@ -103,7 +103,6 @@ class MailWindowTest : public QObject
         add("plain body that starts with a tag", "", "", text("plain", "<b>Hi</b> <img src=\"canary.png\">\r\nbye"),
             "mailBody0", "<b>Hi</b> <img src=\"canary.png\">\nbye");
         add("picture", "", "", html("<p>x</p><img src=\"" + file + "\"><img src=\"" + web + "\">"));
-        add("picture set", "", "", html("<img srcset=\"" + file + " 1x, " + web + " 2x\">"));
         add("page background", "", "", html("<body background=\"" + file + "\"><p>x</p></body>"));
         add("table and cell backgrounds", "", "",
             html("<table background=\"" + file + "\"><tr><td background=\"" + web + "\">c</td></tr></table>"));
@@ -112,13 +111,15 @@ class MailWindowTest : public QObject
         add("style element", "", "",
             html("<style>@import url(" + web + "); p { background-image: url(" + file + ") }</style><p>x</p>"));
         add("linked style sheets", "", "",
-            html("<link rel=\"stylesheet\" href=\"" + file + "\"><link rel=\"stylesheet\" href=\"" + web + "\"><p>x</p>"));
-        add("object, frame and image button", "", "",
-            html("<object data=\"" + file + "\"></object><iframe src=\"" + web + "\"></iframe><input type=\"image\" src=\""
-                 + file + "\">"));
+            html("<head><link rel=\"stylesheet\" type=\"text/css\" href=\"" + file + "\"><link rel=\"stylesheet\" "
+                 "type=\"text/css\" href=\"" + web + "\"></head><p>x</p>"));
+        // Places this engine does not load from today, kept closed for one that would.
+        add("picture set, object, frame and image button", "", "",
+            html("<img srcset=\"" + file + " 1x, " + web + " 2x\"><object data=\"" + file + "\"></object><iframe src=\""
+                 + web + "\"></iframe><input type=\"image\" src=\"" + file + "\">"));
         add("scheme written as a character reference", "", "", html("<img src=\"&#102;ile" + file.mid(4) + "\">"));
         add("picture provider that reads files", "", "",
-            html("<img src=\"image://effects/icon/none/0/0/0" + file.mid(7) + "\">"));
+            html("<img src=\"image://effects/icon/none/0/0/0/" + file.mid(7) + "\">"));
         return rows;
     }
 
@@ -292,7 +293,7 @@ private slots:
     }
 
     // What a stranger wrote is shown as written; nothing it names is read
-    // from disk or fetched, on screen or in print.
+    // from disk or fetched, on screen, in print or when it is forwarded.
     void hostileLetter_data()
     {
         QTest::addColumn<int>("index");
@@ -304,6 +305,7 @@ private slots:
     {
         QFETCH(int, index);
         const Hostile letter = hostileLetters().at(index);
+        const int canaryOpened = canary->opened();
         startWith({letter.raw});
         QVERIFY(waitRows(1) && openRow(0));
         if (!letter.item.isEmpty()) {
@@ -318,7 +320,11 @@ private slots:
         QVERIFY(window.click("printButton"));
         QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
         FileDialog::setAnswer(nullptr);
-        QCOMPARE(canary->opened(), 0);
+        // Forwarding copies the bodies into the compose form's rich text.
+        QVERIFY(window.click("forwardButton") && window.ready("newMailForm"));
+        window.key(Qt::Key_Escape);
+        QVERIFY(window.gone("newMailForm"));
+        QCOMPARE(canary->opened(), canaryOpened);
         QVERIFY(!tracker.hasPendingConnections() && !tracker.waitForNewConnection(0));
     }
 
