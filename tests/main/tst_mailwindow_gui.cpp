@@ -197,7 +197,7 @@ private slots:
         QVERIFY(tracker.listen(QHostAddress::LocalHost));
         canary = std::make_unique<FileCanary>(TestHome::path() + "/canary.png");
         QVERIFY(canary->made());
-        for (const char *scheme : {"http", "https", "file", "smb", "javascript", "custom", "help"})
+        for (const char *scheme : {"http", "https", "file", "smb", "javascript", "custom", "help", "mailto"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
     }
 
@@ -264,16 +264,21 @@ private slots:
         QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
-    // Only web links go to the desktop.
+    // Only web links go to the desktop from a letter; the compose form (here
+    // a forward of it) also hands over mail links.
     void linksFromALetter_data()
     {
         QTest::addColumn<int>("line");
-        for (int i = 0; i < links().size(); ++i)
-            QTest::newRow(qPrintable(links().at(i))) << i;
+        QTest::addColumn<bool>("inCompose");
+        for (bool inCompose : {false, true}) {
+            for (int i = 0; i < links().size(); ++i)
+                QTest::newRow(qPrintable((inCompose ? "compose form: " : "") + links().at(i))) << i << inCompose;
+        }
     }
     void linksFromALetter()
     {
         QFETCH(int, line);
+        QFETCH(bool, inCompose);
         if (window.text("mailSubject") != "Links") {
             QByteArray lines;
             for (const QString &link : links())
@@ -282,14 +287,23 @@ private slots:
             QVERIFY(waitRows(1) && openRow(0));
         }
         QQuickItem *body = window.item("mailBody0");
+        if (inCompose) {
+            if (!window.isShown(window.item("newMailForm")))
+                QVERIFY(window.click("forwardButton") && window.ready("newMailForm"));
+            // The text edit inside the form's text area.
+            const QList<QQuickItem *> edits = window.in("newMailForm", "bodyArea")->findChildren<QQuickItem *>();
+            body = *std::find_if(edits.begin(), edits.end(), [](QQuickItem *i) { return i->inherits("QQuickTextEdit"); });
+        }
         const QString link = links().at(line);
         qreal y = 0;
         for (QString at; at != link && y < body->height(); y += 2)
             QMetaObject::invokeMethod(body, "linkAt", Q_RETURN_ARG(QString, at), Q_ARG(qreal, 20), Q_ARG(qreal, y));
+        QVERIFY(y < body->height());
         desktop.opened.clear();
         QVERIFY(window.click(body, QPointF(20, y)));
         QTest::qWait(200);
-        QCOMPARE(desktop.opened, link.startsWith("http") ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+        const bool opens = link.startsWith("http") || (inCompose && link.startsWith("mailto:"));
+        QCOMPARE(desktop.opened, opens ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
     }
 
     // What a stranger wrote is shown as written; nothing it names is read
