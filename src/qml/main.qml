@@ -123,7 +123,7 @@ Item {
         }
         onTrayMessageQml: {
             if (!viewer.visible)
-                trayIcon.showMessage(title, message)
+                trayIcon.showNotice(title, message)
         }
     }
 
