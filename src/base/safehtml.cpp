@@ -2,6 +2,7 @@
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
@@ -113,7 +114,9 @@ QString SafeHtml::stripped(const QString &html)
     document.setHtml(html);
     if (!clearForeign(document) && !document.refused())
         return html;
-    const QString cleaned = document.toHtml();
+    // As a fragment: a whole document would also fix the body's font to
+    // this document's default, not the one of the view that shows it.
+    const QString cleaned = QTextDocumentFragment(&document).toHtml();
 
     GuardedTextDocument check;
     check.setHtml(cleaned);

@@ -328,6 +328,7 @@ private slots:
             QCOMPARE(shown->property("text").toString(), letter.shown);
             QCOMPARE(shown->property("textFormat").toInt(), int(Qt::PlainText));
         }
+        window.screenshot(QStringLiteral("hostile-%1").arg(index));
         const QString pdf = TestHome::path() + "/hostile.pdf";
         QFile::remove(pdf);
         FileDialog::setAnswer([&](const QString &, const QString &) { return pdf; });
