@@ -327,6 +327,8 @@ private slots:
             QVERIFY(shown);
             QCOMPARE(shown->property("text").toString(), letter.shown);
             QCOMPARE(shown->property("textFormat").toInt(), int(Qt::PlainText));
+            for (const char *header : {"letterSubject", "letterSender", "mailSubject", "mailSender"})
+                QCOMPARE(window.item(header)->property("textFormat").toInt(), int(Qt::PlainText));
         }
         window.screenshot(QStringLiteral("hostile-%1").arg(index));
         const QString pdf = TestHome::path() + "/hostile.pdf";
