@@ -226,8 +226,9 @@ private slots:
             QCOMPARE(window.message(), "A mail link asks for a new letter. Save the unfinished letter into drafts "
                                        "and start the new one?");
             QVERIFY(window.answer(save));
+            const QString subject = save ? "Linked" : "Unfinished";
             QVERIFY(window.waitFor([&] {
-                return window.shown(compose) && window.text("subjectField", window.item(compose)) == (save ? "Linked" : "Unfinished");
+                return window.shown(compose) && window.text("subjectField", window.item(compose)) == subject;
             }));
         }
         QVERIFY(window.waitFor([&] { return count(Letter::DraftsFolder) == 1; }));
