@@ -1,4 +1,5 @@
 .pragma library
+.import "text.js" as TextRules
 // Small rules of the main window and the reading pane, kept apart from the
 // items that use them.
 
@@ -52,10 +53,10 @@ function isMailtoLink(link) {
     return /^mailto:/i.test(link)
 }
 
-// One body as HTML for printing and for the compose form: a plain view
-// keeps plain line feeds, which HTML would drop.
+// One body as HTML for printing and for the compose form: a plain view's
+// text is escaped, and keeps its line feeds, which HTML would drop.
 function bodyAsHtml(text, plain) {
-    return plain ? text.replace(/\n/g, "<br>") : text
+    return plain ? TextRules.escapeHtml(text).replace(/\n/g, "<br>") : text
 }
 
 // Which action of the reading pane is offered in which folder.
