@@ -10,16 +10,19 @@
 
 namespace {
 
-bool namesBackground(const QTextFormat &format)
+bool namesForeignBackground(const QTextFormat &format)
 {
-    return format.hasProperty(QTextFormat::BackgroundImageUrl);
+    return format.hasProperty(QTextFormat::BackgroundImageUrl)
+            && !SafeHtml::isAllowed(QUrl(format.stringProperty(QTextFormat::BackgroundImageUrl)));
 }
 
 template <typename Format>
 Format withoutBackground(Format format)
 {
     format.clearProperty(QTextFormat::BackgroundImageUrl);
-    format.clearBackground();
+    // A colour stays; only a picture goes.
+    if (format.background().style() == Qt::TexturePattern)
+        format.clearBackground();
     return format;
 }
 
@@ -31,7 +34,7 @@ bool clearFrames(QTextDocument &document)
     for (int i = 0; i < frames.size(); ++i) {
         QTextFrame *frame = frames.at(i);
         frames += frame->childFrames();
-        if (namesBackground(frame->frameFormat())) {
+        if (namesForeignBackground(frame->frameFormat())) {
             frame->setFrameFormat(withoutBackground(frame->frameFormat()));
             found = true;
         }
@@ -39,7 +42,7 @@ bool clearFrames(QTextDocument &document)
         for (int row = 0; table && row < table->rows(); ++row) {
             for (int column = 0; column < table->columns(); ++column) {
                 QTextTableCell cell = table->cellAt(row, column);
-                if (namesBackground(cell.format())) {
+                if (namesForeignBackground(cell.format())) {
                     cell.setFormat(withoutBackground(cell.format()));
                     found = true;
                 }
@@ -64,11 +67,11 @@ bool clearForeign(QTextDocument &document)
     bool found = clearFrames(document);
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextCursor cursor(block);
-        if (namesBackground(block.blockFormat())) {
+        if (namesForeignBackground(block.blockFormat())) {
             cursor.setBlockFormat(withoutBackground(block.blockFormat()));
             found = true;
         }
-        if (namesBackground(block.charFormat())) {
+        if (namesForeignBackground(block.charFormat())) {
             cursor.setBlockCharFormat(withoutBackground(block.charFormat()));
             found = true;
         }
@@ -77,7 +80,7 @@ bool clearForeign(QTextDocument &document)
             const QTextCharFormat format = fragment.charFormat();
             const bool foreignPicture = format.isImageFormat()
                     && !SafeHtml::isAllowed(QUrl(format.toImageFormat().name()));
-            if (foreignPicture || namesBackground(format))
+            if (foreignPicture || namesForeignBackground(format))
                 changes.append({fragment.position(), fragment.length(), withoutBackground(format), foreignPicture});
         }
     }
