@@ -21,7 +21,7 @@ public:
 
     // An empty path means the shared file in the user's configuration
     // directory (XDG_CONFIG_HOME, ~/.config by default), taken over from its
-    // old name on first use. A new file is the user's alone.
+    // old name on first use. The file is made the user's alone.
     bool open(const QString &path = QString());
     void createTable();
 
