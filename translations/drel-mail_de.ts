@@ -319,6 +319,18 @@
         <source>Create an account first: the letter can be written once you have one.</source>
         <translation>Legen Sie zuerst ein Konto an: Der Brief lässt sich schreiben, sobald Sie eines haben.</translation>
     </message>
+    <message>
+        <source>A mail link asks for a new letter. Save the unfinished letter into drafts and start the new one?</source>
+        <translation>Ein Mail-Link verlangt einen neuen Brief. Den unfertigen Brief in den Entwürfen speichern und den neuen beginnen?</translation>
+    </message>
+    <message>
+        <source>Save and start</source>
+        <translation>Speichern und beginnen</translation>
+    </message>
+    <message>
+        <source>Keep writing</source>
+        <translation>Weiterschreiben</translation>
+    </message>
 </context>
 <context>
     <name>ManagementForm</name>

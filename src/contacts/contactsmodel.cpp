@@ -79,8 +79,10 @@ void ContactsModel::addContactsFromLetter(Letter *letter)
         if (!name.isEmpty() || email.isEmpty() || hasEmail(email))
             continue;
 
-        const Contact contact{now + QString::number(i), email.section(QLatin1Char('@'), 0, 0), email};
-        m_database->insertContact(contact);
+        Contact contact{now, email.section(QLatin1Char('@'), 0, 0), email};
+        const QString stored = m_database->insertContact(contact);
+        if (!stored.isEmpty())
+            contact.id = stored;
         beginInsertRows(QModelIndex(), m_contacts.size(), m_contacts.size());
         m_contacts.append(contact);
         endInsertRows();

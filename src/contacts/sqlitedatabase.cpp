@@ -3,11 +3,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QtDebug>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,7 +26,25 @@ const char createStatement[] =
 
 QString configDir()
 {
-    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/.config"));
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+// Where the file lived before XDG_CONFIG_HOME was honoured.
+QString legacyConfigDir()
+{
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+// Names, addresses and photos of the user's contacts: nobody else may read
+// them. SQLite gives its journal the rights of the file.
+void makePrivate(const QString &file)
+{
+    const QByteArray name = QFile::encodeName(file);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0)
+        qWarning() << "SqliteDatabase::open(): cannot make private" << file << qt_error_string(errno);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 // Connection names are time based; two databases opened within the same
@@ -96,11 +120,16 @@ bool SqliteDatabase::open(const QString &path)
         const QString oldFile = dir + QDir::separator() + QStringLiteral("drel-contacts.sqlite");
         if (!QFile::exists(file) && QFile::exists(oldFile))
             moveDatabaseFile(oldFile, file);
+        // Read in place, not moved: the phone application may still use it.
+        const QString legacyFile = legacyConfigDir() + QDir::separator() + QStringLiteral("drel-phone.sqlite");
+        if (!QFile::exists(file) && QFile::exists(legacyFile))
+            file = legacyFile;
     }
 
     m_db.setDatabaseName(file);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
-    const bool existed = QFile::exists(file);
+    const bool existed = QFileInfo(file).size() > 0;
+    makePrivate(file);
     const bool opened = m_db.open();
     if (!opened)
         qWarning() << "SqliteDatabase::open(): cannot open" << file << m_db.lastError().text();
@@ -140,15 +169,26 @@ QVector<Contact> SqliteDatabase::readContacts()
     return contacts;
 }
 
-void SqliteDatabase::insertContact(const Contact &contact)
+QString SqliteDatabase::insertContact(const Contact &contact)
 {
+    // Ids come from the clock: two contacts of one millisecond, or one of
+    // the phone application, would otherwise share one.
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("insert into contact (id, name, emailList) values (:id, :name, :emailList)"));
+    query.prepare(QStringLiteral("insert into contact (id, name, emailList) "
+                                 "select max(:id, coalesce(max(id) + 1, 0)), :name, :emailList from contact"));
     query.bindValue(QStringLiteral(":id"), contact.id.toLongLong());
     query.bindValue(QStringLiteral(":name"), contact.name);
     query.bindValue(QStringLiteral(":emailList"), contact.email);
-    if (!query.exec())
+    if (!query.exec()) {
         qWarning() << "SqliteDatabase::insertContact():" << query.lastError().text();
+        return QString();
+    }
+    QSqlQuery stored(m_db);
+    stored.prepare(QStringLiteral("select id from contact where rowid = :row"));
+    stored.bindValue(QStringLiteral(":row"), query.lastInsertId());
+    if (!stored.exec() || !stored.next())
+        return QString();
+    return stored.value(0).toString();
 }
 
 QByteArray SqliteDatabase::photoData(const QString &id)

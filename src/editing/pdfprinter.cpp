@@ -1,6 +1,7 @@
 #include "editing/pdfprinter.h"
 
 #include "base/filedialog.h"
+#include "base/safehtml.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,12 +11,11 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTemporaryFile>
-#include <QTextDocument>
 #include <QtDebug>
 
 bool PdfPrinter::writePdf(const QString &html, const QString &fileName)
 {
-    QTextDocument document;
+    GuardedTextDocument document;
     document.setHtml(html);
 
     QPrinter printer(QPrinter::HighResolution);

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -9,20 +11,44 @@
 #include <QThread>
 #include <QtDebug>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 // One line of UTF-8 text, answered by one acknowledging byte.
 const char ack = '\x06';
 
+// A directory that only this user can enter: in a shared one another user
+// could plant the lock (the program would never start) or the socket (and
+// receive the links handed over).
+bool isPrivateDirectory(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+            && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
 QString userDirectory()
 {
-    // XDG_RUNTIME_DIR is private to the user; without it, a per-user name in
-    // the temporary directory.
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && isPrivateDirectory(runtime))
+        return runtime;
+    // Without it, a directory of our own in the user's cache.
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+            + QStringLiteral("/drel-mail-run");
+    QDir().mkpath(QFileInfo(own).path());
+    const QByteArray name = QFile::encodeName(own);
+    if (::mkdir(name.constData(), 0700) != 0 && errno == EEXIST) {
+        struct stat info;
+        // One of ours that an older version or a umask left open.
+        if (::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid())
+            ::chmod(name.constData(), 0700);
+    }
+    if (isPrivateDirectory(own))
+        return own;
+    qCritical() << "SingleApplication: no private directory for the lock and socket:" << own;
+    return QString();
 }
 }
 
@@ -53,6 +79,9 @@ bool SingleApplication::isRunning()
     if (m_checked)
         return m_running;
     m_checked = true;
+    // Without a private directory the program runs alone rather than not at all.
+    if (userDirectory().isEmpty())
+        return false;
 
     m_lock = std::make_unique<QLockFile>(lockPath());
     // Never stale by age: a running instance may live for months. A lock

@@ -1,6 +1,8 @@
 #include "main/trayicon.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QIcon>
 #include <QMenu>
 
@@ -11,6 +13,21 @@ QIcon themeIcon(const char *name, const char *fallback)
 {
     return QIcon::fromTheme(QLatin1String(name), QIcon(QLatin1String(fallback)));
 }
+
+// Qt hands notices to the desktop's notification service while a status
+// notifier host runs, and that service reads a subset of HTML in the text,
+// pictures included; otherwise Qt's own balloon shows the text as written.
+bool noticesReadMarkup()
+{
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus());
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+}
+
+void TrayIcon::showNotice(const QString &title, const QString &text)
+{
+    showMessage(title, noticesReadMarkup() ? text.toHtmlEscaped() : text);
 }
 
 TrayIcon::TrayIcon(QObject *parent)

@@ -25,6 +25,9 @@ signals:
 
 public slots:
     void setTrayIcon(bool unseen);
+    // A notice whose text (a sender, a subject) is shown as written, never
+    // read as markup.
+    void showNotice(const QString &title, const QString &text);
 
 private slots:
     void onActivated(QSystemTrayIcon::ActivationReason reason);

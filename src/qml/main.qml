@@ -121,7 +121,7 @@ Item {
         }
         onTrayMessageQml: {
             if (!viewer.visible)
-                trayIcon.showMessage(title, message)
+                trayIcon.showNotice(title, message)
         }
     }
 

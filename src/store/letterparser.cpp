@@ -1,6 +1,7 @@
 #include "store/letterparser.h"
 
 #include "base/caughtlog.h"
+#include "base/safehtml.h"
 #include "model/attachment.h"
 #include "model/letter.h"
 
@@ -210,7 +211,7 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
             const bool html = part->getType().getSubType() == vmime::mediaTypes::TEXT_HTML;
             std::vector<vmime::shared_ptr<const vmime::htmlTextPart::embeddedObject>> objects;
             if (html) {
-                if (lastPartPlain && !htmlList.isEmpty() && !htmlList.last()) {
+                if (lastPartPlain && !htmlList.isEmpty()) {
                     htmlList.removeLast();
                     bodyList.removeLast();
                     lastPartPlain = false;
@@ -226,8 +227,15 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
                 lastPartPlain = true;
             }
             QString text = partText(*part);
-            if (!htmlList.last())
-                text = makeLinks(text);
+            if (!htmlList.last()) {
+                // A plain body with links becomes escaped HTML; without, it
+                // stays text that is never read as markup.
+                const QString linked = makeLinks(text);
+                htmlList.last() = linked != text;
+                text = linked;
+            } else {
+                text = SafeHtml::stripped(text);
+            }
             for (const auto &object : objects) {
                 const QString reference = QStringLiteral("cid:") + QString::fromStdString(object->getId());
                 if (text.contains(reference))

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QtDebug>
 
 #include <cerrno>
@@ -18,6 +19,20 @@ void restrict(const QString &path, mode_t mode)
 {
     if (::chmod(QFile::encodeName(path).constData(), mode) != 0 && errno != ENOENT)
         qCritical() << "PrivateFiles::protect(): cannot restrict" << path << qt_error_string(errno);
+}
+
+// A lock left by a writer that was killed (the settings library locks each
+// file it rewrites) would hold up the next writer of that file. Only locks
+// whose process is gone are taken over; at start no writer of ours runs.
+void removeStaleLocks(const QString &directory)
+{
+    const QStringList locks = QDir(directory).entryList({QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : locks) {
+        QLockFile lock(directory + QLatin1Char('/') + name);
+        lock.setStaleLockTime(0);
+        if (lock.tryLock(0))
+            lock.unlock();
+    }
 }
 }
 
@@ -44,8 +59,10 @@ void PrivateFiles::protect()
     makeDirectory(root);
     restrict(root, 0700);
     const QStringList accounts = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString &account : accounts)
+    for (const QString &account : accounts) {
         restrict(root + QLatin1Char('/') + account, 0700);
+        removeStaleLocks(root + QLatin1Char('/') + account);
+    }
 
     // The settings library keeps the rights of the file it rewrites, so a
     // file made owner-only here stays so.
@@ -56,4 +73,5 @@ void PrivateFiles::protect()
     if (fd >= 0)
         ::close(fd);
     restrict(settingsFile, 0600);
+    removeStaleLocks(QFileInfo(settingsFile).path());
 }

@@ -14,6 +14,8 @@
 #include "store/privatefiles.h"
 #include "testhome.h"
 
+#include <QLockFile>
+#include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
@@ -64,7 +66,19 @@ private slots:
         QVERIFY(Fixtures::writeFile(settingsFile, QByteArray()));
         for (const QString &path : {PrivateFiles::storeRoot(), account, settingsFile})
             ::chmod(QFile::encodeName(path).constData(), 0755);
+        // The lock of a writer that was killed goes at start; a held one stays.
+        QProcess killed;
+        killed.start(QStringLiteral("true"), QStringList());
+        QVERIFY(killed.waitForStarted());
+        const QByteArray deadPid = QByteArray::number(killed.processId());
+        QVERIFY(killed.waitForFinished());
+        QVERIFY(Fixtures::writeFile(account + QStringLiteral("/incoming.conf.lock"),
+                                    deadPid + "\ndrel-mail\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        QLockFile held(account + QStringLiteral("/sent.conf.lock"));
+        QVERIFY(held.tryLock(0));
         PrivateFiles::protect();
+        QVERIFY(!QFile::exists(account + QStringLiteral("/incoming.conf.lock")));
+        QVERIFY(QFile::exists(account + QStringLiteral("/sent.conf.lock")));
         QCOMPARE(fileMode(PrivateFiles::storeRoot()), 0700);
         QCOMPARE(fileMode(account), 0700);
         QCOMPARE(fileMode(settingsFile), 0600);

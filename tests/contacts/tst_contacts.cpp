@@ -101,27 +101,42 @@ private slots:
         QFile::remove(configPath("drel-contacts.sqlite"));
     }
 
-    // A new file gets the table the phone application shares; the file of an
-    // older version is taken over, unless the shared one exists.
+    // A new file gets the table the phone application shares, in the
+    // configuration directory the environment names; the file of an older
+    // version is taken over, unless the shared one exists, and one in
+    // ~/.config is read in place. Whichever is used, only the user reads it.
     void fileNames_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::newRow("no file") << QStringList();
-        QTest::newRow("only the old file") << QStringList{"drel-contacts.sqlite"};
-        QTest::newRow("both files") << QStringList{"drel-contacts.sqlite", "drel-phone.sqlite"};
+        QTest::addColumn<QStringList>("files"); // in ~/.config
+        QTest::addColumn<bool>("elsewhere");     // XDG_CONFIG_HOME names another directory
+        QTest::newRow("no file") << QStringList() << false;
+        QTest::newRow("only the old file") << QStringList{"drel-contacts.sqlite"} << false;
+        QTest::newRow("both files") << QStringList{"drel-contacts.sqlite", "drel-phone.sqlite"} << false;
+        QTest::newRow("configuration elsewhere, no file") << QStringList() << true;
+        QTest::newRow("configuration elsewhere, file in ~/.config") << QStringList{"drel-phone.sqlite"} << true;
     }
     void fileNames()
     {
         QFETCH(QStringList, files);
+        QFETCH(bool, elsewhere);
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        const QString otherConfig = TestHome::path() + QStringLiteral("/other-config");
+        QVERIFY(QDir(otherConfig).removeRecursively());
+        if (elsewhere)
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherConfig));
         QDir config(QDir::homePath() + QStringLiteral("/.config"));
         QVERIFY(config.removeRecursively() && (files.isEmpty() || config.mkpath(config.path())));
         for (const QString &file : files)
             sql(configPath(qPrintable(file)), {createStatement, insertRow(1, "Ann", QString(), file)});
         ContactsModel model;
+        const QString used = elsewhere && files.isEmpty() ? otherConfig + QStringLiteral("/drel-phone.sqlite")
+                                                          : configPath();
+        QCOMPARE(model.database()->fileName(), used);
+        QCOMPARE(QFile::permissions(used), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         QCOMPARE(QFile::exists(configPath("drel-contacts.sqlite")), files.size() == 2);
         QCOMPARE(column(model, ContactsModel::EmailRole), files.mid(files.size() - 1));
-        const QStringList table =
-                sql(configPath(), {QStringLiteral("select sql from sqlite_master where name = 'contact'")});
+        const QStringList table = sql(used, {QStringLiteral("select sql from sqlite_master where name = 'contact'")});
         QCOMPARE(table.value(0).mid(12), createStatement.mid(12));
     }
 
@@ -169,10 +184,16 @@ private slots:
     }
 
     // Models made in the same millisecond must not share or replace a
-    // database connection.
+    // database connection; contacts added while the clock's ids are taken
+    // (by the phone application, or in one millisecond; as milliseconds and
+    // as the tenfold ids of earlier versions) are all kept.
     void modelsMadeInOneMillisecondKeepTheirConnections()
     {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        sql(configPath(), {createStatement, QStringLiteral("with recursive n(i) as (select %1 union all select i + 1 "
+                                                           "from n where i < %2) insert into contact (id) "
+                                                           "select i from n union select i * 10 from n")
+                                                    .arg(now).arg(now + 5000)});
         QStringList taken;
         for (qint64 ms = now; ms < now + 5000; ++ms) {
             taken << QStringLiteral("sql_connection_") + QString::number(ms);
@@ -183,7 +204,7 @@ private slots:
         sendTo(*first, {"erin@example.org"});
         first.reset();
         sendTo(*second, {"finn@example.org"});
-        QCOMPARE(emailsInFile(),
+        QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact where emailList <> '' order by rowid")}),
                  (QStringList{"erin@example.org", "finn@example.org"}));
         second.reset();
         QCOMPARE(QSqlDatabase::connectionNames().size(), taken.size());

@@ -1,5 +1,6 @@
 #include "accounts/utils.h"
 #include "base/filedialog.h"
+#include "filecanary.h"
 #include "fixtures.h"
 #include "testhome.h"
 
@@ -31,12 +32,15 @@ class TestPdfPrinter : public QObject
 
 private slots:
     // A long letter on A4 pages, to the path chosen as it is (no extension
-    // added), replacing what was there.
+    // added), replacing what was there; local pictures it names stay unread.
     void letterBecomesAnA4Pdf()
     {
         const QString path = m_out.filePath(QStringLiteral("existing"));
         QVERIFY(Fixtures::writeFile(path, QByteArray(100000, 'x')));
-        QString body = QStringLiteral("<p>Gr\u00fc\u00dfe aus <b>K\u00f6ln</b></p>");
+        FileCanary canary(m_out.filePath(QStringLiteral("canary.png")));
+        const QString local = canary.url().toString();
+        QString body = QStringLiteral("<p>Gr\u00fc\u00dfe aus <b>K\u00f6ln</b></p><img src=\"%1\"><table background=\"%1\">"
+                                      "<tr><td>cell</td></tr></table>").arg(local);
         for (int i = 1; i <= 150; ++i)
             body += QStringLiteral("<p>Line number %1 of a long letter.</p>").arg(i);
         DialogAnswer dialog(path);
@@ -51,6 +55,7 @@ private slots:
         QVERIFY(QRegularExpression("Pages:\\s+(\\d+)").match(info).captured(1).toInt() > 1);
         QVERIFY(!Fixtures::readFile(path).contains("xxxxxxxx"));
         QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"existing"});
+        QCOMPARE(canary.opened(), 0);
     }
 
     // The PDF is made in a temporary file before the user is asked; a

@@ -2,12 +2,12 @@
 #include "testhome.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 
 // The test program doubles as the instances it starts:
 //   --instance : prints "ready" (or "running"), then every message it gets as
@@ -82,15 +82,38 @@ class SingleInstanceTest : public QObject
             p->kill();
     }
 
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+
 private slots:
+    void cleanup() { qputenv("XDG_RUNTIME_DIR", runtime); }
+
+    // Lock and socket live only where no other user can plant or reach them:
+    // the runtime directory when it is private, else one of our own.
+    void secondStartHandsOverAndExits_data()
+    {
+        QTest::addColumn<QByteArray>("runtimeDir"); // empty: not set
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("used");
+        const QByteArray shared = QFile::encodeName(TestHome::path()) + "/shared-runtime";
+        QTest::newRow("private runtime directory") << runtime << 0700 << true;
+        QTest::newRow("no runtime directory") << QByteArray() << 0 << false;
+        QTest::newRow("runtime directory others can enter") << shared << 0777 << false;
+    }
     void secondStartHandsOverAndExits()
     {
+        QFETCH(QByteArray, runtimeDir);
+        QFETCH(int, mode);
+        QFETCH(bool, used);
+        if (!runtimeDir.isEmpty())
+            QVERIFY(QDir().mkpath(QFile::decodeName(runtimeDir)) && ::chmod(runtimeDir.constData(), mode_t(mode)) == 0);
+        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+        const QString expected = used ? QFile::decodeName(runtimeDir) : TestHome::path() + "/.cache/drel-mail-run";
         QCOMPARE(send(QStringLiteral("raise")).exitCode, 0); // nobody running: this one is the first
         auto first = startInstance("ready");
         QVERIFY(first);
-        // The lock lives in the user's own runtime folder, not in a shared one.
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        QVERIFY(QDir(runtime).entryList(QDir::System | QDir::Files).filter("mail-test-instance-").size() >= 2);
+        struct stat info;
+        QVERIFY(::stat(QFile::encodeName(expected).constData(), &info) == 0 && (info.st_mode & 0777) == 0700);
+        QVERIFY(QDir(expected).entryList(QDir::System | QDir::Files).filter("mail-test-instance-").size() >= 2);
         const Sent raise = send(QString::fromUtf8("Raise ✓"));
         QCOMPARE(raise.exitCode, 255);
         QCOMPARE(raise.output, QByteArray("sent"));

@@ -4,6 +4,7 @@
 #include "connectionrecorder.h"
 #include "contacts/sqlitedatabase.h"
 #include "mailservers.h"
+#include "main/mailtohandler.h"
 #include "model/letter.h"
 #include "model/letter.h"
 #include "testhome.h"
@@ -219,10 +220,24 @@ private slots:
         startAccount();
         open("newLetterButton");
         QVERIFY(window.typeInto(compose, "subjectField", "Unfinished"));
+        // A mail link replaces an unfinished letter only once it is saved.
+        for (bool save : {false, true}) {
+            QVERIFY(window.mailto()->openLink("mailto:link@example.org?subject=Linked"));
+            QCOMPARE(window.message(), "A mail link asks for a new letter. Save the unfinished letter into drafts "
+                                       "and start the new one?");
+            QVERIFY(window.answer(save));
+            const QString subject = save ? "Linked" : "Unfinished";
+            QVERIFY(window.waitFor([&] {
+                return window.shown(compose) && window.text("subjectField", window.item(compose)) == subject;
+            }));
+        }
+        QVERIFY(window.waitFor([&] { return count(Letter::DraftsFolder) == 1; }));
+        QVERIFY(window.typeInto(compose, "subjectField", " changed"));
         window.key(Qt::Key_Escape);
         QCOMPARE(window.message(), "Do you want to save the message into drafts?");
-        QVERIFY(window.answer(true));
-        QVERIFY(window.waitFor([&] { return count(Letter::DraftsFolder) == 1; }));
+        QVERIFY(window.answer(false));
+        QVERIFY(window.gone(compose));
+        QCOMPARE(count(Letter::DraftsFolder), 1);
 
         chooseLetter(Letter::DraftsFolder);
         open("editDraftButton");

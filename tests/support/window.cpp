@@ -3,6 +3,7 @@
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
 #include "base/settings.h"
+#include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
 #include "main/startup.h"
 #include "servers/servermanager.h"
@@ -63,8 +64,9 @@ bool MailWindow::start(const Options &options)
         previousHandler = qInstallMessageHandler(recordWarning);
     Startup::readAheadShownAccount();
     m_utils = std::make_unique<Utils>();
+    m_mailto = std::make_unique<MailtoHandler>();
     m_view = std::make_unique<CustomQtQuick2ApplicationViewer>();
-    Startup::loadScene(*m_view, *m_utils, options.tabletMode, false, options.dpiRatio);
+    Startup::loadScene(*m_view, *m_utils, options.tabletMode, false, options.dpiRatio, m_mailto.get());
     if (m_view->status() != QQuickView::Ready || !m_view->rootObject()) {
         for (const QQmlError &error : m_view->errors())
             qWarning("MailWindow: %s", qPrintable(error.toString()));
@@ -91,6 +93,7 @@ void MailWindow::stop()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     m_utils.reset();
+    m_mailto.reset();
 }
 
 QQuickItem *MailWindow::root() const

@@ -10,6 +10,7 @@
 #include <memory>
 
 class CustomQtQuick2ApplicationViewer;
+class MailtoHandler;
 class Profile;
 class QQuickItem;
 class Utils;
@@ -90,7 +91,11 @@ public:
                            const QString &outServer, const QString &login, const QString &password);
     static void clearUserData();
 
+    // Where mailto: links reach the window, as from a second start.
+    MailtoHandler *mailto() const { return m_mailto.get(); }
+
 private:
     std::unique_ptr<Utils> m_utils;
+    std::unique_ptr<MailtoHandler> m_mailto;
     std::unique_ptr<CustomQtQuick2ApplicationViewer> m_view;
 };

@@ -20,6 +20,21 @@ Item {
             return
         }
         var compose = root.compose()
+        // An unfinished letter is never replaced without the user's word.
+        if (compose.changed) {
+            messageForm.show(qsTr("A mail link asks for a new letter. Save the unfinished letter into drafts and start the new one?"),
+                             true, function() {
+                                 compose.saveToDrafts()
+                                 requests.fill(compose, request)
+                             })
+            messageForm.okText = qsTr("Save and start")
+            messageForm.cancelText = qsTr("Keep writing")
+            return
+        }
+        fill(compose, request)
+    }
+
+    function fill(compose, request) {
         compose.showNew()
         var recipients = request.recipients || []
         for (var i = 0; i < recipients.length; ++i)

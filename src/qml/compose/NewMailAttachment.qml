@@ -49,6 +49,7 @@ Flickable {
                     height: parent.height / 2
                     verticalAlignment: Text.AlignBottom
                     text: modelData.name
+                    textFormat: Text.PlainText
                     font.pointSize: 12
                     fontSizeMode: Text.VerticalFit
                     color: "#333333"
@@ -65,6 +66,7 @@ Flickable {
                     height: parent.height / 2
                     verticalAlignment: Text.AlignTop
                     text: modelData.size
+                    textFormat: Text.PlainText
                     font.pointSize: 10
                     fontSizeMode: Text.VerticalFit
                     color: "grey"

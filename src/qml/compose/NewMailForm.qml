@@ -6,6 +6,7 @@ import DocumentHandlerBackend 1.0
 import "../controls"
 import "../settings"
 import "../scripts/text.js" as TextRules
+import "../scripts/mail.js" as MailScript
 
 // The compose form: a new letter, a reply, a forward or a draft opened again.
 FormFrame {
@@ -293,7 +294,10 @@ FormFrame {
         onLinkActivated: {
             if (debug)
                 console.log("Opening url:", link)
-            Qt.openUrlExternally(link)
+            if (MailScript.isOpenableLink(link))
+                Qt.openUrlExternally(link)
+            else
+                console.warn("NewMailForm: not opening a link that is neither a web nor a mail link:", link)
         }
         style: Styles.TextAreaStyle {
             transientScrollBars: tabletMode

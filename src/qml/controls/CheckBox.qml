@@ -59,6 +59,7 @@ Item {
         anchors.leftMargin: 15
         anchors.verticalCenter: parent.verticalCenter
         text: checkBox.text
+        textFormat: Text.PlainText
         color: checkBox.textColor
         font.pointSize: checkBox.fontSize
     }

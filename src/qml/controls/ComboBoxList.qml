@@ -147,6 +147,7 @@ Item {
                     anchors.rightMargin: 5
                     height: parent.height
                     text: row.label
+                    textFormat: Text.PlainText
                     font.pointSize: 14
                     fontSizeMode: Text.VerticalFit
                     minimumPointSize: 6

@@ -40,6 +40,7 @@ Item {
             objectName: "label"
             anchors.fill: parent
             text: customButton.buttonText
+            textFormat: Text.PlainText
             font.pointSize: 14
             fontSizeMode: Text.VerticalFit
             minimumPointSize: 6

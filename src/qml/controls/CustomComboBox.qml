@@ -85,6 +85,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             height: parent.height
             text: comboBox.buttonMode ? "" : comboBox.labelAt(comboBox.currentIndex)
+            textFormat: Text.PlainText
             font.pointSize: 14
             fontSizeMode: Text.VerticalFit
             minimumPointSize: 6

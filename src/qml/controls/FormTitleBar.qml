@@ -29,6 +29,7 @@ Item {
             anchors.rightMargin: bar.height / 2
             height: parent.height
             text: titleBar.title
+            textFormat: Text.PlainText
             color: "#444444"
             font.pointSize: 16
             font.bold: true

@@ -72,6 +72,7 @@ Item {
         objectName: "placeholder"
         anchors.fill: input
         text: lineEdit.placeholderText
+        textFormat: Text.PlainText
         font.italic: true
         font.pointSize: lineEdit.fontSize
         fontSizeMode: Text.VerticalFit

@@ -63,6 +63,7 @@ ModalForm {
                     anchors.leftMargin: 0.05 * row.width
                     anchors.rightMargin: 0.05 * row.width
                     text: modelData
+                    textFormat: Text.PlainText
                     font.pointSize: 14
                     fontSizeMode: Text.VerticalFit
                     minimumPointSize: 6

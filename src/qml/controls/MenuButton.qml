@@ -60,6 +60,7 @@ Item {
         x: icon.x + icon.width + 0.2 * menuButton.height
         anchors.verticalCenter: parent.verticalCenter
         text: menuButton.text
+        textFormat: Text.PlainText
         font.pointSize: menuButton.fontSize
         color: menuButton.textColor
         style: Text.Raised

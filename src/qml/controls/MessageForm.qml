@@ -99,6 +99,7 @@ ModalForm {
             anchors.right: parent.right
             anchors.margins: 0.05 * panel.height
             text: messageForm.text
+            textFormat: Text.PlainText
             font.pointSize: 14
             fontSizeMode: Text.Fit
             minimumPointSize: 6

@@ -18,6 +18,7 @@ Rectangle {
         anchors.leftMargin: 0.05 * settingsItem.width
         anchors.rightMargin: 0.05 * settingsItem.width
         text: settingsItem.itemText
+        textFormat: Text.PlainText
         font.pointSize: 14
         fontSizeMode: Text.VerticalFit
         minimumPointSize: 6

@@ -48,6 +48,7 @@ MouseArea {
             id: label
             anchors.centerIn: parent
             text: area.text
+            textFormat: Text.PlainText
             font.pointSize: 10
             color: "#333333"
         }

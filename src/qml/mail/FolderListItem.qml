@@ -44,6 +44,7 @@ Rectangle {
         anchors.rightMargin: row.height * 0.2
         anchors.verticalCenter: parent.verticalCenter
         text: row.title
+        textFormat: Text.PlainText
         font.pointSize: 16
         font.bold: row.current
         color: row.current ? "white" : styles.foreground.textColor

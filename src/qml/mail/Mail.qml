@@ -39,7 +39,7 @@ Item {
             var view = bodyRepeater.itemAt(i)
             if (i > 0)
                 text += "<br>"
-            text += MailScript.bodyAsHtml(view.text, view.textFormat === TextEdit.AutoText)
+            text += MailScript.bodyAsHtml(view.text, view.textFormat === TextEdit.PlainText)
         }
         return text
     }
@@ -106,7 +106,7 @@ Item {
                         objectName: "mailBody" + index
                         width: bodyColumn.width
                         text: modelData
-                        textFormat: mail.bodyHtml[index] ? TextEdit.RichText : TextEdit.AutoText
+                        textFormat: mail.bodyHtml[index] ? TextEdit.RichText : TextEdit.PlainText
                     }
                 }
             }

@@ -31,6 +31,7 @@ Rectangle {
         anchors.top: parent.top
         height: parent.height / 2
         text: row.attachment ? row.attachment.name : ""
+        textFormat: Text.PlainText
         color: styles.foreground.textColor
         font.pointSize: 10
         fontSizeMode: Text.VerticalFit
@@ -46,6 +47,7 @@ Rectangle {
         anchors.bottom: parent.bottom
         height: parent.height / 2
         text: row.attachment ? row.attachment.size : ""
+        textFormat: Text.PlainText
         color: "#999999"
         font.pointSize: 10
         fontSizeMode: Text.VerticalFit

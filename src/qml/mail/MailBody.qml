@@ -20,10 +20,10 @@ TextEdit {
             console.log("Opening url:", link)
         if (MailScript.isMailtoLink(link))
             return
-        if (MailScript.isWebLink(link))
+        if (MailScript.isOpenableLink(link))
             Qt.openUrlExternally(link)
         else
-            console.warn("MailBody: not opening a link that is not a web link:", link)
+            console.warn("MailBody: not opening a link that is neither a web nor a mail link:", link)
     }
 
     MouseArea {

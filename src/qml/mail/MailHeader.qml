@@ -162,6 +162,7 @@ Item {
                 y: 5
                 height: Math.min(implicitHeight, mail.height * 0.3)
                 text: block.letter ? block.letter.subject : ""
+                textFormat: Text.PlainText
                 color: "black"
                 font.pointSize: 13
                 fontSizeMode: Text.VerticalFit
@@ -182,6 +183,7 @@ Item {
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
                 text: block.letter ? block.letter.from : ""
+                textFormat: Text.PlainText
                 color: styles.foreground.textColor
                 font.pointSize: 11
                 fontSizeMode: Text.VerticalFit

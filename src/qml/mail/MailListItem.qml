@@ -50,6 +50,7 @@ Rectangle {
         anchors.margins: row.height * 0.1
         height: row.height / 2 - row.height * 0.1
         text: row.letter ? row.letter.subject : ""
+        textFormat: Text.PlainText
         font.pointSize: 14
         font.bold: row.unseen
         fontSizeMode: Text.VerticalFit
@@ -66,6 +67,7 @@ Rectangle {
         anchors.margins: row.height * 0.1
         height: row.height / 2 - row.height * 0.1
         text: row.letter ? row.letter.from : ""
+        textFormat: Text.PlainText
         font.pointSize: 12
         font.bold: row.unseen
         fontSizeMode: Text.VerticalFit

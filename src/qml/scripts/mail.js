@@ -1,4 +1,5 @@
 .pragma library
+.import "text.js" as TextRules
 // Small rules of the main window and the reading pane, kept apart from the
 // items that use them.
 
@@ -42,20 +43,20 @@ function splitSender(from) {
     return { name: from.substring(0, cut), address: from.substring(cut + 2, from.length - 1) }
 }
 
-// Only web links leave the program; file, network-share, script and custom
-// links in a letter could open or run anything on this machine.
-function isWebLink(link) {
-    return /^https?:/i.test(link)
+// Only web and mail links leave the program; file, network-share, script
+// and custom links in a letter could open or run anything on this machine.
+function isOpenableLink(link) {
+    return /^(https?|mailto):/i.test(link)
 }
 
 function isMailtoLink(link) {
     return /^mailto:/i.test(link)
 }
 
-// One body as HTML for printing and for the compose form: a view that
-// guessed its format keeps plain line feeds, which HTML would drop.
-function bodyAsHtml(text, autoDetected) {
-    return autoDetected ? text.replace(/\n/g, "<br>") : text
+// One body as HTML for printing and for the compose form: a plain view's
+// text is escaped, and keeps its line feeds, which HTML would drop.
+function bodyAsHtml(text, plain) {
+    return plain ? TextRules.escapeHtml(text).replace(/\n/g, "<br>") : text
 }
 
 // Which action of the reading pane is offered in which folder.

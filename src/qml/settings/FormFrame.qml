@@ -80,6 +80,7 @@ ModalForm {
                 anchors.bottom: parent.bottom
                 verticalAlignment: Text.AlignVCenter
                 text: form.title
+                textFormat: Text.PlainText
                 color: "#444444"
                 font.pointSize: 16
                 font.bold: true

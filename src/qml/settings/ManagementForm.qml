@@ -91,6 +91,7 @@ FormFrame {
                             anchors.margins: parent.height * 0.15
                             verticalAlignment: Text.AlignVCenter
                             text: modelData
+                            textFormat: Text.PlainText
                             font.pointSize: 14
                             fontSizeMode: Text.VerticalFit
                             elide: Text.ElideRight

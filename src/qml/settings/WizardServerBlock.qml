@@ -62,6 +62,7 @@ Item {
                 font.bold: true
                 color: styles.foreground.textColor
                 text: block.server ? block.server.address : ""
+                textFormat: Text.PlainText
             }
             Text {
                 font.pointSize: 14

@@ -5,5 +5,6 @@ Text {
     width: parent ? parent.width : 0
     font.pointSize: 14
     wrapMode: Text.WordWrap
+    textFormat: Text.PlainText
     color: styles.foreground.textColor
 }
