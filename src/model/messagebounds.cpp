@@ -149,20 +149,22 @@ private:
         if (m_open.isEmpty() || line.textEnd - line.start < 2 || data[line.start] != '-'
                 || data[line.start + 1] != '-')
             return -1;
-        for (int i = m_open.size() - 1; i >= 0; --i) {
+        // Outermost first: the parser splits a multipart at its own
+        // delimiters before it looks inside the parts.
+        for (int i = 0; i < m_open.size(); ++i) {
             const QByteArray &boundary = m_open.at(i);
             int p = line.start + 2;
             if (line.textEnd - p < boundary.size()
                     || std::memcmp(data + p, boundary.constData(), size_t(boundary.size())) != 0)
                 continue;
+            // As the parser reads it: the boundary ends the line or is
+            // followed by a CR or a dash ("--" closes, whatever follows);
+            // white space after it makes no delimiter.
             p += boundary.size();
+            if (p < line.textEnd && data[p] != '\r' && data[p] != '-')
+                continue;
             *closing = line.textEnd - p >= 2 && data[p] == '-' && data[p + 1] == '-';
-            if (*closing)
-                p += 2;
-            while (p < line.textEnd && isBlank(data[p]))
-                ++p;
-            if (p == line.textEnd)
-                return i;
+            return i;
         }
         return -1;
     }

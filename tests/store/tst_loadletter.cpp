@@ -294,6 +294,9 @@ private slots:
                                                  << "level 63" << L{"attachment", "attachment"};
         QTest::newRow("20,000 nested multiparts") << HostileMail::nested(20000) << MessageBounds::MaxDepth
                                                   << "level 63" << L{"attachment", "attachment"};
+        QTest::newRow("5,000 levels, delimiters with a tail")
+                << HostileMail::nested(5000, "-x") << MessageBounds::MaxDepth << "level 63"
+                << L{"attachment", "attachment"};
         QTest::newRow("100,000 parts") << HostileMail::manyParts(100000) << 1 << "first part"
                                        << L{"p1.bin", MessageBounds::remainingPartsName()};
         QTest::newRow("10 MB header") << HostileMail::hugeHeader(10 << 20) << 1 << "first part" << L{};

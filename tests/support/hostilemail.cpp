@@ -35,13 +35,14 @@ QByteArray base64Lines(const QByteArray &data)
 
 namespace HostileMail {
 
-QByteArray nested(int levels)
+QByteArray nested(int levels, const QByteArray &delimiterTail)
 {
     QByteArray opening;
     QByteArray closing;
     for (int level = 1; level < levels; ++level) {
         const QByteArray boundary = "n" + QByteArray::number(level);
-        opening += "--n" + QByteArray::number(level - 1) + "\r\nContent-Type: multipart/mixed; boundary=\""
+        opening += "--n" + QByteArray::number(level - 1) + delimiterTail
+                + "\r\nContent-Type: multipart/mixed; boundary=\""
                 + boundary + "\"\r\n\r\n" + textPart(boundary, "level " + QByteArray::number(level));
         closing.prepend("--" + boundary + "--\r\n");
     }

@@ -6,8 +6,10 @@
 // "hostile", one text part saying "first part", and what makes it hostile
 // after it.
 namespace HostileMail {
-// Multiparts inside one another, each with a text part "level <n>".
-QByteArray nested(int levels);
+// Multiparts inside one another, each with a text part "level <n>"; the
+// delimiter line that opens each ends in the tail (the parser takes "--b-x"
+// as a delimiter of "b").
+QByteArray nested(int levels, const QByteArray &delimiterTail = QByteArray());
 // As many parts after the text part, attachments "p<n>.bin".
 QByteArray manyParts(int parts);
 // Header fields of about this many bytes after the Subject.
