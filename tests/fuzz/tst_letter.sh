@@ -13,7 +13,9 @@ seconds=${FUZZ_SECONDS:-60}
 CXX=clang++ cmake -S "$source/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$build.log" 2>&1 \
     && nice cmake --build "$build" -j2 >>"$build.log" 2>&1 || { cat "$build.log"; exit 1; }
 
+# From the seeds alone each time: what a run adds stays out of the next.
 corpus=$build/corpus
+rm -rf "$corpus"
 mkdir -p "$corpus"
 cp "$source"/tests/data/mail/*.eml "$corpus"/
 python3 - "$corpus" <<'PY'
