@@ -18,6 +18,8 @@ PACKAGES=(
     xvfb xauth libgl1-mesa-dri libglx-mesa0 poppler-utils sqlite3 openssl
     # tests: the installed desktop entry and metadata
     desktop-file-utils appstream
+    # tests: the fuzzing target (clang's libFuzzer and sanitizer runtimes)
+    clang libclang-rt-14-dev
     # tests: real mail servers on loopback, reference fetcher for the benchmark
     dovecot-imapd dovecot-pop3d dovecot-lmtpd python3-aiosmtpd isync
     procps psmisc x11-utils iproute2 util-linux

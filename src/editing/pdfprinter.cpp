@@ -2,20 +2,28 @@
 
 #include "base/filedialog.h"
 #include "base/safehtml.h"
+#include "base/inlineimages.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QTextDocument>
+#include <QUrl>
 #include <QtDebug>
 
 bool PdfPrinter::writePdf(const QString &html, const QString &fileName)
 {
     GuardedTextDocument document;
+    // Each inline picture once, however often the letter shows it.
+    for (const QString &url : InlineImages::urlsIn(html))
+        document.addResource(QTextDocument::ImageResource, QUrl(url),
+                             QImage::fromData(InlineImages::bytes(url)));
     document.setHtml(html);
 
     QPrinter printer(QPrinter::HighResolution);

@@ -96,7 +96,7 @@ MailtoLink MailtoLink::parse(const QString &text)
     if (!isMailto(text))
         return link;
     link.m_valid = true;
-    const QString rest = text.mid(scheme.size());
+    const QString rest = text.left(MaxLength).mid(scheme.size());
     const int question = rest.indexOf(QLatin1Char('?'));
     link.addRecipients(decode(rest.left(question)));
     if (question < 0)
@@ -124,9 +124,13 @@ MailtoLink MailtoLink::parse(const QString &text)
 void MailtoLink::addRecipients(const QString &list)
 {
     for (const QString &entry : splitAddressList(list)) {
+        if (m_recipients.size() >= MaxRecipients)
+            return;
         const QString address = addressOf(entry);
-        if (!address.isEmpty() && !m_recipients.contains(address, Qt::CaseInsensitive))
+        if (!address.isEmpty() && !m_lowerRecipients.contains(address.toLower())) {
             m_recipients << address;
+            m_lowerRecipients.insert(address.toLower());
+        }
     }
 }
 

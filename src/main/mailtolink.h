@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -10,6 +11,14 @@
 class MailtoLink
 {
 public:
+    // A link comes from any web page or program. Longer ones are read only
+    // this far: a command-line argument cannot be longer, and a letter's
+    // text can be pasted once the form is open.
+    static constexpr int MaxLength = 128 * 1024;
+    // Recipients past these are dropped: the compose form shows each one,
+    // and 11,000 of them froze the window for seconds.
+    static constexpr int MaxRecipients = 100;
+
     // True for a text that starts with "mailto:" in any letter case.
     static bool isMailto(const QString &text);
     // An invalid link when the text is not a mailto: link.
@@ -28,6 +37,7 @@ private:
 
     bool m_valid = false;
     QStringList m_recipients;
+    QSet<QString> m_lowerRecipients;   // for finding repeats in linear time
     QString m_subject;
     QString m_body;
 };

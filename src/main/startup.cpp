@@ -3,12 +3,14 @@
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
+#include "base/inlineimages.h"
 #include "contacts/contactimageprovider.h"
 #include "contacts/contactsmodel.h"
 #include "contacts/contactsproxymodel.h"
 #include "editing/documenthandler.h"
 #include "main/effectimageprovider.h"
 #include "main/imageprovider.h"
+#include "main/inlineimageprovider.h"
 #include "main/localnetworkaccess.h"
 #include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
@@ -184,6 +186,7 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
     engine->addImageProvider(QStringLiteral("ImageProvider"), imageProvider);
     engine->addImageProvider(QStringLiteral("ContactImageProvider"), contactImageProvider);
     engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);
+    engine->addImageProvider(InlineImages::providerName(), new InlineImageProvider);
 
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
     // The shown account's folders are made by now, if it has any.

@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QMimeDatabase>
 #include <QSaveFile>
 #include <QUrl>
 #include <QtDebug>
@@ -14,11 +15,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-QByteArray Attachment::m_lastFileId;
-
 namespace {
 
-const char temporaryFileName[] = "drel-mail-attachment-file";
+// Names longer than this are cut (their extension kept): file systems take
+// 255 bytes (60 characters are at most 180), and a name is only there to be
+// recognised.
+const int maxNameLength = 60;
+
+// Types a desktop would run rather than show: such an attachment is only
+// ever saved where the user says.
+bool isRunnable(const QMimeType &type)
+{
+    static const char *const runnable[] = {
+        "application/x-executable", "application/x-sharedlib", "application/x-desktop",
+        "application/x-shellscript", "application/x-ms-dos-executable", "application/x-msdownload",
+        "application/x-msi", "application/vnd.microsoft.portable-executable",
+        "application/x-java-archive", "application/x-java-jnlp-file", "application/x-perl",
+        "text/x-python", "application/x-ruby", "application/javascript", "application/x-appimage",
+        "application/vnd.flatpak.ref", "application/x-ms-shortcut",
+    };
+    for (const char *name : runnable) {
+        if (type.inherits(QLatin1String(name)))
+            return true;
+    }
+    return false;
+}
 
 // Counts what would be written, for the decoded size of encoded data.
 class CountingOutputStream : public vmime::utility::outputStream
@@ -197,57 +218,85 @@ Attachment *Attachment::fromVariant(const QVariant &entry)
     return qobject_cast<Attachment *>(entry.value<QObject *>());
 }
 
-QString Attachment::temporaryFilePath()
+QString Attachment::temporaryDirectory()
 {
-    const QString dir = privateTemporaryDirectory();
-    if (dir.isEmpty())
-        return QString();
-    return dir + QDir::separator() + QLatin1String(temporaryFileName);
+    return privateTemporaryDirectory();
 }
 
-QString Attachment::key() const
+QMimeType Attachment::openedType() const
 {
-    return QString::fromLatin1((m_name + m_type + m_size).toUtf8().toBase64());
+    const QMimeDatabase types;
+    const QMimeType declared = types.mimeTypeForName(m_type.section(QLatin1Char(';'), 0, 0).trimmed());
+    if (declared.isValid() && !declared.isDefault())
+        return declared;
+    return types.mimeTypeForFile(m_name, QMimeDatabase::MatchExtension);
+}
+
+QString Attachment::openedFileName() const
+{
+    QString name = safeFileName(m_name);
+    // A hidden file would not show where the viewer looks.
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    const QMimeType type = openedType();
+    QString suffix;
+    for (const QString &known : type.suffixes()) {
+        if (name.endsWith(QLatin1Char('.') + known, Qt::CaseInsensitive) && known.size() > suffix.size())
+            suffix = known;
+    }
+    QString stem = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+    if (!suffix.isEmpty())
+        suffix = name.right(suffix.size());
+    else
+        suffix = type.preferredSuffix().isEmpty() ? QStringLiteral("bin") : type.preferredSuffix();
+    stem.truncate(maxNameLength);
+    if (stem.isEmpty())
+        stem = tr("attachment");
+    return stem + QLatin1Char('.') + suffix;
 }
 
 void Attachment::open()
 {
-    const QString path = temporaryFilePath();
-    if (path.isEmpty()) {
+    if (isRunnable(openedType())) {
+        save();
+        return;
+    }
+    const QString dir = temporaryDirectory();
+    if (dir.isEmpty()) {
         qCritical() << "Attachment::open(): cannot make a private temporary directory under"
                     << QDir::tempPath();
         return;
     }
-    const QByteArray fileKey = key().toLatin1();
-    if (!(QFile::exists(path) && fileKey == m_lastFileId)) {
-        const QByteArray native = QFile::encodeName(path);
-        // O_NOFOLLOW and the owner check keep us from writing through a link
-        // or into a file that someone else made.
-        const int fd = ::open(native.constData(),
-                              O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            qCritical() << "Attachment::open(): cannot open" << path << qt_error_string(errno);
-            return;
-        }
-        struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()
-                || ::fchmod(fd, 0600) != 0 || ::ftruncate(fd, 0) != 0) {
-            qCritical() << "Attachment::open(): refusing to write to" << path;
-            ::close(fd);
-            return;
-        }
-        m_lastFileId = fileKey;
-        try {
-            FdOutputStream out(fd);
-            m_handle->getData()->extract(out);
-            out.flush();
-        } catch (vmime::exception &e) {
-            LOG_CAUGHT("vmime::exception", e);
-            ::close(fd);
-            return;
-        }
-        ::close(fd);
+    // A file of its own for every opening: a viewer may still show an
+    // earlier one, and a forged attachment of the same name and size must
+    // never be shown for the genuine one. O_EXCL and O_NOFOLLOW keep us from
+    // writing through a link or into a file that someone else made.
+    const QString name = openedFileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    QString path;
+    int fd = -1;
+    for (int n = 1; fd < 0 && n <= 1000; ++n) {
+        path = dir + QLatin1Char('/')
+                + (n == 1 ? name : name.left(dot) + QStringLiteral(" (%1)").arg(n) + name.mid(dot));
+        fd = ::open(QFile::encodeName(path).constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
     }
+    if (fd < 0) {
+        qCritical() << "Attachment::open(): cannot open" << path << qt_error_string(errno);
+        return;
+    }
+    try {
+        FdOutputStream out(fd);
+        m_handle->getData()->extract(out);
+        out.flush();
+    } catch (vmime::exception &e) {
+        LOG_CAUGHT("vmime::exception", e);
+        ::close(fd);
+        return;
+    }
+    ::close(fd);
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

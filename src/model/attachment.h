@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMimeType>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -37,9 +38,9 @@ public:
     static quint64 decodedSize(const vmime::shared_ptr<const vmime::contentHandler> &data);
     // The Attachment a list entry of Letter::attachList points at, if any.
     static Attachment *fromVariant(const QVariant &entry);
-    // The one file that open() writes attachments into. It sits in a
+    // Where open() writes each opened attachment into a file of its own: a
     // directory of this user's own under the temporary location.
-    static QString temporaryFilePath();
+    static QString temporaryDirectory();
     // The file name save() proposes for a name as sent: its last path
     // component without control characters, so that a name such as
     // "../../.bashrc" cannot point outside the folder the user picks.
@@ -54,10 +55,14 @@ public slots:
     void open();
     void save();
 
-private:
-    QString key() const;
+    // The type the desktop will open it as: the declared one, else the one
+    // its name suggests.
+    QMimeType openedType() const;
+    // The name open() gives its file: safe, not hidden, bounded, and ending
+    // in an extension of openedType().
+    QString openedFileName() const;
 
-    static QByteArray m_lastFileId;
+private:
 
     QString m_name;
     QString m_type;

@@ -2,6 +2,7 @@
 
 #include "base/caughtlog.h"
 #include "base/crashpoint.h"
+#include "model/messagebounds.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,11 +225,7 @@ ListFields ListFields::fromMessage(const QByteArray &content)
 {
     ListFields fields;
     // Only the header block: the body is parsed when the letter is opened.
-    int end = content.indexOf("\r\n\r\n");
-    int lfEnd = content.indexOf("\n\n");
-    if (end < 0 || (lfEnd >= 0 && lfEnd < end))
-        end = lfEnd;
-    const QByteArray head = end < 0 ? content : content.left(end + 2);
+    const QByteArray head = MessageBounds::headerBlock(content);
     try {
         vmime::header header;
         header.parse(head.toStdString());

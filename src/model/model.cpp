@@ -1,6 +1,7 @@
 #include "model/model.h"
 
 #include "model/letter.h"
+#include "model/messagebounds.h"
 #include "model/messagefiles.h"
 #include "model/storelayout.h"
 
@@ -307,7 +308,7 @@ Model::Contents Model::read(const QString &indexPath, int folder)
         QFile file(directory.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        const ListFields fields = ListFields::fromMessage(file.read(256 * 1024));
+        const ListFields fields = ListFields::fromMessage(file.read(MessageBounds::MaxHeaderSize));
         FolderIndex::Entry entry;
         const QString base = name.left(name.size() - 4);
         entry.id = StoreLayout::messageFileName(fields.id) == name ? fields.id : base;

@@ -1,5 +1,7 @@
 #include "net/mailboxreader.h"
 
+#include "model/messagebounds.h"
+
 #include <QtDebug>
 
 #include <vmime/net/imap/IMAPCommand.hpp>
@@ -174,16 +176,29 @@ private:
         m_socket->send(bytes.toStdString());
     }
 
-    // One line without its CR LF.
+    // Ends the session without another word: the library would wait for
+    // the end of the same endless answer when it says goodbye.
+    [[noreturn]] void refuse(const char *what)
+    {
+        m_socket->disconnect();
+        throw vmime::exceptions::command_error("POP3", what);
+    }
+
+    // One line without its CR LF. The search goes on where the last chunk
+    // ended, so that a long line is read in linear time.
     QByteArray line()
     {
+        int searched = 0;   // bytes after m_position known to hold no CR LF
         for (;;) {
-            const int end = m_buffer.indexOf("\r\n", m_position);
+            const int end = m_buffer.indexOf("\r\n", m_position + qMax(0, searched - 1));
             if (end >= 0) {
                 const QByteArray result = m_buffer.mid(m_position, end - m_position);
                 m_position = end + 2;
                 return result;
             }
+            searched = m_buffer.size() - m_position;
+            if (searched > MessageBounds::MaxSize)
+                refuse("a line longer than the largest message taken");
             fill();
         }
     }
@@ -227,18 +242,26 @@ private:
     }
 
     // A multi-line answer up to its lone ".", with the byte-stuffing undone
-    // on every line and every line ended by CR LF.
+    // on every line and every line ended by CR LF. A message larger than the
+    // store takes is kept up to that size and the rest read past, so that
+    // the check goes on; one that does not end within twice that is refused.
     QByteArray multiLine()
     {
         QByteArray result;
+        qint64 total = 0;
         for (;;) {
             QByteArray text = line();
             if (text == ".")
                 return result;
             if (text.startsWith('.'))
                 text.remove(0, 1);
-            result += text;
-            result += "\r\n";
+            total += text.size() + 2;
+            if (total > 2 * qint64(MessageBounds::MaxSize))
+                refuse("a message that does not end");
+            if (total <= MessageBounds::MaxSize) {
+                result += text;
+                result += "\r\n";
+            }
         }
     }
 

@@ -1,9 +1,11 @@
 #include "net/connection.h"
 
 #include "base/caughtlog.h"
+#include "base/inlineimages.h"
 #include "model/attachment.h"
 #include "model/letter.h"
 
+#include <QMimeDatabase>
 #include <QtDebug>
 
 namespace {
@@ -64,6 +66,16 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
         const QStringList bodies = letter->bodyList();
         QString body = bodies.isEmpty() ? QString() : bodies.first();
         body.replace(QChar(0x2029), QStringLiteral("<br>"));
+        // A picture quoted from a received letter goes along as one related
+        // part, however often the text shows it.
+        for (const QString &url : InlineImages::urlsIn(body)) {
+            const QByteArray bytes = InlineImages::bytes(url);
+            const QString type = QMimeDatabase().mimeTypeForData(bytes).name();
+            auto object = textPart->addObject(
+                    vmime::make_shared<vmime::stringContentHandler>(bytes.toStdString()),
+                    vmime::mediaType(type.toStdString()));
+            body.replace(url, QString::fromStdString(object->getReferenceId()));
+        }
         textPart->setText(vmime::make_shared<vmime::stringContentHandler>(
                 body.toStdString(), vmime::contentHandler::NO_ENCODING));
         textPart->setCharset(vmime::charset(vmime::charsets::UTF_8));

@@ -4,6 +4,7 @@
 #include "base/crashpoint.h"
 #include "base/settings.h"
 #include "model/letter.h"
+#include "model/messagebounds.h"
 #include "model/storelayout.h"
 #include "net/connection.h"
 #include "store/letterparser.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimeZone>
 #include <QtConcurrent>
 #include <QtDebug>
@@ -24,36 +26,15 @@
 
 namespace {
 
-// A message held in memory, read by the parser as a seekable stream: the
-// parts' bodies then stay regions of this one buffer instead of copies. The
-// library's own string stream copies byte by byte, which made its boundary
-// search the slowest step in opening a large letter.
-class MessageBuffer : public vmime::utility::seekableInputStream
+// The parser's recursion is bounded by MessageBounds; this stack is room to
+// spare should a message still be read deeper than we reckoned (a default
+// thread's 8 MB took about 5,000 levels). Only the pages used are mapped.
+class ParserThreads : public QThreadPool
 {
 public:
-    explicit MessageBuffer(const QByteArray &content) : m_data(content) {}
-    bool eof() const override { return m_position >= size_t(m_data.size()); }
-    void reset() override { m_position = 0; }
-    size_t read(vmime::byte_t *const data, const size_t count) override
-    {
-        const size_t n = std::min(count, size_t(m_data.size()) - std::min(m_position, size_t(m_data.size())));
-        std::memcpy(data, m_data.constData() + m_position, n);
-        m_position += n;
-        return n;
-    }
-    size_t skip(const size_t count) override
-    {
-        const size_t n = std::min(count, size_t(m_data.size()) - std::min(m_position, size_t(m_data.size())));
-        m_position += n;
-        return n;
-    }
-    size_t getPosition() const override { return m_position; }
-    void seek(const size_t position) override { m_position = std::min(position, size_t(m_data.size())); }
-
-private:
-    const QByteArray m_data;
-    size_t m_position = 0;
+    ParserThreads() { setStackSize(256 * 1024 * 1024); }
 };
+Q_GLOBAL_STATIC(ParserThreads, parserThreads)
 
 bool isValidFolder(int folder)
 {
@@ -422,21 +403,10 @@ vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QStri
 
 vmime::shared_ptr<vmime::message> Cache::parseMessageFile(const QString &path)
 {
-    auto message = vmime::make_shared<vmime::message>();
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray content = LetterParser::withHeaderEnd(file.readAll());
-        try {
-            message->parse(vmime::make_shared<MessageBuffer>(content), size_t(content.size()));
-        } catch (vmime::exception &e) {
-            LOG_CAUGHT("vmime::exception", e);
-            return vmime::make_shared<vmime::message>();
-        } catch (std::exception &e) {
-            LOG_CAUGHT("std::exception", e);
-            return vmime::make_shared<vmime::message>();
-        }
-    }
-    return message;
+    if (!file.open(QIODevice::ReadOnly))
+        return vmime::make_shared<vmime::message>();
+    return LetterParser::parse(file.read(MessageBounds::MaxSize));
 }
 
 void Cache::loadLetter(Letter *letter, int folder)
@@ -454,7 +424,8 @@ void Cache::loadLetter(Letter *letter, int folder)
         if (target)
             showLetter(target, folder, watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(&Cache::parseMessageFile, messageFilePath(folder, letter->id())));
+    watcher->setFuture(QtConcurrent::run(parserThreads(), &Cache::parseMessageFile,
+                                         messageFilePath(folder, letter->id())));
 }
 
 void Cache::showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message)

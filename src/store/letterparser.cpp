@@ -2,8 +2,10 @@
 
 #include "base/caughtlog.h"
 #include "base/safehtml.h"
+#include "base/inlineimages.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "model/messagebounds.h"
 
 #include <QMimeDatabase>
 
@@ -13,7 +15,41 @@
 #include <QUrl>
 #include <QtDebug>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
+
+// A message held in memory, read by the parser as a seekable stream: the
+// parts' bodies then stay regions of this one buffer instead of copies. The
+// library's own string stream copies byte by byte, which made its boundary
+// search the slowest step in opening a large letter.
+class MessageBuffer : public vmime::utility::seekableInputStream
+{
+public:
+    explicit MessageBuffer(const QByteArray &content) : m_data(content) {}
+    bool eof() const override { return m_position >= size_t(m_data.size()); }
+    void reset() override { m_position = 0; }
+    size_t read(vmime::byte_t *const data, const size_t count) override
+    {
+        const size_t n = std::min(count, size_t(m_data.size()) - std::min(m_position, size_t(m_data.size())));
+        std::memcpy(data, m_data.constData() + m_position, n);
+        m_position += n;
+        return n;
+    }
+    size_t skip(const size_t count) override
+    {
+        const size_t n = std::min(count, size_t(m_data.size()) - std::min(m_position, size_t(m_data.size())));
+        m_position += n;
+        return n;
+    }
+    size_t getPosition() const override { return m_position; }
+    void seek(const size_t position) override { m_position = std::min(position, size_t(m_data.size())); }
+
+private:
+    const QByteArray m_data;
+    size_t m_position = 0;
+};
 
 QString utf8(const vmime::text &text)
 {
@@ -31,29 +67,15 @@ QString bytesAsText(const std::string &bytes)
     return QString::fromLatin1(data);
 }
 
-// The data URL that replaces a "cid:" reference to an embedded object.
-QString dataUrl(const vmime::htmlTextPart::embeddedObject &object)
+// The URL that replaces a "cid:" reference to an embedded object: the
+// picture is kept once, however often the text refers to it.
+QString inlineUrl(const vmime::htmlTextPart::embeddedObject &object)
 {
-    const std::string type = object.getType().generate();
-    std::string raw;
-    vmime::utility::outputStreamStringAdapter rawOut(raw);
-    const vmime::encoding encoding = object.getEncoding();
-    if (encoding.getName() == vmime::encodingTypes::BASE64) {
-        object.getData()->extractRaw(rawOut);
-        rawOut.flush();
-        raw.erase(std::remove_if(raw.begin(), raw.end(),
-                                 [](char c) { return c == '\r' || c == '\n'; }),
-                  raw.end());
-        return QStringLiteral("data:") + QString::fromStdString(type) + QLatin1Char(';')
-                + QString::fromStdString(encoding.getName()) + QLatin1Char(',')
-                + QString::fromLatin1(raw.data(), int(raw.size()));
-    }
-    // Only Base64 is a valid encoding inside a data URL; other objects are
-    // decoded and sent as Base64.
-    object.getData()->extract(rawOut);
-    rawOut.flush();
-    return QStringLiteral("data:") + QString::fromStdString(type) + QStringLiteral(";base64,")
-            + QString::fromLatin1(QByteArray::fromStdString(raw).toBase64());
+    std::string decoded;
+    vmime::utility::outputStreamStringAdapter out(decoded);
+    object.getData()->extract(out);
+    out.flush();
+    return InlineImages::urlFor(QByteArray::fromStdString(decoded));
 }
 
 // Content types as RFC 2045 reads them where a part leaves them out: a part
@@ -98,6 +120,22 @@ QString nameForType(const vmime::mediaType &type)
 }
 
 } // namespace
+
+vmime::shared_ptr<vmime::message> LetterParser::parse(const QByteArray &content)
+{
+    auto message = vmime::make_shared<vmime::message>();
+    const QByteArray bounded = MessageBounds::forParser(withHeaderEnd(content));
+    try {
+        message->parse(vmime::make_shared<MessageBuffer>(bounded), size_t(bounded.size()));
+    } catch (vmime::exception &e) {
+        LOG_CAUGHT("vmime::exception", e);
+        return vmime::make_shared<vmime::message>();
+    } catch (std::exception &e) {
+        LOG_CAUGHT("std::exception", e);
+        return vmime::make_shared<vmime::message>();
+    }
+    return message;
+}
 
 QByteArray LetterParser::withHeaderEnd(const QByteArray &content)
 {
@@ -149,7 +187,9 @@ QString LetterParser::partText(const vmime::textPart &part)
 
 QString LetterParser::makeLinks(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("\\w+:///?\\S+"),
+    // Starting only at a word's beginning, with a short scheme: a search that
+    // tries every letter of a long word is quadratic in its length.
+    static const QRegularExpression pattern(QStringLiteral("\\b\\w{1,32}:///?\\S+"),
                                             QRegularExpression::UseUnicodePropertiesOption);
     QString result;
     int copied = 0;
@@ -239,7 +279,7 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
             for (const auto &object : objects) {
                 const QString reference = QStringLiteral("cid:") + QString::fromStdString(object->getId());
                 if (text.contains(reference))
-                    text.replace(reference, dataUrl(*object));
+                    text.replace(reference, inlineUrl(*object));
             }
             bodyList << text;
         }

@@ -7,12 +7,16 @@
 class Letter;
 class QObject;
 
-// Thread: main (used by Cache::loadLetter).
+// Thread: parse() any, the rest main (used by Cache::loadLetter).
 // Turns a parsed message into the recipients, attachments and body texts of
 // a letter.
 class LetterParser
 {
 public:
+    // The message in a file's content, bounded by MessageBounds first; an
+    // empty message when the library refuses it.
+    static vmime::shared_ptr<vmime::message> parse(const QByteArray &content);
+
     // Appends the message's To recipients (groups opened), its attachments
     // (new Attachment objects with attachmentParent as parent) and one body
     // per kept text part to the letter. A plain part directly followed by its

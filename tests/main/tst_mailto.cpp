@@ -48,6 +48,15 @@ private slots:
         QTest::newRow("line breaks cannot enter headers")
             << "mailto:a@example.org%0D%0ABcc:%20x@example.org?subject=Hi%0D%0ABcc:%20y@example.org"
             << QStringList{"a@example.orgBcc:x@example.org"} << "Hi Bcc: y@example.org" << "";
+        QStringList many;
+        for (int i = 0; i < 11000; ++i)
+            many << QStringLiteral("r%1@example.org").arg(i);
+        QTest::newRow("11,000 recipients, the first ones kept")
+            << "mailto:" + many.join(QLatin1Char(',')) << QStringList(many.mid(0, MailtoLink::MaxRecipients)) << "" << "";
+        const QString prefix = QStringLiteral("mailto:a@example.org?body=");
+        QTest::newRow("a link longer than any command line is read that far")
+            << prefix + QString(MailtoLink::MaxLength, QLatin1Char('x')) << QStringList{a} << ""
+            << QString(MailtoLink::MaxLength - prefix.size(), QLatin1Char('x'));
     }
 
     void parse()

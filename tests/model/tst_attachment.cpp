@@ -39,7 +39,7 @@ private slots:
     void init()
     {
         m_urls.opened.clear();
-        QFile::remove(Attachment::temporaryFilePath());
+        QDir(Attachment::temporaryDirectory()).removeRecursively();
     }
 
     void sizeTexts_data()
@@ -96,22 +96,59 @@ private slots:
         QVERIFY(!QFile::exists(cancel.proposed));
     }
 
-    void openWritesOnceAndRewritesForAnother()
+    // Each opening gets a file of its own, named after the attachment with
+    // the extension of its type, so that the desktop opens it by type; what
+    // a desktop would run is only offered for saving.
+    void openGivesEachAFileOfItsOwn_data()
     {
-        Attachment first(attachment("first data", "a.txt"), nullptr);
-        Attachment second(attachment("second", "b.txt"), nullptr);
-        const QString path = Attachment::temporaryFilePath();
-        first.open();
-        QCOMPARE(readFile(path), QByteArray("first data"));
-        QCOMPARE(m_urls.opened, QList<QUrl>({QUrl::fromLocalFile(path)}));
-        second.open();
-        QCOMPARE(readFile(path), QByteArray("second"));
-        first.open();
-        QCOMPARE(readFile(path), QByteArray("first data"));
-        QCOMPARE(m_urls.opened.size(), 3);
-        // Private to the user, in a private folder.
-        QCOMPARE(Fixtures::fileMode(path), 0600);
-        QCOMPARE(Fixtures::fileMode(QFileInfo(path).path()), 0700);
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("file");   // empty: saved, not opened
+        QTest::newRow("as sent") << "invoice.pdf" << "application/pdf" << "invoice.pdf";
+        QTest::newRow("extension from the type") << "invoice" << "application/pdf" << "invoice.pdf";
+        QTest::newRow("extension of another type") << "photo.pdf" << "image/png" << "photo.pdf.png";
+        QTest::newRow("extension in capitals") << "README.TXT" << "text/plain" << "README.TXT";
+        QTest::newRow("type from the name when unknown") << "scan.jpg" << "application/octet-stream"
+                                                         << "scan.jpg";
+        QTest::newRow("nothing known") << "blob" << "application/octet-stream" << "blob.bin";
+        QTest::newRow("hidden") << "..bashrc" << "text/plain" << "bashrc.txt";
+        QTest::newRow("path") << "../../bin/ls" << "text/plain" << "ls.txt";
+        QTest::newRow("long") << QString(300, QLatin1Char('n')) + ".pdf" << "application/pdf"
+                              << QString(60, QLatin1Char('n')) + ".pdf";
+        QTest::newRow("shell script") << "setup.sh" << "application/x-shellscript" << "";
+        QTest::newRow("script by name") << "setup.sh" << "application/octet-stream" << "";
+        QTest::newRow("desktop entry") << "invoice.desktop" << "application/x-desktop" << "";
+        QTest::newRow("program") << "invoice.exe" << "application/x-msdownload" << "";
+    }
+    void openGivesEachAFileOfItsOwn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QFETCH(QString, file);
+        // A forged one first, of the same name, type and size as the genuine.
+        Attachment forged(attachment("forged!", name.toStdString(), type.toStdString()), nullptr);
+        Attachment genuine(attachment("genuine", name.toStdString(), type.toStdString()), nullptr);
+        const QString saved = QDir::tempPath() + QStringLiteral("/saved");
+        DialogAnswer dialog(saved);
+        forged.open();
+        genuine.open();
+        if (file.isEmpty()) {
+            QVERIFY(m_urls.opened.isEmpty());
+            QCOMPARE(dialog.count, 2);
+            QCOMPARE(readFile(saved), QByteArray("genuine"));
+            return;
+        }
+        QCOMPARE(m_urls.opened.size(), 2);
+        const QString first = m_urls.opened.at(0).toLocalFile();
+        const QString second = m_urls.opened.at(1).toLocalFile();
+        QCOMPARE(QFileInfo(first).fileName(), file);
+        QCOMPARE(QFileInfo(first).path(), Attachment::temporaryDirectory());
+        QCOMPARE(QFileInfo(second).path(), Attachment::temporaryDirectory());
+        QCOMPARE(readFile(first), QByteArray("forged!"));
+        QCOMPARE(readFile(second), QByteArray("genuine"));
+        // Private to the user, never executable, in a private folder.
+        QCOMPARE(Fixtures::fileMode(second), 0600);
+        QCOMPARE(Fixtures::fileMode(Attachment::temporaryDirectory()), 0700);
     }
 
     // Another user plants something where the file will be written.
@@ -125,8 +162,8 @@ private slots:
     void plantedFileIsNotWrittenThrough()
     {
         QFETCH(QString, plant);
-        const QString path = Attachment::temporaryFilePath();
-        const QString dir = QFileInfo(path).path();
+        const QString dir = Attachment::temporaryDirectory();
+        const QString path = dir + QStringLiteral("/o.txt");
         const QString victim = QDir::tempPath() + QStringLiteral("/victim");
         const QString elsewhere = QDir::tempPath() + QStringLiteral("/elsewhere");
         QVERIFY(Fixtures::writeFile(victim, "precious"));
@@ -142,9 +179,14 @@ private slots:
             QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         }
         Attachment a(attachment("overwrite", "o.txt"), nullptr);
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Attachment::open\\(\\): "));
+        const bool refused = plant == QLatin1String("folder link");
+        if (refused)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Attachment::open\\(\\): "));
         a.open();
-        QVERIFY(m_urls.opened.isEmpty());
+        // Refused, or written to a file of its own beside the planted one.
+        QCOMPARE(m_urls.opened.size(), refused ? 0 : 1);
+        if (!refused)
+            QCOMPARE(readFile(m_urls.opened.at(0).toLocalFile()), QByteArray("overwrite"));
         QCOMPARE(readFile(victim), QByteArray("precious"));
         QVERIFY(QDir(elsewhere).entryList(QDir::Files).isEmpty());
         if (plant != QLatin1String("folder link"))

@@ -7,12 +7,14 @@
 #include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "model/messagebounds.h"
 #include "servertestcase.h"
 #include "testhome.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
@@ -166,6 +168,48 @@ private slots:
         QCOMPARE(a.log->errors.size(), 1);
         QCOMPARE(a.differenceFrom(servers), QString());
         QVERIFY(!QFile::exists(a.cache->accountPath() + QStringLiteral("/interrupted-check")));
+    }
+
+    // A message larger than the store takes is kept up to that size and the
+    // check goes on past it; one that never ends is an error of that check
+    // only. Over POP3, where the program reads the server's answers itself.
+    void oversizedMessagesNeverStopACheck_data()
+    {
+        QTest::addColumn<QString>("source");   // Dovecot, or the endless fault server's shape
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("60 MB message among others") << "dovecot" << ids(3, 1) << 0;
+        QTest::newRow("endless lines") << "lines" << QStringList{} << 1;
+        QTest::newRow("one endless line") << "line" << QStringList{} << 1;
+    }
+
+    void oversizedMessagesNeverStopACheck()
+    {
+        QFETCH(QString, source);
+        QFETCH(QStringList, stored);
+        QFETCH(int, errors);
+        FaultServer endless;
+        int port = servers.pop3Port();
+        if (source == QLatin1String("dovecot")) {
+            seed(1, 1);
+            QByteArray line(78, 'b');
+            servers.seed(MailServers::makeMessage(idOf(2), QStringLiteral("big"),
+                                                  QString::fromLatin1(line.append("\r\n").repeated(
+                                                          60 * 1024 * 1024 / 80))));
+            seed(3, 3);
+        } else {
+            QVERIFY(endless.startEndlessPop3(source == QLatin1String("line")));
+            port = endless.port();
+        }
+        MailAccount a(server(SM::POP3, port));
+        QVERIFY(a.check(120000));
+        QCOMPARE(a.stored, stored);
+        QCOMPARE(a.log->errors.size(), errors);
+        if (!stored.isEmpty()) {
+            const qint64 size = QFileInfo(a.cache->messageFilePath(Letter::IncomingFolder, idOf(2))).size();
+            QVERIFY2(size <= MessageBounds::MaxSize && size > MessageBounds::MaxSize - 100,
+                     qPrintable(QString::number(size)));
+        }
     }
 
     void theWindowNeverWaitsOnTheNetwork()

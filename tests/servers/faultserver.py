@@ -9,6 +9,9 @@ printed as the first line of standard output.
       when the client sends its K-th line matching REGEX (that line is not
       forwarded). Only the first C connections are cut (default: all). With
       --record, every line forwarded from a client is appended to FILE.
+  faultserver.py endless-pop3 [--one-line]
+      a POP3 server with one message whose RETR answer never ends: endless
+      short lines, or one endless line.
 
 Both stop when standard input closes, so they never outlive the test."""
 import argparse
@@ -22,12 +25,13 @@ import threading
 
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("mode", choices=["silent", "proxy"])
+    p.add_argument("mode", choices=["silent", "proxy", "endless-pop3"])
     p.add_argument("target", type=int, nargs="?")
     p.add_argument("--cut-on", default="(?!)")
     p.add_argument("--count", type=int, default=1)
     p.add_argument("--connections", type=int, default=-1)
     p.add_argument("--record")
+    p.add_argument("--one-line", action="store_true")
     a = p.parse_args()
 
     listener = socket.socket()
@@ -87,11 +91,37 @@ def main():
             pass
         close(client, server)
 
+    def endless_pop3(client):
+        chunk = b"x" * 65536 if a.one_line else (b"x" * 78 + b"\r\n") * 800
+        try:
+            client.sendall(b"+OK ready\r\n")
+            for line in client.makefile("rb"):
+                command = line.split()[0].upper() if line.split() else b""
+                if command == b"CAPA":
+                    client.sendall(b"+OK\r\nUSER\r\n.\r\n")
+                elif command == b"STAT":
+                    client.sendall(b"+OK 1 100\r\n")
+                elif command == b"TOP":
+                    client.sendall(b"+OK\r\nMessage-ID: <endless@fault.test>\r\n\r\n.\r\n")
+                elif command == b"RETR":
+                    client.sendall(b"+OK\r\nMessage-ID: <endless@fault.test>\r\n\r\n")
+                    while True:
+                        client.sendall(chunk)
+                elif command in (b"USER", b"PASS", b"NOOP", b"RSET", b"DELE", b"QUIT"):
+                    client.sendall(b"+OK\r\n")
+                else:
+                    client.sendall(b"-ERR\r\n")
+        except OSError:
+            pass
+        close(client)
+
     def serve():
         while True:
             conn, _ = listener.accept()
             if a.mode == "silent":
                 held.append(conn)
+            elif a.mode == "endless-pop3":
+                threading.Thread(target=endless_pop3, args=(conn,), daemon=True).start()
             else:
                 threading.Thread(target=proxy, args=(conn,), daemon=True).start()
 

@@ -1,9 +1,11 @@
 // Opening a letter: its message file parsed into bodies, recipients and
 // attachments, hand-written corpus messages included, and the list fields
 // read from encoded headers when a message arrives.
+#include "hostilemail.h"
 #include "main/startup.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "model/messagebounds.h"
 #include "store/cache.h"
 #include "store/letterparser.h"
 #include "storefeeder.h"
@@ -104,11 +106,11 @@ private slots:
                 << L{"<a href=\"file:///home/user/report.txt\">file:///home/user/report.txt</a><br>"
                      "Do not run &lt;script&gt;alert(1)&lt;/script&gt; &amp; friends."}
                 << L{"b@corpus.test:::"} << L{};
-        QTest::newRow("cid picture becomes a data URL")
-                << "related-cid.eml" << B{true} << L{"<img src=\"data:image/png;base64,iVBORw0KGgo"}
+        QTest::newRow("cid picture shown from its part")
+                << "related-cid.eml" << B{true} << L{"<img src=\"image://inline/"}
                 << L{"reader@corpus.test:::"} << L{};
         QTest::newRow("nested multiparts, encoded names")
-                << "nested.eml" << B{true} << L{u("<p>Voilà le <b>résumé</b>. <img src=\"data:image/png;base64,")}
+                << "nested.eml" << B{true} << L{u("<p>Voilà le <b>résumé</b>. <img src=\"image://inline/")}
                 << L{"team@corpus.test:::Team"} << L{u("отчёт 2026.pdf"), u("цифры.csv")};
         QTest::newRow("KOI8-R 8bit") << "koi8r.eml" << B{false} << L{u("Привет из Москвы!\nВторая строка.\n")}
                                      << L{"olga@corpus.test:::"} << L{};
@@ -277,6 +279,64 @@ private slots:
         QCOMPARE(letter->bodyList(), QStringList{QStringLiteral("report")});
         QCOMPARE(letter->attachList().size(), 1);
         QCOMPARE(Attachment::fromVariant(letter->attachList().at(0))->size(), QStringLiteral("6.00 Mb"));
+    }
+
+    // Through the real store: listed when it arrives, opened with what the
+    // limits let through (the rest as attachments), and deleted.
+    void hostileLettersStayReadable_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("bodies");
+        QTest::addColumn<QString>("lastBody");      // a fragment of the last body
+        QTest::addColumn<QStringList>("attachments"); // the first and the last
+        using L = QStringList;
+        QTest::newRow("5,000 nested multiparts") << HostileMail::nested(5000) << MessageBounds::MaxDepth
+                                                 << "level 63" << L{"attachment", "attachment"};
+        QTest::newRow("20,000 nested multiparts") << HostileMail::nested(20000) << MessageBounds::MaxDepth
+                                                  << "level 63" << L{"attachment", "attachment"};
+        QTest::newRow("5,000 levels, delimiters with a tail")
+                << HostileMail::nested(5000, "-x") << MessageBounds::MaxDepth << "level 63"
+                << L{"attachment", "attachment"};
+        QTest::newRow("100,000 parts") << HostileMail::manyParts(100000) << 1 << "first part"
+                                       << L{"p1.bin", MessageBounds::remainingPartsName()};
+        QTest::newRow("10 MB header") << HostileMail::hugeHeader(10 << 20) << 1 << "first part" << L{};
+        QTest::newRow("40 MB line") << HostileMail::hugeLine(40 << 20) << 2 << "lll:" << L{};
+        QTest::newRow("400 cid: references to one picture")
+                << HostileMail::cidAmplified(400) << 1 << "<img src=\"image://inline/" << L{};
+        QTest::newRow("49 MB letter") << HostileMail::large(49 << 20) << 1 << "first part"
+                                      << L{"big.bin", "big.bin"};
+    }
+
+    void hostileLettersStayReadable()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, bodies);
+        QFETCH(QString, lastBody);
+        QFETCH(QStringList, attachments);
+        m_cache = new Cache(account, QString());
+        QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
+        feedStore(m_cache, {message});
+        QCOMPARE(letters.count(), 1);
+        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
+        QCOMPARE(letter->subject(), QStringLiteral("hostile"));
+
+        m_cache->loadLetter(letter, Letter::IncomingFolder);
+        QTRY_VERIFY_WITH_TIMEOUT(letter->parsed(), 120000);
+        QCOMPARE(letter->bodyList().size(), bodies);
+        QVERIFY(letter->bodyList().last().contains(lastBody));
+        // Nothing is copied per use: what is shown is no larger than the letter.
+        QVERIFY(letter->bodyList().join(QString()).size() <= message.size());
+        QStringList ends;
+        if (!letter->attachList().isEmpty())
+            ends << Attachment::fromVariant(letter->attachList().first())->name()
+                 << Attachment::fromVariant(letter->attachList().last())->name();
+        QCOMPARE(ends, attachments);
+
+        const QString file = m_cache->messageFilePath(Letter::IncomingFolder, letter->id());
+        QSignalSpy trashed(m_cache, &Cache::newTrashLetter);
+        m_cache->deleteMessage(letter->id(), 0, Letter::IncomingFolder, letter);
+        QCOMPARE(trashed.count(), 1);
+        QVERIFY(!QFile::exists(file));
     }
 
     void wholeCorpusParses()

@@ -220,6 +220,12 @@ bool FaultServer::startProxy(int targetPort, const QStringList &options)
     return start(QStringList{QStringLiteral("proxy"), QString::number(targetPort)} + options);
 }
 
+bool FaultServer::startEndlessPop3(bool oneLine)
+{
+    return start(oneLine ? QStringList{QStringLiteral("endless-pop3"), QStringLiteral("--one-line")}
+                         : QStringList{QStringLiteral("endless-pop3")});
+}
+
 bool FaultServer::start(const QStringList &arguments)
 {
     stop();

@@ -88,6 +88,8 @@ public:
     bool startSilent();
     // Forwards to 127.0.0.1:targetPort; extra options as the script takes them.
     bool startProxy(int targetPort, const QStringList &options = QStringList());
+    // A POP3 server whose one message never ends (endless lines, or one line).
+    bool startEndlessPop3(bool oneLine);
     void stop();
     int port() const { return m_port; }
 
