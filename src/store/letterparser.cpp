@@ -96,6 +96,13 @@ QString nameForType(const vmime::mediaType &type)
     return suffix.isEmpty() ? QStringLiteral("attachment") : QStringLiteral("attachment.") + suffix;
 }
 
+// "address:::name", as the compose form's recipients are written.
+QString recipientEntry(const vmime::mailbox &mbox)
+{
+    return QString::fromStdString(mbox.getEmail().toString()) + QStringLiteral(":::")
+            + utf8(mbox.getName());
+}
+
 } // namespace
 
 QByteArray LetterParser::withHeaderEnd(const QByteArray &content)
@@ -177,6 +184,10 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
                         QObject *attachmentParent)
 {
     QStringList toList = letter->toList();
+    QStringList copyList = letter->copyList();
+    QString replyTo = letter->replyTo();
+    QString messageId = letter->messageId();
+    QStringList references = letter->references();
     QVariantList attachList = letter->attachList();
     QList<bool> htmlList = letter->bodyHtmlList();
     QStringList bodyList = letter->bodyList();
@@ -191,8 +202,32 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
 
         if (auto mailboxes = parser.getRecipients().toMailboxList()) {
             for (const auto &mbox : mailboxes->getMailboxList())
-                toList << QString::fromStdString(mbox->getEmail().toString())
-                                + QStringLiteral(":::") + utf8(mbox->getName());
+                toList << recipientEntry(*mbox);
+        }
+        if (auto mailboxes = parser.getCopyRecipients().toMailboxList()) {
+            for (const auto &mbox : mailboxes->getMailboxList())
+                copyList << recipientEntry(*mbox);
+        }
+        // What a reply needs: where answers go and the thread's ids.
+        auto header = message->getHeader();
+        if (auto field = header->findField(vmime::fields::REPLY_TO)) {
+            if (auto list = field->getValue<vmime::addressList>()) {
+                const auto mailboxes = list->toMailboxList()->getMailboxList();
+                if (!mailboxes.empty())
+                    replyTo = recipientEntry(*mailboxes.front());
+            } else if (auto mbox = field->getValue<vmime::mailbox>()) {
+                replyTo = recipientEntry(*mbox);
+            }
+        }
+        if (auto field = header->findField(vmime::fields::MESSAGE_ID)) {
+            if (auto value = field->getValue<vmime::messageId>())
+                messageId = QString::fromStdString(value->getId());
+        }
+        if (auto field = header->findField(vmime::fields::REFERENCES)) {
+            if (auto value = field->getValue<vmime::messageIdSequence>()) {
+                for (size_t i = 0; i < value->getMessageIdCount(); ++i)
+                    references << QString::fromStdString(value->getMessageIdAt(i)->getId());
+            }
         }
 
         for (const auto &attachment : parser.getAttachmentList()) {
@@ -210,7 +245,7 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
             const bool html = part->getType().getSubType() == vmime::mediaTypes::TEXT_HTML;
             std::vector<vmime::shared_ptr<const vmime::htmlTextPart::embeddedObject>> objects;
             if (html) {
-                if (lastPartPlain && !htmlList.isEmpty() && !htmlList.last()) {
+                if (lastPartPlain && !htmlList.isEmpty()) {
                     htmlList.removeLast();
                     bodyList.removeLast();
                     lastPartPlain = false;
@@ -226,8 +261,12 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
                 lastPartPlain = true;
             }
             QString text = partText(*part);
-            if (!htmlList.last())
-                text = makeLinks(text);
+            if (!htmlList.last()) {
+                // Linked text is escaped rich text: it is HTML from here on.
+                const QString linked = makeLinks(text);
+                htmlList.last() = linked != text;
+                text = linked;
+            }
             for (const auto &object : objects) {
                 const QString reference = QStringLiteral("cid:") + QString::fromStdString(object->getId());
                 if (text.contains(reference))
@@ -241,6 +280,10 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
         LOG_CAUGHT("std::exception", e);
     }
     letter->setToList(toList);
+    letter->setCopyList(copyList);
+    letter->setReplyTo(replyTo);
+    letter->setMessageId(messageId);
+    letter->setReferences(references);
     letter->setAttachList(attachList);
     letter->setBodyHtmlList(htmlList);
     letter->setBodyList(bodyList);

@@ -94,13 +94,13 @@ private slots:
                 << L{"<p>Order <i>42</i> shipped.</p>", "Tracking: see the carrier's page."}
                 << L{"buyer@corpus.test:::"} << L{};
         QTest::newRow("two plain parts linked separately")
-                << "two-plain.eml" << B{false, false}
+                << "two-plain.eml" << B{true, false}
                 << L{"First: <a href=\"https://example.org/first?a=1&amp;b=2\">"
                      "https://example.org/first?a=1&amp;b=2</a><br>second line",
                      "No link here: mailto:nobody and note:this\nStill plain."}
                 << L{"b@corpus.test:::"} << L{};
         QTest::newRow("linked text shows markup as written")
-                << "links.eml" << B{false}
+                << "links.eml" << B{true}
                 << L{"<a href=\"file:///home/user/report.txt\">file:///home/user/report.txt</a><br>"
                      "Do not run &lt;script&gt;alert(1)&lt;/script&gt; &amp; friends."}
                 << L{"b@corpus.test:::"} << L{};

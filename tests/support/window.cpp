@@ -199,6 +199,14 @@ bool MailWindow::click(QQuickItem *item, QPointF at)
     return true;
 }
 
+bool MailWindow::doubleClick(QQuickItem *item)
+{
+    if (!click(item))
+        return false;
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, visibleRect(item).center().toPoint());
+    return true;
+}
+
 void MailWindow::type(const QString &text)
 {
     for (const QChar ch : text) {

@@ -1,4 +1,5 @@
 .pragma library
+.import "text.js" as TextRules
 // Small rules of the main window and the reading pane, kept apart from the
 // items that use them.
 
@@ -52,10 +53,10 @@ function isMailtoLink(link) {
     return /^mailto:/i.test(link)
 }
 
-// One body as HTML for printing and for the compose form: a view that
-// guessed its format keeps plain line feeds, which HTML would drop.
-function bodyAsHtml(text, autoDetected) {
-    return autoDetected ? text.replace(/\n/g, "<br>") : text
+// One body as HTML for printing and for the compose form: a plain body is
+// escaped first, so that it keeps every character and carries no markup.
+function bodyAsHtml(text, html) {
+    return html ? text : TextRules.escapeHtml(text).replace(/\r?\n/g, "<br>")
 }
 
 // Which action of the reading pane is offered in which folder.
