@@ -3,17 +3,20 @@
 #include "base/caughtlog.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "net/headerwriter.h"
 #include "net/messagebody.h"
 
 #include <QtDebug>
 
 namespace {
 // Without a charset the library labels text with the locale's, which under a
-// non-UTF-8 locale turns every non-ASCII letter into "?". Blanks at either
-// end are dropped: a header cannot carry them as typed.
+// non-UTF-8 locale turns every non-ASCII letter into "?". One word: split
+// into words of their own charsets, the text loses its blanks between them.
+// Blanks at either end are dropped: a header cannot carry them as typed.
 vmime::text utf8Text(const QString &text)
 {
-    return vmime::text(text.trimmed().toUtf8().toStdString(), vmime::charset(vmime::charsets::UTF_8));
+    return vmime::text(vmime::word(text.trimmed().toUtf8().toStdString(),
+                                   vmime::charset(vmime::charsets::UTF_8)));
 }
 
 vmime::emailAddress emailAddress(const QString &address)
@@ -56,15 +59,18 @@ bool isAscii(const QString &text)
     return true;
 }
 
-// The sender as "name <address>" or a bare address.
+// The sender as "name <address>" or a bare address: {address, name} or
+// {address}.
 QStringList senderParts(const QString &from)
 {
-    const QStringList parts = from.split(QStringLiteral(" <"));
-    if (parts.size() == 2 && parts.at(1).contains(QLatin1Char('@'))) {
-        QString address = parts.at(1);
+    // The last " <" starts the address: a name may hold one, an address
+    // cannot.
+    const int start = from.lastIndexOf(QStringLiteral(" <"));
+    if (start >= 0 && from.indexOf(QLatin1Char('@'), start) > 0) {
+        QString address = from.mid(start + 2);
         if (address.endsWith(QLatin1Char('>')))
             address.chop(1);
-        return {address, parts.at(0)};
+        return {address, from.left(start)};
     }
     return {from};
 }
@@ -168,13 +174,41 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
 
 QByteArray Connection::generate(const vmime::shared_ptr<vmime::message> &message)
 {
-    // 7-bit headers in RFC 2047 words whatever the server offers; the same
-    // bytes go to the server and into the folder.
+    // 7-bit headers whatever the server offers; the same bytes go to the
+    // server and into the folder.
     vmime::generationContext context(vmime::generationContext::getDefaultContext());
     context.setInternationalizedEmailSupport(false);
     std::string bytes;
     vmime::utility::outputStreamStringAdapter out(bytes);
     message->generate(context, out);
     out.flush();
-    return QByteArray::fromStdString(bytes);
+
+    // What the user typed is written again by HeaderWriter (see there why).
+    const vmime::charset utf8(vmime::charsets::UTF_8);
+    auto header = message->getHeader();
+    auto mailbox = [&utf8](const vmime::mailbox &m) {
+        return HeaderWriter::Mailbox(QString::fromStdString(m.getName().getConvertedText(utf8)),
+                                     QString::fromStdString(m.getEmail().toString()));
+    };
+    QMap<QByteArray, QByteArray> fields;
+    if (auto field = header->findField(vmime::fields::SUBJECT)) {
+        if (auto text = field->getValue<vmime::text>())
+            fields.insert("subject", HeaderWriter::unstructured("Subject", QString::fromStdString(
+                                                                        text->getConvertedText(utf8))));
+    }
+    if (auto field = header->findField(vmime::fields::FROM)) {
+        if (auto value = field->getValue<vmime::mailbox>())
+            fields.insert("from", HeaderWriter::mailboxes("From", {mailbox(*value)}));
+    }
+    for (const char *name : {vmime::fields::TO, vmime::fields::CC}) {
+        auto field = header->findField(name);
+        auto value = field ? field->getValue<vmime::addressList>() : nullptr;
+        if (!value)
+            continue;
+        QList<HeaderWriter::Mailbox> list;
+        for (const auto &m : value->toMailboxList()->getMailboxList())
+            list << mailbox(*m);
+        fields.insert(QByteArray(name).toLower(), HeaderWriter::mailboxes(name, list));
+    }
+    return HeaderWriter::replaceFields(QByteArray::fromStdString(bytes), fields);
 }

@@ -358,7 +358,12 @@ private slots:
             window.key(Qt::Key_V, Qt::ControlModifier);
         }
         if (!chipEdit.isEmpty()) {
-            QVERIFY(window.doubleClick(window.item("chipLabel", window.in(compose, "recipientField"))));
+            // Once laid out, the chip no longer lies under the typed text.
+            QQuickItem *label = window.item("chipLabel", window.in(compose, "recipientField"));
+            QVERIFY(window.waitFor([&] {
+                return !window.visibleRect(label).intersects(window.visibleRect(window.in(compose, "recipientFreeField")));
+            }));
+            QVERIFY(window.doubleClick(label));
             QVERIFY(window.shown("chipEditor"));
             window.key(Qt::Key_A, Qt::ControlModifier);
             type(chipEdit);

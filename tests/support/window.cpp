@@ -201,9 +201,10 @@ bool MailWindow::click(QQuickItem *item, QPointF at)
 
 bool MailWindow::doubleClick(QQuickItem *item)
 {
-    if (!click(item))
+    const QRectF rect = visibleRect(item);
+    if (rect.isEmpty())
         return false;
-    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, visibleRect(item).center().toPoint());
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
     return true;
 }
 
