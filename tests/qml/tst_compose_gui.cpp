@@ -18,6 +18,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <csignal>
+
 #include <vmime/vmime.hpp>
 
 using SM = ServerManager;
@@ -153,6 +155,7 @@ private slots:
 
         QVERIFY(settle([&] { return servers.messages().size() == 2; }));
         QCOMPARE(count(Letter::SentFolder), 1);
+        QCOMPARE(window.text("noticeText"), QString("\"Formatted\" has been sent."));
         vmime::shared_ptr<vmime::message> message = vmime::make_shared<vmime::message>();
         message->parse(servers.messages().first().toStdString());
         vmime::messageParser parser(message);
@@ -236,6 +239,29 @@ private slots:
         QCOMPARE(count(Letter::SentFolder), 1);
     }
 
+    // A cancelled file dialog changes nothing; a letter being written when
+    // the program is told to end is in Drafts, each time in place of the last.
+    void letterInProgressIsKeptOnTermination()
+    {
+        startAccount();
+        open("newLetterButton");
+        FileDialog::setAnswer([](const QString &, const QString &) { return QString(); });
+        click("attachButton");
+        click("formCloseButton");
+        QVERIFY(window.gone(compose));
+
+        open("newLetterButton");
+        for (const QString subject : {"First words", "More words"}) {
+            QVERIFY(window.typeInto(compose, "subjectField", subject));
+            ::raise(SIGTERM);
+            QVERIFY(window.waitFor([&] {
+                return count(Letter::DraftsFolder) == 1
+                        && profile()->folderModel(Letter::DraftsFolder)->letterAt(0)->subject() == subject;
+            }));
+        }
+        QVERIFY(window.shown(compose));
+    }
+
     void failedSendTellsAndKeepsTheLetter_data()
     {
         QTest::addColumn<QString>("recipient");
@@ -268,6 +294,7 @@ private slots:
                                      && !window.answered.filter(QRegularExpression("^Send mail error: ")).isEmpty(); },
                         acceptCertificate), qPrintable(window.answered.join('|')));
         QCOMPARE(count(Letter::SentFolder), 0);
+        QCOMPARE(window.text("noticeText"), QString("\"Keep me\" was not sent; it is kept in Drafts."));
     }
 
     void sendDuringAFetchGoesOutAfterIt()

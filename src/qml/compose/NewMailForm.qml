@@ -126,6 +126,12 @@ FormFrame {
         changed = false
     }
 
+    // A user's edit: closing asks about it, and Drafts gets it in time.
+    function markChanged() {
+        changed = true
+        unsaved = true
+    }
+
     function addChips(entries, cc) {
         for (var i = 0; i < entries.length; ++i) {
             var r = TextRules.splitRecipient(entries[i])
@@ -144,7 +150,7 @@ FormFrame {
             return own.indexOf(TextRules.splitRecipient(entry).email.toLowerCase()) < 0
         })
         addChips(others, true)
-        changed = true
+        markChanged()
     }
 
     function takeAttachments(letter) {
@@ -253,7 +259,7 @@ FormFrame {
         if (!profile.createAttachment())
             return
         attachmentRow.model = profile.newLetter.attachList
-        changed = true
+        markChanged()
     }
 
     leftInset: 0.05
@@ -263,8 +269,6 @@ FormFrame {
     overlays: [
         LinkForm { id: linkForm }
     ]
-
-    onChangedChanged: if (changed) unsaved = true
 
     Timer {
         id: autosaveTimer
@@ -300,7 +304,7 @@ FormFrame {
         anchors.right: parent.right
         height: Math.max(itemHeight, Math.min(contentHeight + 0.2 * itemHeight, newMailForm.panel.height * 0.3))
         onCurrentTextChanged: contactsList.filter(currentText)
-        onEdited: newMailForm.changed = true
+        onEdited: newMailForm.markChanged()
         onReplyButtonClicked: newMailForm.replyToAll()
     }
 
@@ -316,7 +320,7 @@ FormFrame {
         height: itemHeight
         showRectangles: false
         placeholderText: qsTr("Subject")
-        onTextChanged: newMailForm.changed = true
+        onTextChanged: newMailForm.markChanged()
     }
 
     SoftSeparator { id: separator2; anchors.top: subjectField.bottom; anchors.topMargin: itemHeight * 0.1 }
@@ -355,7 +359,7 @@ FormFrame {
         tabChangesFocus: true
         Accessible.role: Accessible.EditableText
         Accessible.name: qsTr("Text")
-        onTextChanged: newMailForm.changed = true
+        onTextChanged: newMailForm.markChanged()
         onLinkActivated: {
             if (debug)
                 console.log("Opening url:", link)
@@ -434,7 +438,7 @@ FormFrame {
             onRemoveItemAt: {
                 newMailForm.profile.newLetter.removeAttachmentAt(i)
                 model = newMailForm.profile.newLetter.attachList
-                newMailForm.changed = true
+                newMailForm.markChanged()
             }
         }
     }
