@@ -272,6 +272,8 @@ private slots:
         QTest::newRow("refused certificate") << "friend@example.org" << false << false << QString();
         QTest::newRow("no connection") << "friend@example.org" << true << true << QString();
         QTest::newRow("wrong password") << "friend@example.org" << true << false << "wrong";
+        // Such an address needs SMTPUTF8 from end to end; it is not sent.
+        QTest::newRow("address beyond ASCII") << "j\u00F6rg@example.org" << true << false << QString();
     }
 
     void failedSendTellsAndKeepsTheLetter()
