@@ -23,9 +23,10 @@ class Letter;
 // server records and does all their network work (reading the server's
 // message ids, fetching and writing new messages to the store's folder,
 // deletion on the server, sending). The store on the main thread decides
-// what to fetch; only stored results cross back to it. toVmimeMessage() uses no connection state and may be
-// called from any thread; the store uses it to file sent copies and drafts
-// exactly as they are sent.
+// what to fetch; only stored results cross back to it. toVmimeMessage() and
+// generate() use no connection state and may be called from any thread; the
+// store files drafts with them, and a sent letter as the bytes that went to
+// the server.
 class Connection : public QThread
 {
     Q_OBJECT

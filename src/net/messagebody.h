@@ -20,11 +20,10 @@ public:
     // Lines end in CRLF, as in a message.
     QString plainText() const { return m_plainText; }
 
+private:
     // How deep a paragraph is quoted. Qt's own HTML keeps a quote only as
     // equal left and right margins of 40 px per level.
     static int quoteLevel(const QTextBlock &block);
-
-private:
     static QString htmlOf(const QTextDocument &document);
     static QString plainTextOf(const QTextDocument &document);
 
