@@ -76,7 +76,7 @@ for _ in range(int(sys.argv[1])):
 print(" ".join(str(s.getsockname()[1]) for s in socks))
 PY
 }
-read -r imap imaps pop3 pop3s smtp smtps <<<"$(free_ports 6)"
+read -r imap imaps pop3 pop3s smtp smtps smtpascii <<<"$(free_ports 7)"
 # Inside a network namespace of its own a test may ask for the protocols'
 # standard ports, where a client that is given only a host name looks.
 if [ -n "${MAIL_STANDARD_PORTS:-}" ]; then
@@ -176,7 +176,7 @@ CONF
 pids+=($!)
 "$python" "$here/smtpserver.py" --maildir "$dir/mail" --uid "$mail_uid" --gid "$mail_gid" \
     --cert "$dir/cert-a.pem" --key "$dir/key-a.pem" --users "$dir/users" \
-    --port "$smtp" --tls-port "$smtps" >>"$dir/smtp.log" 2>&1 &
+    --port "$smtp" --tls-port "$smtps" --ascii-port "$smtpascii" >>"$dir/smtp.log" 2>&1 &
 pids+=($!)
 
 cat > "$dir/servers.env" <<ENV
@@ -186,6 +186,7 @@ POP3_PORT=$pop3
 POP3S_PORT=$pop3s
 SMTP_PORT=$smtp
 SMTPS_PORT=$smtps
+SMTP_ASCII_PORT=$smtpascii
 MAIL_UID=$mail_uid
 MAIL_GID=$mail_gid
 MAIL_DIR=$dir/mail
@@ -194,7 +195,7 @@ PASSWORD=secret
 ENV
 
 # Wait until every port takes connections (at most 20 s).
-"$python" - $imap $imaps $pop3 $pop3s $smtp $smtps <<'PY' || exit 1
+"$python" - $imap $imaps $pop3 $pop3s $smtp $smtps $smtpascii <<'PY' || exit 1
 import socket, sys, time
 deadline = time.time() + 20
 for port in map(int, sys.argv[1:]):

@@ -3,7 +3,9 @@ another, password login (PLAIN, LOGIN) required before MAIL. Every accepted
 message is written, byte for byte as received, into the Maildir of the
 recipient's user (the local part of the address; unknown users get the first
 user of the users file).
-Recipients named "reject" are refused."""
+Recipients named "reject" are refused. The plain port and the implicit-TLS
+port offer SMTPUTF8, as common servers do; --ascii-port is a plain port that
+does not."""
 import argparse
 import asyncio
 import os
@@ -65,7 +67,7 @@ def main():
     p = argparse.ArgumentParser()
     for name in ("--maildir", "--cert", "--key", "--users"):
         p.add_argument(name, required=True)
-    for name in ("--uid", "--gid", "--port", "--tls-port"):
+    for name in ("--uid", "--gid", "--port", "--tls-port", "--ascii-port"):
         p.add_argument(name, type=int, required=True)
     args = p.parse_args()
     if os.environ.get("MAIL_SMTP_DEBUG"):
@@ -86,14 +88,18 @@ def main():
     starttls = Controller(Deliver(), port=args.port, tls_context=context,
                           require_starttls=False, **common)
     implicit = Controller(Deliver(), port=args.tls_port, ssl_context=context, **common)
+    ascii_only = Controller(Deliver(), port=args.ascii_port, tls_context=context,
+                            require_starttls=False, enable_SMTPUTF8=False, **common)
     starttls.start()
     implicit.start()
+    ascii_only.start()
     try:
         while True:
             time.sleep(3600)
     finally:
         starttls.stop()
         implicit.stop()
+        ascii_only.stop()
 
 
 if __name__ == "__main__":

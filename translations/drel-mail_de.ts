@@ -127,6 +127,10 @@
         <source>Cannot store the messages: cannot write %1</source>
         <translation>Die Nachrichten können nicht gespeichert werden: %1 lässt sich nicht schreiben</translation>
     </message>
+    <message>
+        <source>the address %1 has characters beyond ASCII, which cannot be sent.</source>
+        <translation>die Adresse %1 enthält Zeichen außerhalb von ASCII und kann nicht gesendet werden.</translation>
+    </message>
 </context>
 <context>
     <name>ContactsLineEdit</name>
@@ -137,6 +141,10 @@
     <message>
         <source>Reply to all</source>
         <translation>Allen antworten</translation>
+    </message>
+    <message>
+        <source>Cc: </source>
+        <translation>Kopie: </translation>
     </message>
 </context>
 <context>
@@ -466,6 +474,22 @@
     <message>
         <source>Choose file to attach</source>
         <translation>Datei zum Anhängen wählen</translation>
+    </message>
+    <message>
+        <source>Sending &quot;%1&quot;...</source>
+        <translation>„%1“ wird gesendet …</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; has been sent.</source>
+        <translation>„%1“ wurde gesendet.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not sent; it is kept in Drafts.</source>
+        <translation>„%1“ wurde nicht gesendet und liegt in den Entwürfen.</translation>
+    </message>
+    <message>
+        <source>The letter is kept in Drafts.</source>
+        <translation>Die Nachricht liegt in den Entwürfen.</translation>
     </message>
 </context>
 <context>

@@ -30,7 +30,7 @@ Letter *Outbox::startNext()
     return m_sending;
 }
 
-bool Outbox::finish(Letter *letter, bool sent)
+bool Outbox::finish(Letter *letter, bool sent, const QByteArray &content)
 {
     if (!letter || letter != m_sending)
         return false;
@@ -39,7 +39,7 @@ bool Outbox::finish(Letter *letter, bool sent)
     if (sent) {
         // Filed only now that the server has taken it.
         if (m_store)
-            m_store->saveLetterToFolder(letter, Letter::SentFolder);
+            m_store->fileMessage(content, letter, Letter::SentFolder);
     } else {
         keepAsDraft(letter);
     }

@@ -30,9 +30,10 @@ public:
     // The next letter to hand to the worker thread, now out; null while one
     // is out or none waits.
     Letter *startNext();
-    // The outcome for the letter that is out: files it. False when it is not
-    // that letter (an old or foreign report).
-    bool finish(Letter *letter, bool sent);
+    // The outcome for the letter that is out: files it, a sent one as the
+    // content that went to the server. False when it is not that letter (an
+    // old or foreign report).
+    bool finish(Letter *letter, bool sent, const QByteArray &content);
 
 private:
     void keepAsDraft(Letter *letter);

@@ -188,6 +188,10 @@ void Profile::buildFolders()
     connect(cache, &Cache::removeSentLetter, m_models[Letter::SentFolder], &Model::onRemoveLetter);
     connect(cache, &Cache::removeArchiveLetter, m_models[Letter::ArchiveFolder], &Model::onRemoveLetter);
     connect(cache, &Cache::removeTrashLetter, m_models[Letter::TrashFolder], &Model::onRemoveLetter);
+    connect(cache, &Cache::messageDiscarded, this, [this](int folder, const QString &id) {
+        if (folder >= 0 && folder < Letter::FolderCount && m_models[size_t(folder)])
+            m_models[size_t(folder)]->onRemoveLetterWithId(id);
+    });
 
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         connect(m_models[size_t(folder)], &Model::checkFolderLimits,
@@ -341,7 +345,15 @@ void Profile::sendNewLetter()
     // instead of being dropped. The compose form reuses its letter at once,
     // while the worker thread reads the one it sends later: it gets a copy.
     m_outbox->append(m_newLetter->copy(nullptr));
+    // A draft saved on the way is this letter: the outbox keeps it now.
+    discardNewLetterDraft();
     sendNextLetter();
+}
+
+void Profile::discardNewLetterDraft()
+{
+    if (m_cache && !m_newLetter->id().isEmpty())
+        m_cache->discardMessage(Connection::messageId(m_newLetter->id()), Letter::DraftsFolder);
 }
 
 void Profile::sendNextLetter()
@@ -353,15 +365,23 @@ void Profile::sendNextLetter()
         return;
     m_status = SENDING_STATUS;
     emit statusChanged();
+    emit sendNotice(tr("Sending \"%1\"...").arg(letter->subject()), true);
     emit sendLetter(letter);
 }
 
-void Profile::onSendFinished(Letter *letter, bool sent, QString failure)
+void Profile::onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content)
 {
-    if (!m_outbox->finish(letter, sent))
+    const QString subject = letter ? letter->subject() : QString();
+    if (!m_outbox->finish(letter, sent, content))
         return;
-    if (!sent && !failure.isEmpty())
-        emit error(tr("Send mail error: ") + failure);
+    if (sent) {
+        emit sendNotice(tr("\"%1\" has been sent.").arg(subject), false);
+    } else {
+        emit sendNotice(tr("\"%1\" was not sent; it is kept in Drafts.").arg(subject), false);
+        if (!failure.isEmpty())
+            emit error(tr("Send mail error: ") + failure + QLatin1Char('\n')
+                       + tr("The letter is kept in Drafts."));
+    }
     setReadyStatus();
 }
 
@@ -372,12 +392,12 @@ void Profile::saveNewLetterToDrafts()
         m_cache->saveLetterToFolder(m_newLetter.get(), Letter::DraftsFolder);
 }
 
-void Profile::createAttachment()
+bool Profile::createAttachment()
 {
     const QString path = FileDialog::getOpenFileName(tr("Choose file to attach"),
                                                      QDir::homePath() + QDir::separator());
     if (path.isEmpty())
-        return;
+        return false;
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(path);
     try {
         auto handle = vmime::make_shared<vmime::fileAttachment>(
@@ -388,9 +408,11 @@ void Profile::createAttachment()
         // The compose form reads the list again after the call.
         const QSignalBlocker quiet(m_newLetter.get());
         m_newLetter->setAttachList(list);
+        return true;
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
     }
+    return false;
 }
 
 void Profile::errorSlot(QString e)

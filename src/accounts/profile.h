@@ -120,6 +120,8 @@ signals:
     void error(QString e);
     void authFailed(QString e);
     void sendLetter(Letter *letter);
+    // A short word for the window: a letter is out, has gone, or was kept.
+    void sendNotice(QString text, bool busy);
     void receiveLetter(Letter *letter);
 
 public slots:
@@ -129,7 +131,11 @@ public slots:
     void setReadyStatus();
     void sendNewLetter();
     void saveNewLetterToDrafts();
-    void createAttachment();
+    // Removes the draft of the letter being written, if one was saved, for
+    // good: its text lives on in the letter.
+    void discardNewLetterDraft();
+    // Asks for a file and attaches it; false when none was chosen.
+    bool createAttachment();
     void errorSlot(QString e);
     void authFailedSlot(QString e);
     void onIncomingServerAdressChanged(QString address);
@@ -138,7 +144,7 @@ public slots:
 
 private slots:
     void onUnseenLettersChanged(int c);
-    void onSendFinished(Letter *letter, bool sent, QString failure);
+    void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
 
 private:
     void buildFolders();

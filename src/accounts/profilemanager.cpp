@@ -55,6 +55,7 @@ Profile *ProfileManager::profileAt(int index) const
 void ProfileManager::connectProfile(Profile *profile)
 {
     connect(profile, &Profile::error, this, &ProfileManager::error);
+    connect(profile, &Profile::sendNotice, this, &ProfileManager::sendNoticeQml);
     connect(profile, &Profile::queryUsername, this, &ProfileManager::queryUsername);
     connect(profile, &Profile::queryPassword, this, &ProfileManager::queryPassword);
     connect(profile, &Profile::authFailed, this, &ProfileManager::authFailed);

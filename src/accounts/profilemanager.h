@@ -61,6 +61,8 @@ signals:
     void queryPasswordQml();
     void authFailedQml(QString e);
     void trayMessageQml(QString title, QString message);
+    // A short word on a letter being sent, sent, or kept unsent.
+    void sendNoticeQml(QString text, bool busy);
 
 public slots:
     void addProfile(QString name, QString email, Server *inServer, Server *outServer,

@@ -1,5 +1,7 @@
 #include "main/startup.h"
 
+#include "main/sessionguard.h"
+
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
@@ -14,6 +16,7 @@
 #include "main/localnetworkaccess.h"
 #include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
+#include "main/sessionguard.h"
 #include "main/singleapplication.h"
 #include "main/trayicon.h"
 #include "model/attachment.h"
@@ -180,6 +183,7 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
                                 QVariant::fromValue(contactImageProvider));
     context->setContextProperty(QStringLiteral("utils"), &utils);
     context->setContextProperty(QStringLiteral("lowEffects"), lowEffects);
+    context->setContextProperty(QStringLiteral("sessionGuard"), new SessionGuard(&viewer));
     if (mailto)
         context->setContextProperty(QStringLiteral("mailtoHandler"), mailto);
 

@@ -101,6 +101,22 @@ void Letter::setAttachList(const QVariantList &attachList)
     emit attachListChanged();
 }
 
+void Letter::setMessageId(const QString &messageId)
+{
+    if (m_messageId == messageId)
+        return;
+    m_messageId = messageId;
+    emit messageIdChanged();
+}
+
+void Letter::setReferences(const QStringList &references)
+{
+    if (m_references == references)
+        return;
+    m_references = references;
+    emit referencesChanged();
+}
+
 void Letter::clear()
 {
     // letterType, parsed and the folder stay: the compose form reuses the
@@ -115,7 +131,11 @@ void Letter::clear()
     m_toList.clear();
     m_copyList.clear();
     m_attachList.clear();
+    m_messageId.clear();
+    m_references.clear();
 
+    emit messageIdChanged();
+    emit referencesChanged();
     emit fromChanged();
     emit replyToChanged();
     emit subjectChanged();
@@ -175,6 +195,8 @@ Letter *Letter::copy(QObject *parent) const
     other->m_bodyList = m_bodyList;
     other->m_toList = m_toList;
     other->m_copyList = m_copyList;
+    other->m_messageId = m_messageId;
+    other->m_references = m_references;
     other->setAttachments(m_attachList);
     return other;
 }

@@ -24,6 +24,11 @@ class Letter : public QObject
     Q_PROPERTY(QStringList toList READ toList WRITE setToList NOTIFY toListChanged)
     Q_PROPERTY(QStringList copyList READ copyList WRITE setCopyList NOTIFY copyListChanged)
     Q_PROPERTY(QVariantList attachList READ attachList WRITE setAttachList NOTIFY attachListChanged)
+    // Message-ID without angle brackets, and the ids of its References field
+    // (for a letter being written: the thread it answers, the answered
+    // letter last).
+    Q_PROPERTY(QString messageId READ messageId WRITE setMessageId NOTIFY messageIdChanged)
+    Q_PROPERTY(QStringList references READ references WRITE setReferences NOTIFY referencesChanged)
 
 public:
     enum LetterType {
@@ -90,6 +95,12 @@ public:
     QVariantList attachList() const { return m_attachList; }
     void setAttachList(const QVariantList &attachList);
 
+    QString messageId() const { return m_messageId; }
+    void setMessageId(const QString &messageId);
+
+    QStringList references() const { return m_references; }
+    void setReferences(const QStringList &references);
+
 signals:
     // The store has read the letter's message and filled it in.
     void loaded();
@@ -104,6 +115,8 @@ signals:
     void copyListChanged();
     void letterTypeChanged();
     void attachListChanged();
+    void messageIdChanged();
+    void referencesChanged();
 
 public slots:
     void clear();
@@ -125,4 +138,6 @@ private:
     QStringList m_toList;
     QStringList m_copyList;
     QVariantList m_attachList; // points at Attachments owned elsewhere
+    QString m_messageId;
+    QStringList m_references;
 };

@@ -255,6 +255,11 @@ void Model::onRemoveLetter(int index)
     whenLoaded([this, index] { dropRow(index); });
 }
 
+void Model::onRemoveLetterWithId(const QString &id)
+{
+    whenLoaded([this, id] { dropRow(rowOf(id)); });
+}
+
 void Model::dropRow(int index)
 {
     if (index < 0 || index >= m_rows.size())

@@ -64,6 +64,8 @@ public slots:
     void onNewLetter(Letter *letter);
     void onSeenLetter(Letter *letter);
     void onRemoveLetter(int index);
+    // The row of that id goes, if the folder shows one.
+    void onRemoveLetterWithId(const QString &id);
 
 private:
     // What the index and the folder's files say, and how the index must

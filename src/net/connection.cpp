@@ -312,7 +312,16 @@ void Connection::onSendLetter(Letter *letter)
     // server took the letter; failure carries the words for a failure that no
     // error() has reported.
     if (!m_outgoing) {
-        emit sendFinished(letter, false, tr("no outgoing server is set for this account."));
+        emit sendFinished(letter, false, tr("no outgoing server is set for this account."), QByteArray());
+        return;
+    }
+    const QString unsendable = unsendableAddress(letter);
+    if (!unsendable.isEmpty()) {
+        emit sendFinished(letter, false,
+                          tr("the address %1 has characters beyond ASCII, which cannot be sent.")
+                                  .arg(unsendable),
+                          QByteArray());
+        emit connectionClosed();
         return;
     }
     try {
@@ -320,32 +329,46 @@ void Connection::onSendLetter(Letter *letter)
         if (!message) {
             // Nothing to send; the builder has logged why.
             emit error(tr("Send mail error: ") + tr("the letter could not be turned into a message."));
-            emit sendFinished(letter, false, QString());
+            emit sendFinished(letter, false, QString(), QByteArray());
             return;
         }
-        const bool sent = m_outgoing->sendMessage(message);
+        // Generated once: these bytes go to the server and into Sent.
+        const QByteArray content = generate(message);
+        auto header = message->getHeader();
+        vmime::mailboxList recipients;
+        for (const char *field : {vmime::fields::TO, vmime::fields::CC}) {
+            if (auto found = header->findField(field)) {
+                if (auto list = found->getValue<vmime::addressList>()) {
+                    for (const auto &mailbox : list->toMailboxList()->getMailboxList())
+                        recipients.appendMailbox(mailbox);
+                }
+            }
+        }
+        const bool sent = m_outgoing->sendMessage(content, *header->From()->getValue<vmime::mailbox>(),
+                                                  recipients);
         emit sendFinished(letter, sent,
-                          sent ? QString() : tr("could not connect to the outgoing server."));
+                          sent ? QString() : tr("could not connect to the outgoing server."),
+                          sent ? content : QByteArray());
         emit connectionClosed();
     } catch (const vmime::exceptions::authentication_error &e) {
         LOG_CAUGHT("vmime::exception::authentication_error", e) << QString::fromLatin1(e.response().c_str());
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()) + QStringLiteral(": ")
                    + QString::fromLatin1(e.response().c_str()));
-        emit sendFinished(letter, false, QString());
+        emit sendFinished(letter, false, QString(), QByteArray());
     } catch (const vmime::security::cert::certificateException &e) {
         LOG_CAUGHT("vmime::exception::certificateException", e);
-        emit sendFinished(letter, false, tr("the server's certificate was not accepted."));
+        emit sendFinished(letter, false, tr("the server's certificate was not accepted."), QByteArray());
         // The user said no; the account must still leave its sending state.
         emit connectionClosed();
     } catch (const vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.name()) + QStringLiteral(": ")
                    + QString::fromUtf8(e.what()));
-        emit sendFinished(letter, false, QString());
+        emit sendFinished(letter, false, QString(), QByteArray());
     } catch (const std::exception &e) {
         LOG_CAUGHT("std::exception", e);
         emit error(tr("Send mail error: ") + QString::fromUtf8(e.what()));
-        emit sendFinished(letter, false, QString());
+        emit sendFinished(letter, false, QString(), QByteArray());
     }
 }
 

@@ -24,9 +24,10 @@ class Letter;
 // server records and does all their network work (reading the server's
 // message ids, fetching and writing new messages to the store's folder,
 // deletion on the server, sending). The store on the main thread decides
-// what to fetch; only stored results cross back to it. toVmimeMessage() uses no connection state and may be
-// called from any thread; the store uses it to file sent copies and drafts
-// exactly as they are sent.
+// what to fetch; only stored results cross back to it. toVmimeMessage() and
+// generate() use no connection state and may be called from any thread; the
+// store files drafts with them, and a sent letter as the bytes that went to
+// the server.
 class Connection : public QThread
 {
     Q_OBJECT
@@ -42,6 +43,13 @@ public:
     // without recipients fails unless forFiling is set: a draft may be filed
     // before anyone is named, and is then written without a To field.
     static vmime::shared_ptr<vmime::message> toVmimeMessage(Letter *letter, bool forFiling = false);
+    // The bytes of a message as they are sent and filed.
+    static QByteArray generate(const vmime::shared_ptr<vmime::message> &message);
+    // The Message-ID ("left@right") that a letter id gives.
+    static QString messageId(const QString &letterId);
+    // The first address of the letter that is not plain ASCII, or a null
+    // text. Such addresses need SMTPUTF8 end to end; they are not sent.
+    static QString unsendableAddress(const Letter *letter);
 
     // Any thread. The login and password of one direction; a server set
     // afterwards uses them.
@@ -64,7 +72,9 @@ signals:
     void messagesStored_chain(StoredMessages messages);
     // After every onSendLetter(): whether the server took the letter. When it
     // did not and no error() told why, failure says it in words for the user.
-    void sendFinished(Letter *letter, bool sent, QString failure);
+    // content: the message exactly as it went to the server (empty when
+    // none went).
+    void sendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
 
 public slots:
     // index <= 0 starts a check and announces the newest window; a number

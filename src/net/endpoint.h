@@ -27,7 +27,9 @@ public:
     std::shared_ptr<Authenticator> authenticator() const { return m_authenticator; }
 
     virtual void deleteMessageByNumber(int number) = 0;
-    virtual bool sendMessage(vmime::shared_ptr<vmime::message> message) = 0;
+    // Sends a generated message as it is to the recipients.
+    virtual bool sendMessage(const QByteArray &content, const vmime::mailbox &expeditor,
+                             const vmime::mailboxList &recipients) = 0;
 
     // Gives the endpoint up: it is deleted at once when none of its jobs
     // runs, else when the last one ends. One that waits inside a job (for

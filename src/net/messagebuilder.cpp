@@ -4,17 +4,95 @@
 #include "base/inlineimages.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "net/headerwriter.h"
+#include "net/messagebody.h"
 
 #include <QMimeDatabase>
 #include <QtDebug>
 
 namespace {
 // Without a charset the library labels text with the locale's, which under a
-// non-UTF-8 locale turns every non-ASCII letter into "?".
+// non-UTF-8 locale turns every non-ASCII letter into "?". One word: split
+// into words of their own charsets, the text loses its blanks between them.
+// Blanks at either end are dropped: a header cannot carry them as typed.
 vmime::text utf8Text(const QString &text)
 {
-    return vmime::text(text.toUtf8().toStdString(), vmime::charset(vmime::charsets::UTF_8));
+    return vmime::text(vmime::word(text.trimmed().toUtf8().toStdString(),
+                                   vmime::charset(vmime::charsets::UTF_8)));
 }
+
+vmime::emailAddress emailAddress(const QString &address)
+{
+    return vmime::emailAddress(address.trimmed().toUtf8().toStdString());
+}
+
+// One recipient entry, "address" or "address:::name".
+vmime::shared_ptr<vmime::mailbox> mailbox(const QString &entry)
+{
+    const QStringList parts = entry.split(QStringLiteral(":::"));
+    const QString name = parts.size() > 1 ? parts.at(1).trimmed() : QString();
+    if (name.isEmpty())
+        return vmime::make_shared<vmime::mailbox>(emailAddress(parts.at(0)));
+    return vmime::make_shared<vmime::mailbox>(utf8Text(name), emailAddress(parts.at(0)));
+}
+
+vmime::addressList addressList(const QStringList &entries)
+{
+    vmime::addressList list;
+    for (const QString &entry : entries)
+        list.appendAddress(mailbox(entry));
+    return list;
+}
+
+vmime::shared_ptr<vmime::messageId> messageIdOf(const QString &id)
+{
+    const int at = id.indexOf(QLatin1Char('@'));
+    return vmime::make_shared<vmime::messageId>(
+            (at < 0 ? id : id.left(at)).toStdString(),
+            at < 0 ? std::string("drel-mail") : id.mid(at + 1).toStdString());
+}
+
+bool isAscii(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 127)
+            return false;
+    }
+    return true;
+}
+
+// The sender as "name <address>" or a bare address: {address, name} or
+// {address}.
+QStringList senderParts(const QString &from)
+{
+    // The last " <" starts the address: a name may hold one, an address
+    // cannot.
+    const int start = from.lastIndexOf(QStringLiteral(" <"));
+    if (start >= 0 && from.indexOf(QLatin1Char('@'), start) > 0) {
+        QString address = from.mid(start + 2);
+        if (address.endsWith(QLatin1Char('>')))
+            address.chop(1);
+        return {address, from.left(start)};
+    }
+    return {from};
+}
+} // namespace
+
+QString Connection::messageId(const QString &letterId)
+{
+    return letterId.contains(QLatin1Char('@')) ? letterId : letterId + QStringLiteral("@drel-mail");
+}
+
+QString Connection::unsendableAddress(const Letter *letter)
+{
+    QStringList addresses{senderParts(letter->from()).at(0)};
+    for (const QString &entry : letter->toList() + letter->copyList())
+        addresses << entry.section(QStringLiteral(":::"), 0, 0);
+    for (const QString &address : qAsConst(addresses)) {
+        if (!isAscii(address))
+            return address;
+    }
+    return QString();
 }
 
 vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)
@@ -25,29 +103,13 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
     try {
         vmime::messageBuilder builder;
 
-        const QString from = letter->from();
-        const QStringList fromParts = from.split(QStringLiteral(" <"));
-        if (fromParts.size() == 2 && fromParts.at(1).contains(QLatin1Char('@'))) {
-            QString address = fromParts.at(1);
-            if (address.endsWith(QLatin1Char('>')))
-                address.chop(1);
-            builder.setExpeditor(vmime::mailbox(utf8Text(fromParts.at(0)),
-                                                vmime::emailAddress(address.toStdString())));
-        } else {
-            builder.setExpeditor(vmime::mailbox(vmime::emailAddress(from.toStdString())));
-        }
+        const QStringList sender = senderParts(letter->from());
+        if (sender.size() == 2)
+            builder.setExpeditor(vmime::mailbox(utf8Text(sender.at(1)), emailAddress(sender.at(0))));
+        else
+            builder.setExpeditor(vmime::mailbox(emailAddress(sender.at(0))));
 
-        vmime::addressList recipients;
-        for (const QString &entry : letter->toList()) {
-            const QStringList parts = entry.split(QStringLiteral(":::"));
-            const vmime::emailAddress address(parts.at(0).toStdString());
-            const QString name = parts.size() > 1 ? parts.at(1) : QString();
-            if (name.isEmpty())
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(address));
-            else
-                recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
-                        utf8Text(name), address));
-        }
+        vmime::addressList recipients = addressList(letter->toList());
         // The builder refuses a message without recipients; a filed draft
         // gets a stand-in that is taken out again below.
         const bool standIn = forFiling && recipients.isEmpty();
@@ -55,30 +117,38 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
             recipients.appendAddress(vmime::make_shared<vmime::mailbox>(
                     vmime::emailAddress("undisclosed-recipients@drel-mail")));
         builder.setRecipients(recipients);
+        if (!letter->copyList().isEmpty())
+            builder.setCopyRecipients(addressList(letter->copyList()));
 
         builder.setSubject(utf8Text(letter->subject()));
 
+        // Text-only readers get the plain alternative; the HTML is written
+        // afresh, without the editor's own markup.
         builder.constructTextPart(vmime::mediaType(vmime::mediaTypes::TEXT,
                                                    vmime::mediaTypes::TEXT_HTML));
         auto textPart = vmime::dynamicCast<vmime::htmlTextPart>(builder.getTextPart());
         // A letter made by the compose form always has a body; one without
         // any gets an empty one rather than no message at all.
         const QStringList bodies = letter->bodyList();
-        QString body = bodies.isEmpty() ? QString() : bodies.first();
-        body.replace(QChar(0x2029), QStringLiteral("<br>"));
+        QString html = bodies.isEmpty() ? QString() : bodies.first();
+        html.replace(QChar(0x2029), QStringLiteral("<br>"));
+        const MessageBody body(html);
+        QString htmlText = body.html();
         // A picture quoted from a received letter goes along as one related
         // part, however often the text shows it.
-        for (const QString &url : InlineImages::urlsIn(body)) {
+        for (const QString &url : InlineImages::urlsIn(htmlText)) {
             const QByteArray bytes = InlineImages::bytes(url);
             const QString type = QMimeDatabase().mimeTypeForData(bytes).name();
             auto object = textPart->addObject(
                     vmime::make_shared<vmime::stringContentHandler>(bytes.toStdString()),
                     vmime::mediaType(type.toStdString()));
-            body.replace(url, QString::fromStdString(object->getReferenceId()));
+            htmlText.replace(url, QString::fromStdString(object->getReferenceId()));
         }
-        textPart->setText(vmime::make_shared<vmime::stringContentHandler>(
-                body.toStdString(), vmime::contentHandler::NO_ENCODING));
         textPart->setCharset(vmime::charset(vmime::charsets::UTF_8));
+        textPart->setText(vmime::make_shared<vmime::stringContentHandler>(
+                htmlText.toUtf8().toStdString(), vmime::contentHandler::NO_ENCODING));
+        textPart->setPlainText(vmime::make_shared<vmime::stringContentHandler>(
+                body.plainText().toUtf8().toStdString(), vmime::contentHandler::NO_ENCODING));
 
         for (const QVariant &entry : letter->attachList()) {
             Attachment *attachment = Attachment::fromVariant(entry);
@@ -87,21 +157,71 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
         }
 
         message = builder.construct();
+        auto header = message->getHeader();
         if (standIn)
-            message->getHeader()->removeField(message->getHeader()->findField(vmime::fields::TO));
+            header->removeField(header->findField(vmime::fields::TO));
+
+        // The answered letter last: In-Reply-To names it, References the
+        // whole thread, so that readers can thread the conversation.
+        const QStringList references = letter->references();
+        if (!references.isEmpty()) {
+            vmime::messageIdSequence thread;
+            for (const QString &id : references)
+                thread.appendMessageId(messageIdOf(id));
+            header->References()->setValue(thread);
+            vmime::messageIdSequence answered;
+            answered.appendMessageId(messageIdOf(references.last()));
+            header->InReplyTo()->setValue(answered);
+        }
 
         const QString id = letter->id();
-        if (!id.isEmpty()) {
-            auto field = message->getHeader()->getField(vmime::fields::MESSAGE_ID);
-            auto value = field->getValue<vmime::messageId>();
-            const int at = id.indexOf(QLatin1Char('@'));
-            value->setLeft((at < 0 ? id : id.left(at)).toStdString());
-            value->setRight(at < 0 ? std::string("drel-mail") : id.mid(at + 1).toStdString());
-        }
+        if (!id.isEmpty())
+            header->MessageId()->setValue(messageIdOf(id));
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
     } catch (std::exception &e) {
         LOG_CAUGHT("std::exception", e);
     }
     return message;
+}
+
+QByteArray Connection::generate(const vmime::shared_ptr<vmime::message> &message)
+{
+    // 7-bit headers whatever the server offers; the same bytes go to the
+    // server and into the folder.
+    vmime::generationContext context(vmime::generationContext::getDefaultContext());
+    context.setInternationalizedEmailSupport(false);
+    std::string bytes;
+    vmime::utility::outputStreamStringAdapter out(bytes);
+    message->generate(context, out);
+    out.flush();
+
+    // What the user typed is written again by HeaderWriter (see there why).
+    const vmime::charset utf8(vmime::charsets::UTF_8);
+    auto header = message->getHeader();
+    auto mailbox = [&utf8](const vmime::mailbox &m) {
+        return HeaderWriter::Mailbox(QString::fromStdString(m.getName().getConvertedText(utf8)),
+                                     QString::fromStdString(m.getEmail().toString()));
+    };
+    QMap<QByteArray, QByteArray> fields;
+    if (auto field = header->findField(vmime::fields::SUBJECT)) {
+        if (auto text = field->getValue<vmime::text>())
+            fields.insert("subject", HeaderWriter::unstructured("Subject", QString::fromStdString(
+                                                                        text->getConvertedText(utf8))));
+    }
+    if (auto field = header->findField(vmime::fields::FROM)) {
+        if (auto value = field->getValue<vmime::mailbox>())
+            fields.insert("from", HeaderWriter::mailboxes("From", {mailbox(*value)}));
+    }
+    for (const char *name : {vmime::fields::TO, vmime::fields::CC}) {
+        auto field = header->findField(name);
+        auto value = field ? field->getValue<vmime::addressList>() : nullptr;
+        if (!value)
+            continue;
+        QList<HeaderWriter::Mailbox> list;
+        for (const auto &m : value->toMailboxList()->getMailboxList())
+            list << mailbox(*m);
+        fields.insert(QByteArray(name).toLower(), HeaderWriter::mailboxes(name, list));
+    }
+    return HeaderWriter::replaceFields(QByteArray::fromStdString(bytes), fields);
 }

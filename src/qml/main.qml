@@ -119,6 +119,7 @@ Item {
                              function() { if (failed) failed.queryIncomingMail() }, null,
                              { title: qsTr("Authorization") })
         }
+        onSendNoticeQml: sendNotice.show(text, busy)
         onTrayMessageQml: {
             if (!viewer.visible)
                 trayIcon.showNotice(title, message)
@@ -185,6 +186,13 @@ Item {
         z: 998
         active: false
         source: active ? "settings/SettingsForms.qml" : ""
+    }
+    Notice {
+        id: sendNotice
+        z: 1000
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: itemHeight * 0.3
     }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }

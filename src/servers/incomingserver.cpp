@@ -34,7 +34,8 @@ void IncomingServer::dropConnection()
     dropService();
 }
 
-bool IncomingServer::sendMessage(vmime::shared_ptr<vmime::message>)
+bool IncomingServer::sendMessage(const QByteArray &, const vmime::mailbox &,
+                                 const vmime::mailboxList &)
 {
     return true;
 }

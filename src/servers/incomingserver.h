@@ -23,7 +23,8 @@ public:
     explicit IncomingServer(QObject *parent = nullptr);
     ~IncomingServer() override;
 
-    bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
+    bool sendMessage(const QByteArray &content, const vmime::mailbox &expeditor,
+                     const vmime::mailboxList &recipients) override;
     void deleteMessageByNumber(int number) override;
     bool connectService() override;
 

@@ -50,13 +50,19 @@ void OutgoingServer::prepareConnect()
     service()->setTracerFactory(m_replies);
 }
 
-bool OutgoingServer::sendMessage(vmime::shared_ptr<vmime::message> message)
+bool OutgoingServer::sendMessage(const QByteArray &content, const vmime::mailbox &expeditor,
+                                 const vmime::mailboxList &recipients)
 {
     const Job job(this);
     if (!connectService())
         return false;
     try {
-        m_transport->send(message);
+        // The transport ends the data with CRLF "." CRLF, so the message's
+        // own last line break is that first CRLF: sent with it, the server
+        // would store one line more than was generated.
+        const std::string bytes = (content.endsWith("\r\n") ? content.chopped(2) : content).toStdString();
+        vmime::utility::inputStreamStringAdapter stream(bytes);
+        m_transport->send(expeditor, recipients, stream, bytes.size());
     } catch (...) {
         // Left connected, the transport would refuse every later connect
         // ("already connected") and no letter could be sent again.

@@ -13,7 +13,8 @@ class OutgoingServer : public Server
 public:
     explicit OutgoingServer(QObject *parent = nullptr);
 
-    bool sendMessage(vmime::shared_ptr<vmime::message> message) override;
+    bool sendMessage(const QByteArray &content, const vmime::mailbox &expeditor,
+                     const vmime::mailboxList &recipients) override;
     void deleteMessageByNumber(int number) override;
     bool connectService() override;
 

@@ -277,18 +277,12 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
 {
     if (!letter)
         return false;
-    vmime::shared_ptr<vmime::message> message;
     QByteArray content;
-    QString id;
     try {
-        message = Connection::toVmimeMessage(letter, true);
+        const vmime::shared_ptr<vmime::message> message = Connection::toVmimeMessage(letter, true);
         if (!message)
             return false;
-        if (auto field = message->getHeader()->findField(vmime::fields::MESSAGE_ID)) {
-            if (auto value = field->getValue<vmime::messageId>())
-                id = QString::fromStdString(value->getId());
-        }
-        content = QByteArray::fromStdString(message->generate());
+        content = Connection::generate(message);
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         return false;
@@ -296,9 +290,25 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
         LOG_CAUGHT("std::exception", e);
         return false;
     }
-    if (!writeMessageFile(folder, id, content, "Cache::saveLetterToFolder()"))
+    return fileMessage(content, letter, folder);
+}
+
+bool Cache::fileMessage(const QByteArray &content, Letter *letter, int folder)
+{
+    if (!letter || content.isEmpty())
+        return false;
+    const QString id = ListFields::fromMessage(content).id;
+    if (!writeMessageFile(folder, id, content, "Cache::fileMessage()"))
         return false;
     return announceFiledLetter(content, id, letter, folder);
+}
+
+void Cache::discardMessage(const QString &id, int folder)
+{
+    if (id.isEmpty() || !QFile::exists(messageFilePath(folder, id)))
+        return;
+    removeMessageFile(id, folder, false);
+    emit messageDiscarded(folder, id);
 }
 
 bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,

@@ -35,6 +35,12 @@ public:
     // nothing was filed (building or writing failed; writeFailed() is emitted
     // for a write failure).
     bool saveLetterToFolder(Letter *letter, int folder);
+    // Files a generated message (a letter as it was sent) in a folder, under
+    // its Message-ID; letter gives what the list shows beyond the header.
+    bool fileMessage(const QByteArray &content, Letter *letter, int folder);
+    // Removes a message file of the client's own (a draft that has been
+    // sent or saved again elsewhere) without a copy in Trash.
+    void discardMessage(const QString &id, int folder);
 
     // The parsed content of a message file; an empty message when the file
     // is missing or unreadable.
@@ -86,6 +92,8 @@ signals:
     void removeSentLetter(int index);
     void removeArchiveLetter(int index);
     void removeTrashLetter(int index);
+    // discardMessage() removed the file of that id.
+    void messageDiscarded(int folder, const QString &id);
 
     // A file could not be written (disk full, no permission). The text is
     // meant for the user. Nothing was announced for it. During a mail check

@@ -119,6 +119,13 @@ QString nameForType(const vmime::mediaType &type)
     return suffix.isEmpty() ? QStringLiteral("attachment") : QStringLiteral("attachment.") + suffix;
 }
 
+// "address:::name", as the compose form's recipients are written.
+QString recipientEntry(const vmime::mailbox &mbox)
+{
+    return QString::fromStdString(mbox.getEmail().toString()) + QStringLiteral(":::")
+            + utf8(mbox.getName());
+}
+
 } // namespace
 
 vmime::shared_ptr<vmime::message> LetterParser::parse(const QByteArray &content)
@@ -218,6 +225,10 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
                         QObject *attachmentParent)
 {
     QStringList toList = letter->toList();
+    QStringList copyList = letter->copyList();
+    QString replyTo = letter->replyTo();
+    QString messageId = letter->messageId();
+    QStringList references = letter->references();
     QVariantList attachList = letter->attachList();
     QList<bool> htmlList = letter->bodyHtmlList();
     QStringList bodyList = letter->bodyList();
@@ -232,8 +243,32 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
 
         if (auto mailboxes = parser.getRecipients().toMailboxList()) {
             for (const auto &mbox : mailboxes->getMailboxList())
-                toList << QString::fromStdString(mbox->getEmail().toString())
-                                + QStringLiteral(":::") + utf8(mbox->getName());
+                toList << recipientEntry(*mbox);
+        }
+        if (auto mailboxes = parser.getCopyRecipients().toMailboxList()) {
+            for (const auto &mbox : mailboxes->getMailboxList())
+                copyList << recipientEntry(*mbox);
+        }
+        // What a reply needs: where answers go and the thread's ids.
+        auto header = message->getHeader();
+        if (auto field = header->findField(vmime::fields::REPLY_TO)) {
+            if (auto list = field->getValue<vmime::addressList>()) {
+                const auto mailboxes = list->toMailboxList()->getMailboxList();
+                if (!mailboxes.empty())
+                    replyTo = recipientEntry(*mailboxes.front());
+            } else if (auto mbox = field->getValue<vmime::mailbox>()) {
+                replyTo = recipientEntry(*mbox);
+            }
+        }
+        if (auto field = header->findField(vmime::fields::MESSAGE_ID)) {
+            if (auto value = field->getValue<vmime::messageId>())
+                messageId = QString::fromStdString(value->getId());
+        }
+        if (auto field = header->findField(vmime::fields::REFERENCES)) {
+            if (auto value = field->getValue<vmime::messageIdSequence>()) {
+                for (size_t i = 0; i < value->getMessageIdCount(); ++i)
+                    references << QString::fromStdString(value->getMessageIdAt(i)->getId());
+            }
         }
 
         for (const auto &attachment : parser.getAttachmentList()) {
@@ -289,6 +324,10 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
         LOG_CAUGHT("std::exception", e);
     }
     letter->setToList(toList);
+    letter->setCopyList(copyList);
+    letter->setReplyTo(replyTo);
+    letter->setMessageId(messageId);
+    letter->setReferences(references);
     letter->setAttachList(attachList);
     letter->setBodyHtmlList(htmlList);
     letter->setBodyList(bodyList);

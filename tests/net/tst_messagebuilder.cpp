@@ -3,6 +3,7 @@
 // checked as delivered by the real server (tst_transport).
 #include "model/letter.h"
 #include "net/connection.h"
+#include "net/messagebody.h"
 #include "testhome.h"
 
 #include <QApplication>
@@ -90,6 +91,54 @@ private slots:
         QCOMPARE(utf8(*header->Subject()->getValue<vmime::text>()), subject);
         if (!messageId.isEmpty())
             QCOMPARE(QString::fromStdString(header->MessageId()->getValue<vmime::messageId>()->getId()), messageId);
+    }
+
+    // The body as it goes out: a plain alternative for text-only readers and
+    // HTML without the editor's own markup or a quoted letter's head.
+    void bodyForms_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QStringList>("htmlHas");
+        QTest::newRow("paragraphs and entities")
+                << "<p>One</p><p>Two &amp; three &lt;a@b.com&gt;</p>" << "One\r\nTwo & three <a@b.com>\r\n"
+                << QStringList{"<p>One</p>", "<p>Two &amp; three &lt;a@b.com&gt;</p>"};
+        QTest::newRow("lists")
+                << "<ul><li>apples</li><li>pears</li></ul><ol><li>first</li><li>second</li></ol>"
+                << "* apples\r\n* pears\r\n1. first\r\n2. second\r\n"
+                << QStringList{"<ul>\n<li>apples</li>", "<ol>\n<li>first</li>"};
+        QTest::newRow("link with its address")
+                << "<p>See <a href=\"https://example.org/a?b=1&amp;c=2\">the site</a> now</p>"
+                << "See the site <https://example.org/a?b=1&c=2> now\r\n"
+                << QStringList{"<a href=\"https://example.org/a?b=1&amp;c=2\">the site</a>"};
+        QTest::newRow("quoted letter")
+                << "<p>Answer</p><blockquote><p>Question?</p><blockquote><p>Older</p></blockquote></blockquote>"
+                << "Answer\r\n> Question?\r\n> > Older\r\n"
+                << QStringList{"<blockquote>\n<p>Question?</p>\n<blockquote>\n<p>Older</p>"};
+        // As the compose area hands it over, with a quoted letter's head.
+        QTest::newRow("the editor's own HTML")
+                << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\"><html><head>"
+                   "<meta name=\"qrichtext\" content=\"1\" /><title>Old letter</title>"
+                   "<style type=\"text/css\">p { white-space: pre-wrap; }</style></head>"
+                   "<body style=\" font-family:'Sans Serif'; font-size:11pt;\"><p style=\" margin-left:40px; "
+                   "margin-right:40px; -qt-block-indent:0;\"><span style=\" font-weight:600;\">bold</span> "
+                   "<span style=\" font-style:italic; color:#ff0000;\">red</span></p></body></html>"
+                << "> bold red\r\n"
+                << QStringList{"<blockquote>", "<span style=\"font-weight:bold\">bold</span>",
+                               "<span style=\"font-style:italic;color:#ff0000\">red</span>"};
+    }
+
+    void bodyForms()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, plain);
+        QFETCH(QStringList, htmlHas);
+        const MessageBody body(html);
+        QCOMPARE(body.plainText(), plain);
+        for (const QString &part : htmlHas)
+            QVERIFY2(body.html().contains(part), qPrintable(body.html()));
+        for (const char *editorOnly : {"DOCTYPE", "qrichtext", "-qt-", "<title>", "Old letter", "font-family", "<style"})
+            QVERIFY2(!body.html().contains(QLatin1String(editorOnly)), qPrintable(body.html()));
     }
 
     void noRecipientsGivesNullUnlessFiled()

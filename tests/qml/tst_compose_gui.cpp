@@ -2,6 +2,7 @@
 #include "accounts/utils.h"
 #include "base/filedialog.h"
 #include "connectionrecorder.h"
+#include "fixtures.h"
 #include "contacts/sqlitedatabase.h"
 #include "mailservers.h"
 #include "main/mailtohandler.h"
@@ -10,11 +11,15 @@
 #include "testhome.h"
 #include "window.h"
 
+#include <QClipboard>
+#include <QJsonArray>
 #include <QQuickItem>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <csignal>
 
 #include <vmime/vmime.hpp>
 
@@ -151,6 +156,7 @@ private slots:
 
         QVERIFY(settle([&] { return servers.messages().size() == 2; }));
         QCOMPARE(count(Letter::SentFolder), 1);
+        QCOMPARE(window.text("noticeText"), QString("\"Formatted\" has been sent."));
         vmime::shared_ptr<vmime::message> message = vmime::make_shared<vmime::message>();
         message->parse(servers.messages().first().toStdString());
         vmime::messageParser parser(message);
@@ -161,9 +167,9 @@ private slots:
                 parser.getTextPartAt(i)->getText()->extract(htmlOut);
         }
         const QString html = QString::fromStdString(out);
-        QVERIFY2(html.contains("font-weight:600;\">Strong"), qPrintable(html));
+        QVERIFY2(html.contains("font-weight:bold\">Strong"), qPrintable(html));
         QVERIFY2(html.contains("<ul") && html.contains("point"), qPrintable(html));
-        QVERIFY(html.contains("color:#ff0000;\">point"));
+        QVERIFY(html.contains("color:#ff0000\">point"));
         QVERIFY(html.contains("<a href=\"https://example.org/\">"));
         QCOMPARE(parser.getAttachmentCount(), size_t(1));
         std::string data;
@@ -194,7 +200,7 @@ private slots:
         QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>"}));
         QVERIFY2(body().contains(", " + sender + " writes:"), qPrintable(body()));
         click("replyToAllLink");
-        QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>", "Other"}));
+        QCOMPARE(chips(), QStringList({"Eve <b>&amp;</b>", "Cc: Other"}));
         // A change makes closing ask; "No" and the question's close discard.
         click("formCloseButton");
         QVERIFY(window.message().contains("drafts"));
@@ -248,6 +254,29 @@ private slots:
         QCOMPARE(count(Letter::SentFolder), 1);
     }
 
+    // A cancelled file dialog changes nothing; a letter being written when
+    // the program is told to end is in Drafts, each time in place of the last.
+    void letterInProgressIsKeptOnTermination()
+    {
+        startAccount();
+        open("newLetterButton");
+        FileDialog::setAnswer([](const QString &, const QString &) { return QString(); });
+        click("attachButton");
+        click("formCloseButton");
+        QVERIFY(window.gone(compose));
+
+        open("newLetterButton");
+        for (const QString subject : {"First words", "More words"}) {
+            QVERIFY(window.typeInto(compose, "subjectField", subject));
+            ::raise(SIGTERM);
+            QVERIFY(window.waitFor([&] {
+                return count(Letter::DraftsFolder) == 1
+                        && profile()->folderModel(Letter::DraftsFolder)->letterAt(0)->subject() == subject;
+            }));
+        }
+        QVERIFY(window.shown(compose));
+    }
+
     void failedSendTellsAndKeepsTheLetter_data()
     {
         QTest::addColumn<QString>("recipient");
@@ -258,6 +287,8 @@ private slots:
         QTest::newRow("refused certificate") << "friend@example.org" << false << false << QString();
         QTest::newRow("no connection") << "friend@example.org" << true << true << QString();
         QTest::newRow("wrong password") << "friend@example.org" << true << false << "wrong";
+        // Such an address needs SMTPUTF8 from end to end; it is not sent.
+        QTest::newRow("address beyond ASCII") << "j\u00F6rg@example.org" << true << false << QString();
     }
 
     void failedSendTellsAndKeepsTheLetter()
@@ -280,6 +311,7 @@ private slots:
                                      && !window.answered.filter(QRegularExpression("^Send mail error: ")).isEmpty(); },
                         acceptCertificate), qPrintable(window.answered.join('|')));
         QCOMPARE(count(Letter::SentFolder), 0);
+        QCOMPARE(window.text("noticeText"), QString("\"Keep me\" was not sent; it is kept in Drafts."));
     }
 
     void sendDuringAFetchGoesOutAfterIt()
@@ -298,6 +330,115 @@ private slots:
         silent.stop();
         QVERIFY(settle([&] { return servers.messages().size() == 1; }));
         QCOMPARE(count(Letter::SentFolder), 1);
+    }
+
+    // What the form shows is what arrives: a chip still being edited when
+    // the letter is sent, a pasted list, a reply to all of a letter with
+    // Reply-To and Cc; a malformed entry is refused, never repaired.
+    void recipientsArriveAsShown_data()
+    {
+        QTest::addColumn<QByteArray>("answered");   // a letter to reply to all; empty: a new one
+        QTest::addColumn<QString>("pasted");        // into the recipient field
+        QTest::addColumn<QString>("chipEdit");      // typed over the first chip, left open
+        QTest::addColumn<QStringList>("to");        // "name|address" as Python reads them
+        QTest::addColumn<QStringList>("cc");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("inReplyTo");
+        QTest::addColumn<QString>("references");
+        QTest::addColumn<QString>("refused");       // the message when nothing may go
+        QTest::newRow("chip edited, then Ctrl+Return")
+                << QByteArray() << "old@example.org," << "Ann Lee <ann@example.org>"
+                << QStringList{"Ann Lee|ann@example.org"} << QStringList() << "Hello" << "" << "" << "";
+        QTest::newRow("pasted list with names and a repeat")
+                << QByteArray() << "Ann <ann@example.org>; bob@example.org\n\"Berg, Carl\" <carl@example.org>, BOB@example.org"
+                << "" << QStringList{"Ann|ann@example.org", "|bob@example.org", "Berg, Carl|carl@example.org"}
+                << QStringList() << "Hello" << "" << "" << "";
+        QTest::newRow("unclosed bracket refused")
+                << QByteArray() << "Ann <ann@example.org" << "" << QStringList() << QStringList() << "" << "" << ""
+                << "Not valid recipient addresses!\nAnn <ann@example.org";
+        QTest::newRow("chip edited to an unclosed bracket refused")
+                << QByteArray() << "old@example.org," << "Ann <ann@example.com" << QStringList() << QStringList()
+                << "" << "" << "" << "Not valid recipient addresses!\nAnn <ann@example.com";
+        QTest::newRow("reply to all with Reply-To and Cc")
+                << QByteArray("From: Sam <sam@example.org>\r\nReply-To: List <list@example.org>\r\n"
+                              "To: Test User <test@example.org>, Other <other@example.org>\r\n"
+                              "Cc: Carl <carl@example.org>, TEST@example.org\r\nSubject: RE: Aw: plan\r\n"
+                              "Message-ID: <second@example.org>\r\nReferences: <first@example.org>\r\n"
+                              "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n"
+                              "Mail <a@b.com> &amp; more\r\n")
+                << "" << "" << QStringList{"List|list@example.org"}
+                << QStringList{"Other|other@example.org", "Carl|carl@example.org"} << "Re: plan"
+                << "<second@example.org>" << "<first@example.org> <second@example.org>" << "";
+    }
+
+    void recipientsArriveAsShown()
+    {
+        QFETCH(QByteArray, answered);
+        QFETCH(QString, pasted);
+        QFETCH(QString, chipEdit);
+        QFETCH(QStringList, to);
+        QFETCH(QStringList, cc);
+        QFETCH(QString, subject);
+        QFETCH(QString, inReplyTo);
+        QFETCH(QString, references);
+        QFETCH(QString, refused);
+        if (!answered.isEmpty())
+            servers.seed(answered);
+        startAccount();
+        if (answered.isEmpty()) {
+            open("newLetterButton");
+            QVERIFY(window.typeInto(compose, "subjectField", subject));
+        } else {
+            QVERIFY(settle([&] { return count(Letter::IncomingFolder) == 1; }));
+            chooseLetter(Letter::IncomingFolder);
+            open("replyButton");
+            // The quoted plain text shows as it was written.
+            QVERIFY2(body().contains("Mail <a@b.com> &amp; more"), qPrintable(body()));
+            click("replyToAllLink");
+        }
+        if (!pasted.isEmpty()) {
+            QGuiApplication::clipboard()->setText(pasted);
+            click("recipientFreeField");
+            window.key(Qt::Key_V, Qt::ControlModifier);
+        }
+        if (!chipEdit.isEmpty()) {
+            // Once laid out, the chip no longer lies under the typed text.
+            QQuickItem *label = window.item("chipLabel", window.in(compose, "recipientField"));
+            QVERIFY(window.waitFor([&] {
+                return !window.visibleRect(label).intersects(window.visibleRect(window.in(compose, "recipientFreeField")));
+            }));
+            QVERIFY(window.doubleClick(label));
+            QVERIFY(window.shown("chipEditor"));
+            window.key(Qt::Key_A, Qt::ControlModifier);
+            type(chipEdit);
+        }
+        window.key(Qt::Key_Return, Qt::ControlModifier);
+        if (!refused.isEmpty()) {
+            QCOMPARE(window.message(), refused);
+            QVERIFY(window.answer(true));
+            QVERIFY(window.shown(compose));
+            QCOMPARE(profile()->pendingLetters() + count(Letter::SentFolder), 0);
+            return;
+        }
+        QVERIFY(window.gone(compose));
+        QVERIFY(settle([&] { return count(Letter::SentFolder) == 1; }));
+        // Every recipient is a user of the test server: the first copy will do.
+        const QJsonObject read = Fixtures::readByPython(servers.messages().last());
+        auto mailboxes = [&](const char *field) {
+            QStringList list;
+            for (const QJsonValue &mailbox : read.value(field).toArray())
+                list << mailbox.toArray().at(0).toString() + '|' + mailbox.toArray().at(1).toString();
+            return list;
+        };
+        QCOMPARE(mailboxes("to"), to);
+        QCOMPARE(mailboxes("cc"), cc);
+        QCOMPARE(read.value("subject").toString(), subject);
+        QCOMPARE(read.value("inReplyTo").toString(), inReplyTo);
+        QCOMPARE(read.value("references").toString(), references);
+        if (!answered.isEmpty()) {
+            const QString plain = read.value("parts").toArray().at(0).toArray().at(1).toString();
+            QVERIFY2(plain.contains("> Mail <a@b.com> &amp; more"), qPrintable(plain));
+        }
     }
 
     void contactsCompleteAndGrow()

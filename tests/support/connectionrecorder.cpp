@@ -1,6 +1,7 @@
 #include "connectionrecorder.h"
 
 #include "mailservers.h"
+#include "model/letter.h"
 #include "servers/incomingserver.h"
 #include "servers/outgoingserver.h"
 
@@ -22,6 +23,10 @@ ConnectionRecorder::ConnectionRecorder(Connection *connection, QObject *parent)
             });
     connect(connection, &Connection::messagesStored_chain, this,
             [this](const StoredMessages &messages) { stored += messages; });
+    connect(connection, &Connection::sendFinished, this,
+            [this](Letter *, bool, const QString &, const QByteArray &content) {
+                sentContents.append(content);
+            });
 }
 
 Server *ConnectionRecorder::makeServer(ServerManager::Type type, ServerManager::Protocol protocol,

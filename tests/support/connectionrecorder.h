@@ -43,6 +43,8 @@ public:
     int passwordQueries = 0;
     QList<QPair<int, QString>> announced;
     StoredMessages stored;
+    // What each send handed to the server (empty when nothing went).
+    QList<QByteArray> sentContents;
 
 private:
     template <class Job>

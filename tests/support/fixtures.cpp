@@ -1,7 +1,10 @@
 #include "fixtures.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QSettings>
+#include <QtDebug>
 
 #include <sys/stat.h>
 
@@ -15,6 +18,20 @@ bool Fixtures::writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+QJsonObject Fixtures::readByPython(const QByteArray &message)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(MAIL_SOURCE_DIR "/tests/support/readmessage.py")});
+    python.write(message);
+    python.closeWriteChannel();
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning() << "readmessage.py failed:" << python.readAllStandardError();
+        return QJsonObject();
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
 QStringList Fixtures::settingsGroups(const QString &group)

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QVariant>
 
@@ -11,6 +12,9 @@
 
 // Small fixtures that several test programs share.
 namespace Fixtures {
+// A message as Python's own mail parser reads it (tests/support/readmessage.py):
+// an independent reading of what reached a server. Empty when it failed.
+QJsonObject readByPython(const QByteArray &message);
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
 // The records of a group ("profiles", "servers") in the program's settings file.

@@ -32,6 +32,8 @@ public:
     int pop3sPort() const { return value("POP3S_PORT").toInt(); }
     int smtpPort() const { return value("SMTP_PORT").toInt(); }
     int smtpsPort() const { return value("SMTPS_PORT").toInt(); }
+    // Plain SMTP without the SMTPUTF8 extension (the others offer it).
+    int smtpAsciiPort() const { return value("SMTP_ASCII_PORT").toInt(); }
     static QString user() { return QStringLiteral("test"); }
     static QString password() { return QStringLiteral("secret"); }
     // "127.0.0.1:port"

@@ -202,6 +202,15 @@ bool MailWindow::click(QQuickItem *item, QPointF at)
     return true;
 }
 
+bool MailWindow::doubleClick(QQuickItem *item)
+{
+    const QRectF rect = visibleRect(item);
+    if (rect.isEmpty())
+        return false;
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
+    return true;
+}
+
 void MailWindow::type(const QString &text)
 {
     for (const QChar ch : text) {

@@ -62,6 +62,7 @@ public:
     // false when the item is missing or not shown.
     bool click(QQuickItem *item, QPointF at = QPointF(-1, -1));
     bool click(const QString &name) { return click(item(name)); }
+    bool doubleClick(QQuickItem *item);
     bool click(const QString &form, const QString &name) { return ready(form) && click(in(form, name)); }
     bool close(const QString &form, const QString &button) { return click(form, button) && gone(form); }
     void type(const QString &text);

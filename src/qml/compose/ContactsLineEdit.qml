@@ -32,8 +32,20 @@ Item {
         replyToAllVisible = false
     }
 
-    function addChip(name, email) {
-        recipients.append({ "name": name, "email": email })
+    // The row of a chip with that address (case does not matter), or -1.
+    function chipOf(email) {
+        for (var i = 0; i < recipients.count; ++i) {
+            if (recipients.get(i).email.toLowerCase() === String(email).toLowerCase())
+                return i
+        }
+        return -1
+    }
+
+    // A recipient named twice is kept once. cc: the chip goes to Cc.
+    function addChip(name, email, cc) {
+        if (chipOf(email) >= 0)
+            return
+        recipients.append({ "name": name, "email": email, "cc": cc === true })
         edited()
     }
 
@@ -41,50 +53,112 @@ Item {
         if (editingIndex >= 0) {
             var index = editingIndex
             editingIndex = -1
-            recipients.set(index, { "name": name, "email": email })
+            recipients.setProperty(index, "email", "")
+            if (chipOf(email) < 0)
+                recipients.set(index, { "name": name, "email": email, "cc": recipients.get(index).cc })
+            else
+                recipients.remove(index)
             freeField.setFocus()
         } else {
             freeField.text = ""
-            recipients.append({ "name": name, "email": email })
+            addChip(name, email)
         }
         edited()
     }
 
-    // "email:::name" per chip, then what is typed, as a bare address.
-    function addresses() {
+    function entries(cc) {
         var list = []
         for (var i = 0; i < recipients.count; ++i) {
             var r = recipients.get(i)
-            list.push(r.email + ":::" + (r.name ? r.name : ""))
+            if (r.cc === cc)
+                list.push(r.email + ":::" + (r.name ? r.name : ""))
         }
-        var typed = freeField.text.trim()
-        if (typed !== "")
-            list.push(typed)
         return list
     }
 
-    function isValid() {
-        var typed = freeField.text.trim()
-        if (recipients.count === 0 && typed === "")
-            return false
+    // "email:::name" per To chip, then what is typed.
+    function addresses() {
+        var list = entries(false)
+        var typed = TextRules.parseRecipients(freeField.text).recipients
+        for (var i = 0; i < typed.length; ++i) {
+            if (chipOf(typed[i].email) < 0)
+                list.push(typed[i].email + ":::" + typed[i].name)
+        }
+        return list
+    }
+
+    function copyAddresses() { return entries(true) }
+
+    // What cannot be sent as it stands, as the user wrote it.
+    function invalidEntries() {
+        var list = []
         for (var i = 0; i < recipients.count; ++i) {
             if (!TextRules.isValidAddress(recipients.get(i).email))
-                return false
+                list.push(recipients.get(i).email)
         }
-        return typed === "" || TextRules.isValidAddress(typed)
+        return list.concat(TextRules.parseRecipients(freeField.text).invalid)
+    }
+
+    function isValid() {
+        return invalidEntries().length === 0
+                && recipients.count + TextRules.parseRecipients(freeField.text).recipients.length > 0
     }
 
     function setFocus() { freeField.setFocus() }
 
+    // An edit in progress counts: Send and Save read the chips right after.
+    function commit() {
+        if (editingIndex >= 0)
+            finishEdit(editingIndex, editText)
+    }
+
+    // A malformed edit stays as written, so that sending refuses it.
     function finishEdit(index, text) {
         editingIndex = -1
-        if (text.trim() === "") {
-            recipients.remove(index)
+        var cc = recipients.get(index).cc
+        var parsed = TextRules.parseRecipients(text)
+        if (parsed.invalid.length > 0) {
+            recipients.set(index, { "name": "", "email": text.trim(), "cc": cc })
         } else {
-            var r = TextRules.parseEditedRecipient(text)
-            recipients.set(index, { "name": r.name, "email": r.email })
+            // Set in place first: the edited chip's own editor reports this.
+            recipients.setProperty(index, "email", "")
+            var kept = false
+            for (var i = 0; i < parsed.recipients.length; ++i) {
+                var r = parsed.recipients[i]
+                if (chipOf(r.email) >= 0)
+                    continue
+                var chip = { "name": r.name, "email": r.email, "cc": cc }
+                if (kept)
+                    recipients.insert(++index, chip)
+                else
+                    recipients.set(index, chip)
+                kept = true
+            }
+            if (!kept)
+                recipients.remove(index)
         }
         edited()
+    }
+
+    // Whole entries before the last separator become chips once all of
+    // them are well formed (all of a pasted list); the rest stays to be
+    // typed on.
+    function takeTyped(text, pasted) {
+        var last = pasted ? text.length
+                          : Math.max(text.lastIndexOf(","), text.lastIndexOf(";"), text.lastIndexOf("\n"))
+        var parsed = last >= 0 ? TextRules.parseRecipients(text.substring(0, last)) : null
+        if (parsed && parsed.invalid.length === 0 && parsed.recipients.length > 0) {
+            for (var i = 0; i < parsed.recipients.length; ++i)
+                addChip(parsed.recipients[i].name, parsed.recipients[i].email)
+            return text.substring(last + 1).trim()
+        }
+        // A bare address followed by a blank is one too.
+        var candidate = text.substring(0, text.length - 1).trim()
+        if (text.charAt(text.length - 1) === " " && TextRules.isValidAddress(candidate)) {
+            addChip("", candidate)
+            return ""
+        }
+        return text
     }
 
     function updateFreeWidth() {
@@ -136,7 +210,8 @@ Item {
                     id: chip
                     objectName: "recipientChip" + index
                     readonly property bool editing: field.editingIndex === index
-                    readonly property string label: model.name ? model.name : model.email
+                    readonly property string label: (model.cc ? qsTr("Cc: ") : "")
+                                                    + (model.name ? model.name : model.email)
                     width: editing ? Math.min(Math.max(face.width, editor.contentWidth + 40 * dpiRatio), flow.width)
                                    : face.width
                     height: 0.8 * itemHeight
@@ -223,16 +298,14 @@ Item {
                 showRectangles: false
                 placeholderText: qsTr("To")
                 inputMethodHints: Qt.ImhEmailCharactersOnly
+                property int lastLength: 0
                 onTextChanged: {
                     field.edited()
-                    var last = text.charAt(text.length - 1)
-                    if (last !== "," && last !== " " && last !== ";")
-                        return
-                    var candidate = text.substring(0, text.length - 1).trim()
-                    if (!TextRules.isValidAddress(candidate))
-                        return
-                    recipients.append({ "name": "", "email": candidate })
-                    text = ""
+                    var pasted = text.length > lastLength + 1
+                    var rest = field.takeTyped(text, pasted)
+                    lastLength = rest.length
+                    if (rest !== text)
+                        text = rest
                 }
                 onBackspaceClickedOnEmptyText: {
                     if (recipients.count > 0) {

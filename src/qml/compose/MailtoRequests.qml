@@ -26,9 +26,8 @@ Item {
                              true, function() {
                                  compose.saveToDrafts()
                                  requests.fill(compose, request)
-                             })
-            messageForm.okText = qsTr("Save and start")
-            messageForm.cancelText = qsTr("Keep writing")
+                             }, null,
+                             { okText: qsTr("Save and start"), cancelText: qsTr("Keep writing") })
             return
         }
         fill(compose, request)

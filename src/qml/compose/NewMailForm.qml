@@ -14,6 +14,13 @@ FormFrame {
     objectName: "newMailForm"
 
     property bool changed: false
+    // Changes not yet in Drafts; kept there on their own every
+    // autosaveInterval and when the program or the session ends.
+    property bool unsaved: false
+    property int autosaveInterval: 30000
+    // This opening has put the letter into Drafts itself.
+    property bool autosaved: false
+    property bool editingDraft: false
     property bool absolutlyNewMail: false
     property var addRecipient: recipientField.contactChosen
     // The letter the form was filled from, so that only that one is ever
@@ -32,12 +39,15 @@ FormFrame {
         attachmentRow.model = []
         absolutlyNewMail = false
         sourceLetter = null
+        autosaved = false
+        editingDraft = false
     }
 
     function finishFilling(title) {
         newMailForm.title = title
         textArea.cursorPosition = 0
         changed = false
+        unsaved = false
         open()
     }
 
@@ -53,11 +63,13 @@ FormFrame {
         var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
+            editingDraft = true
+            // Saved again under its own id, the draft is replaced.
+            profile.newLetter.id = letter.id
+            profile.newLetter.references = letter.references
             subjectField.text = letter.subject
-            for (var i = 0; i < letter.toList.length; ++i) {
-                var r = TextRules.splitRecipient(letter.toList[i])
-                recipientField.addChip(r.name, r.email)
-            }
+            addChips(letter.toList, false)
+            addChips(letter.copyList, true)
             textArea.text = mail.getBodyText()
             takeAttachments(letter)
         }
@@ -70,11 +82,18 @@ FormFrame {
         var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
-            subjectField.text = "Re: " + letter.subject
-            var sender = TextRules.splitSender(letter.from)
-            recipientField.addChip(sender.name, sender.email)
+            subjectField.text = TextRules.prefixedSubject("Re: ", letter.subject)
+            if (letter.replyTo !== "") {
+                addChips([letter.replyTo], false)
+            } else {
+                var sender = TextRules.splitSender(letter.from)
+                recipientField.addChip(sender.name, sender.email)
+            }
+            if (letter.messageId !== "")
+                profile.newLetter.references = letter.references.concat([letter.messageId])
             textArea.text = "<br>" + Qt.formatDateTime(letter.date, "dd.MM.yyyy hh:mm:ss") + ", "
-                    + TextRules.escapeHtml(letter.from) + " " + qsTr("writes") + ":" + mail.getBodyText()
+                    + TextRules.escapeHtml(letter.from) + " " + qsTr("writes") + ":"
+                    + "<blockquote>" + mail.getBodyText() + "</blockquote>"
             recipientField.replyToAllVisible = true
         }
         finishFilling(qsTr("New mail: reply"))
@@ -86,7 +105,7 @@ FormFrame {
         var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
-            subjectField.text = "Fwd: " + letter.subject
+            subjectField.text = TextRules.prefixedSubject("Fwd: ", letter.subject)
             textArea.text = "<br>---------- " + qsTr("Source message") + " ----------"
             textArea.append("<b>" + qsTr("From") + ":</b> " + TextRules.escapeHtml(letter.from))
             textArea.append("<b>" + qsTr("Date") + ":</b> " + Qt.formatDateTime(letter.date, "dd.MM.yyyy hh:mm:ss"))
@@ -108,16 +127,31 @@ FormFrame {
         changed = false
     }
 
+    // A user's edit: closing asks about it, and Drafts gets it in time.
+    function markChanged() {
+        changed = true
+        unsaved = true
+    }
+
+    function addChips(entries, cc) {
+        for (var i = 0; i < entries.length; ++i) {
+            var r = TextRules.splitRecipient(entries[i])
+            recipientField.addChip(r.name, r.email, cc)
+        }
+    }
+
+    // The letter's other recipients go to Cc; none of the user's own
+    // addresses does.
     function replyToAll() {
         var letter = sourceLetter
         if (!letter || !profile)
             return
-        for (var i = 0; i < letter.toList.length; ++i) {
-            var r = TextRules.splitRecipient(letter.toList[i])
-            if (r.email !== profile.email)
-                recipientField.addChip(r.name, r.email)
-        }
-        changed = true
+        var own = mailProfileManager.profiles.map(function(p) { return p.email.toLowerCase() })
+        var others = letter.toList.concat(letter.copyList).filter(function(entry) {
+            return own.indexOf(TextRules.splitRecipient(entry).email.toLowerCase()) < 0
+        })
+        addChips(others, true)
+        markChanged()
     }
 
     function takeAttachments(letter) {
@@ -125,26 +159,35 @@ FormFrame {
         attachmentRow.model = profile.newLetter.attachList
     }
 
+    // Written again at every save: the letter holds one body, the text shown.
     function writeLetter() {
         var letter = profile.newLetter
         letter.from = profile.name + " <" + profile.email + ">"
         letter.subject = subjectField.text
         letter.toList = recipientField.addresses()
-        var bodies = letter.bodyList
-        bodies.push(textArea.text)
-        letter.bodyList = bodies
+        letter.copyList = recipientField.copyAddresses()
+        letter.bodyList = [textArea.text]
         letter.prepareNonQtBody()
     }
 
-    // Only a draft opened from Drafts is replaced; a letter started with the
-    // new-letter button while Drafts is shown removes nothing.
-    function removeEditedDraft() {
-        if (root.currentFolder !== Letter.DraftsFolder || absolutlyNewMail || !sourceLetter)
+    // Puts what is written into Drafts without a word, replacing its earlier
+    // draft; an edit of a chip in progress is not disturbed.
+    function keepDraft() {
+        if (!shown || !unsaved || !profile)
             return
-        if (mailList.currentLetter !== sourceLetter || mailList.currentIndex < 0)
-            return
-        profile.cache.deleteMessage(sourceLetter.id, mailList.model.getSourceModelIndex(mailList.currentIndex),
-                                    Letter.DraftsFolder, sourceLetter)
+        writeLetter()
+        profile.saveNewLetterToDrafts()
+        unsaved = false
+        autosaved = true
+    }
+
+    function refuseInvalidRecipients() {
+        if (recipientField.isValid())
+            return false
+        var invalid = recipientField.invalidEntries()
+        messageForm.show(qsTr("Not valid recipient addresses!")
+                         + (invalid.length > 0 ? "\n" + invalid.join("\n") : ""), false)
+        return true
     }
 
     function sendEmail() {
@@ -154,27 +197,29 @@ FormFrame {
             messageForm.show(qsTr("You should connect outgoing server to your profile before sending message!"), false)
             return
         }
-        if (!recipientField.isValid()) {
-            messageForm.show(qsTr("Not valid recipient addresses!"), false)
+        recipientField.commit()
+        if (refuseInvalidRecipients())
             return
-        }
         writeLetter()
+        // The letter's draft, if it has one, goes with it.
         profile.sendNewLetter()
         contactsList.contactsModel.addContactsFromLetter(profile.newLetter)
-        removeEditedDraft()
         changed = false
+        unsaved = false
         close()
     }
 
     function saveToDrafts() {
         if (!profile)
             return
-        removeEditedDraft()
+        recipientField.commit()
         writeLetter()
         if (profile.newLetter.toList.length === 0)
             profile.newLetter.toList = [profile.email + ":::" + profile.name]
+        // Under the letter's id: an earlier draft of it is replaced.
         profile.saveNewLetterToDrafts()
         changed = false
+        unsaved = false
         close()
     }
 
@@ -185,7 +230,16 @@ FormFrame {
         }
         changed = false
         messageForm.show(qsTr("Do you want to save the message into drafts?"), true,
-                         saveToDrafts, hide, { okText: qsTr("Yes"), cancelText: qsTr("No") })
+                         saveToDrafts, discard, { okText: qsTr("Yes"), cancelText: qsTr("No") })
+    }
+
+    // "No" to keeping the letter: a draft that this opening saved on its own
+    // goes too; a draft the user opened stays as last saved.
+    function discard() {
+        if (autosaved && !editingDraft)
+            profile.discardNewLetterDraft()
+        unsaved = false
+        hide()
     }
 
     // Escape: a dialog of the form first, else the form through its close
@@ -200,9 +254,11 @@ FormFrame {
     function attach() {
         if (!profile)
             return
-        profile.createAttachment()
+        // A cancelled file dialog changes nothing.
+        if (!profile.createAttachment())
+            return
         attachmentRow.model = profile.newLetter.attachList
-        changed = true
+        markChanged()
     }
 
     leftInset: 0.05
@@ -212,6 +268,18 @@ FormFrame {
     overlays: [
         LinkForm { id: linkForm }
     ]
+
+    Timer {
+        id: autosaveTimer
+        interval: newMailForm.autosaveInterval
+        running: newMailForm.shown && newMailForm.unsaved
+        onTriggered: newMailForm.keepDraft()
+    }
+
+    Connections {
+        target: sessionGuard
+        function onEnding() { newMailForm.keepDraft() }
+    }
 
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -235,7 +303,7 @@ FormFrame {
         anchors.right: parent.right
         height: Math.max(itemHeight, Math.min(contentHeight + 0.2 * itemHeight, newMailForm.panel.height * 0.3))
         onCurrentTextChanged: contactsList.filter(currentText)
-        onEdited: newMailForm.changed = true
+        onEdited: newMailForm.markChanged()
         onReplyButtonClicked: newMailForm.replyToAll()
     }
 
@@ -251,7 +319,7 @@ FormFrame {
         height: itemHeight
         showRectangles: false
         placeholderText: qsTr("Subject")
-        onTextChanged: newMailForm.changed = true
+        onTextChanged: newMailForm.markChanged()
     }
 
     SoftSeparator { id: separator2; anchors.top: subjectField.bottom; anchors.topMargin: itemHeight * 0.1 }
@@ -290,7 +358,7 @@ FormFrame {
         tabChangesFocus: true
         Accessible.role: Accessible.EditableText
         Accessible.name: qsTr("Text")
-        onTextChanged: newMailForm.changed = true
+        onTextChanged: newMailForm.markChanged()
         onLinkActivated: {
             if (debug)
                 console.log("Opening url:", link)
@@ -372,7 +440,7 @@ FormFrame {
             onRemoveItemAt: {
                 newMailForm.profile.newLetter.removeAttachmentAt(i)
                 model = newMailForm.profile.newLetter.attachList
-                newMailForm.changed = true
+                newMailForm.markChanged()
             }
         }
     }

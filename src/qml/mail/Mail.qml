@@ -35,11 +35,10 @@ Item {
     // The shown bodies as one HTML text, for printing and for the compose form.
     function getBodyText() {
         var text = ""
-        for (var i = 0; i < bodyRepeater.count; ++i) {
-            var view = bodyRepeater.itemAt(i)
+        for (var i = 0; i < bodies.length; ++i) {
             if (i > 0)
                 text += "<br>"
-            text += MailScript.bodyAsHtml(view.text, view.textFormat === TextEdit.PlainText)
+            text += MailScript.bodyAsHtml(bodies[i], bodyHtml[i])
         }
         return text
     }

@@ -53,10 +53,10 @@ function isMailtoLink(link) {
     return /^mailto:/i.test(link)
 }
 
-// One body as HTML for printing and for the compose form: a plain view's
-// text is escaped, and keeps its line feeds, which HTML would drop.
-function bodyAsHtml(text, plain) {
-    return plain ? TextRules.escapeHtml(text).replace(/\n/g, "<br>") : text
+// One body as HTML for printing and for the compose form: a plain body is
+// escaped first, so that it keeps every character and carries no markup.
+function bodyAsHtml(text, html) {
+    return html ? text : TextRules.escapeHtml(text).replace(/\r?\n/g, "<br>")
 }
 
 // Which action of the reading pane is offered in which folder.

@@ -40,12 +40,72 @@ function formatToList(toList) {
     return out.join(", ")
 }
 
-// The text typed into a chip editor: "Name <address>" or a bare address.
-function parseEditedRecipient(text) {
-    var parts = text.split("<")
-    if (parts.length === 2) {
-        var address = parts[1]
-        return { name: parts[0].trim(), email: address.substring(0, address.length - 1).trim() }
+// One recipient as typed: "Name <address>", "\"Name\" <address>",
+// "<address>" or a bare address; null when it is not well formed. Nothing is
+// guessed or repaired: "Ann <ann@x.com" is refused, not read as ann@x.co.
+function parseRecipient(entry) {
+    var text = String(entry).trim()
+    var name = ""
+    var email = text
+    var angled = /^(.*?)\s*<([^<>\s]+)>$/.exec(text)
+    if (angled) {
+        name = angled[1].trim()
+        email = angled[2]
+        var quoted = /^"(.*)"$/.exec(name)
+        if (quoted)
+            name = quoted[1].replace(/\\(.)/g, "$1")
+        else if (/["<>]/.test(name))
+            return null
+    } else if (/["<>]/.test(text)) {
+        return null
     }
-    return { name: "", email: text }
+    return isValidAddress(email) ? { name: name, email: email } : null
+}
+
+// A typed or pasted list: entries separated by commas, semicolons or line
+// breaks (not inside quotes or angle brackets), with or without names.
+// {recipients: [{name, email}], invalid: [entry text]}, in order.
+function parseRecipients(text) {
+    var entries = []
+    var current = ""
+    var quoted = false
+    var angled = false
+    text = String(text)
+    for (var i = 0; i < text.length; ++i) {
+        var c = text.charAt(i)
+        if (c === '"' && !angled)
+            quoted = !quoted
+        else if (c === "<" && !quoted)
+            angled = true
+        else if (c === ">" && !quoted)
+            angled = false
+        if (!quoted && !angled && /[,;\r\n]/.test(c)) {
+            entries.push(current)
+            current = ""
+        } else {
+            current += c
+        }
+    }
+    entries.push(current)
+    var result = { recipients: [], invalid: [] }
+    for (var j = 0; j < entries.length; ++j) {
+        if (entries[j].trim() === "")
+            continue
+        var r = parseRecipient(entries[j])
+        if (r)
+            result.recipients.push(r)
+        else
+            result.invalid.push(entries[j].trim())
+    }
+    return result
+}
+
+// The subject of a reply ("Re: ") or forward ("Fwd: "): one prefix, however
+// many of the same kind the subject had ("Re:", "RE:", "Aw:"; "Fwd:", "Fw:").
+function prefixedSubject(prefix, subject) {
+    var same = prefix === "Re: " ? /^\s*(re|aw)\s*(\[\d+\])?\s*:\s*/i : /^\s*(fwd?)\s*(\[\d+\])?\s*:\s*/i
+    var text = String(subject)
+    while (same.test(text))
+        text = text.replace(same, "")
+    return prefix + text
 }
