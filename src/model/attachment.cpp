@@ -210,13 +210,13 @@ QString Attachment::key() const
     return QString::fromLatin1((m_name + m_type + m_size).toUtf8().toBase64());
 }
 
-void Attachment::open()
+bool Attachment::open()
 {
     const QString path = temporaryFilePath();
     if (path.isEmpty()) {
         qCritical() << "Attachment::open(): cannot make a private temporary directory under"
                     << QDir::tempPath();
-        return;
+        return false;
     }
     const QByteArray fileKey = key().toLatin1();
     if (!(QFile::exists(path) && fileKey == m_lastFileId)) {
@@ -227,14 +227,14 @@ void Attachment::open()
                               O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             qCritical() << "Attachment::open(): cannot open" << path << qt_error_string(errno);
-            return;
+            return false;
         }
         struct stat st;
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()
                 || ::fchmod(fd, 0600) != 0 || ::ftruncate(fd, 0) != 0) {
             qCritical() << "Attachment::open(): refusing to write to" << path;
             ::close(fd);
-            return;
+            return false;
         }
         m_lastFileId = fileKey;
         try {
@@ -244,11 +244,11 @@ void Attachment::open()
         } catch (vmime::exception &e) {
             LOG_CAUGHT("vmime::exception", e);
             ::close(fd);
-            return;
+            return false;
         }
         ::close(fd);
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 QString Attachment::safeFileName(const QString &name)
@@ -266,18 +266,18 @@ QString Attachment::safeFileName(const QString &name)
     return clean;
 }
 
-void Attachment::save()
+bool Attachment::save()
 {
     const QString proposed = QDir::homePath() + QDir::separator() + safeFileName(m_name);
     const QString path = FileDialog::getSaveFileName(tr("Choose path to save attachment"), proposed);
     if (path.isEmpty())
-        return;
+        return true;
     // Written aside and renamed into place, so a failed write never leaves a
     // half attachment where the user expects the whole one.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCritical() << "Attachment::save(): cannot open" << path << file.errorString();
-        return;
+        return false;
     }
     try {
         DeviceOutputStream out(&file);
@@ -285,8 +285,11 @@ void Attachment::save()
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         file.cancelWriting();
-        return;
+        return false;
     }
-    if (!file.commit())
+    if (!file.commit()) {
         qCritical() << "Attachment::save(): cannot write" << path << file.errorString();
+        return false;
+    }
+    return true;
 }

@@ -51,8 +51,10 @@ signals:
     void sizeChanged();
 
 public slots:
-    void open();
-    void save();
+    // False when the attachment could not be written or handed on; saving
+    // that the user cancels is no failure.
+    bool open();
+    bool save();
 
 private:
     QString key() const;

@@ -235,6 +235,7 @@ FormFrame {
         anchors.left: parent.left
         anchors.right: parent.right
         height: Math.max(itemHeight, Math.min(contentHeight + 0.2 * itemHeight, newMailForm.panel.height * 0.3))
+        suggestions: contactsList
         onCurrentTextChanged: contactsList.filter(currentText)
         onEdited: newMailForm.changed = true
         onReplyButtonClicked: newMailForm.replyToAll()

@@ -14,6 +14,10 @@ Item {
 
     signal clicked
 
+    Accessible.role: Accessible.Button
+    Accessible.name: buttonText
+    Accessible.onPressAction: clicked()
+
     Shadow {
         id: shadow
         target: face
@@ -49,6 +53,17 @@ Item {
             color: customButton.enabled ? customButton.colorText : "grey"
             scale: mouseArea.pressed ? 0.95 : 1
         }
+    }
+
+    Rectangle {
+        objectName: "focusFrame"
+        anchors.fill: parent
+        anchors.margins: -2
+        radius: 3
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: customButton.activeFocus
     }
 
     MouseArea {

@@ -18,6 +18,11 @@ Item {
     property bool showClearButton: true
     property bool showRectangles: true
 
+    // What a screen reader calls the field: its label.
+    property string accessibleName: placeholderText
+    // Called with each key press before the field; true when it took the key.
+    property var keyFilter: null
+
     signal backspaceClickedOnEmptyText
     // Return or Enter in the field.
     signal accepted
@@ -50,9 +55,13 @@ Item {
         validator: regExpValidator.active ? regExpValidator : null
 
         Accessible.role: Accessible.EditableText
-        Accessible.name: qsTr("Text")
+        Accessible.name: lineEdit.accessibleName
 
         Keys.onPressed: {
+            if (lineEdit.keyFilter && lineEdit.keyFilter(event)) {
+                event.accepted = true
+                return
+            }
             if (event.key === Qt.Key_Backspace && input.text === "")
                 lineEdit.backspaceClickedOnEmptyText()
         }

@@ -19,12 +19,32 @@ Item {
     property bool checked: false
     property real textLeftMargin: 10 * dpiRatio
     readonly property bool pressed: mouseArea.pressed
+    // What a screen reader says; an icon button's key names it too.
+    property string accessibleName: text
 
     signal clicked
     signal pressAndHold
 
     height: parent ? parent.height : 0
     width: label.x + label.width + (text !== "" ? textLeftMargin : 0)
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: accessibleName
+    Accessible.onPressAction: clicked()
+    Keys.onSpacePressed: clicked()
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
+
+    Rectangle {
+        objectName: "focusFrame"
+        anchors.fill: parent
+        anchors.margins: 1
+        radius: 4 * dpiRatio
+        color: "transparent"
+        border.width: 2 * dpiRatio
+        border.color: styles.focusColor
+        visible: menuButton.activeFocus
+    }
 
     Rectangle {
         id: pressedFrame

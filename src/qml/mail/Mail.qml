@@ -50,11 +50,16 @@ Item {
         function onLoaded() { mail.updateView() }
     }
 
+    // Asked for by the user; the pane covers the list only while the list
+    // has letters, so that an emptied folder never leaves a blank cover.
+    property bool fullWidth: false
+
     width: root.width * 0.6
     Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
     states: State {
         name: "full"
+        when: mail.fullWidth && mailList.count > 0
         PropertyChanges { target: mail; width: root.width }
     }
 
@@ -79,7 +84,7 @@ Item {
             letter: mail.letter
             fullWidth: mail.state === "full"
             loaded: mail.letterLoaded
-            onToggleFullWidth: mail.state = mail.state === "full" ? "" : "full"
+            onToggleFullWidth: mail.fullWidth = mail.state !== "full"
         }
 
         Flickable {

@@ -62,6 +62,17 @@ FormFrame {
             Keys.onSpacePressed: clicked()
             onClicked: settingsMailForm.show(qsTr("Mail settings"))
         }
+        // Also for desktops without a tray, whose menu is the only other way out.
+        SettingsItem {
+            objectName: "quitItem"
+            width: parent.width
+            height: itemHeight
+            itemText: qsTr("Quit") + " (" + keyboardShortcuts.quitKeyText + ")"
+            activeFocusOnTab: true
+            Keys.onReturnPressed: clicked()
+            Keys.onSpacePressed: clicked()
+            onClicked: Qt.quit()
+        }
     }
 
     CustomButton {
