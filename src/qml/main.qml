@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 import ProfileBackend 1.0
 import MailProfileManagerBackend 1.0

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import ContactsModelBackend 1.0
 import ContactsProxyModelBackend 1.0
 import "../controls"

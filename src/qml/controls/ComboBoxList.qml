@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // The window's one drop-down list, shown under the combo box that opened it.
 // It covers the whole window so that a click outside the list closes it.

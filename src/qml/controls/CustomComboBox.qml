@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A combo box whose entries open in the window's one shared drop-down list.
 // Entries are texts, or in button mode [icon path, label] pairs.

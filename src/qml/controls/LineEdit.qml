@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A single-line input on an underline, with a placeholder and a clear button.
 Item {

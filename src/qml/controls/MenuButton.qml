@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A flat button of an icon and an optional label, as high as its parent.
 Item {

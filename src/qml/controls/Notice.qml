@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A line along the bottom of the window saying what just happened or what
 // failed, with an optional action such as Undo (also Ctrl+Z). A notice with
@@ -52,7 +52,8 @@ Rectangle {
         onTriggered: notice.hide()
     }
     Shortcut {
-        sequence: StandardKey.Undo
+        id: undoKey
+        sequence: "Ctrl+Z"
         enabled: notice.visible && notice.action !== null && keyboardShortcuts.onMainScreen
         onActivated: notice.runAction()
     }
@@ -100,6 +101,4 @@ Rectangle {
             onClicked: notice.hide()
         }
     }
-    // Its text, for the tool tip.
-    Shortcut { id: undoKey; sequence: StandardKey.Undo; enabled: false }
 }

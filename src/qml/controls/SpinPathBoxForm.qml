@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // The number picker: OK takes the number, Cancel and Escape keep the one
 // there was.

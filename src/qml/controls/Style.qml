@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // The program's look: the desktop's active palette plus the few colours of
 // its own. The root scene holds the one instance as "styles".

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // One folder of the drawer: icon, title and the number of letters, read
 // when the drawer opens.

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 
 // The attachments of the shown letter along the bottom of the pane; a click

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 import "../scripts/mail.js" as MailScript
 

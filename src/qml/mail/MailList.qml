@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 import "../controls"
 import "../scripts/mail.js" as MailScript
@@ -24,6 +24,7 @@ Rectangle {
         if (!letter || !root.currentProfile)
             return
         var markSeen = byUser !== false
+        unreadable.target = root.currentProfile.cache
         if (!letter.parsed)
             root.currentProfile.cache.loadLetter(letter, root.currentFolder, markSeen)
         else if (markSeen && root.currentFolder === Letter.IncomingFolder)
@@ -144,7 +145,10 @@ Rectangle {
     // A letter whose file is gone or broken shows nothing: say why, and
     // where it is, so that the user deletes or archives it knowingly.
     Connections {
-        target: root.currentProfile ? root.currentProfile.cache : null
+        id: unreadable
+        // Set when a letter is opened: the account's store is no property
+        // that says when it changes.
+        target: null
         ignoreUnknownSignals: true
         function onLetterUnreadable(letter, path) {
             if (letter === mailList.currentLetter)

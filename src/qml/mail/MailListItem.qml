@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 
 // One letter of the list: seen state, subject and sender.

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 
 // The hamburger that turns into a back arrow while the folder drawer is open.

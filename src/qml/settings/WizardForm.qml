@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import WizardBackend 1.0
 import "../controls"
 import "../scripts/text.js" as TextRules
