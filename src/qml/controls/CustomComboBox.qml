@@ -144,6 +144,9 @@ Item {
             height: width
             imagePath: comboBox.buttonMode ? comboBox.iconAt(comboBox.currentIndex) : ""
             pressed: comboBox.shownPressed
+            // Drawn as it is: tinted white it vanishes on a light bar.
+            colorOverlay: false
+            shadow: false
         }
 
         Item {
