@@ -348,6 +348,7 @@ FormFrame {
         MenuButton {
             id: attachButton
             objectName: "attachButton"
+            accessibleName: qsTr("Attach")
             anchors.left: sendButton.right
             anchors.leftMargin: 10
             imagePath: "images/attach.png"

@@ -31,9 +31,15 @@ Item {
     Accessible.role: Accessible.Button
     Accessible.name: accessibleName
     Accessible.onPressAction: clicked()
-    Keys.onSpacePressed: clicked()
-    Keys.onReturnPressed: clicked()
-    Keys.onEnterPressed: clicked()
+    // Taken here, before any key handler of the button's own, so that a
+    // key presses it once.
+    Keys.onPressed: {
+        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            event.accepted = true
+            if (!event.isAutoRepeat)
+                clicked()
+        }
+    }
 
     Rectangle {
         objectName: "focusFrame"
