@@ -80,6 +80,62 @@
         <source>Justify</source>
         <translation>Blocksatz</translation>
     </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>Ausschneiden</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>Einfügen</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>Fett</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>Kursiv</translation>
+    </message>
+    <message>
+        <source>Underline</source>
+        <translation>Unterstrichen</translation>
+    </message>
+    <message>
+        <source>Strikeout</source>
+        <translation>Durchgestrichen</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>Schriftart</translation>
+    </message>
+    <message>
+        <source>Font size</source>
+        <translation>Schriftgröße</translation>
+    </message>
+    <message>
+        <source>Text colour</source>
+        <translation>Textfarbe</translation>
+    </message>
+    <message>
+        <source>Alignment</source>
+        <translation>Ausrichtung</translation>
+    </message>
+    <message>
+        <source>Bulleted list</source>
+        <translation>Aufzählung</translation>
+    </message>
+    <message>
+        <source>Numbered list</source>
+        <translation>Nummerierte Liste</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
+    </message>
 </context>
 <context>
     <name>Connection</name>
@@ -130,28 +186,37 @@
         <source>Reply to all</source>
         <translation>Allen antworten</translation>
     </message>
+    <message>
+        <source>Recipient</source>
+        <translation>Empfänger</translation>
+    </message>
+</context>
+<context>
+    <name>ContactsList</name>
+    <message>
+        <source>Suggestions</source>
+        <translation>Vorschläge</translation>
+    </message>
 </context>
 <context>
     <name>FolderList</name>
     <message>
-        <source>Incoming</source>
-        <translation>Eingang</translation>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
     </message>
+</context>
+<context>
+    <name>FormFrame</name>
     <message>
-        <source>Drafts</source>
-        <translation>Entwürfe</translation>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
+</context>
+<context>
+    <name>FormTitleBar</name>
     <message>
-        <source>Sent</source>
-        <translation>Gesendet</translation>
-    </message>
-    <message>
-        <source>Archive</source>
-        <translation>Archiv</translation>
-    </message>
-    <message>
-        <source>Trash</source>
-        <translation>Papierkorb</translation>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -173,19 +238,24 @@
         <translation>Neuer Brief</translation>
     </message>
     <message>
-        <source>Search (Ctrl+F)</source>
-        <translation>Suchen (Strg+F)</translation>
-    </message>
-    <message>
         <source>Settings</source>
         <translation>Einstellungen</translation>
     </message>
-</context>
-<context>
-    <name>LineEdit</name>
     <message>
-        <source>Text</source>
-        <translation>Text</translation>
+        <source>Folders (%1)</source>
+        <translation>Ordner (%1)</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Search (%1)</source>
+        <translation>Suchen (%1)</translation>
     </message>
 </context>
 <context>
@@ -259,6 +329,14 @@
         <source>Click to expand ▲</source>
         <translation>Zum Aufklappen klicken ▲</translation>
     </message>
+    <message>
+        <source>The attachment &quot;%1&quot; could not be opened.</source>
+        <translation>Der Anhang „%1“ konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The attachment &quot;%1&quot; could not be saved.</source>
+        <translation>Der Anhang „%1“ konnte nicht gespeichert werden.</translation>
+    </message>
 </context>
 <context>
     <name>MailBody</name>
@@ -272,10 +350,6 @@
     <message>
         <source>Edit the draft</source>
         <translation>Entwurf bearbeiten</translation>
-    </message>
-    <message>
-        <source>Reply (Ctrl+R), reply to all (Ctrl+Shift+R)</source>
-        <translation>Antworten (Strg+R), allen antworten (Strg+Umschalt+R)</translation>
     </message>
     <message>
         <source>Forward</source>
@@ -297,12 +371,76 @@
         <source>Print to PDF</source>
         <translation>Als PDF drucken</translation>
     </message>
+    <message>
+        <source>Remove the letter &quot;%1&quot; for good? It cannot be undone.</source>
+        <translation>Den Brief „%1“ endgültig entfernen? Das lässt sich nicht rückgängig machen.</translation>
+    </message>
+    <message>
+        <source>The letter could not be archived.</source>
+        <translation>Der Brief konnte nicht archiviert werden.</translation>
+    </message>
+    <message>
+        <source>The letter could not be deleted.</source>
+        <translation>Der Brief konnte nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <source>The letter could not be restored.</source>
+        <translation>Der Brief konnte nicht wiederhergestellt werden.</translation>
+    </message>
+    <message>
+        <source>It is still in %1.</source>
+        <translation>Er liegt weiterhin in %1.</translation>
+    </message>
+    <message>
+        <source>Restored to %1.</source>
+        <translation>Nach %1 wiederhergestellt.</translation>
+    </message>
+    <message>
+        <source>Letter archived.</source>
+        <translation>Brief archiviert.</translation>
+    </message>
+    <message>
+        <source>Letter moved to Trash.</source>
+        <translation>Brief in den Papierkorb verschoben.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>The letter could not be moved back. It is in %1.</source>
+        <translation>Der Brief konnte nicht zurückgeholt werden. Er liegt in %1.</translation>
+    </message>
+    <message>
+        <source>Leave full width</source>
+        <translation>Volle Breite verlassen</translation>
+    </message>
+    <message>
+        <source>Full width</source>
+        <translation>Volle Breite</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>Antworten</translation>
+    </message>
+    <message>
+        <source>reply to all</source>
+        <translation>allen antworten</translation>
+    </message>
 </context>
 <context>
     <name>MailList</name>
     <message>
         <source>Release for refresh...</source>
         <translation>Zum Aktualisieren loslassen …</translation>
+    </message>
+    <message>
+        <source>Letters</source>
+        <translation>Briefe</translation>
+    </message>
+    <message>
+        <source>This letter cannot be shown: its file is missing or damaged (%1). It can still be deleted or archived.</source>
+        <translation>Dieser Brief kann nicht angezeigt werden: Seine Datei fehlt oder ist beschädigt (%1). Er kann trotzdem gelöscht oder archiviert werden.</translation>
     </message>
 </context>
 <context>
@@ -337,6 +475,13 @@
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>MenuBackButton</name>
+    <message>
+        <source>Folders</source>
+        <translation>Ordner</translation>
     </message>
 </context>
 <context>
@@ -435,6 +580,21 @@
     <message>
         <source>Text</source>
         <translation>Text</translation>
+    </message>
+    <message>
+        <source>Attach</source>
+        <translation>Anhängen</translation>
+    </message>
+</context>
+<context>
+    <name>Notice</name>
+    <message>
+        <source>Undo (%1)</source>
+        <translation>Rückgängig (%1)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -620,6 +780,10 @@
         <source>Close</source>
         <translation>Schließen</translation>
     </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
 </context>
 <context>
     <name>SettingsMailForm</name>
@@ -653,6 +817,10 @@
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
@@ -692,22 +860,6 @@
         <translation>Der Name darf nicht leer sein!</translation>
     </message>
     <message>
-        <source>Wizard: step </source>
-        <translation>Assistent: Schritt </translation>
-    </message>
-    <message>
-        <source>of</source>
-        <translation>von</translation>
-    </message>
-    <message>
-        <source>Input username</source>
-        <translation>Benutzernamen eingeben</translation>
-    </message>
-    <message>
-        <source>Input password</source>
-        <translation>Passwort eingeben</translation>
-    </message>
-    <message>
         <source>Yes</source>
         <translation>Ja</translation>
     </message>
@@ -728,10 +880,6 @@
         <translation>Anmeldung</translation>
     </message>
     <message>
-        <source>Input your email to attempt an automatically configuration of your profile:</source>
-        <translation>Geben Sie Ihre E-Mail-Adresse ein, damit Ihr Konto möglichst automatisch eingerichtet wird:</translation>
-    </message>
-    <message>
         <source>john.smith@example.com</source>
         <translation>max.mustermann@example.com</translation>
     </message>
@@ -750,12 +898,6 @@ You should add them in settings manually.</source>
 Bitte tragen Sie sie in den Einstellungen von Hand ein.</translation>
     </message>
     <message>
-        <source>Input your name.
-It will be displayed in the recipients of your emails in the &apos;From&apos; field.</source>
-        <translation>Geben Sie Ihren Namen ein.
-Die Empfänger Ihrer E-Mails sehen ihn im Feld „Von“.</translation>
-    </message>
-    <message>
         <source>John Smith</source>
         <translation>Max Mustermann</translation>
     </message>
@@ -770,6 +912,32 @@ Die Empfänger Ihrer E-Mails sehen ihn im Feld „Von“.</translation>
     <message>
         <source>Next</source>
         <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Wizard: step %1 of 3</source>
+        <translation>Assistent: Schritt %1 von 3</translation>
+    </message>
+    <message>
+        <source>User name for %1 on %2</source>
+        <translation>Benutzername für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Password for %1 on %2</source>
+        <translation>Passwort für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Remember the password on this computer</source>
+        <translation>Passwort auf diesem Computer speichern</translation>
+    </message>
+    <message>
+        <source>Enter your e-mail address; the program then looks for the servers of your account:</source>
+        <translation>Geben Sie Ihre E-Mail-Adresse ein; das Programm sucht dann die Server Ihres Kontos:</translation>
+    </message>
+    <message>
+        <source>Enter your name.
+The recipients of your letters see it in the &quot;From&quot; field.</source>
+        <translation>Geben Sie Ihren Namen ein.
+Die Empfänger Ihrer Briefe sehen ihn im Feld „Von“.</translation>
     </message>
 </context>
 <context>
@@ -852,6 +1020,38 @@ Bitte tragen Sie ihn in den Einstellungen von Hand ein.</translation>
     <message>
         <source>Mail</source>
         <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>Incoming</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Drafts</source>
+        <translation>Entwürfe</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>Gesendet</translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation>Archiv</translation>
+    </message>
+    <message>
+        <source>Trash</source>
+        <translation>Papierkorb</translation>
+    </message>
+    <message>
+        <source>User name for %1 on %2</source>
+        <translation>Benutzername für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Password for %1 on %2</source>
+        <translation>Passwort für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Remember the password on this computer</source>
+        <translation>Passwort auf diesem Computer speichern</translation>
     </message>
 </context>
 <context>
