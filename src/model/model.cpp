@@ -93,6 +93,7 @@ void Model::take(const Contents &contents)
         entry.id = copied(shown.id);
         entry.from = copied(shown.from);
         entry.subject = copied(shown.subject);
+        entry.recipients = copied(shown.recipients);
         if (entry.letterType == Letter::LetterUnseen)
             ++m_unseen;
         m_rows.append(entry);
@@ -117,6 +118,7 @@ Letter *Model::letterAt(int row) const
         letter->setId(entry.id);
         letter->setFrom(entry.from);
         letter->setSubject(entry.subject);
+        letter->setRecipients(entry.recipients);
         letter->setLetterType(entry.letterType);
         letter->setFolderType(entry.folderType);
         letter->setDate(entry.date);
@@ -188,6 +190,7 @@ void Model::onNewLetter(Letter *letter)
     entry.id = letter->id();
     entry.from = letter->from();
     entry.subject = letter->subject();
+    entry.recipients = letter->recipients();
     entry.date = letter->date();
     entry.letterType = letter->letterType();
     entry.folderType = m_folder == Letter::TrashFolder ? letter->folderType() : m_folder;
@@ -318,6 +321,7 @@ Model::Contents Model::read(const QString &indexPath, int folder)
         entry.id = StoreLayout::messageFileName(fields.id) == name ? fields.id : base;
         entry.from = fields.from;
         entry.subject = fields.subject;
+        entry.recipients = fields.recipients;
         entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();
         entry.letterType = folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
         entry.folderType = folder == Letter::TrashFolder ? Letter::IncomingFolder : folder;
@@ -337,7 +341,7 @@ Model::Contents Model::withKeys(Contents contents)
 
 QString Model::searchKey(const FolderIndex::Entry &entry)
 {
-    return foldForSearch(entry.from + QLatin1Char('\n') + entry.subject);
+    return foldForSearch(entry.from + QLatin1Char('\n') + entry.recipients + QLatin1Char('\n') + entry.subject);
 }
 
 QString Model::foldForSearch(const QString &text)

@@ -59,7 +59,7 @@ public:
     static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
     // Text as the search compares it: case-folded, without accents.
     static QString foldForSearch(const QString &text);
-    // The folded sender and subject of a row, made when the row is, so
+    // The folded sender, recipients and subject of a row, made when the row is, so
     // that a search over many thousand letters folds only what is typed.
     const QString &searchKeyAt(int row) const { return m_keys.at(row); }
 

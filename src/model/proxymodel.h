@@ -26,8 +26,8 @@ public slots:
     // The unfiltered row of the letter with that id, -1 when it is not in
     // the folder, and the letter of such a row.
     int sourceRowOf(const QString &id) const;
-    // Shows the letters whose sender or subject hold every word of text,
-    // whatever their case and accents.
+    // Shows the letters whose sender, recipients or subject hold every
+    // word of text, whatever their case and accents.
     void setSearchText(const QString &text);
     Letter *sourceLetterAt(int sourceRow) const;
     void onCheckFolderLimits();

@@ -269,6 +269,7 @@ Letter *Cache::listLetter(const ListFields &fields, const QString &id)
     letter->setId(id);
     letter->setFrom(fields.from);
     letter->setSubject(fields.subject);
+    letter->setRecipients(fields.recipients);
     // A message without a usable date is listed as of its arrival, so
     // that it sorts among the new mail instead of below everything.
     letter->setDate(fields.date.isValid() ? fields.date : QDateTime::currentDateTimeUtc());

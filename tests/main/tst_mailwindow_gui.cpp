@@ -322,7 +322,8 @@ private slots:
     {
         const QString out = MailServers::address(servers.smtpPort());
         startWith({message("zoe@example.org", "Lunch", 1).replace("Sender Name", "=?utf-8?q?Zo=C3=AB_=C3=84rger?="),
-                   message("bob@example.org", "Report", 2), message("cy@example.org", "Party", 3)},
+                   message("bob@example.org", "Report", 2).replace("To: ", "Cc: Dana Diaz <dana@example.org>\r\nTo: "),
+                   message("cy@example.org", "Party", 3)},
                   MailServers::password(), SM::NO_SSL, 0, [&] {
                       MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, out);
                       MailWindow::addAccount(email, "Test", MailServers::address(servers.imapPort()), out,
@@ -414,6 +415,9 @@ private slots:
         window.type("zoe arger");
         QVERIFY(waitRows(1));
         QCOMPARE(window.text("letterSubject", row(0)), QStringLiteral("Lunch"));
+        press(Qt::Key_A, Qt::ControlModifier);
+        window.type("DANA");
+        QVERIFY(MailWindow::waitFor([&] { return window.text("letterSubject", row(0)) == "Report" && rows() == 1; }));
         press(Qt::Key_Escape);
         QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));
         QQuickItem *drawer = window.item("folderList");

@@ -311,8 +311,10 @@ private slots:
         ProxyModel proxy;
         proxy.setSourceModel(&model);
         proxy.sort(0, Qt::DescendingOrder);
+        Letter *old = makeLetter(&m_owner, QStringLiteral("old@x"), 9);
+        old->setRecipients(QStringLiteral("Zo\u00EB <zoe@example.org>"));
         model.onNewLetter(makeLetter(&m_owner, QStringLiteral("mid@x"), 5));
-        model.onNewLetter(makeLetter(&m_owner, QStringLiteral("old@x"), 9));
+        model.onNewLetter(old);
         model.onNewLetter(makeLetter(&m_owner, QStringLiteral("new@x"), 1));
         QCOMPARE(ids(proxy), QStringList({"new@x", "mid@x", "old@x"}));
         QCOMPARE(proxy.getSourceModelIndex(2), 1);
@@ -321,6 +323,14 @@ private slots:
         QCOMPARE(ids(proxy), QStringList({"mid@x"}));
         proxy.setSearchText(QStringLiteral(" \u00C1nna  new@x "));
         QCOMPARE(ids(proxy), QStringList({"new@x"}));
+        // Recipients too, also as the index file keeps them for the next start.
+        proxy.setSearchText(QStringLiteral("zoe"));
+        QCOMPARE(ids(proxy), QStringList({"old@x"}));
+        Model again(indexPath("incoming.conf"), Letter::IncomingFolder);
+        ProxyModel stored;
+        stored.setSourceModel(&again);
+        stored.setSearchText(QStringLiteral("zoe"));
+        QCOMPARE(ids(stored), QStringList({"old@x"}));
     }
 
     // The folder limit removes the oldest letters of the folder.
