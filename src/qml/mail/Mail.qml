@@ -122,6 +122,20 @@ Item {
             anchors.rightMargin: 5
         }
 
+        // Says why the pane is empty.
+        Text {
+            objectName: "emptyPaneHint"
+            anchors.centerIn: parent
+            width: parent.width * 0.8
+            visible: !mail.letter
+            text: mailList.count > 0 ? qsTr("Choose a letter in the list.") : qsTr("No letters in this folder.")
+            textFormat: Text.PlainText
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            color: "#888888"
+            font.pointSize: 13
+        }
+
         MailAttachment {
             id: attachmentPanel
             anchors.left: parent.left

@@ -76,6 +76,9 @@ Rectangle {
 
         readonly property int pageRows: Math.max(1, Math.floor(height / (root.itemHeight * 1.5)) - 1)
         Keys.onPressed: {
+            // Rows that came or went since the last frame move the current
+            // row only once applied.
+            forceLayout()
             var at = currentIndex
             switch (event.key) {
             case Qt.Key_Up: mailList.moveTo(at < 0 ? 0 : at - 1); break
