@@ -308,6 +308,17 @@
     </message>
 </context>
 <context>
+    <name>Mail</name>
+    <message>
+        <source>Choose a letter in the list.</source>
+        <translation>Wählen Sie einen Brief in der Liste.</translation>
+    </message>
+    <message>
+        <source>No letters in this folder.</source>
+        <translation>Keine Briefe in diesem Ordner.</translation>
+    </message>
+</context>
+<context>
     <name>MailAttachment</name>
     <message>
         <source>Open</source>
