@@ -38,7 +38,8 @@ Item {
     }
     function run(profile, letter, action, folder) {
         var id = letter.id
-        var row = mailList.model.sourceRowOf(id)
+        // The shown row: a letter made here may have no id yet.
+        var row = mailList.model.getSourceModelIndex(mailList.currentIndex)
         var target = action === "archive" ? 3 : action === "delete" ? 4 : letter.folderType
         var done = action === "archive" ? profile.cache.archiveMessage(id, row, folder, letter)
                  : action === "delete" ? profile.cache.deleteMessage(id, row, folder, letter)
