@@ -34,40 +34,32 @@
 <context>
     <name>CertificateVerifier</name>
     <message>
-        <source>The certificate of %1 cannot be trusted:</source>
-        <translation>Dem Zertifikat von %1 kann nicht vertraut werden:</translation>
+        <source>Server sent a &apos;%1&apos; certificate. Do you want to accept this certificate?</source>
+        <translation>Der Server hat ein Zertifikat vom Typ „%1“ gesendet. Möchten Sie dieses Zertifikat annehmen?</translation>
     </message>
     <message>
-        <source>The certificate of %1 has CHANGED since you accepted it. Someone may be posing as the server:</source>
-        <translation>Das Zertifikat von %1 hat sich GEÄNDERT, seit Sie es angenommen haben. Vielleicht gibt sich jemand als der Server aus:</translation>
+        <source>It&apos;s an unsupported certificate type &apos;%1&apos;. Do you still want to accept this certificate?</source>
+        <translation>Der Zertifikatstyp „%1“ wird nicht unterstützt. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
     <message>
-        <source>it is self-signed</source>
-        <translation>es ist selbst signiert</translation>
+        <source>Certificate in a certificate chain cannot be verified against the next certificate in the chain (the issuer). Do you still want to accept this certificate?</source>
+        <translation>Ein Zertifikat der Kette lässt sich nicht mit dem nächsten Zertifikat der Kette (dem Aussteller) prüfen. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
     <message>
-        <source>its issuer is not a known authority</source>
-        <translation>sein Aussteller ist keine bekannte Zertifizierungsstelle</translation>
+        <source>The certificate is not authenticated. Do you still want to accept this certificate?</source>
+        <translation>Das Zertifikat ist nicht beglaubigt. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
     <message>
-        <source>it has expired</source>
-        <translation>es ist abgelaufen</translation>
+        <source>The subject name of a certificate does not match the hostname of the server. Do you still want to accept this certificate?</source>
+        <translation>Der Inhabername des Zertifikats passt nicht zum Rechnernamen des Servers. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
     <message>
-        <source>it is not valid yet</source>
-        <translation>es ist noch nicht gültig</translation>
+        <source>Current date and time is after the validity period specified in the certificate. Do you still want to accept this certificate?</source>
+        <translation>Das Zertifikat ist abgelaufen: Datum und Uhrzeit liegen nach seinem Gültigkeitszeitraum. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
     <message>
-        <source>it was issued for another host name</source>
-        <translation>es wurde für einen anderen Rechnernamen ausgestellt</translation>
-    </message>
-    <message>
-        <source>SHA-256 fingerprint: %1</source>
-        <translation>SHA-256-Fingerabdruck: %1</translation>
-    </message>
-    <message>
-        <source>Do you want to accept this certificate?</source>
-        <translation>Möchten Sie dieses Zertifikat annehmen?</translation>
+        <source>Current date and time is before the validity period specified in the certificate. Do you still want to accept this certificate?</source>
+        <translation>Das Zertifikat ist noch nicht gültig: Datum und Uhrzeit liegen vor seinem Gültigkeitszeitraum. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
     </message>
 </context>
 <context>
@@ -87,6 +79,62 @@
     <message>
         <source>Justify</source>
         <translation>Blocksatz</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>Ausschneiden</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>Einfügen</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>Fett</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>Kursiv</translation>
+    </message>
+    <message>
+        <source>Underline</source>
+        <translation>Unterstrichen</translation>
+    </message>
+    <message>
+        <source>Strikeout</source>
+        <translation>Durchgestrichen</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>Schriftart</translation>
+    </message>
+    <message>
+        <source>Font size</source>
+        <translation>Schriftgröße</translation>
+    </message>
+    <message>
+        <source>Text colour</source>
+        <translation>Textfarbe</translation>
+    </message>
+    <message>
+        <source>Alignment</source>
+        <translation>Ausrichtung</translation>
+    </message>
+    <message>
+        <source>Bulleted list</source>
+        <translation>Aufzählung</translation>
+    </message>
+    <message>
+        <source>Numbered list</source>
+        <translation>Nummerierte Liste</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
     </message>
 </context>
 <context>
@@ -127,10 +175,6 @@
         <source>Cannot store the messages: cannot write %1</source>
         <translation>Die Nachrichten können nicht gespeichert werden: %1 lässt sich nicht schreiben</translation>
     </message>
-    <message>
-        <source>the address %1 has characters beyond ASCII, which cannot be sent.</source>
-        <translation>die Adresse %1 enthält Zeichen außerhalb von ASCII und kann nicht gesendet werden.</translation>
-    </message>
 </context>
 <context>
     <name>ContactsLineEdit</name>
@@ -143,31 +187,36 @@
         <translation>Allen antworten</translation>
     </message>
     <message>
-        <source>Cc: </source>
-        <translation>Kopie: </translation>
+        <source>Recipient</source>
+        <translation>Empfänger</translation>
+    </message>
+</context>
+<context>
+    <name>ContactsList</name>
+    <message>
+        <source>Suggestions</source>
+        <translation>Vorschläge</translation>
     </message>
 </context>
 <context>
     <name>FolderList</name>
     <message>
-        <source>Incoming</source>
-        <translation>Eingang</translation>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
     </message>
+</context>
+<context>
+    <name>FormFrame</name>
     <message>
-        <source>Drafts</source>
-        <translation>Entwürfe</translation>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
+</context>
+<context>
+    <name>FormTitleBar</name>
     <message>
-        <source>Sent</source>
-        <translation>Gesendet</translation>
-    </message>
-    <message>
-        <source>Archive</source>
-        <translation>Archiv</translation>
-    </message>
-    <message>
-        <source>Trash</source>
-        <translation>Papierkorb</translation>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -189,19 +238,24 @@
         <translation>Neuer Brief</translation>
     </message>
     <message>
-        <source>Search (Ctrl+F)</source>
-        <translation>Suchen (Strg+F)</translation>
-    </message>
-    <message>
         <source>Settings</source>
         <translation>Einstellungen</translation>
     </message>
-</context>
-<context>
-    <name>LineEdit</name>
     <message>
-        <source>Text</source>
-        <translation>Text</translation>
+        <source>Folders (%1)</source>
+        <translation>Ordner (%1)</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Search (%1)</source>
+        <translation>Suchen (%1)</translation>
     </message>
 </context>
 <context>
@@ -254,6 +308,17 @@
     </message>
 </context>
 <context>
+    <name>Mail</name>
+    <message>
+        <source>Choose a letter in the list.</source>
+        <translation>Wählen Sie einen Brief in der Liste.</translation>
+    </message>
+    <message>
+        <source>No letters in this folder.</source>
+        <translation>Keine Briefe in diesem Ordner.</translation>
+    </message>
+</context>
+<context>
     <name>MailAttachment</name>
     <message>
         <source>Open</source>
@@ -275,6 +340,14 @@
         <source>Click to expand ▲</source>
         <translation>Zum Aufklappen klicken ▲</translation>
     </message>
+    <message>
+        <source>The attachment &quot;%1&quot; could not be opened.</source>
+        <translation>Der Anhang „%1“ konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The attachment &quot;%1&quot; could not be saved.</source>
+        <translation>Der Anhang „%1“ konnte nicht gespeichert werden.</translation>
+    </message>
 </context>
 <context>
     <name>MailBody</name>
@@ -288,10 +361,6 @@
     <message>
         <source>Edit the draft</source>
         <translation>Entwurf bearbeiten</translation>
-    </message>
-    <message>
-        <source>Reply (Ctrl+R), reply to all (Ctrl+Shift+R)</source>
-        <translation>Antworten (Strg+R), allen antworten (Strg+Umschalt+R)</translation>
     </message>
     <message>
         <source>Forward</source>
@@ -313,6 +382,62 @@
         <source>Print to PDF</source>
         <translation>Als PDF drucken</translation>
     </message>
+    <message>
+        <source>Remove the letter &quot;%1&quot; for good? It cannot be undone.</source>
+        <translation>Den Brief „%1“ endgültig entfernen? Das lässt sich nicht rückgängig machen.</translation>
+    </message>
+    <message>
+        <source>The letter could not be archived.</source>
+        <translation>Der Brief konnte nicht archiviert werden.</translation>
+    </message>
+    <message>
+        <source>The letter could not be deleted.</source>
+        <translation>Der Brief konnte nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <source>The letter could not be restored.</source>
+        <translation>Der Brief konnte nicht wiederhergestellt werden.</translation>
+    </message>
+    <message>
+        <source>It is still in %1.</source>
+        <translation>Er liegt weiterhin in %1.</translation>
+    </message>
+    <message>
+        <source>Restored to %1.</source>
+        <translation>Nach %1 wiederhergestellt.</translation>
+    </message>
+    <message>
+        <source>Letter archived.</source>
+        <translation>Brief archiviert.</translation>
+    </message>
+    <message>
+        <source>Letter moved to Trash.</source>
+        <translation>Brief in den Papierkorb verschoben.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>The letter could not be moved back. It is in %1.</source>
+        <translation>Der Brief konnte nicht zurückgeholt werden. Er liegt in %1.</translation>
+    </message>
+    <message>
+        <source>Leave full width</source>
+        <translation>Volle Breite verlassen</translation>
+    </message>
+    <message>
+        <source>Full width</source>
+        <translation>Volle Breite</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>Antworten</translation>
+    </message>
+    <message>
+        <source>reply to all</source>
+        <translation>allen antworten</translation>
+    </message>
 </context>
 <context>
     <name>MailList</name>
@@ -320,24 +445,20 @@
         <source>Release for refresh...</source>
         <translation>Zum Aktualisieren loslassen …</translation>
     </message>
+    <message>
+        <source>Letters</source>
+        <translation>Briefe</translation>
+    </message>
+    <message>
+        <source>This letter cannot be shown: its file is missing or damaged (%1). It can still be deleted or archived.</source>
+        <translation>Dieser Brief kann nicht angezeigt werden: Seine Datei fehlt oder ist beschädigt (%1). Er kann trotzdem gelöscht oder archiviert werden.</translation>
+    </message>
 </context>
 <context>
     <name>MailtoRequests</name>
     <message>
         <source>Create an account first: the letter can be written once you have one.</source>
         <translation>Legen Sie zuerst ein Konto an: Der Brief lässt sich schreiben, sobald Sie eines haben.</translation>
-    </message>
-    <message>
-        <source>A mail link asks for a new letter. Save the unfinished letter into drafts and start the new one?</source>
-        <translation>Ein Mail-Link verlangt einen neuen Brief. Den unfertigen Brief in den Entwürfen speichern und den neuen beginnen?</translation>
-    </message>
-    <message>
-        <source>Save and start</source>
-        <translation>Speichern und beginnen</translation>
-    </message>
-    <message>
-        <source>Keep writing</source>
-        <translation>Weiterschreiben</translation>
     </message>
 </context>
 <context>
@@ -365,6 +486,13 @@
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>MenuBackButton</name>
+    <message>
+        <source>Folders</source>
+        <translation>Ordner</translation>
     </message>
 </context>
 <context>
@@ -464,6 +592,21 @@
         <source>Text</source>
         <translation>Text</translation>
     </message>
+    <message>
+        <source>Attach</source>
+        <translation>Anhängen</translation>
+    </message>
+</context>
+<context>
+    <name>Notice</name>
+    <message>
+        <source>Undo (%1)</source>
+        <translation>Rückgängig (%1)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
 </context>
 <context>
     <name>Profile</name>
@@ -474,22 +617,6 @@
     <message>
         <source>Choose file to attach</source>
         <translation>Datei zum Anhängen wählen</translation>
-    </message>
-    <message>
-        <source>Sending &quot;%1&quot;...</source>
-        <translation>„%1“ wird gesendet …</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; has been sent.</source>
-        <translation>„%1“ wurde gesendet.</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; was not sent; it is kept in Drafts.</source>
-        <translation>„%1“ wurde nicht gesendet und liegt in den Entwürfen.</translation>
-    </message>
-    <message>
-        <source>The letter is kept in Drafts.</source>
-        <translation>Die Nachricht liegt in den Entwürfen.</translation>
     </message>
 </context>
 <context>
@@ -556,8 +683,8 @@
 <context>
     <name>Server</name>
     <message>
-        <source>Neither SSL/TLS nor STARTTLS works with this server, and the password is not sent without security. If you trust the network, choose the security &quot;None&quot; for this server.</source>
-        <translation>Weder SSL/TLS noch STARTTLS funktioniert mit diesem Server, und das Passwort wird nicht ungeschützt gesendet. Wenn Sie dem Netzwerk vertrauen, wählen Sie für diesen Server die Sicherheit „Keine“.</translation>
+        <source>This server offered a secure connection before and does not now; the connection is not made without security.</source>
+        <translation>Dieser Server bot bisher eine sichere Verbindung an und tut es jetzt nicht mehr; ohne Sicherheit wird keine Verbindung aufgebaut.</translation>
     </message>
 </context>
 <context>
@@ -664,6 +791,10 @@
         <source>Close</source>
         <translation>Schließen</translation>
     </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
 </context>
 <context>
     <name>SettingsMailForm</name>
@@ -697,6 +828,10 @@
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
@@ -736,22 +871,6 @@
         <translation>Der Name darf nicht leer sein!</translation>
     </message>
     <message>
-        <source>Wizard: step </source>
-        <translation>Assistent: Schritt </translation>
-    </message>
-    <message>
-        <source>of</source>
-        <translation>von</translation>
-    </message>
-    <message>
-        <source>Input username</source>
-        <translation>Benutzernamen eingeben</translation>
-    </message>
-    <message>
-        <source>Input password</source>
-        <translation>Passwort eingeben</translation>
-    </message>
-    <message>
         <source>Yes</source>
         <translation>Ja</translation>
     </message>
@@ -772,10 +891,6 @@
         <translation>Anmeldung</translation>
     </message>
     <message>
-        <source>Input your email to attempt an automatically configuration of your profile:</source>
-        <translation>Geben Sie Ihre E-Mail-Adresse ein, damit Ihr Konto möglichst automatisch eingerichtet wird:</translation>
-    </message>
-    <message>
         <source>john.smith@example.com</source>
         <translation>max.mustermann@example.com</translation>
     </message>
@@ -794,12 +909,6 @@ You should add them in settings manually.</source>
 Bitte tragen Sie sie in den Einstellungen von Hand ein.</translation>
     </message>
     <message>
-        <source>Input your name.
-It will be displayed in the recipients of your emails in the &apos;From&apos; field.</source>
-        <translation>Geben Sie Ihren Namen ein.
-Die Empfänger Ihrer E-Mails sehen ihn im Feld „Von“.</translation>
-    </message>
-    <message>
         <source>John Smith</source>
         <translation>Max Mustermann</translation>
     </message>
@@ -814,6 +923,32 @@ Die Empfänger Ihrer E-Mails sehen ihn im Feld „Von“.</translation>
     <message>
         <source>Next</source>
         <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Wizard: step %1 of 3</source>
+        <translation>Assistent: Schritt %1 von 3</translation>
+    </message>
+    <message>
+        <source>User name for %1 on %2</source>
+        <translation>Benutzername für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Password for %1 on %2</source>
+        <translation>Passwort für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Remember the password on this computer</source>
+        <translation>Passwort auf diesem Computer speichern</translation>
+    </message>
+    <message>
+        <source>Enter your e-mail address; the program then looks for the servers of your account:</source>
+        <translation>Geben Sie Ihre E-Mail-Adresse ein; das Programm sucht dann die Server Ihres Kontos:</translation>
+    </message>
+    <message>
+        <source>Enter your name.
+The recipients of your letters see it in the &quot;From&quot; field.</source>
+        <translation>Geben Sie Ihren Namen ein.
+Die Empfänger Ihrer Briefe sehen ihn im Feld „Von“.</translation>
     </message>
 </context>
 <context>
@@ -896,6 +1031,38 @@ Bitte tragen Sie ihn in den Einstellungen von Hand ein.</translation>
     <message>
         <source>Mail</source>
         <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>Incoming</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Drafts</source>
+        <translation>Entwürfe</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>Gesendet</translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation>Archiv</translation>
+    </message>
+    <message>
+        <source>Trash</source>
+        <translation>Papierkorb</translation>
+    </message>
+    <message>
+        <source>User name for %1 on %2</source>
+        <translation>Benutzername für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Password for %1 on %2</source>
+        <translation>Passwort für %1 auf %2</translation>
+    </message>
+    <message>
+        <source>Remember the password on this computer</source>
+        <translation>Passwort auf diesem Computer speichern</translation>
     </message>
 </context>
 <context>

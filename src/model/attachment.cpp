@@ -255,17 +255,15 @@ QString Attachment::openedFileName() const
     return stem + QLatin1Char('.') + suffix;
 }
 
-void Attachment::open()
+bool Attachment::open()
 {
-    if (isRunnable(openedType())) {
-        save();
-        return;
-    }
+    if (isRunnable(openedType()))
+        return save();
     const QString dir = temporaryDirectory();
     if (dir.isEmpty()) {
         qCritical() << "Attachment::open(): cannot make a private temporary directory under"
                     << QDir::tempPath();
-        return;
+        return false;
     }
     // A file of its own for every opening: a viewer may still show an
     // earlier one, and a forged attachment of the same name and size must
@@ -285,7 +283,7 @@ void Attachment::open()
     }
     if (fd < 0) {
         qCritical() << "Attachment::open(): cannot open" << path << qt_error_string(errno);
-        return;
+        return false;
     }
     try {
         FdOutputStream out(fd);
@@ -294,10 +292,10 @@ void Attachment::open()
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         ::close(fd);
-        return;
+        return false;
     }
     ::close(fd);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 QString Attachment::safeFileName(const QString &name)
@@ -315,18 +313,18 @@ QString Attachment::safeFileName(const QString &name)
     return clean;
 }
 
-void Attachment::save()
+bool Attachment::save()
 {
     const QString proposed = QDir::homePath() + QDir::separator() + safeFileName(m_name);
     const QString path = FileDialog::getSaveFileName(tr("Choose path to save attachment"), proposed);
     if (path.isEmpty())
-        return;
+        return true;
     // Written aside and renamed into place, so a failed write never leaves a
     // half attachment where the user expects the whole one.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCritical() << "Attachment::save(): cannot open" << path << file.errorString();
-        return;
+        return false;
     }
     try {
         DeviceOutputStream out(&file);
@@ -334,8 +332,11 @@ void Attachment::save()
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         file.cancelWriting();
-        return;
+        return false;
     }
-    if (!file.commit())
+    if (!file.commit()) {
         qCritical() << "Attachment::save(): cannot write" << path << file.errorString();
+        return false;
+    }
+    return true;
 }

@@ -52,8 +52,10 @@ signals:
     void sizeChanged();
 
 public slots:
-    void open();
-    void save();
+    // False when the attachment could not be written or handed on; saving
+    // that the user cancels is no failure.
+    bool open();
+    bool save();
 
     // The type the desktop will open it as: the declared one, else the one
     // its name suggests.

@@ -20,9 +20,10 @@ namespace {
 
 const QString mailGroup = QStringLiteral("mail");
 // The keys of a letter's sub-group, in the order takeEntry() reads them.
-enum Key { From, Subject, Date, LetterType, FolderType, Archived, Removed, Dropped, Id, KeyCount };
+// "to" came later: older files lack it, and older readers pass over it.
+enum Key { From, Subject, Date, LetterType, FolderType, Archived, Removed, Dropped, Id, To, KeyCount };
 const QList<QByteArray> keyNames{"from", "subject", "date", "letterType", "folderType",
-                                 "archived", "removed", "dropped", "id"};
+                                 "archived", "removed", "dropped", "id", "to"};
 const QString idKey = QStringLiteral("id");
 const QString removedKey = QStringLiteral("removed");
 // Marks the "removed" entries that this program wrote itself, so that a
@@ -234,6 +235,7 @@ void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &value
     entry.id = id();
     entry.from = values.at(From).toString();
     entry.subject = values.at(Subject).toString();
+    entry.recipients = values.at(To).toString();
     entry.letterType = values.at(LetterType).toInt();
     entry.folderType = values.at(FolderType).toInt();
     entry.date = values.at(Date).toDateTime();
@@ -247,6 +249,8 @@ bool FolderIndex::addEntry(const Entry &entry)
                   {QStringLiteral("date"), entry.date},
                   {QStringLiteral("letterType"), entry.letterType},
                   {QStringLiteral("folderType"), entry.folderType}};
+    if (!entry.recipients.isEmpty())
+        values.append({QStringLiteral("to"), entry.recipients});
     if (groupName(entry.id) != entry.id)
         values.append({idKey, entry.id});
     if (m_removed.remove(entry.id)) {

@@ -29,6 +29,7 @@ public:
         QString id;
         QString from;
         QString subject;
+        QString recipients;
         QDateTime date;
         int letterType = 0;
         int folderType = 0;

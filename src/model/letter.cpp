@@ -190,6 +190,7 @@ Letter *Letter::copy(QObject *parent) const
     other->m_from = m_from;
     other->m_replyTo = m_replyTo;
     other->m_subject = m_subject;
+    other->m_recipients = m_recipients;
     other->m_date = m_date;
     other->m_bodyHtmlList = m_bodyHtmlList;
     other->m_bodyList = m_bodyList;

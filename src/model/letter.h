@@ -77,6 +77,10 @@ public:
     QString subject() const { return m_subject; }
     void setSubject(const QString &subject);
 
+    // To and Cc as the folder list keeps them for the search. Not a property.
+    QString recipients() const { return m_recipients; }
+    void setRecipients(const QString &recipients) { m_recipients = recipients; }
+
     QDateTime date() const { return m_date; }
     void setDate(const QDateTime &date);
 
@@ -132,6 +136,7 @@ private:
     QString m_from;
     QString m_replyTo;
     QString m_subject;
+    QString m_recipients;
     QDateTime m_date;
     QList<bool> m_bodyHtmlList;
     QStringList m_bodyList;

@@ -241,6 +241,19 @@ ListFields ListFields::fromMessage(const QByteArray &content)
                                              : name + QStringLiteral(" <") + address + QLatin1Char('>');
             }
         }
+        QStringList recipients;
+        for (const char *name : {vmime::fields::TO, vmime::fields::CC}) {
+            auto field = header.findField(name);
+            auto list = field ? field->getValue<vmime::addressList>() : nullptr;
+            if (!list)
+                continue;
+            for (const auto &mbox : list->toMailboxList()->getMailboxList()) {
+                const QString name = utf8(mbox->getName());
+                const QString address = QString::fromStdString(mbox->getEmail().toString());
+                recipients << (name.isEmpty() ? address : name + QStringLiteral(" <") + address + QLatin1Char('>'));
+            }
+        }
+        fields.recipients = recipients.join(QStringLiteral(", "));
         if (auto field = header.findField(vmime::fields::SUBJECT)) {
             if (auto text = field->getValue<vmime::text>())
                 fields.subject = utf8(*text);

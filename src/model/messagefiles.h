@@ -54,6 +54,7 @@ struct ListFields {
     QString from;
     QString subject;
     QDateTime date;     // UTC; invalid when absent or unreadable
+    QString recipients; // To and Cc as "Name <address>", comma-separated
 
     static ListFields fromMessage(const QByteArray &content);
 };

@@ -86,11 +86,15 @@ void Model::take(const Contents &contents)
     const auto copied = [](const QString &text) { return QString(text.constData(), text.size()); };
     beginResetModel();
     m_rows.reserve(contents.shown.size());
+    m_keys.reserve(contents.keys.size());
+    for (const QString &key : contents.keys)
+        m_keys.append(copied(key));
     for (const FolderIndex::Entry &shown : contents.shown) {
         FolderIndex::Entry entry = shown;
         entry.id = copied(shown.id);
         entry.from = copied(shown.from);
         entry.subject = copied(shown.subject);
+        entry.recipients = copied(shown.recipients);
         if (entry.letterType == Letter::LetterUnseen)
             ++m_unseen;
         m_rows.append(entry);
@@ -115,6 +119,7 @@ Letter *Model::letterAt(int row) const
         letter->setId(entry.id);
         letter->setFrom(entry.from);
         letter->setSubject(entry.subject);
+        letter->setRecipients(entry.recipients);
         letter->setLetterType(entry.letterType);
         letter->setFolderType(entry.folderType);
         letter->setDate(entry.date);
@@ -186,6 +191,7 @@ void Model::onNewLetter(Letter *letter)
     entry.id = letter->id();
     entry.from = letter->from();
     entry.subject = letter->subject();
+    entry.recipients = letter->recipients();
     entry.date = letter->date();
     entry.letterType = letter->letterType();
     entry.folderType = m_folder == Letter::TrashFolder ? letter->folderType() : m_folder;
@@ -205,12 +211,14 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
     if (row < 0) {
         beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
         m_rows.append(entry);
+        m_keys.append(searchKey(entry));
         m_letters.append(letter);
         endInsertRows();
     } else {
         Letter *previous = m_letters.at(row);
         wasUnseen = (previous ? previous->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
         m_rows[row] = entry;
+        m_keys[row] = searchKey(entry);
         m_letters[row] = letter;
         if (previous && previous != letter)
             previous->deleteLater();
@@ -244,8 +252,7 @@ void Model::onSeenLetter(Letter *letter)
         return;
     whenLoaded([this, id = letter->id(), letterType = letter->letterType()] {
         m_index.setLetterType(id, letterType);
-        if (m_unseen > 0)
-            --m_unseen;
+        m_unseen = qMax(0, m_unseen + (letterType == Letter::LetterUnseen ? 1 : -1));
         emit unseenLettersChanged(m_unseen);
     });
 }
@@ -270,6 +277,7 @@ void Model::dropRow(int index)
 
     beginRemoveRows(QModelIndex(), index, index);
     m_rows.removeAt(index);
+    m_keys.removeAt(index);
     m_letters.removeAt(index);
     endRemoveRows();
     if (letter)
@@ -294,7 +302,7 @@ Model::Contents Model::read(const QString &indexPath, int folder)
                          + StoreLayout::folderName(folder));
     if (!directory.exists()) {
         contents.shown = contents.index.entries;
-        return contents;
+        return withKeys(std::move(contents));
     }
     QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
     // Files that the index lacks come back in name order.
@@ -319,11 +327,38 @@ Model::Contents Model::read(const QString &indexPath, int folder)
         entry.id = StoreLayout::messageFileName(fields.id) == name ? fields.id : base;
         entry.from = fields.from;
         entry.subject = fields.subject;
+        entry.recipients = fields.recipients;
         entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();
         entry.letterType = folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
         entry.folderType = folder == Letter::TrashFolder ? Letter::IncomingFolder : folder;
         contents.found.append(entry);
         contents.shown.append(entry);
     }
+    return withKeys(std::move(contents));
+}
+
+Model::Contents Model::withKeys(Contents contents)
+{
+    contents.keys.reserve(contents.shown.size());
+    for (const FolderIndex::Entry &entry : qAsConst(contents.shown))
+        contents.keys.append(searchKey(entry));
     return contents;
+}
+
+QString Model::searchKey(const FolderIndex::Entry &entry)
+{
+    return foldForSearch(entry.from + QLatin1Char('\n') + entry.recipients + QLatin1Char('\n') + entry.subject);
+}
+
+QString Model::foldForSearch(const QString &text)
+{
+    // Decomposed, an accented letter is its base letter and marks.
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (!c.isMark())
+            folded.append(c);
+    }
+    return folded.toCaseFolded();
 }

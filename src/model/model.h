@@ -51,10 +51,17 @@ public:
     Letter *letterAt(int row) const;
     QDateTime dateAt(int row) const;
     bool isLoaded() const { return m_loaded; }
+    // The row of the letter with that id; -1 when it is not in the folder.
+    int rowOf(const QString &id) const;
 
     // The text the search field is matched against: from, subject and date.
     static QString filterString(const Letter *letter);
     static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
+    // Text as the search compares it: case-folded, without accents.
+    static QString foldForSearch(const QString &text);
+    // The folded sender, recipients and subject of a row, made when the row is, so
+    // that a search over many thousand letters folds only what is typed.
+    const QString &searchKeyAt(int row) const { return m_keys.at(row); }
 
 signals:
     void unseenLettersChanged(int unseen);
@@ -75,13 +82,15 @@ private:
         QVector<FolderIndex::Entry> shown;
         QStringList gone;
         QVector<FolderIndex::Entry> found;
+        QVector<QString> keys; // of shown
     };
+    static QString searchKey(const FolderIndex::Entry &entry);
+    static Contents withKeys(Contents contents);
     static Contents read(const QString &indexPath, int folder);
     static QHash<QString, QFuture<Contents>> &readsAhead();
     static void trimHeaps();
     void take(const Contents &contents);
     void addLetter(Letter *letter, const FolderIndex::Entry &entry);
-    int rowOf(const QString &id) const;
     void dropRow(int index);
     // Runs a change now, or once the folder is loaded.
     void whenLoaded(std::function<void()> change);
@@ -90,6 +99,7 @@ private:
     bool m_loaded = false;
     QVector<std::function<void()>> m_waiting;
     QVector<FolderIndex::Entry> m_rows;
+    QVector<QString> m_keys;
     // Null until made; once made, the letter is what the row shows.
     mutable QVector<Letter *> m_letters;
     FolderIndex m_index;

@@ -37,6 +37,42 @@ int ProxyModel::count()
     return sourceModel() ? sourceModel()->rowCount() : 0;
 }
 
+void ProxyModel::setSearchText(const QString &text)
+{
+    const QStringList words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words == m_searchWords)
+        return;
+    m_searchWords = words;
+    invalidateFilter();
+}
+
+bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    if (m_searchWords.isEmpty())
+        return QSortFilterProxyModel::filterAcceptsRow(sourceRow, sourceParent);
+    const auto *model = qobject_cast<const Model *>(sourceModel());
+    if (!model)
+        return false;
+    const QString &key = model->searchKeyAt(sourceRow);
+    for (const QString &word : m_searchWords) {
+        if (!key.contains(word))
+            return false;
+    }
+    return true;
+}
+
+int ProxyModel::sourceRowOf(const QString &id) const
+{
+    const auto *model = qobject_cast<const Model *>(sourceModel());
+    return model ? model->rowOf(id) : -1;
+}
+
+Letter *ProxyModel::sourceLetterAt(int sourceRow) const
+{
+    const auto *model = qobject_cast<const Model *>(sourceModel());
+    return model ? model->letterAt(sourceRow) : nullptr;
+}
+
 int ProxyModel::oldestSourceRow() const
 {
     const int n = sourceModel()->rowCount();

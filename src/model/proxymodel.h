@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSortFilterProxyModel>
+#include <QStringList>
 
 class Letter;
 
@@ -22,10 +23,18 @@ signals:
 public slots:
     int getSourceModelIndex(int index);
     int count();
+    // The unfiltered row of the letter with that id, -1 when it is not in
+    // the folder, and the letter of such a row.
+    int sourceRowOf(const QString &id) const;
+    // Shows the letters whose sender, recipients or subject hold every
+    // word of text, whatever their case and accents.
+    void setSearchText(const QString &text);
+    Letter *sourceLetterAt(int sourceRow) const;
     void onCheckFolderLimits();
 
 protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
     int oldestSourceRow() const;
@@ -34,6 +43,7 @@ private:
     // Removing one letter makes the model ask again from inside this slot;
     // the nested request is turned into another round of the outer loop, so
     // the stack stays flat however many letters have to go.
+    QStringList m_searchWords; // folded
     bool m_checking = false;
     bool m_checkAgain = false;
 };

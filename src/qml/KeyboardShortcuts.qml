@@ -1,8 +1,9 @@
 import QtQuick 2.15
+import QtQuick.Window 2.2
 
-// Escape for the forms and dialogs, and the search key. The keys of the
-// buttons sit with the buttons; they work only on the main screen, which
-// onMainScreen tells.
+// Escape for the forms and dialogs, the search, folder, drawer, unread and
+// quit keys. The keys of the buttons sit with the buttons; they work only on
+// the main screen, which onMainScreen tells.
 Item {
     id: shortcuts
 
@@ -13,6 +14,39 @@ Item {
                                      || taking(serverForm) || taking(profileForm) || taking(managementForm)
                                      || taking(spinPathBoxForm) || taking(listViewForm) || taking(newMailForm)
                                      || taking(settingsMailForm) || taking(settingsForm)
+
+    // Where the keys went on the main screen last, so that they go there
+    // again when a form closes.
+    property Item mainFocus: null
+    readonly property Item focusItem: Window.activeFocusItem
+    onFocusItemChanged: {
+        if (focusItem && onMain(focusItem))
+            mainFocus = focusItem
+    }
+    onOnMainScreenChanged: {
+        if (onMainScreen)
+            restoreFocus.start()
+    }
+    // Once the form has let go of the keys.
+    Timer {
+        id: restoreFocus
+        interval: 0
+        onTriggered: {
+            if (!shortcuts.onMainScreen || (shortcuts.focusItem && shortcuts.onMain(shortcuts.focusItem)))
+                return
+            if (shortcuts.mainFocus && shortcuts.mainFocus.visible && shortcuts.mainFocus.enabled)
+                shortcuts.mainFocus.forceActiveFocus()
+            else
+                mailList.takeFocus()
+        }
+    }
+    function onMain(item) {
+        for (var at = item; at; at = at.parent) {
+            if (at === mailList || at === header || at === mail || at === folderList)
+                return true
+        }
+        return false
+    }
 
     // Forms made on first use are null until then.
     function taking(form) { return form !== null && form.enabled }
@@ -30,7 +64,7 @@ Item {
             { open: shown(serverForm), close: function() { serverForm.hide() } },
             { open: shown(profileForm), close: function() { profileForm.hide() } },
             { open: shown(managementForm), close: function() { managementForm.hide() } },
-            { open: shown(spinPathBoxForm), close: function() { spinPathBoxForm.accept() } },
+            { open: shown(spinPathBoxForm), close: function() { spinPathBoxForm.cancel() } },
             { open: shown(listViewForm), close: function() { listViewForm.hide() } },
             { open: shown(newMailForm), close: function() { newMailForm.closeByKey() } },
             { open: shown(settingsMailForm), close: function() { settingsMailForm.hide() } },
@@ -56,8 +90,60 @@ Item {
         }
     }
     Shortcut {
+        id: findKey
         sequence: StandardKey.Find
         enabled: shortcuts.onMainScreen
         onActivated: header.focusSearch()
     }
+    // On the main screen Escape gives the list back its room, its keys, or
+    // closes the drawer.
+    Shortcut {
+        sequence: "Escape"
+        enabled: shortcuts.onMainScreen
+        onActivated: {
+            if (folderList.state === "show")
+                root.showDrawer(false)
+            else if (mail.fullWidth)
+                mail.fullWidth = false
+            else
+                mailList.takeFocus()
+        }
+    }
+    Shortcut {
+        id: drawerKey
+        sequence: "F9"
+        enabled: shortcuts.onMainScreen && header.drawerEnabled
+        onActivated: root.showDrawer(folderList.state !== "show")
+    }
+    // Ctrl+1 to Ctrl+5: Incoming, Drafts, Sent, Archive, Trash.
+    Repeater {
+        model: 5
+        Item {
+            Shortcut {
+                sequence: "Ctrl+" + (index + 1)
+                enabled: shortcuts.onMainScreen && root.currentProfile !== null
+                onActivated: {
+                    root.showDrawer(false)
+                    root.chooseFolder(index)
+                    mailList.takeFocus()
+                }
+            }
+        }
+    }
+    Shortcut {
+        sequence: "Ctrl+U"
+        enabled: shortcuts.onMainScreen && mailList.currentLetter !== null
+                 && root.currentFolder === 0 && root.currentProfile !== null
+        onActivated: root.currentProfile.cache.setLetterSeen(mailList.currentLetter, false)
+    }
+    // Not over the compose form, whose letter would be lost.
+    Shortcut {
+        id: quitKey
+        sequence: StandardKey.Quit
+        enabled: !shortcuts.shown(newMailForm)
+        onActivated: Qt.quit()
+    }
+    readonly property string quitKeyText: quitKey.nativeText
+    readonly property string drawerKeyText: drawerKey.nativeText
+    readonly property string findKeyText: findKey.nativeText
 }

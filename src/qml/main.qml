@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 import ProfileBackend 1.0
 import MailProfileManagerBackend 1.0
@@ -14,10 +14,15 @@ Item {
     id: root
     objectName: "root"
 
-    property int minWidth: 900
-    property int minHeight: 500
+    // In the scene's units, which grow with dpiRatio; the drawer and the
+    // long forms scroll below what fits.
+    readonly property int minWidth: Math.round(900 * dpiRatio)
+    readonly property int minHeight: Math.round(500 * dpiRatio)
     property int currentFolder: Letter.IncomingFolder
     property real itemHeight: 50 * dpiRatio
+    // By folder number (Letter.FolderType).
+    readonly property var folderNames: [qsTr("Incoming"), qsTr("Drafts"), qsTr("Sent"), qsTr("Archive"),
+                                        qsTr("Trash")]
     // The account whose folders are shown; null when there is none.
     readonly property var currentProfile: MailScript.profileAt(mailProfileManager.profiles,
                                                                mailProfileManager.currentProfile)
@@ -74,6 +79,19 @@ Item {
         viewer.raise()
     }
 
+    function showDrawer(open) {
+        header.setMenuBackButtonState(open ? "back" : "menu")
+        if (open)
+            folderList.show()
+        else
+            folderList.hide()
+    }
+
+    // Says what failed, or what was done with a way back.
+    function notify(text, actionText, action) {
+        notice.show(text, actionText, action)
+    }
+
     function chooseFolder(folder) {
         currentFolder = folder
         header.setMenuBackButtonState("menu")
@@ -81,7 +99,7 @@ Item {
         mailList.contentY = 0
         var model = MailScript.folderModel(currentProfile, folder)
         if (model)
-            model.setFilterFixedString("")
+            model.setSearchText("")
     }
 
     MailServerManager {
@@ -101,15 +119,21 @@ Item {
         onError: {
             messageForm.show(e, false, null, null, { title: qsTr("Error") })
         }
+        // The account asking need not be the one shown.
         onQueryUsernameQml: {
-            var profile = root.currentProfile
-            lineEditForm.show(qsTr("Input username"), profile ? MailScript.userPart(profile.text) : "",
+            var profile = MailScript.profileAt(profiles, currentProfileQuery)
+            lineEditForm.show(profile ? qsTr("User name for %1 on %2").arg(profile.email).arg(profile.incomingServerStr)
+                                      : qsTr("Input username"),
+                              profile ? MailScript.userPart(profile.email) : "",
                               function(text) { setUsernameQml(text, lineEditForm.checkBoxOn) })
         }
         onQueryPasswordQml: {
-            lineEditForm.show(qsTr("Input password"), "",
+            var profile = MailScript.profileAt(profiles, currentProfileQuery)
+            lineEditForm.show(profile ? qsTr("Password for %1 on %2").arg(profile.email).arg(profile.incomingServerStr)
+                                      : qsTr("Input password"), "",
                               function(text) { setPasswordQml(text, lineEditForm.checkBoxOn) })
             lineEditForm.echoMode = TextInput.Password
+            lineEditForm.checkBoxText = qsTr("Remember the password on this computer")
         }
         onAuthFailedQml: {
             // The retry goes to the account that failed, which need not be
@@ -119,7 +143,7 @@ Item {
                              function() { if (failed) failed.queryIncomingMail() }, null,
                              { title: qsTr("Authorization") })
         }
-        onSendNoticeQml: sendNotice.show(text, busy)
+        onSendNoticeQml: notice.show(text, "", null, !busy)
         onTrayMessageQml: {
             if (!viewer.visible)
                 trayIcon.showNotice(title, message)
@@ -139,7 +163,11 @@ Item {
                 root.showWindow()
         }
         onNewMessageActionTriggered: {
-            root.showNewMail()
+            // Without an account a letter could be neither sent nor saved.
+            if (root.currentProfile)
+                root.showNewMail()
+            else
+                root.showWizard()
             if (!viewer.visible)
                 root.showWindow()
         }
@@ -187,13 +215,6 @@ Item {
         active: false
         source: active ? "settings/SettingsForms.qml" : ""
     }
-    Notice {
-        id: sendNotice
-        z: 1000
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: itemHeight * 0.3
-    }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
     LineEditForm { id: lineEditForm; objectName: "lineEditForm" }
@@ -220,6 +241,8 @@ Item {
 
     FolderList {
         id: folderList
+        // Over the reading pane, also at full width.
+        z: 1
         enabled: !keyboardShortcuts.formOpen
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
@@ -244,6 +267,12 @@ Item {
         height: Math.min(parent.height * 0.1, 60 * dpiRatio)
     }
 
+    Notice {
+        id: notice
+        objectName: "notice"
+        enabled: !keyboardShortcuts.formOpen
+    }
+
     Timer {
         id: initTimer
         interval: 400
@@ -254,6 +283,7 @@ Item {
         viewer.setMinimumWidth(minWidth)
         viewer.setMinimumHeight(minHeight)
         initTimer.start()
+        mailList.takeFocus()
         if (mailProfileManager.profiles.length === 0)
             root.showWizard()
         if (debug) {

@@ -154,11 +154,13 @@ void Wizard::tryNextServer()
         return;
     }
 
+    // IMAP first: it keeps the mail on the server for the user's other
+    // devices, where POP3 would only copy it here.
     auto *record = new IncomingServer;
-    const bool pop3 = !m_pop3Candidates.isEmpty();
-    record->setConnectionFields(pop3 ? ServerManager::POP3 : ServerManager::IMAP,
+    const bool imap = !m_imapCandidates.isEmpty();
+    record->setConnectionFields(imap ? ServerManager::IMAP : ServerManager::POP3,
                                 ServerManager::AUTO_SSL, ServerManager::AUTO_AUTH,
-                                pop3 ? m_pop3Candidates.takeFirst() : m_imapCandidates.takeFirst());
+                                imap ? m_imapCandidates.takeFirst() : m_pop3Candidates.takeFirst());
     m_incomingTest = record;
     putUnderTest(record, true);
 }

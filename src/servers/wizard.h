@@ -63,7 +63,7 @@ public:
     QStringList imapCandidates() const { return m_imapCandidates; }
     QStringList smtpCandidates() const { return m_smtpCandidates; }
     // The address of the record under test, empty when none.
-    QString serverUnderTest() const { return m_underTestAddress; }
+    Q_INVOKABLE QString serverUnderTest() const { return m_underTestAddress; }
     // Every host put under test since the search started, in order.
     QStringList attemptedServers() const { return m_attempted; }
 

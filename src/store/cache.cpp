@@ -250,6 +250,7 @@ Letter *Cache::listLetter(const ListFields &fields, const QString &id)
     letter->setId(id);
     letter->setFrom(fields.from);
     letter->setSubject(fields.subject);
+    letter->setRecipients(fields.recipients);
     // A message without a usable date is listed as of its arrival, so
     // that it sorts among the new mail instead of below everything.
     letter->setDate(fields.date.isValid() ? fields.date : QDateTime::currentDateTimeUtc());
@@ -369,41 +370,54 @@ void Cache::appendFullyRemoved(const QString &fileName)
     ::fsync(file.handle());
 }
 
-void Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
 {
     if (letter && folder != Letter::TrashFolder) {
         if (letter->id().isEmpty())
             letter->setId(newClientId());
         // Without its copy in Trash the letter would be lost: it stays.
         if (!fileLetter(letter, folder, id, Letter::TrashFolder))
-            return;
+            return false;
     }
     removeMessageFile(id, folder, letter == nullptr);
     emitRemoveLetter(folder, index);
+    return true;
 }
 
-void Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
 {
     if (letter && folder != Letter::ArchiveFolder) {
         if (letter->id().isEmpty())
             letter->setId(newClientId());
         if (!fileLetter(letter, folder, id, Letter::ArchiveFolder))
-            return;
+            return false;
     }
     removeMessageFile(id, folder, false);
     emitRemoveLetter(folder, index);
+    return true;
 }
 
-void Cache::restoreMessage(QString id, int index, Letter *letter)
+bool Cache::restoreMessage(QString id, int index, Letter *letter)
 {
     if (letter) {
         if (letter->id().isEmpty())
             letter->setId(newClientId());
         if (!fileLetter(letter, Letter::TrashFolder, id, letter->folderType()))
-            return;
+            return false;
     }
     removeMessageFile(id, Letter::TrashFolder, false);
     emit removeTrashLetter(index);
+    return true;
+}
+
+bool Cache::returnMessage(QString id, int index, int folder, int target, Letter *letter)
+{
+    if (!letter || !isValidFolder(target) || !fileLetter(letter, folder, id, target))
+        return false;
+    // Not from Trash's "fully removed" list: the letter lives on.
+    QFile::remove(messageFilePath(folder, id));
+    emitRemoveLetter(folder, index);
+    return true;
 }
 
 vmime::shared_ptr<vmime::message> Cache::readMessageFile(int folder, const QString &id) const
@@ -419,7 +433,7 @@ vmime::shared_ptr<vmime::message> Cache::parseMessageFile(const QString &path)
     return LetterParser::parse(file.read(MessageBounds::MaxSize));
 }
 
-void Cache::loadLetter(Letter *letter, int folder)
+void Cache::loadLetter(Letter *letter, int folder, bool markSeen)
 {
     if (!letter || letter->parsed())
         return;
@@ -429,27 +443,29 @@ void Cache::loadLetter(Letter *letter, int folder)
     // hears nothing of it, and a letter gone meanwhile is skipped.
     auto *watcher = new QFutureWatcher<vmime::shared_ptr<vmime::message>>(this);
     QPointer<Letter> target(letter);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, folder] {
+    const QString path = messageFilePath(folder, letter->id());
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, folder, markSeen, path] {
         watcher->deleteLater();
-        if (target)
-            showLetter(target, folder, watcher->result());
+        if (!target)
+            return;
+        const vmime::shared_ptr<vmime::message> message = watcher->result();
+        showLetter(target, folder, message, markSeen);
+        if (message->getHeader()->getFieldCount() == 0)
+            emit letterUnreadable(target, path);
     });
-    watcher->setFuture(QtConcurrent::run(parserThreads(), &Cache::parseMessageFile,
-                                         messageFilePath(folder, letter->id())));
+    watcher->setFuture(QtConcurrent::run(parserThreads(), &Cache::parseMessageFile, path));
 }
 
-void Cache::showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message)
+void Cache::showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message,
+                       bool markSeen)
 {
     // Asked for twice before the first parse ended.
     if (letter->parsed())
         return;
     LetterParser::fill(letter, message, this);
     letter->setParsed(true);
-    if (folder == Letter::IncomingFolder && letter->letterType() == Letter::LetterUnseen) {
-        letter->setLetterType(letter->attachList().isEmpty() ? Letter::LetterSeen
-                                                             : Letter::LetterSeenWithAttachment);
-        emit seenLetter(letter);
-    }
+    if (folder == Letter::IncomingFolder && markSeen)
+        setLetterSeen(letter, true);
     emit letter->fromChanged();
     emit letter->replyToChanged();
     emit letter->subjectChanged();
@@ -461,6 +477,18 @@ void Cache::showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime
     emit letter->letterTypeChanged();
     emit letter->attachListChanged();
     emit letter->loaded();
+}
+
+void Cache::setLetterSeen(Letter *letter, bool seen)
+{
+    if (!letter || (letter->letterType() != Letter::LetterUnseen) == seen)
+        return;
+    if (!seen)
+        letter->setLetterType(Letter::LetterUnseen);
+    else
+        letter->setLetterType(letter->attachList().isEmpty() ? Letter::LetterSeen
+                                                             : Letter::LetterSeenWithAttachment);
+    emit seenLetter(letter);
 }
 
 void Cache::emitNewLetter(int folder, Letter *letter)

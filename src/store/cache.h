@@ -100,18 +100,28 @@ signals:
     // the check stops here: neither getNewMail() nor lettersRecieved()
     // follows, so the connection side must end the check and show the text.
     void writeFailed(const QString &message);
+    // The letter's message file is missing or cannot be parsed; path names it.
+    void letterUnreadable(Letter *letter, const QString &path);
 
 public slots:
     // Reads and parses the letter's message on a worker thread, so a large
     // letter or a slow disk never holds up the window, then fills the letter
     // here and announces its fields; parsed() turns true then.
-    void loadLetter(Letter *letter, int folder);
+    // markSeen false shows a letter of Incoming without taking its unseen
+    // mark: the one that takes the place of a deleted letter is not read yet.
+    void loadLetter(Letter *letter, int folder, bool markSeen = true);
+    // Marks a letter of Incoming seen or unseen.
+    void setLetterSeen(Letter *letter, bool seen);
     // A window of the inbox, newest first; restart marks a check's first.
     void onNewMessageIds(QList<int> numbers, QStringList ids, bool restart);
     void onMessagesStored(StoredMessages messages);
-    void archiveMessage(QString id, int index, int folder, Letter *letter);
-    void deleteMessage(QString id, int index, int folder, Letter *letter);
-    void restoreMessage(QString id, int index, Letter *letter);
+    // The moves are false when the letter stayed where it was.
+    bool archiveMessage(QString id, int index, int folder, Letter *letter);
+    bool deleteMessage(QString id, int index, int folder, Letter *letter);
+    bool restoreMessage(QString id, int index, Letter *letter);
+    // Takes back an archive or delete: moves the letter of row index of
+    // folder to target.
+    bool returnMessage(QString id, int index, int folder, int target, Letter *letter);
 
 private:
     void initFolders();
@@ -128,7 +138,8 @@ private:
                              int folder);
     void removeMessageFile(const QString &id, int folder, bool forget);
     void appendFullyRemoved(const QString &fileName);
-    void showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message);
+    void showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message,
+                    bool markSeen);
     void emitNewLetter(int folder, Letter *letter);
     void emitRemoveLetter(int folder, int index);
     Letter *listLetter(const ListFields &fields, const QString &id);

@@ -1,6 +1,7 @@
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
 #include "base/filedialog.h"
+#include "fixtures.h"
 #include "base/settings.h"
 #include "filecanary.h"
 #include "mailservers.h"
@@ -12,6 +13,7 @@
 #include "window.h"
 
 #include <QDesktopServices>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QTcpServer>
 #include <QtTest>
@@ -405,13 +407,140 @@ private slots:
         QVERIFY(asked("messageForm", "title", "Authorization"));
         QVERIFY(window.message().startsWith("Authorization failed! Do you want to try again?\n"));
         QVERIFY(window.click("messageForm", "okButton"));
-        QVERIFY(asked("lineEditForm", "titleStr", "Input username"));
+        // The prompts name the account and the server asking.
+        const QString where = email + " on " + MailServers::address(servers.imapsPort());
+        QVERIFY(asked("lineEditForm", "titleStr", "User name for " + where));
         QCOMPARE(window.text("field", window.item("lineEditForm")), MailServers::user());
         QVERIFY(window.click("lineEditForm", "okButton"));
-        QVERIFY(asked("lineEditForm", "titleStr", "Input password"));
+        QVERIFY(asked("lineEditForm", "titleStr", "Password for " + where));
         window.type(MailServers::password());
         QVERIFY(window.click("lineEditForm", "okButton"));
         QVERIFY(waitRows(1));
+    }
+
+    // A day's mail read, answered, filed and found again with the keys alone.
+    void keyboardOnlyDay()
+    {
+        const QString out = MailServers::address(servers.smtpPort());
+        startWith({message("zoe@example.org", "Lunch", 1).replace("Sender Name", "=?utf-8?q?Zo=C3=AB_=C3=84rger?="),
+                   message("bob@example.org", "Report", 2).replace("To: ", "Cc: Dana Diaz <dana@example.org>\r\nTo: "),
+                   message("cy@example.org", "Party", 3)},
+                  MailServers::password(), SM::NO_SSL, 0, [&] {
+                      MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, out);
+                      MailWindow::addAccount(email, "Test", MailServers::address(servers.imapPort()), out,
+                                             MailServers::user(), MailServers::password());
+                  });
+        QVERIFY(waitRows(3));
+        QQuickItem *list = window.item("mailListView");
+        QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));
+        const auto shows = [&](const QString &subject) {
+            return MailWindow::waitFor([&] {
+                auto *letter = window.value("mailList", "currentLetter").value<QObject *>();
+                return letter && letter->property("parsed").toBool() && window.text("mailSubject") == subject;
+            });
+        };
+        const auto unseen = [&](int i) {
+            return window.item("letterIcon", row(i))->property("source").toString().endsWith("/unseen.png");
+        };
+        const auto press = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { window.key(key, modifiers); };
+        press(Qt::Key_Down);
+        QVERIFY(shows("Party"));
+        press(Qt::Key_End);
+        QVERIFY(shows("Lunch"));
+        press(Qt::Key_Home);
+        QVERIFY(shows("Party"));
+        press(Qt::Key_PageDown);
+        QVERIFY(shows("Lunch"));
+        QVERIFY(MailWindow::waitFor([&] { return !unseen(2); }));
+        press(Qt::Key_U, Qt::ControlModifier);
+        QVERIFY(MailWindow::waitFor([&] { return unseen(2); }));
+        press(Qt::Key_PageUp);
+        QVERIFY(shows("Party"));
+        press(Qt::Key_Down);
+        QVERIFY(shows("Report"));
+        QQuickItem *pane = window.item("mail");
+        press(Qt::Key_Return);
+        QVERIFY(MailWindow::waitFor([&] { return pane->width() == window.root()->width(); }));
+        press(Qt::Key_Escape);
+        QVERIFY(MailWindow::waitFor([&] { return pane->width() < window.root()->width(); }));
+
+        // The reply reaches the server, and the keys come back to the list.
+        press(Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(window.ready("newMailForm"));
+        window.type("Thanks, Bob");
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(window.gone("newMailForm"));
+        QVariantMap sent;
+        QVERIFY(MailWindow::waitFor([&] {
+            for (const QByteArray &raw : servers.messages()) {
+                if (raw.contains("Re: Report"))
+                    sent = Fixtures::parsedByPython(raw);
+            }
+            return !sent.isEmpty();
+        }, 30000));
+        QCOMPARE(sent.value("subject").toString(), QStringLiteral("Re: Report"));
+        QVERIFY(sent.value("to").toString().contains("bob@example.org"));
+        QVERIFY(sent.value("body").toString().contains("Thanks, Bob"));
+        QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));
+
+        // Archive, take it back, delete: the letter shown next keeps its mark.
+        press(Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(waitRows(2));
+        QVERIFY(window.shown("noticeActionButton"));
+        press(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(waitRows(3));
+        press(Qt::Key_Up); // the selection stayed on the letter below
+        QVERIFY(shows("Report"));
+        press(Qt::Key_Delete);
+        QVERIFY(waitRows(2));
+        QVERIFY(shows("Lunch"));
+        QVERIFY(unseen(1));
+        QCOMPARE(window.object("trayIcon")->property("toolTip").toString(), QStringLiteral("Mail: unseen letters: 1"));
+
+        // In Trash, Delete asks first; Escape keeps the letter. It goes back.
+        press(Qt::Key_5, Qt::ControlModifier);
+        QVERIFY(waitRows(1));
+        press(Qt::Key_Down);
+        QVERIFY(shows("Report"));
+        press(Qt::Key_Delete);
+        QVERIFY(window.ready("messageForm"));
+        press(Qt::Key_Escape);
+        QVERIFY(window.gone("messageForm"));
+        QCOMPARE(rows(), 1);
+        press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(waitRows(0));
+        press(Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(waitRows(3));
+
+        // Found by a lower-case name without its accents.
+        press(Qt::Key_F, Qt::ControlModifier);
+        window.type("zoe arger");
+        QVERIFY(waitRows(1));
+        QCOMPARE(window.text("letterSubject", row(0)), QStringLiteral("Lunch"));
+        press(Qt::Key_A, Qt::ControlModifier);
+        window.type("DANA");
+        QVERIFY(MailWindow::waitFor([&] { return window.text("letterSubject", row(0)) == "Report" && rows() == 1; }));
+        press(Qt::Key_Escape);
+        QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));
+
+        // A letter whose file has gone says so and where, and can still go.
+        const QString path = window.profile()->cache()->messageFilePath(Letter::IncomingFolder, "bob@example.org");
+        QVERIFY(QFile::remove(path));
+        press(Qt::Key_Home);
+        QVERIFY(MailWindow::waitFor([&] { return window.text("noticeText").contains(path); }));
+        window.screenshot("unreadable");
+        press(Qt::Key_Delete);
+        QVERIFY(waitRows(0));
+        QQuickItem *drawer = window.item("folderList");
+        press(Qt::Key_F9);
+        QVERIFY(MailWindow::waitFor([&] { return drawer->x() == 0; }));
+        press(Qt::Key_Escape);
+        QVERIFY(MailWindow::waitFor([&] { return !drawer->isVisible(); }));
+        QCOMPARE(window.qmlWarnings(), QStringList());
+
+        QSignalSpy quit(qmlEngine(window.root()), &QQmlEngine::quit);
+        press(Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(quit.count() == 1 || quit.wait());
     }
 
     void cleanupTestCase()

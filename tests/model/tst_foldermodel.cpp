@@ -311,15 +311,26 @@ private slots:
         ProxyModel proxy;
         proxy.setSourceModel(&model);
         proxy.sort(0, Qt::DescendingOrder);
+        Letter *old = makeLetter(&m_owner, QStringLiteral("old@x"), 9);
+        old->setRecipients(QStringLiteral("Zo\u00EB <zoe@example.org>"));
         model.onNewLetter(makeLetter(&m_owner, QStringLiteral("mid@x"), 5));
-        model.onNewLetter(makeLetter(&m_owner, QStringLiteral("old@x"), 9));
+        model.onNewLetter(old);
         model.onNewLetter(makeLetter(&m_owner, QStringLiteral("new@x"), 1));
         QCOMPARE(ids(proxy), QStringList({"new@x", "mid@x", "old@x"}));
         QCOMPARE(proxy.getSourceModelIndex(2), 1);
-        proxy.setFilterFixedString(QStringLiteral("of mid"));
+        // Every word, in any case and without its accents, from sender or subject.
+        proxy.setSearchText(QStringLiteral("OF MID"));
         QCOMPARE(ids(proxy), QStringList({"mid@x"}));
-        proxy.setFilterFixedString(QStringLiteral("21.11.2026 12:00:00"));
+        proxy.setSearchText(QStringLiteral(" \u00C1nna  new@x "));
+        QCOMPARE(ids(proxy), QStringList({"new@x"}));
+        // Recipients too, also as the index file keeps them for the next start.
+        proxy.setSearchText(QStringLiteral("zoe"));
         QCOMPARE(ids(proxy), QStringList({"old@x"}));
+        Model again(indexPath("incoming.conf"), Letter::IncomingFolder);
+        ProxyModel stored;
+        stored.setSourceModel(&again);
+        stored.setSearchText(QStringLiteral("zoe"));
+        QCOMPARE(ids(stored), QStringList({"old@x"}));
     }
 
     // The folder limit removes the oldest letters of the folder.
@@ -350,7 +361,7 @@ private slots:
         proxy.sort(0, Qt::DescendingOrder);
         for (int i = 0; i < letters; ++i)
             model.onNewLetter(makeLetter(&m_owner, QStringLiteral("h%1@x").arg(i), 10000 - i, Letter::SentFolder));
-        proxy.setFilterFixedString(search);
+        proxy.setSearchText(search);
         connect(&model, &Model::checkFolderLimits, &proxy, &ProxyModel::onCheckFolderLimits);
         QStringList removed;
         int depth = 0, deepest = 0;

@@ -118,6 +118,45 @@ Item {
     }
 
     TestCase {
+        name: "ComboBoxKeys"
+        when: windowShown
+
+        function cleanup() {
+            comboBoxList.close()
+            comboClicked.clear()
+        }
+
+        // Opened, moved through and chosen with the keys; the keys come back
+        // to the box.
+        function test_keys_data() {
+            return [
+                { tag: "Space opens, Return chooses", open: Qt.Key_Space, index: 1, emitted: 1 },
+                { tag: "Return opens", open: Qt.Key_Return, index: 1, emitted: 1 },
+                { tag: "Alt+Down opens", open: Qt.Key_Down, modifiers: Qt.AltModifier, index: 1, emitted: 1 },
+                { tag: "Escape closes without a choice", open: Qt.Key_Space, close: Qt.Key_Escape, index: 0,
+                  emitted: 0 }
+            ]
+        }
+        function test_keys(data) {
+            comboHost.x = 20
+            comboHost.y = 60
+            comboHost.width = 200
+            combo.model = ["a", "b", "c"]
+            combo.currentIndex = 0
+            combo.forceActiveFocus()
+            verify(findChild(combo, "focusFrame").visible)
+            keyClick(data.open, data.modifiers || Qt.NoModifier)
+            verify(comboBoxList.visible)
+            keyClick(Qt.Key_Down)
+            keyClick(data.close || Qt.Key_Return)
+            verify(!comboBoxList.visible)
+            compare(combo.currentIndex, data.index)
+            compare(comboClicked.count, data.emitted)
+            verify(combo.activeFocus)
+        }
+    }
+
+    TestCase {
         name: "MessageForm"
         when: windowShown
 
@@ -245,7 +284,9 @@ Item {
                 { tag: "10 to 9999", min: 10, max: 10000, current: 300, count: 9990, value: 300 },
                 { tag: "1 to 100", min: 1, max: 101, current: 100, count: 100, value: 100 },
                 { tag: "below the range", min: 10, max: 10000, current: 5, count: 9990, value: 10 },
-                { tag: "above the range", min: 10, max: 10000, current: 20000, count: 9990, value: 9999 }
+                { tag: "above the range", min: 10, max: 10000, current: 20000, count: 9990, value: 9999 },
+                { tag: "Cancel keeps the value", min: 1, max: 101, current: 100, count: 100, value: 100,
+                  cancel: true }
             ]
         }
         function test_bounds(data) {
@@ -265,8 +306,8 @@ Item {
             keyClick(Qt.Key_Down)
             compare(spin.currentValue, data.min + 1)
 
-            mouseClick(findChild(spinPathBoxForm, "okButton"))
-            compare(chosen, [data.min + 1])
+            mouseClick(findChild(spinPathBoxForm, data.cancel ? "cancelButton" : "okButton"))
+            compare(chosen, data.cancel ? [] : [data.min + 1])
             tryCompare(spinPathBoxForm, "visible", false)
         }
     }

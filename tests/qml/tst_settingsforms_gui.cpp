@@ -4,6 +4,7 @@
 #include "window.h"
 
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QSettings>
 #include <QtTest>
 
@@ -157,13 +158,15 @@ private slots:
         QCOMPARE(window.profile()->mailTimer()->interval(), 6 * 60000);
     }
 
-    // Every form's buttons inside the window at each scale and in tablet mode.
+    // Every form's buttons inside the window and no control over another, at
+    // each scale and in tablet mode, in the smallest window allowed.
     void formsFitTheWindow_data()
     {
         QTest::addColumn<double>("dpi");
         QTest::addColumn<bool>("tablet");
         QTest::newRow("1.0") << 1.0 << false;
         QTest::newRow("1.5") << 1.5 << false;
+        QTest::newRow("2.0") << 2.0 << false;
         QTest::newRow("tablet") << 1.0 << true;
     }
 
@@ -180,9 +183,16 @@ private slots:
                 return window.isShown(b);
             });
             window.screenshot(name + '-' + QTest::currentDataTag());
-            return shown && QRectF(0, 0, 1000 * dpi, 640 * dpi)
+            const QStringList overlaps = window.overlaps(name.isEmpty() ? window.root() : window.item(name));
+            if (!overlaps.isEmpty())
+                qWarning("%s: %s", qPrintable(name), qPrintable(overlaps.join(", ")));
+            return shown && overlaps.isEmpty() && QRectF(QPointF(), window.root()->size())
                     .contains(b->mapRectToScene(QRectF(0, 0, b->width(), b->height())));
         };
+        // The smallest window the program allows.
+        window.root()->window()->resize(window.root()->window()->minimumSize());
+        QVERIFY(window.waitFor([&] { return window.root()->size() == window.root()->window()->minimumSize(); }));
+        QVERIFY(fits(QString(), "settingsButton"));
         QVERIFY(window.click("settingsButton"));
         QVERIFY(fits("settingsForm", "settingsCloseButton"));
         QVERIFY(window.click("settingsForm", "serverManagementItem"));
@@ -209,7 +219,7 @@ private slots:
         QVERIFY(fits("linkForm", "linkOkButton"));
         QVERIFY(window.close("linkForm", "linkCloseButton"));
         QVERIFY(window.click("newMailForm", "colorButton"));
-        QVERIFY(fits(QString(), "colorCell_yellow"));
+        QVERIFY(fits("colorFontPicker", "colorCell_yellow"));
     }
 };
 

@@ -21,8 +21,8 @@ const char hosts[] =
         "127.0.0.1 localhost\n"
         // every candidate answers
         "127.0.0.1 pop3.full.test pop.full.test imap4.full.test imap.full.test smtp.full.test\n"
-        // no pop3 host; pop, imap and smtp answer
-        "127.0.0.1 pop.pop.test imap4.pop.test imap.pop.test smtp.pop.test\n"
+        // only pop and smtp answer
+        "127.0.0.1 pop.pop.test smtp.pop.test\n"
         // only an IMAP host and no SMTP host
         "127.0.0.1 imap.imaponly.test\n"
         // a name that leads nowhere
@@ -100,8 +100,8 @@ private slots:
     {
         Wizard wizard;
         QCOMPARE(tried(wizard, QStringLiteral("me@nothing.invalid")),
-                 QStringList({"pop3.nothing.invalid", "pop.nothing.invalid", "imap4.nothing.invalid",
-                              "imap.nothing.invalid", "smtp.nothing.invalid"}));
+                 QStringList({"imap4.nothing.invalid", "imap.nothing.invalid", "pop3.nothing.invalid",
+                              "pop.nothing.invalid", "smtp.nothing.invalid"}));
         QCOMPARE(wizard.currentStep(), Wizard::FOUND_STEP);
         QVERIFY(!wizard.incomingServer() && !wizard.outgoingServer());
         QCOMPARE(wizard.login(), QStringLiteral("me"));
@@ -115,15 +115,14 @@ private slots:
         QTest::addColumn<QString>("incoming");
         QTest::addColumn<int>("protocol");
         QTest::addColumn<bool>("outgoing");
-        QTest::newRow("all") << "test@full.test" << QStringList{"pop3.full.test", "smtp.full.test"}
-                             << "pop3.full.test" << int(SM::POP3) << true;
-        QTest::newRow("no pop3 host") << "test@pop.test"
-                                      << QStringList{"pop3.pop.test", "pop.pop.test", "smtp.pop.test"}
-                                      << "pop.pop.test" << int(SM::POP3) << true;
+        QTest::newRow("all: IMAP before POP3") << "test@full.test" << QStringList{"imap4.full.test", "smtp.full.test"}
+                                               << "imap4.full.test" << int(SM::IMAP) << true;
+        QTest::newRow("pop only")
+                << "test@pop.test"
+                << QStringList{"imap4.pop.test", "imap.pop.test", "pop3.pop.test", "pop.pop.test", "smtp.pop.test"}
+                << "pop.pop.test" << int(SM::POP3) << true;
         QTest::newRow("imap only")
-                << "test@imaponly.test"
-                << QStringList{"pop3.imaponly.test", "pop.imaponly.test", "imap4.imaponly.test",
-                               "imap.imaponly.test", "smtp.imaponly.test"}
+                << "test@imaponly.test" << QStringList{"imap4.imaponly.test", "imap.imaponly.test", "smtp.imaponly.test"}
                 << "imap.imaponly.test" << int(SM::IMAP) << false;
     }
     void findsTheFirstServersThatConnect()
@@ -166,8 +165,8 @@ private slots:
         // tries the next candidate.
         wizard.tryNextServer();
         QTRY_VERIFY_WITH_TIMEOUT(certificates.count() >= 2, 20000);
-        QCOMPARE(wizard.attemptedServers().mid(0, 2), QStringList({"pop3.full.test", "pop.full.test"}));
-        QVERIFY(!QSettings().contains(QStringLiteral("servers/pop3.full.test/certificateFingerprint")));
+        QCOMPARE(wizard.attemptedServers().mid(0, 2), QStringList({"imap4.full.test", "imap.full.test"}));
+        QVERIFY(!QSettings().contains(QStringLiteral("servers/imap4.full.test/certificateFingerprint")));
         // Reset while the next question waits returns at once.
         QElapsedTimer timer;
         timer.start();
@@ -189,7 +188,7 @@ private slots:
         wizard.setPasswordQml(QStringLiteral("wrong"), false);
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 20000);
         QCOMPARE(wizard.currentStep(), Wizard::SEARCHING_STEP);
-        QCOMPARE(wizard.serverUnderTest(), QStringLiteral("pop3.full.test"));
+        QCOMPARE(wizard.serverUnderTest(), QStringLiteral("imap4.full.test"));
         // Trying the same server again asks for the login and password anew.
         QSignalSpy logins(&wizard, &Wizard::queryUsernameQml);
         wizard.tryCurrentServer();
@@ -198,7 +197,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(passwords.count(), 2, 20000);
         wizard.setPasswordQml(MailServers::password(), false);
         QTRY_COMPARE_WITH_TIMEOUT(results.count(), 1, 20000);
-        QCOMPARE(wizard.incomingServer()->address(), QStringLiteral("pop3.full.test"));
+        QCOMPARE(wizard.incomingServer()->address(), QStringLiteral("imap4.full.test"));
         wizard.reset();
     }
 };

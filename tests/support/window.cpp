@@ -172,6 +172,27 @@ QRectF MailWindow::visibleRect(QQuickItem *item) const
     return rect & QRectF(0, 0, m_view->width(), m_view->height());
 }
 
+QStringList MailWindow::overlaps(QQuickItem *below) const
+{
+    const QList<QQuickItem *> controls = find(below, [&](QQuickItem *i) {
+        return i->activeFocusOnTab() && isShown(i);
+    }, true);
+    const auto name = [](QQuickItem *i) {
+        return i->objectName().isEmpty() ? QString::fromLatin1(i->metaObject()->className()) : i->objectName();
+    };
+    QStringList found;
+    for (int a = 0; a < controls.size(); ++a) {
+        for (int b = a + 1; b < controls.size(); ++b) {
+            const QRectF common = visibleRect(controls.at(a)) & visibleRect(controls.at(b));
+            // Touching edges and one pixel of rounding are no overlap.
+            if (common.width() > 1 && common.height() > 1 && !controls.at(a)->isAncestorOf(controls.at(b))
+                    && !controls.at(b)->isAncestorOf(controls.at(a)))
+                found << name(controls.at(a)) + QStringLiteral(" / ") + name(controls.at(b));
+        }
+    }
+    return found;
+}
+
 bool MailWindow::shown(const QString &name, int timeoutMs) const
 {
     return waitFor([&] { return isShown(item(name)); }, timeoutMs);

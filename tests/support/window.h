@@ -54,6 +54,9 @@ public:
     // Shown: it and its ancestors visible and opaque, in the window and clips.
     QRectF visibleRect(QQuickItem *item) const;
     bool isShown(QQuickItem *item) const { return !visibleRect(item).isEmpty(); }
+    // Pairs of shown controls (items that take Tab focus) below the item
+    // that cover each other, as "a / b" by objectName or type.
+    QStringList overlaps(QQuickItem *below) const;
     bool shown(const QString &name, int timeoutMs = 10000) const; // waits
     // Shown and taking input: a form fading in or out is not.
     bool ready(const QString &form) const;                       // waits

@@ -86,6 +86,8 @@ Item {
                 model: picker.colors
                 delegate: Rectangle {
                     objectName: "colorCell_" + modelData
+                    Accessible.role: Accessible.Button
+                    Accessible.name: modelData
                     width: grid.cell
                     height: grid.cell
                     radius: 2

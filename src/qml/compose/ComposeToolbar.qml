@@ -39,23 +39,27 @@ Item {
 
             ToolButton {
                 objectName: "copyButton"
+                accessibleName: qsTr("Copy")
                 textLeftMargin: 15 * dpiRatio
                 imagePath: "images/text_copy.png"
                 onClicked: textArea.copy()
             }
             ToolButton {
                 objectName: "cutButton"
+                accessibleName: qsTr("Cut")
                 imagePath: "images/text_cut.png"
                 onClicked: textArea.cut()
             }
             ToolButton {
                 objectName: "pasteButton"
+                accessibleName: qsTr("Paste")
                 imagePath: "images/text_paste.png"
                 onClicked: textArea.paste()
             }
             ToolSeparator {}
             ToolButton {
                 objectName: "boldButton"
+                accessibleName: qsTr("Bold")
                 textLeftMargin: 9 * dpiRatio
                 imagePath: "images/text_bold.png"
                 checked: document.bold
@@ -63,18 +67,21 @@ Item {
             }
             ToolButton {
                 objectName: "italicButton"
+                accessibleName: qsTr("Italic")
                 imagePath: "images/text_italic.png"
                 checked: document.italic
                 onClicked: document.italic = !document.italic
             }
             ToolButton {
                 objectName: "underlineButton"
+                accessibleName: qsTr("Underline")
                 imagePath: "images/text_underline.png"
                 checked: document.underline
                 onClicked: document.underline = !document.underline
             }
             ToolButton {
                 objectName: "strikeoutButton"
+                accessibleName: qsTr("Strikeout")
                 imagePath: "images/text_strikeout.png"
                 checked: document.strikeout
                 onClicked: document.strikeout = !document.strikeout
@@ -83,6 +90,7 @@ Item {
             CustomComboBox {
                 id: fontChooser
                 objectName: "fontFamilyChooser"
+                accessibleName: qsTr("Font")
                 width: 200 * dpiRatio
                 fontsMode: true
                 model: toolbar.fontFamilies
@@ -94,6 +102,7 @@ Item {
             Item { width: 5 * dpiRatio; height: 1 }
             CustomButton {
                 objectName: "fontSizeButton"
+                Accessible.name: qsTr("Font size")
                 anchors.verticalCenter: parent.verticalCenter
                 width: 50 * dpiRatio
                 height: buttons.height - 10
@@ -112,6 +121,7 @@ Item {
             CustomButton {
                 id: colorButton
                 objectName: "colorButton"
+                Accessible.name: qsTr("Text colour")
                 anchors.verticalCenter: parent.verticalCenter
                 width: height
                 height: buttons.height - 10
@@ -135,6 +145,7 @@ Item {
             ToolSeparator {}
             CustomComboBox {
                 objectName: "alignmentChooser"
+                accessibleName: qsTr("Alignment")
                 buttonMode: true
                 model: [["images/text_left.png", qsTr("Left")], ["images/text_center.png", qsTr("Center")],
                     ["images/text_right.png", qsTr("Right")], ["images/text_fill.png", qsTr("Justify")]]
@@ -145,12 +156,14 @@ Item {
             }
             ToolButton {
                 objectName: "markedListButton"
+                accessibleName: qsTr("Bulleted list")
                 imagePath: "images/list_marked.png"
                 checked: document.list === DocumentHandler.MarkedList
                 onClicked: document.list = checked ? DocumentHandler.NoList : DocumentHandler.MarkedList
             }
             ToolButton {
                 objectName: "numericListButton"
+                accessibleName: qsTr("Numbered list")
                 imagePath: "images/list_numeric.png"
                 checked: document.list === DocumentHandler.NumericList
                 onClicked: document.list = checked ? DocumentHandler.NoList : DocumentHandler.NumericList
@@ -158,6 +171,7 @@ Item {
             ToolSeparator {}
             ToolButton {
                 objectName: "linkButton"
+                accessibleName: qsTr("Link")
                 imagePath: "images/www.png"
                 onClicked: toolbar.linkRequested()
             }

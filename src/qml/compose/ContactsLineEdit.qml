@@ -19,6 +19,8 @@ Item {
     property string editText: ""
     property bool editorFocus: false
     property real editorX: 0
+    // The suggestion list that Down, Up, Return and Tab work while it shows.
+    property Item suggestions: null
     readonly property real spacing: 10 * dpiRatio
     readonly property real inset: recipients.count > 0 ? 10 * dpiRatio : 0
 
@@ -105,6 +107,19 @@ Item {
     }
 
     function setFocus() { freeField.setFocus() }
+
+    function suggestionKey(event) {
+        if (!suggestions || !suggestions.visible || event.modifiers & (Qt.ControlModifier | Qt.AltModifier))
+            return false
+        switch (event.key) {
+        case Qt.Key_Down: suggestions.move(1); return true
+        case Qt.Key_Up: suggestions.move(-1); return true
+        case Qt.Key_Return:
+        case Qt.Key_Enter:
+        case Qt.Key_Tab: return suggestions.chooseCurrent()
+        }
+        return false
+    }
 
     // An edit in progress counts: Send and Save read the chips right after.
     function commit() {
@@ -270,6 +285,8 @@ Item {
                         anchors.fill: parent
                         showClearButton: false
                         fontSize: 13
+                        accessibleName: qsTr("Recipient")
+                        keyFilter: field.suggestionKey
                         onTextChanged: if (chip.editing) field.editText = text
                         onInputFocusChanged: {
                             if (chip.editing)
@@ -297,6 +314,7 @@ Item {
                 height: 0.8 * itemHeight
                 showRectangles: false
                 placeholderText: qsTr("To")
+                keyFilter: field.suggestionKey
                 inputMethodHints: Qt.ImhEmailCharactersOnly
                 property int lastLength: 0
                 onTextChanged: {

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import ContactsModelBackend 1.0
 import ContactsProxyModelBackend 1.0
 import "../controls"
@@ -14,7 +14,24 @@ Item {
 
     function filter(text) {
         proxy.setFilterFixedString(text)
+        view.currentIndex = -1
         view.positionViewAtBeginning()
+    }
+    function move(step) {
+        view.currentIndex = Math.max(0, Math.min(view.count - 1, view.currentIndex + step))
+        view.positionViewAtIndex(view.currentIndex, ListView.Contain)
+    }
+    // The marked suggestion, or the first; false when there is none.
+    function chooseCurrent() {
+        if (view.count === 0)
+            return false
+        if (view.currentIndex < 0)
+            move(1)
+        var row = view.currentItem
+        if (!row)
+            return false
+        list.clicked(row.contactName, row.contactEmail)
+        return true
     }
 
     ContactsModel { id: contactsModel }
@@ -48,11 +65,20 @@ Item {
             anchors.margins: 1
             model: proxy
             boundsBehavior: Flickable.StopAtBounds
+            currentIndex: -1
+            Accessible.role: Accessible.List
+            Accessible.name: qsTr("Suggestions")
             delegate: Rectangle {
                 objectName: "contactRow" + index
+                readonly property string contactName: name
+                readonly property string contactEmail: email
+                readonly property bool marked: rowArea.pressed || ListView.isCurrentItem
                 width: view.width
                 height: itemHeight
-                color: rowArea.pressed ? styles.highlightColor : "#eeeeee"
+                color: marked ? styles.highlightColor : "#eeeeee"
+                Accessible.role: Accessible.ListItem
+                Accessible.name: name + " <" + email + ">"
+                Accessible.selected: ListView.isCurrentItem
 
                 Image {
                     id: photo
@@ -82,7 +108,7 @@ Item {
                     font.pointSize: 14
                     fontSizeMode: Text.VerticalFit
                     elide: Text.ElideRight
-                    color: rowArea.pressed ? "white" : "#444444"
+                    color: parent.marked ? "white" : "#444444"
                 }
                 MouseArea {
                     id: rowArea

@@ -302,6 +302,7 @@ FormFrame {
         anchors.left: parent.left
         anchors.right: parent.right
         height: Math.max(itemHeight, Math.min(contentHeight + 0.2 * itemHeight, newMailForm.panel.height * 0.3))
+        suggestions: contactsList
         onCurrentTextChanged: contactsList.filter(currentText)
         onEdited: newMailForm.markChanged()
         onReplyButtonClicked: newMailForm.replyToAll()
@@ -417,6 +418,7 @@ FormFrame {
         MenuButton {
             id: attachButton
             objectName: "attachButton"
+            accessibleName: qsTr("Attach")
             anchors.left: sendButton.right
             anchors.leftMargin: 10
             imagePath: "images/attach.png"

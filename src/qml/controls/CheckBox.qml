@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A check box with a label; a click anywhere on it toggles it.
 Item {
@@ -15,6 +15,20 @@ Item {
 
     width: 40 * dpiRatio + label.width
     height: width
+    activeFocusOnTab: true
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: text
+    Accessible.checkable: true
+    Accessible.checked: on
+    Accessible.onToggleAction: toggle()
+    Accessible.onPressAction: toggle()
+    Keys.onSpacePressed: toggle()
+
+    function toggle() {
+        flashAnimation.restart()
+        on = !on
+        clicked()
+    }
 
     Rectangle {
         id: flash
@@ -64,13 +78,18 @@ Item {
         font.pointSize: checkBox.fontSize
     }
 
+    Rectangle {
+        anchors.fill: parent
+        radius: 4 * dpiRatio
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: checkBox.activeFocus
+    }
+
     MouseArea {
         objectName: "mouseArea"
         anchors.fill: parent
-        onClicked: {
-            flashAnimation.restart()
-            checkBox.on = !checkBox.on
-            checkBox.clicked()
-        }
+        onClicked: checkBox.toggle()
     }
 }

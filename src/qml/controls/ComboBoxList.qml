@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // The window's one drop-down list, shown under the combo box that opened it.
 // It covers the whole window so that a click outside the list closes it.
@@ -16,6 +16,7 @@ Item {
     readonly property alias listX: list.x
     readonly property alias listY: list.y
     readonly property alias listWidth: list.width
+    property bool returnFocus: false
 
     function show(item, xywh) {
         if (comboBox !== null && comboBox !== item)
@@ -54,13 +55,24 @@ Item {
         list.y = y
         list.height = Math.min(comboBoxList.height - y, wanted)
         listView.forceLayout()
-        listView.positionViewAtBeginning()
+        listView.currentIndex = item.currentIndex
+        if (item.currentIndex >= 0)
+            listView.positionViewAtIndex(item.currentIndex, ListView.Contain)
+        else
+            listView.positionViewAtBeginning()
 
         item.opened = true
+        returnFocus = item.activeFocus
+        listView.forceActiveFocus()
     }
     function close() {
-        if (comboBox !== null)
-            comboBox.opened = false
+        if (comboBox === null)
+            return
+        comboBox.opened = false
+        // The keys go back to the box that opened the list with them.
+        if (returnFocus)
+            comboBox.forceActiveFocus()
+        returnFocus = false
     }
     function choose(index) {
         var box = comboBox
@@ -114,6 +126,18 @@ Item {
             clip: true
             flickableDirection: Flickable.VerticalFlick
             boundsBehavior: Flickable.StopAtBounds
+            keyNavigationWraps: false
+            Accessible.role: Accessible.List
+            Keys.onPressed: {
+                if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
+                    if (currentIndex >= 0)
+                        comboBoxList.choose(currentIndex)
+                    event.accepted = true
+                } else if (event.key === Qt.Key_Escape) {
+                    comboBoxList.close()
+                    event.accepted = true
+                }
+            }
 
             delegate: Rectangle {
                 id: row
@@ -125,7 +149,11 @@ Item {
                 width: listView.width
                 height: root.itemHeight
                 enabled: !disabled
-                color: rowMouse.pressed ? styles.highlightColor : comboBoxList.rowColor
+                readonly property bool marked: rowMouse.pressed || ListView.isCurrentItem
+                color: marked ? styles.highlightColor : comboBoxList.rowColor
+                Accessible.role: Accessible.ListItem
+                Accessible.name: label
+                Accessible.selected: ListView.isCurrentItem
 
                 ColoredImage {
                     id: rowIcon
@@ -154,7 +182,7 @@ Item {
                     font.family: comboBoxList.fontsMode ? row.label : "Verdana"
                     verticalAlignment: Text.AlignVCenter
                     elide: Text.ElideRight
-                    color: row.disabled ? "grey" : (rowMouse.pressed ? "white" : "#444444")
+                    color: row.disabled ? "grey" : (row.marked ? "white" : "#444444")
                 }
                 Rectangle {
                     anchors.bottom: parent.bottom

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A raised push button with a label.
 Item {
@@ -13,6 +13,10 @@ Item {
     readonly property bool pressed: mouseArea.pressed
 
     signal clicked
+
+    Accessible.role: Accessible.Button
+    Accessible.name: buttonText
+    Accessible.onPressAction: clicked()
 
     Shadow {
         id: shadow
@@ -50,6 +54,17 @@ Item {
             color: customButton.enabled ? customButton.colorText : "grey"
             scale: mouseArea.pressed ? 0.95 : 1
         }
+    }
+
+    Rectangle {
+        objectName: "focusFrame"
+        anchors.fill: parent
+        anchors.margins: -2
+        radius: 3
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: customButton.activeFocus
     }
 
     MouseArea {

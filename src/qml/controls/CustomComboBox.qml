@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A combo box whose entries open in the window's one shared drop-down list.
 // Entries are texts, or in button mode [icon path, label] pairs.
@@ -18,6 +18,8 @@ Item {
     readonly property bool pressed: mouseArea.pressed
     readonly property int count: model && model.length !== undefined ? model.length : 0
     readonly property bool shownPressed: mouseArea.pressed || opened
+    // What a screen reader calls the box: its label.
+    property string accessibleName: ""
 
     signal clicked(string text, int index)
     signal buttonClicked
@@ -52,6 +54,31 @@ Item {
 
     height: parent ? parent.height : 0
     width: 1.5 * height
+    activeFocusOnTab: true
+    Accessible.role: buttonMode ? Accessible.ButtonMenu : Accessible.ComboBox
+    Accessible.name: accessibleName
+    Accessible.description: labelAt(currentIndex)
+    Accessible.onPressAction: open()
+    Keys.onPressed: {
+        var opening = event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter
+                || (event.key === Qt.Key_Down && (event.modifiers & Qt.AltModifier))
+        if (opening && enabled) {
+            open()
+            event.accepted = true
+        }
+    }
+
+    Rectangle {
+        objectName: "focusFrame"
+        anchors.fill: face
+        anchors.margins: -2
+        z: 1
+        radius: 3
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: comboBox.activeFocus
+    }
 
     Shadow {
         target: face
@@ -118,6 +145,9 @@ Item {
             height: width
             imagePath: comboBox.buttonMode ? comboBox.iconAt(comboBox.currentIndex) : ""
             pressed: comboBox.shownPressed
+            // Drawn as it is: tinted white it vanishes on a light bar.
+            colorOverlay: false
+            shadow: false
         }
 
         Item {

@@ -41,6 +41,7 @@ Item {
         MenuButton {
             id: closeButton
             objectName: "closeButton"
+            accessibleName: qsTr("Close")
             anchors.right: parent.right
             imagePath: "images/remove.png"
             onClicked: titleBar.closeClicked()

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A single-line input on an underline, with a placeholder and a clear button.
 Item {
@@ -17,6 +17,11 @@ Item {
     property int fontSize: 14
     property bool showClearButton: true
     property bool showRectangles: true
+
+    // What a screen reader calls the field: its label.
+    property string accessibleName: placeholderText
+    // Called with each key press before the field; true when it took the key.
+    property var keyFilter: null
 
     signal backspaceClickedOnEmptyText
     // Return or Enter in the field.
@@ -50,9 +55,13 @@ Item {
         validator: regExpValidator.active ? regExpValidator : null
 
         Accessible.role: Accessible.EditableText
-        Accessible.name: qsTr("Text")
+        Accessible.name: lineEdit.accessibleName
 
         Keys.onPressed: {
+            if (lineEdit.keyFilter && lineEdit.keyFilter(event)) {
+                event.accepted = true
+                return
+            }
             if (event.key === Qt.Key_Backspace && input.text === "")
                 lineEdit.backspaceClickedOnEmptyText()
         }

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // A flat button of an icon and an optional label, as high as its parent.
 Item {
@@ -19,12 +19,38 @@ Item {
     property bool checked: false
     property real textLeftMargin: 10 * dpiRatio
     readonly property bool pressed: mouseArea.pressed
+    // What a screen reader says; an icon button's key names it too.
+    property string accessibleName: text
 
     signal clicked
     signal pressAndHold
 
     height: parent ? parent.height : 0
     width: label.x + label.width + (text !== "" ? textLeftMargin : 0)
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: accessibleName
+    Accessible.onPressAction: clicked()
+    // Taken here, before any key handler of the button's own, so that a
+    // key presses it once.
+    Keys.onPressed: {
+        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            event.accepted = true
+            if (!event.isAutoRepeat)
+                clicked()
+        }
+    }
+
+    Rectangle {
+        objectName: "focusFrame"
+        anchors.fill: parent
+        anchors.margins: 1
+        radius: 4 * dpiRatio
+        color: "transparent"
+        border.width: 2 * dpiRatio
+        border.color: styles.focusColor
+        visible: menuButton.activeFocus
+    }
 
     Rectangle {
         id: pressedFrame

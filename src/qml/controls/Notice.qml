@@ -1,42 +1,105 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
-// A short word at the foot of the window. One about work under way stays
-// until the next; any other goes by itself.
+// A line along the bottom of the window saying what just happened or what
+// failed, with an optional action such as Undo (also Ctrl+Z). A notice with
+// an action, or one said to fade, goes by itself after a while; a failure
+// stays until closed.
 Rectangle {
     id: notice
-    objectName: "notice"
 
-    readonly property alias text: label.text
+    property string text: ""
+    property string actionText: ""
+    property var action: null
 
-    function show(message, lasting) {
-        label.text = message
+    function show(message, label, run, fades) {
+        text = message
+        actionText = label || ""
+        action = typeof run === "function" ? run : null
         opacity = 1
-        if (lasting)
-            hideTimer.stop()
+        if (action || fades)
+            timer.restart()
         else
-            hideTimer.restart()
+            timer.stop()
+    }
+    function hide() {
+        opacity = 0
+        action = null
+        timer.stop()
+    }
+    function runAction() {
+        var run = action
+        hide()
+        if (run)
+            run()
     }
 
-    width: label.contentWidth + 30 * dpiRatio
-    height: itemHeight * 0.7
+    anchors.horizontalCenter: parent.horizontalCenter
+    anchors.bottom: parent.bottom
+    anchors.bottomMargin: root.itemHeight * 0.3
+    width: Math.min(parent.width - root.itemHeight, label.implicitWidth + buttons.width + root.itemHeight)
+    height: Math.max(root.itemHeight * 0.9, label.implicitHeight + root.itemHeight * 0.3)
+    z: 990
     radius: 4 * dpiRatio
-    color: "#dd333333"
+    color: "#303030"
     opacity: 0
     visible: opacity > 0
     Behavior on opacity { NumberAnimation { duration: 200 } }
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: text
+
+    Timer {
+        id: timer
+        interval: 8000
+        onTriggered: notice.hide()
+    }
+    Shortcut {
+        id: undoKey
+        sequence: "Ctrl+Z"
+        enabled: notice.visible && notice.action !== null && keyboardShortcuts.onMainScreen
+        onActivated: notice.runAction()
+    }
 
     Text {
         id: label
         objectName: "noticeText"
-        anchors.centerIn: parent
-        color: "white"
+        anchors.left: parent.left
+        anchors.right: buttons.left
+        anchors.leftMargin: root.itemHeight * 0.3
+        anchors.rightMargin: root.itemHeight * 0.3
+        anchors.verticalCenter: parent.verticalCenter
+        text: notice.text
         textFormat: Text.PlainText
-        font.pointSize: 12
+        wrapMode: Text.Wrap
+        color: "white"
+        font.pointSize: 11
     }
+    Row {
+        id: buttons
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        anchors.rightMargin: root.itemHeight * 0.2
+        spacing: root.itemHeight * 0.2
 
-    Timer {
-        id: hideTimer
-        interval: 5000
-        onTriggered: notice.opacity = 0
+        MenuButton {
+            objectName: "noticeActionButton"
+            visible: notice.action !== null
+            text: notice.actionText
+            textColor: "white"
+            textStyleColor: "black"
+            activeFocusOnTab: true
+            ToolTipArea { text: qsTr("Undo (%1)").arg(undoKey.nativeText) }
+            onClicked: notice.runAction()
+        }
+        MenuButton {
+            objectName: "noticeCloseButton"
+            text: "\u00D7"
+            textColor: "white"
+            textStyleColor: "black"
+            textLeftMargin: 0
+            activeFocusOnTab: true
+            Accessible.name: qsTr("Close")
+            onClicked: notice.hide()
+        }
     }
 }

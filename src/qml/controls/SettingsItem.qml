@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // One row of a settings list.
 Rectangle {
@@ -11,6 +11,9 @@ Rectangle {
     width: parent ? parent.width : 0
     height: root.itemHeight
     color: mouseArea.pressed ? "#bbbbbb" : "white"
+    Accessible.role: Accessible.Button
+    Accessible.name: itemText
+    Accessible.onPressAction: clicked()
 
     Text {
         objectName: "label"
@@ -31,6 +34,13 @@ Rectangle {
         width: parent.width
         height: 1
         color: "#bbbbbb"
+    }
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: settingsItem.activeFocus
     }
     MouseArea {
         id: mouseArea

@@ -1,16 +1,19 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
-// The number picker; it is left only through OK.
+// The number picker: OK takes the number, Cancel and Escape keep the one
+// there was.
 ModalForm {
     id: spinPathBoxForm
 
     property var selectFunction: null
     property bool processValueOnChange: false
     readonly property alias currentValue: spinPathBox.currentValue
+    property int initialValue: 0
 
     function show(minValue, maxValue, curVal, _selectFunction) {
         spinPathBox.minValue = minValue
         spinPathBox.maxValue = maxValue
+        initialValue = curVal
         spinPathBox.init(curVal)
         selectFunction = typeof _selectFunction === "function" ? _selectFunction : null
         processValueOnChange = false
@@ -23,6 +26,13 @@ ModalForm {
         hide()
         if (f)
             f(value)
+    }
+    // A picker that applied each change as it came puts the first value back.
+    function cancel() {
+        var f = processValueOnChange ? selectFunction : null
+        hide()
+        if (f && spinPathBox.currentValue !== initialValue)
+            f(initialValue)
     }
 
     FormPanel {
@@ -49,16 +59,34 @@ ModalForm {
             }
         }
 
-        CustomButton {
+        Row {
             id: okButton
-            objectName: "okButton"
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 10
-            width: Math.min(panel.width / 2, 200 * dpiRatio)
+            spacing: 10
             height: 0.8 * root.itemHeight
-            buttonText: qsTr("OK")
-            onClicked: spinPathBoxForm.accept()
+
+            CustomButton {
+                objectName: "okButton"
+                width: Math.min(panel.width / 2 - 15, 200 * dpiRatio)
+                height: parent.height
+                buttonText: qsTr("OK")
+                activeFocusOnTab: true
+                Keys.onReturnPressed: clicked()
+                Keys.onSpacePressed: clicked()
+                onClicked: spinPathBoxForm.accept()
+            }
+            CustomButton {
+                objectName: "cancelButton"
+                width: Math.min(panel.width / 2 - 15, 200 * dpiRatio)
+                height: parent.height
+                buttonText: qsTr("Cancel")
+                activeFocusOnTab: true
+                Keys.onReturnPressed: clicked()
+                Keys.onSpacePressed: clicked()
+                onClicked: spinPathBoxForm.cancel()
+            }
         }
     }
 }

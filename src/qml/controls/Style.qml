@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // The program's look: the desktop's active palette plus the few colours of
 // its own. The root scene holds the one instance as "styles".
@@ -11,6 +11,8 @@ SystemPalette {
     property color highlightColor: "#94A7E2"
     property color lineColor: Qt.darker(mid, 1.5)
     property color borderColor: Qt.darker(mid, 1.5)
+    // The frame of the item that takes the keys.
+    property color focusColor: "#3050c0"
 
     property QtObject image: QtObject {
         property bool mipmap: false

@@ -10,16 +10,28 @@ Item {
     property string text: ""
     property string sequence: ""
     property bool showTip: true
+    // Said after the key in the tool tip, such as a second key of the button.
+    property string moreTip: ""
+    readonly property alias nativeText: shortcut.nativeText
     // What the key does; pressing the button by default.
     property var action: function() { buttonShortcut.parent.clicked() }
 
     anchors.fill: parent
 
+    // The button is named after what it does.
+    Binding {
+        target: buttonShortcut.parent
+        property: "accessibleName"
+        value: buttonShortcut.text
+        when: buttonShortcut.showTip && buttonShortcut.text !== ""
+    }
+
     ToolTipArea {
         enabled: buttonShortcut.showTip
         // The key as the user's language writes it ("Strg+N" in German).
-        text: shortcut.nativeText !== "" ? buttonShortcut.text + " (" + shortcut.nativeText + ")"
-                                         : buttonShortcut.text
+        text: (shortcut.nativeText !== "" ? buttonShortcut.text + " (" + shortcut.nativeText + ")"
+                                          : buttonShortcut.text)
+              + (buttonShortcut.moreTip !== "" ? ", " + buttonShortcut.moreTip : "")
     }
     Shortcut {
         id: shortcut

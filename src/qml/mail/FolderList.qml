@@ -1,4 +1,5 @@
-import QtQuick 2.3
+import QtQuick 2.15
+import "../controls"
 import "../scripts/mail.js" as MailScript
 
 // The drawer that slides in over the letter list with the five folders and
@@ -26,32 +27,56 @@ Rectangle {
 
     MouseArea { anchors.fill: parent }
 
-    Column {
-        anchors.left: parent.left
-        anchors.right: parent.right
+    // Scrolls when the window is too low for all five.
+    Flickable {
+        id: flick
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: column.height
+        boundsBehavior: Flickable.StopAtBounds
+        flickableDirection: Flickable.VerticalFlick
 
-        Repeater {
-            id: rows
-            model: [
-                { title: qsTr("Incoming"), icon: "qrc:/qml/images/mail_receive.png" },
-                { title: qsTr("Drafts"), icon: "qrc:/qml/images/mail_draft.png" },
-                { title: qsTr("Sent"), icon: "qrc:/qml/images/mail_send.png" },
-                { title: qsTr("Archive"), icon: "qrc:/qml/images/archive.png" },
-                { title: qsTr("Trash"), icon: "qrc:/qml/images/trash.png" }
-            ]
-            delegate: FolderListItem {
-                objectName: "folderRow" + index
-                width: parent.width
-                height: root.itemHeight * 1.5
-                title: modelData.title
-                iconPath: modelData.icon
-                current: index === root.currentFolder
-                folderModel: MailScript.folderModel(root.currentProfile, index)
-                onClicked: {
-                    folderList.clicked(index)
-                    folderList.hide()
+        Column {
+            id: column
+            anchors.left: parent.left
+            anchors.right: parent.right
+
+            Repeater {
+                id: rows
+                model: [
+                    { title: root.folderNames[0], icon: "qrc:/qml/images/mail_receive.png" },
+                    { title: root.folderNames[1], icon: "qrc:/qml/images/mail_draft.png" },
+                    { title: root.folderNames[2], icon: "qrc:/qml/images/mail_send.png" },
+                    { title: root.folderNames[3], icon: "qrc:/qml/images/archive.png" },
+                    { title: root.folderNames[4], icon: "qrc:/qml/images/trash.png" }
+                ]
+                delegate: FolderListItem {
+                    objectName: "folderRow" + index
+                    width: parent.width
+                    height: root.itemHeight * 1.5
+                    title: modelData.title
+                    iconPath: modelData.icon
+                    current: index === root.currentFolder
+                    folderModel: MailScript.folderModel(root.currentProfile, index)
+                    ToolTipArea { text: qsTr("%1 (%2)").arg(modelData.title).arg(keys.count > index ? keys.itemAt(index).nativeText : "") }
+                    onClicked: {
+                        folderList.clicked(index)
+                        root.showDrawer(false)
+                    }
                 }
             }
+        }
+    }
+    ScrollBar { flickable: flick }
+
+    // Only for the key names of the tool tips; the keys themselves are the
+    // window's.
+    Repeater {
+        id: keys
+        model: 5
+        Item {
+            readonly property alias nativeText: key.nativeText
+            Shortcut { id: key; sequence: "Ctrl+" + (index + 1); enabled: false }
         }
     }
 

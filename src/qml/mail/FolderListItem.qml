@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // One folder of the drawer: icon, title and the number of letters, read
 // when the drawer opens.
@@ -18,6 +18,13 @@ Rectangle {
     }
 
     color: current ? styles.highlightColor : "transparent"
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: title
+    Accessible.description: count
+    Accessible.onPressAction: clicked()
+    Keys.onSpacePressed: clicked()
+    Keys.onReturnPressed: clicked()
     Behavior on color { ColorAnimation { duration: 100 } }
 
     Component.onCompleted: updateCount()
@@ -62,6 +69,14 @@ Rectangle {
         font.bold: row.current
         color: row.current ? "white" : styles.foreground.textColor
         horizontalAlignment: Text.AlignRight
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 2 * dpiRatio
+        border.color: styles.focusColor
+        visible: row.activeFocus
     }
 
     Separator {

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import ProfileBackend 1.0
 import "../controls"
 
@@ -10,6 +10,7 @@ Item {
 
     readonly property alias refreshButtonEnabled: refreshButton.enabled
     readonly property alias searchText: searchField.text
+    readonly property alias drawerEnabled: menuBackButton.enabled
 
     function focusSearch() {
         searchField.setFocus()
@@ -34,12 +35,8 @@ Item {
             anchors.bottom: parent.bottom
             width: height
             enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
-            onClicked: {
-                if (opened)
-                    folderList.show()
-                else
-                    folderList.hide()
-            }
+            onClicked: root.showDrawer(opened)
+            ToolTipArea { text: qsTr("Folders (%1)").arg(keyboardShortcuts.drawerKeyText) }
         }
 
         CustomComboBox {
@@ -53,7 +50,11 @@ Item {
             colorLight: styles.headerColor
             colorDark: styles.highlightColor
             buttonText: qsTr("Create new profile...")
+            accessibleName: qsTr("Account")
             onClicked: {
+                // The list set the index: the box follows the manager again,
+                // also after an account is added or removed.
+                currentIndex = Qt.binding(function() { return mailProfileManager.currentProfile })
                 if (index !== mailProfileManager.currentProfile)
                     mailProfileManager.initCurrentProfile(index)
             }
@@ -101,11 +102,12 @@ Item {
             anchors.topMargin: parent.height * 0.1
             anchors.bottomMargin: parent.height * 0.1
             placeholderText: qsTr("Search...")
-            ToolTipArea { text: qsTr("Search (Ctrl+F)") }
+            accessibleName: qsTr("Search")
+            ToolTipArea { text: qsTr("Search (%1)").arg(keyboardShortcuts.findKeyText) }
             showClearButton: true
             onTextChanged: {
                 if (mailList.model)
-                    mailList.model.setFilterFixedString(text)
+                    mailList.model.setSearchText(text)
             }
         }
 

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 import "../scripts/mail.js" as MailScript
 
@@ -49,11 +49,16 @@ Item {
         function onLoaded() { mail.updateView() }
     }
 
+    // Asked for by the user; the pane covers the list only while the list
+    // has letters, so that an emptied folder never leaves a blank cover.
+    property bool fullWidth: false
+
     width: root.width * 0.6
     Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
     states: State {
         name: "full"
+        when: mail.fullWidth && mailList.count > 0
         PropertyChanges { target: mail; width: root.width }
     }
 
@@ -78,7 +83,7 @@ Item {
             letter: mail.letter
             fullWidth: mail.state === "full"
             loaded: mail.letterLoaded
-            onToggleFullWidth: mail.state = mail.state === "full" ? "" : "full"
+            onToggleFullWidth: mail.fullWidth = mail.state !== "full"
         }
 
         Flickable {
@@ -114,6 +119,20 @@ Item {
         ScrollBar {
             flickable: bodyFlick
             anchors.rightMargin: 5
+        }
+
+        // Says why the pane is empty.
+        Text {
+            objectName: "emptyPaneHint"
+            anchors.centerIn: parent
+            width: parent.width * 0.8
+            visible: !mail.letter
+            text: mailList.count > 0 ? qsTr("Choose a letter in the list.") : qsTr("No letters in this folder.")
+            textFormat: Text.PlainText
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            color: "#888888"
+            font.pointSize: 13
         }
 
         MailAttachment {

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 
 // The attachments of the shown letter along the bottom of the pane; a click
@@ -30,10 +30,10 @@ Item {
     function choose(attachment) {
         var open = qsTr("Open")
         root.choiceList().show([open, qsTr("Save")], function(choice) {
-            if (choice === open)
-                attachment.open()
-            else
-                attachment.save()
+            var name = attachment.name
+            if (choice === open ? !attachment.open() : !attachment.save())
+                root.notify((choice === open ? qsTr("The attachment \"%1\" could not be opened.")
+                                             : qsTr("The attachment \"%1\" could not be saved.")).arg(name))
         })
     }
 

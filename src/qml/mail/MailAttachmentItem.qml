@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 
 // One attachment: its type's icon, name and size.
 Rectangle {
@@ -9,6 +9,12 @@ Rectangle {
     signal clicked
 
     color: mouseArea.pressed ? "white" : "whitesmoke"
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: attachment ? attachment.name + ", " + attachment.size : ""
+    Accessible.onPressAction: clicked()
+    Keys.onSpacePressed: clicked()
+    Keys.onReturnPressed: clicked()
 
     Image {
         id: icon
@@ -60,6 +66,14 @@ Rectangle {
         anchors.bottom: parent.bottom
         height: 1
         color: "#aaaaaa"
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 2
+        border.color: styles.focusColor
+        visible: row.activeFocus
     }
 
     MouseArea {

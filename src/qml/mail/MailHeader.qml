@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 import "../scripts/mail.js" as MailScript
 
@@ -15,13 +15,53 @@ Item {
 
     signal toggleFullWidth
 
-    // The letter's row in the unfiltered folder model, as the store wants it.
-    function sourceIndex() {
-        return mailList.model.getSourceModelIndex(mailList.currentIndex)
-    }
-
     function shown(action) {
         return MailScript.actionShown(action, root.currentFolder)
+    }
+
+    // Archives, deletes or restores the shown letter; says so with a way
+    // back, or says what failed and where the letter still is. Removing for
+    // good from Trash is asked first.
+    function move(action) {
+        var profile = root.currentProfile
+        var letter = block.letter
+        var folder = root.currentFolder
+        if (!profile || !letter)
+            return
+        if (action === "delete" && folder === 4) {
+            messageForm.show(qsTr("Remove the letter \"%1\" for good? It cannot be undone.").arg(letter.subject),
+                             true, function() { block.run(profile, letter, action, folder) })
+            messageForm.title = qsTr("Delete")
+            return
+        }
+        run(profile, letter, action, folder)
+    }
+    function run(profile, letter, action, folder) {
+        var id = letter.id
+        // The shown row: a letter made here may have no id yet.
+        var row = mailList.model.getSourceModelIndex(mailList.currentIndex)
+        var target = action === "archive" ? 3 : action === "delete" ? 4 : letter.folderType
+        var done = action === "archive" ? profile.cache.archiveMessage(id, row, folder, letter)
+                 : action === "delete" ? profile.cache.deleteMessage(id, row, folder, letter)
+                 : profile.cache.restoreMessage(id, row, letter)
+        if (!done) {
+            var failed = action === "archive" ? qsTr("The letter could not be archived.")
+                       : action === "delete" ? qsTr("The letter could not be deleted.")
+                       : qsTr("The letter could not be restored.")
+            root.notify(failed + " " + qsTr("It is still in %1.").arg(root.folderNames[folder]))
+        } else if (action === "restore") {
+            root.notify(qsTr("Restored to %1.").arg(root.folderNames[target]))
+        } else if (folder !== target && !(action === "delete" && folder === 4)) {
+            root.notify(action === "archive" ? qsTr("Letter archived.") : qsTr("Letter moved to Trash."),
+                        qsTr("Undo"), function() { block.undo(profile, id, target, folder) })
+        }
+    }
+    function undo(profile, id, from, to) {
+        var model = MailScript.folderModel(profile, from)
+        var row = model ? model.sourceRowOf(id) : -1
+        var letter = row >= 0 ? model.sourceLetterAt(row) : null
+        if (!letter || !profile.cache.returnMessage(id, row, from, to, letter))
+            root.notify(qsTr("The letter could not be moved back. It is in %1.").arg(root.folderNames[from]))
     }
 
     visible: letter !== null
@@ -56,6 +96,7 @@ Item {
                 anchors.left: parent.left
                 imagePath: block.fullWidth ? "qrc:/qml/images/nofullscreen.png" : "qrc:/qml/images/fullscreen.png"
                 imageColor: "#dddddd"
+                accessibleName: block.fullWidth ? qsTr("Leave full width") : qsTr("Full width")
                 onClicked: block.toggleFullWidth()
             }
 
@@ -81,9 +122,13 @@ Item {
                     imagePath: "qrc:/qml/images/reply.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Reply (Ctrl+R), reply to all (Ctrl+Shift+R)") }
-                    ButtonShortcut { sequence: "Ctrl+R"; showTip: false }
                     ButtonShortcut {
+                        text: qsTr("Reply")
+                        sequence: "Ctrl+R"
+                        moreTip: qsTr("reply to all") + " (" + replyAllKey.nativeText + ")"
+                    }
+                    ButtonShortcut {
+                        id: replyAllKey
                         sequence: "Ctrl+Shift+R"
                         showTip: false
                         action: function() {
@@ -109,9 +154,8 @@ Item {
                     imagePath: "qrc:/qml/images/archive.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Archive") }
-                    onClicked: root.currentProfile.cache.archiveMessage(block.letter.id, block.sourceIndex(),
-                                                                        root.currentFolder, block.letter)
+                    ButtonShortcut { text: qsTr("Archive"); sequence: "Ctrl+E" }
+                    onClicked: block.move("archive")
                 }
                 MenuButton {
                     objectName: "restoreButton"
@@ -119,9 +163,8 @@ Item {
                     imagePath: "qrc:/qml/images/mail_restore.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Restore") }
-                    onClicked: root.currentProfile.cache.restoreMessage(block.letter.id, block.sourceIndex(),
-                                                                        block.letter)
+                    ButtonShortcut { text: qsTr("Restore"); sequence: "Ctrl+Shift+E" }
+                    onClicked: block.move("restore")
                 }
                 MenuButton {
                     objectName: "deleteButton"
@@ -130,8 +173,7 @@ Item {
                     imageColorOverlay: false
                     imageShadow: false
                     ButtonShortcut { text: qsTr("Delete"); sequence: "Del" }
-                    onClicked: root.currentProfile.cache.deleteMessage(block.letter.id, block.sourceIndex(),
-                                                                       root.currentFolder, block.letter)
+                    onClicked: block.move("delete")
                 }
                 MenuButton {
                     objectName: "printButton"
@@ -140,7 +182,7 @@ Item {
                     imagePath: "qrc:/qml/images/printer.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Print to PDF") }
+                    ButtonShortcut { text: qsTr("Print to PDF"); sequence: "Ctrl+P" }
                     onClicked: utils.printToPdf(mail.getBodyText(), block.letter.subject)
                 }
             }

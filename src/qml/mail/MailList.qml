@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 import "../controls"
 import "../scripts/mail.js" as MailScript
@@ -17,14 +17,30 @@ Rectangle {
     property alias contentY: listView.contentY
     property alias model: listView.model
 
-    // Loads the letter of a row when needed and shows it.
-    function openRow(index) {
+    // Loads the letter of a row when needed and shows it. Only a letter the
+    // user opens loses its unseen mark, not one shown in place of a deleted one.
+    function openRow(index, byUser) {
         var letter = MailScript.letterAt(listView.model, index)
         if (!letter || !root.currentProfile)
             return
+        var markSeen = byUser !== false
+        unreadable.target = root.currentProfile.cache
         if (!letter.parsed)
-            root.currentProfile.cache.loadLetter(letter, root.currentFolder)
+            root.currentProfile.cache.loadLetter(letter, root.currentFolder, markSeen)
+        else if (markSeen && root.currentFolder === Letter.IncomingFolder)
+            root.currentProfile.cache.setLetterSeen(letter, true)
         currentLetter = letter
+    }
+    // Selects a row, kept within the list, and shows its letter.
+    function moveTo(index) {
+        if (listView.count === 0)
+            return
+        listView.currentIndex = Math.max(0, Math.min(listView.count - 1, index))
+        listView.positionViewAtIndex(listView.currentIndex, ListView.Contain)
+        openRow(listView.currentIndex)
+    }
+    function takeFocus() {
+        listView.forceActiveFocus()
     }
 
     color: styles.listColor
@@ -40,7 +56,7 @@ Rectangle {
         interval: 300
         onTriggered: {
             if (mailList.currentLetter === null && listView.currentIndex >= 0)
-                mailList.openRow(listView.currentIndex)
+                mailList.openRow(listView.currentIndex, false)
         }
     }
 
@@ -53,6 +69,43 @@ Rectangle {
         cacheBuffer: 0
         boundsBehavior: Flickable.DragOverBounds
         model: MailScript.folderModel(root.currentProfile, root.currentFolder)
+        activeFocusOnTab: true
+        keyNavigationEnabled: false
+        Accessible.role: Accessible.List
+        Accessible.name: qsTr("Letters")
+
+        readonly property int pageRows: Math.max(1, Math.floor(height / (root.itemHeight * 1.5)) - 1)
+        Keys.onPressed: {
+            // Rows that came or went since the last frame move the current
+            // row only once applied.
+            forceLayout()
+            var at = currentIndex
+            switch (event.key) {
+            case Qt.Key_Up: mailList.moveTo(at < 0 ? 0 : at - 1); break
+            case Qt.Key_Down: mailList.moveTo(at + 1); break
+            case Qt.Key_Home: mailList.moveTo(0); break
+            case Qt.Key_End: mailList.moveTo(count - 1); break
+            case Qt.Key_PageUp: mailList.moveTo(at - pageRows); break
+            case Qt.Key_PageDown: mailList.moveTo(Math.max(at, 0) + pageRows); break
+            case Qt.Key_Return:
+            case Qt.Key_Enter:
+                if (mailList.currentLetter)
+                    mail.fullWidth = !mail.fullWidth
+                break
+            default: return
+            }
+            event.accepted = true
+        }
+
+        // The frame says where the keys go.
+        Rectangle {
+            anchors.fill: parent
+            z: 2
+            color: "transparent"
+            border.width: 2 * dpiRatio
+            border.color: styles.focusColor
+            visible: listView.activeFocus
+        }
 
         delegate: MailListItem {
             objectName: "mailRow" + index
@@ -64,7 +117,7 @@ Rectangle {
                 listView.currentIndex = index
                 mailList.openRow(index)
             }
-            onDoubleClicked: mail.state = "full"
+            onDoubleClicked: mail.fullWidth = true
         }
 
         onCurrentIndexChanged: {
@@ -89,6 +142,21 @@ Rectangle {
             var row = listView.currentItem
             if (mailList.currentLetter !== null && (!row || row.letter !== mailList.currentLetter))
                 mailList.currentLetter = null
+        }
+    }
+
+    // A letter whose file is gone or broken shows nothing: say why, and
+    // where it is, so that the user deletes or archives it knowingly.
+    Connections {
+        id: unreadable
+        // Set when a letter is opened: the account's store is no property
+        // that says when it changes.
+        target: null
+        ignoreUnknownSignals: true
+        function onLetterUnreadable(letter, path) {
+            if (letter === mailList.currentLetter)
+                root.notify(qsTr("This letter cannot be shown: its file is missing or damaged (%1). "
+                                 + "It can still be deleted or archived.").arg(path))
         }
     }
 

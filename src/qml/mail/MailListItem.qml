@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import LetterBackend 1.0
 
 // One letter of the list: seen state, subject and sender.
@@ -11,6 +11,16 @@ Rectangle {
 
     signal clicked
     signal doubleClicked
+
+    function dateText(when) {
+        var today = new Date()
+        return when.toDateString() === today.toDateString() ? Qt.formatTime(when, Qt.DefaultLocaleShortDate)
+                                                              : Qt.formatDate(when, Qt.DefaultLocaleShortDate)
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: letter ? letter.subject + ", " + letter.from + ", " + dateText(letter.date) : ""
+    Accessible.selected: current
 
     color: current ? styles.highlightColor : styles.listColor
     Behavior on color { ColorAnimation { duration: 250 } }
@@ -42,10 +52,25 @@ Rectangle {
         }
     }
 
+    // The time for a letter of today, the date for an older one.
+    Text {
+        id: date
+        objectName: "letterDate"
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: row.height * 0.1
+        height: row.height / 2 - row.height * 0.1
+        text: row.letter ? row.dateText(row.letter.date) : ""
+        font.pointSize: 11
+        font.bold: row.unseen
+        verticalAlignment: Text.AlignVCenter
+        color: row.current ? "white" : Qt.lighter(styles.foreground.textColor, 1.5)
+    }
+
     Text {
         objectName: "letterSubject"
         anchors.left: icon.right
-        anchors.right: parent.right
+        anchors.right: date.left
         anchors.top: parent.top
         anchors.margins: row.height * 0.1
         height: row.height / 2 - row.height * 0.1

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 
 // The hamburger that turns into a back arrow while the folder drawer is open.
@@ -10,6 +10,27 @@ Item {
     signal clicked(bool opened)
 
     state: "menu"
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: qsTr("Folders")
+    Accessible.onPressAction: toggle()
+    Keys.onSpacePressed: toggle()
+    Keys.onReturnPressed: toggle()
+
+    function toggle() {
+        state = state === "menu" ? "back" : "menu"
+        clicked(state === "back")
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: 2
+        radius: 4 * dpiRatio
+        color: "transparent"
+        border.width: 2 * dpiRatio
+        border.color: styles.focusColor
+        visible: button.activeFocus
+    }
 
     Item {
         id: icon
@@ -66,10 +87,7 @@ Item {
     MouseArea {
         id: mouseArea
         anchors.fill: parent
-        onClicked: {
-            button.state = button.state === "menu" ? "back" : "menu"
-            button.clicked(button.state === "back")
-        }
+        onClicked: button.toggle()
     }
 
     states: [

@@ -91,6 +91,7 @@ ModalForm {
             MenuButton {
                 id: closeButton
                 objectName: "formCloseButton"
+                accessibleName: qsTr("Close")
                 anchors.right: parent.right
                 imagePath: "images/remove.png"
                 onClicked: form.closeClicked()

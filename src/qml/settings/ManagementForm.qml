@@ -80,6 +80,9 @@ FormFrame {
                             width: parent.height * 0.7
                             height: width
                             imagePath: managementForm.profiles ? "images/user.png" : "images/server.png"
+                            // Drawn as it is: tinted white it vanishes on the white row.
+                            colorOverlay: false
+                            shadow: false
                         }
                         Text {
                             anchors.left: rowIcon.right

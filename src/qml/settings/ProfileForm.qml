@@ -70,6 +70,7 @@ FormFrame {
             width: parent.width / 2
             spacing: 5
             Repeater {
+                id: labelTexts
                 model: [qsTr("Name:"), qsTr("Email:"), qsTr("Incoming server:"), qsTr("Outgoing server:")]
                 delegate: Text {
                     width: labels.width
@@ -93,6 +94,7 @@ FormFrame {
             LineEdit {
                 id: nameField
                 objectName: "profileNameField"
+                accessibleName: labelTexts.model[0]
                 width: parent.width
                 height: itemHeight
                 placeholderText: qsTr("Sender name")
@@ -100,6 +102,7 @@ FormFrame {
             LineEdit {
                 id: emailField
                 objectName: "profileEmailField"
+                accessibleName: labelTexts.model[1]
                 width: parent.width
                 height: itemHeight
                 placeholderText: qsTr("Your email")
@@ -108,6 +111,7 @@ FormFrame {
             CustomComboBox {
                 id: inChooser
                 objectName: "incomingServerChooser"
+                accessibleName: labelTexts.model[2]
                 width: parent.width
                 height: itemHeight
                 model: profileForm.inServersModel
@@ -123,6 +127,7 @@ FormFrame {
             CustomComboBox {
                 id: outChooser
                 objectName: "outgoingServerChooser"
+                accessibleName: labelTexts.model[3]
                 width: parent.width
                 height: itemHeight
                 model: profileForm.outServersModel

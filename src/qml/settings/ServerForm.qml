@@ -62,6 +62,7 @@ FormFrame {
             width: parent.width / 2
             spacing: 5
             Repeater {
+                id: labelTexts
                 model: [qsTr("Type:"), qsTr("Protocol:"), qsTr("Address:"), qsTr("Connection protocol:"),
                     qsTr("Authentication method:")]
                 delegate: Text {
@@ -86,6 +87,7 @@ FormFrame {
             CustomComboBox {
                 id: typeChooser
                 objectName: "serverTypeChooser"
+                accessibleName: labelTexts.model[0]
                 width: parent.width
                 height: itemHeight
                 enabled: serverForm.add
@@ -99,6 +101,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverProtocolChooser"
+                accessibleName: labelTexts.model[1]
                 width: parent.width
                 height: itemHeight
                 model: mailServerManager.protocolNames
@@ -115,6 +118,7 @@ FormFrame {
             LineEdit {
                 id: addressField
                 objectName: "serverAddressField"
+                accessibleName: labelTexts.model[2]
                 width: parent.width
                 height: itemHeight
                 placeholderText: qsTr("pop.example.com")
@@ -122,6 +126,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverSecurityChooser"
+                accessibleName: labelTexts.model[3]
                 width: parent.width
                 height: itemHeight
                 model: mailServerManager.sslNames
@@ -134,6 +139,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverAuthChooser"
+                accessibleName: labelTexts.model[4]
                 width: parent.width
                 height: itemHeight
                 model: mailServerManager.authNames

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import "../controls"
 import "../scripts/profile.js" as Flows
 
@@ -61,6 +61,17 @@ FormFrame {
             Keys.onReturnPressed: clicked()
             Keys.onSpacePressed: clicked()
             onClicked: settingsMailForm.show(qsTr("Mail settings"))
+        }
+        // Also for desktops without a tray, whose menu is the only other way out.
+        SettingsItem {
+            objectName: "quitItem"
+            width: parent.width
+            height: itemHeight
+            itemText: qsTr("Quit") + " (" + keyboardShortcuts.quitKeyText + ")"
+            activeFocusOnTab: true
+            Keys.onReturnPressed: clicked()
+            Keys.onSpacePressed: clicked()
+            onClicked: Qt.quit()
         }
     }
 

@@ -1,4 +1,4 @@
-import QtQuick 2.3
+import QtQuick 2.15
 import WizardBackend 1.0
 import "../controls"
 import "../scripts/text.js" as TextRules
@@ -84,8 +84,7 @@ FormFrame {
     leftInset: 0.1
     topInset: 0.1
     iconPath: "images/wizard.png"
-    title: qsTr("Wizard: step ") + (step === Wizard.FOUND_STEP ? "2" : step === Wizard.NAME_STEP ? "3" : "1")
-           + " " + qsTr("of") + " 3"
+    title: qsTr("Wizard: step %1 of 3").arg(step === Wizard.FOUND_STEP ? 2 : step === Wizard.NAME_STEP ? 3 : 1)
     onCloseClicked: cancel()
 
     Wizard {
@@ -94,15 +93,17 @@ FormFrame {
         onQueryUsernameQml: {
             var email = wizard.email
             var at = email.indexOf("@")
-            lineEditForm.show(qsTr("Input username"), at >= 0 ? email.substring(0, at) : email,
+            lineEditForm.show(qsTr("User name for %1 on %2").arg(email).arg(wizard.serverUnderTest()),
+                              at >= 0 ? email.substring(0, at) : email,
                               function(text) { wizard.setUsernameQml(text, lineEditForm.checkBoxOn) },
                               function() { wizard.tryNextServer() })
         }
         onQueryPasswordQml: {
-            lineEditForm.show(qsTr("Input password"), "",
+            lineEditForm.show(qsTr("Password for %1 on %2").arg(wizard.email).arg(wizard.serverUnderTest()), "",
                               function(text) { wizard.setPasswordQml(text, lineEditForm.checkBoxOn) },
                               function() { wizard.tryNextServer() })
             lineEditForm.echoMode = TextInput.Password
+            lineEditForm.checkBoxText = qsTr("Remember the password on this computer")
         }
         onQueryCertificateQml: {
             messageForm.show(e, true, function() { wizard.certificateAnswerQml(question, true) },
@@ -131,7 +132,7 @@ FormFrame {
             visible: wizardForm.step === Wizard.EMAIL_STEP
             anchors.fill: parent
             spacing: pages.height * 0.1
-            WizardText { text: qsTr("Input your email to attempt an automatically configuration of your profile:") }
+            WizardText { text: qsTr("Enter your e-mail address; the program then looks for the servers of your account:") }
             LineEdit {
                 id: emailField
                 objectName: "wizardEmailField"
@@ -193,7 +194,7 @@ FormFrame {
             visible: wizardForm.step === Wizard.NAME_STEP
             anchors.fill: parent
             spacing: pages.height * 0.1
-            WizardText { text: qsTr("Input your name.\nIt will be displayed in the recipients of your emails in the 'From' field.") }
+            WizardText { text: qsTr("Enter your name.\nThe recipients of your letters see it in the \"From\" field.") }
             LineEdit {
                 id: nameField
                 objectName: "wizardNameField"
