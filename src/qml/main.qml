@@ -112,6 +112,9 @@ Item {
             lineEditForm.show(qsTr("Input password"), "",
                               function(text) { setPasswordQml(text, lineEditForm.checkBoxOn) })
             lineEditForm.echoMode = TextInput.Password
+            lineEditForm.note = keyringNotice
+            if (!keyringAvailable)
+                lineEditForm.checkBoxText = qsTr("Remember while the program runs")
         }
         onAuthFailedQml: {
             // The retry goes to the account that failed, which need not be
