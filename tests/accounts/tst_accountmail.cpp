@@ -132,6 +132,9 @@ private slots:
         Settings::setGetMailTimerInterval(600000);
         sm = std::make_unique<ServerManager>();
         pm = std::make_unique<ProfileManager>();
+        // No keyring here: the password is asked again after a restart.
+        connect(pm.get(), &ProfileManager::queryPasswordQml, pm.get(),
+                [this] { pm->setPasswordQml(MailServers::password(), false); });
         seed("timer@example.org");
         Profile *profile = pm->profileAt(pm->currentProfile());
         QVERIFY(profile && profile->isInitialized());
