@@ -65,10 +65,10 @@ Keyring::Keyring(QObject *parent)
 QString Keyring::hostOf(const QString &serverAddress)
 {
     QString host = serverAddress.mid(serverAddress.lastIndexOf(QLatin1Char('@')) + 1);
-    const int colon = host.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0 && !host.startsWith(QLatin1Char('[')))
-        host.truncate(colon);
-    return host;
+    if (host.startsWith(QLatin1Char('[')))
+        return host.left(host.indexOf(QLatin1Char(']')) + 1);
+    const int colon = host.indexOf(QLatin1Char(':'));
+    return colon >= 0 ? host.left(colon) : host;
 }
 
 void Keyring::setState(State state)
