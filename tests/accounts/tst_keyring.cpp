@@ -137,6 +137,25 @@ private slots:
         Settings::saveServer(out(), {int(SM::OUTGOING_TYPE), int(SM::SMTP), int(SM::NO_SSL), int(SM::AUTO_AUTH), QString()});
     }
 
+    // The keyring's tool shows the label to whoever looks: a password given
+    // in a server address must not be in it.
+    void labels_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("host and port") << "imap.example.org:993" << "Mail: a@example.org on imap.example.org";
+        QTest::newRow("credentials in the address")
+                << "login:hunter2@imap.example.org:993" << "Mail: a@example.org on imap.example.org";
+        QTest::newRow("IPv6") << "[::1]:993" << "Mail: a@example.org on [::1]";
+        QTest::newRow("no server") << "" << "Mail: a@example.org";
+    }
+    void labels()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, label);
+        QCOMPARE((Keyring::Entry{QStringLiteral("a@example.org"), server, true}.label()), label);
+    }
+
     void passwordsLiveInTheKeyring_data()
     {
         QTest::addColumn<QString>("settings");   // "sealed": as an older version left it
