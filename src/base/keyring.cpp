@@ -142,9 +142,11 @@ void Keyring::move(const Entry &from, const Entry &to)
     });
 }
 
+// A job is nobody's child: the keyring library calls back into it, so it
+// must outlive its call even when this object goes first (at quit).
 void Keyring::startRead(const Entry &entry, ReadDone done)
 {
-    auto *job = new QKeychain::ReadPasswordJob(entry.label(), this); // deletes itself
+    auto *job = new QKeychain::ReadPasswordJob(entry.label()); // deletes itself once finished
     job->setKey(entry.key());
     connect(job, &QKeychain::Job::finished, this, [this, done = std::move(done)](QKeychain::Job *finished) {
         if (finished->error() == QKeychain::NoError) {
@@ -163,7 +165,7 @@ void Keyring::startRead(const Entry &entry, ReadDone done)
 
 void Keyring::startWrite(const Entry &entry, const QString &password, WriteDone done)
 {
-    auto *job = new QKeychain::WritePasswordJob(entry.label(), this); // deletes itself
+    auto *job = new QKeychain::WritePasswordJob(entry.label()); // deletes itself once finished
     job->setKey(entry.key());
     job->setTextData(password);
     connect(job, &QKeychain::Job::finished, this, [this, done = std::move(done)](QKeychain::Job *finished) {
@@ -177,7 +179,7 @@ void Keyring::startWrite(const Entry &entry, const QString &password, WriteDone 
 
 void Keyring::startRemove(const Entry &entry, std::function<void()> done)
 {
-    auto *job = new QKeychain::DeletePasswordJob(entry.label(), this); // deletes itself
+    auto *job = new QKeychain::DeletePasswordJob(entry.label()); // deletes itself once finished
     job->setKey(entry.key());
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job *finished) {
         if (finished->error() != QKeychain::NoError && finished->error() != QKeychain::EntryNotFound)
