@@ -116,11 +116,8 @@ class KeyringTest : public ServerTestCase
             return QStringLiteral("killed");
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
-    static QStringList passwordKeys()
-    {
-        QStringList keys = QSettings().allKeys().filter(QStringLiteral("Password"));
-        return keys;
-    }
+    // The keys of the settings file that hold a password.
+    static QStringList passwordKeys() { return QSettings().allKeys().filter(QStringLiteral("Password")); }
 
 private slots:
     void initTestCase()
