@@ -76,14 +76,16 @@ void Profile::initialize()
     m_name = stored.name;
     const QString inLogin = stored.inLogin;
     const QString outLogin = stored.outLogin;
-    // Sealed passwords are there only until the keyring has taken them; the
-    // others come from the keyring when the worker first needs them.
+    // Sealed passwords are there only until the keyring has taken them, and
+    // one given before the start (a new account) is in memory; the others
+    // come from the keyring when the worker first needs them.
     QString inPassword = stored.inPassword;
     QString outPassword = stored.outPassword;
-    if (!inPassword.isEmpty())
-        inPassword = Utils::decrypt(inPassword);
-    if (!outPassword.isEmpty())
-        outPassword = Utils::decrypt(outPassword);
+    inPassword = inPassword.isEmpty() ? m_sessionPasswords[0] : Utils::decrypt(inPassword);
+    outPassword = outPassword.isEmpty() ? m_sessionPasswords[1] : Utils::decrypt(outPassword);
+    if (outPassword.isEmpty())
+        outPassword = inPassword;
+    m_storedPasswordGiven = {!inPassword.isEmpty(), !outPassword.isEmpty()};
 
     if (!m_incomingServerStr.isEmpty())
         buildFolders();
@@ -467,16 +469,11 @@ void Profile::applyPassword(const QString &password, bool save)
     const bool incoming = m_status != SENDING_STATUS;
     if (!save || password.isEmpty())
         return;
-    QString &session = m_sessionPasswords[incoming ? 0 : 1];
-    if (!m_keyring) {
-        session = password;
-        return;
-    }
-    // Never a weaker store: what the keyring cannot take lives until the
-    // program ends.
-    m_keyring->write(passwordEntry(incoming), password, this, [&session, password](bool written) {
-        session = written ? QString() : password;
-    });
+    // Kept in memory whatever the keyring does, and never in a weaker store:
+    // without a keyring it lives until the program ends.
+    m_sessionPasswords[incoming ? 0 : 1] = password;
+    if (m_keyring)
+        m_keyring->write(passwordEntry(incoming), password, this, nullptr);
 }
 
 void Profile::onPasswordWanted()

@@ -110,7 +110,7 @@ void Keyring::write(const Entry &entry, const QString &password, QObject *contex
     const QPointer<QObject> guard(context);
     enqueue([this, entry, password, guard, done = std::move(done)](std::function<void()> over) {
         startWrite(entry, password, [guard, done, over](bool written) {
-            if (guard)
+            if (guard && done)
                 done(written);
             over();
         });

@@ -46,7 +46,8 @@ public:
     // them.
     bool busy() const { return m_running; }
 
-    // Each callback runs once, unless context is gone by then.
+    // Each callback runs once, unless context is gone by then; a write's
+    // may be null.
     void read(const Entry &entry, QObject *context, ReadDone done);
     void write(const Entry &entry, const QString &password, QObject *context, WriteDone done);
     void remove(const Entry &entry);
