@@ -17,6 +17,9 @@ export XDG_RUNTIME_DIR="$sandbox/runtime"
 export TMPDIR="$sandbox/tmp"
 unset DREL_PHONE_LOW_EFFECTS
 export MAIL_TEST_SANDBOX="$sandbox"
+# A bus that is not there: no test may reach the user's own keyring (or any
+# other desktop service); a test that needs a keyring starts its own.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$sandbox/no-bus"
 # Qt's own libraries are not instrumented; leak reports from them would drown
 # real faults, so only memory errors fail the sanitizer build.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"

@@ -672,6 +672,14 @@
         <source>The address %1 cannot be used: letters of that address are already stored.</source>
         <translation>Die Adresse %1 lässt sich nicht verwenden: Für diese Adresse sind bereits Briefe gespeichert.</translation>
     </message>
+    <message>
+        <source>The desktop&apos;s keyring is locked, so passwords cannot be kept in it. A password you type is kept only while the program runs and is never written to disk.</source>
+        <translation>Der Schlüsselbund der Arbeitsumgebung ist gesperrt, daher lassen sich Passwörter nicht darin aufbewahren. Ein eingegebenes Passwort bleibt nur erhalten, solange das Programm läuft, und wird nie auf die Festplatte geschrieben.</translation>
+    </message>
+    <message>
+        <source>No desktop keyring (such as GNOME Keyring or KWallet) is running, so passwords cannot be kept. A password you type is kept only while the program runs and is never written to disk.</source>
+        <translation>Es läuft kein Schlüsselbund der Arbeitsumgebung (etwa GNOME Keyring oder KWallet), daher lassen sich Passwörter nicht aufbewahren. Ein eingegebenes Passwort bleibt nur erhalten, solange das Programm läuft, und wird nie auf die Festplatte geschrieben.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -991,6 +999,10 @@ Bitte tragen Sie ihn in den Einstellungen von Hand ein.</translation>
     <message>
         <source>Settings</source>
         <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Remember while the program runs</source>
+        <translation>Merken, solange das Programm läuft</translation>
     </message>
     <message>
         <source>Yes</source>

@@ -46,7 +46,7 @@ Profile::Profile(QString email, QObject *parent)
     connect(this, &Profile::sendLetter, c, &Connection::onSendLetter, Qt::QueuedConnection);
     connect(c, &Connection::error, this, &Profile::errorSlot, Qt::QueuedConnection);
     connect(c, &Connection::queryUsername, this, &Profile::queryUsername, Qt::QueuedConnection);
-    connect(c, &Connection::queryPassword, this, &Profile::queryPassword, Qt::QueuedConnection);
+    connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
     connect(c, &Connection::connectionClosed, this, &Profile::setReadyStatus, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
@@ -76,12 +76,16 @@ void Profile::initialize()
     m_name = stored.name;
     const QString inLogin = stored.inLogin;
     const QString outLogin = stored.outLogin;
+    // Sealed passwords are there only until the keyring has taken them, and
+    // one given before the start (a new account) is in memory; the others
+    // come from the keyring when the worker first needs them.
     QString inPassword = stored.inPassword;
     QString outPassword = stored.outPassword;
-    if (!inPassword.isEmpty())
-        inPassword = Utils::decrypt(inPassword);
-    if (!outPassword.isEmpty())
-        outPassword = Utils::decrypt(outPassword);
+    inPassword = inPassword.isEmpty() ? m_sessionPasswords[0] : Utils::decrypt(inPassword);
+    outPassword = outPassword.isEmpty() ? m_sessionPasswords[1] : Utils::decrypt(outPassword);
+    if (outPassword.isEmpty())
+        outPassword = inPassword;
+    m_storedPasswordGiven = {!inPassword.isEmpty(), !outPassword.isEmpty()};
 
     if (!m_incomingServerStr.isEmpty())
         buildFolders();
@@ -211,7 +215,11 @@ bool Profile::changeEmail(const QString &email)
     const QString to = StoreLayout::accountPath(email);
     if (email.isEmpty() || QFileInfo::exists(to))
         return false;
+    const Keyring::Entry inBefore = passwordEntry(true);
+    const Keyring::Entry outBefore = passwordEntry(false);
     setEmail(email);
+    rehomePassword(inBefore, true);
+    rehomePassword(outBefore, false);
     whenIdle([this, from, to] {
         if (QFileInfo::exists(to) || !QFileInfo::exists(from))
             return;
@@ -308,7 +316,9 @@ void Profile::takeRecord(bool incoming, QObject *object)
     auto *server = qobject_cast<Server *>(object);
     if (!server)
         return;
+    const Keyring::Entry before = passwordEntry(incoming);
     (incoming ? m_incomingServerStr : m_outgoingServerStr) = server->address();
+    rehomePassword(before, incoming);
     const QPointer<Server> record(server);
     whenIdle([this, incoming, record] {
         if (!record)
@@ -429,7 +439,9 @@ void Profile::authFailedSlot(QString e)
 
 void Profile::onIncomingServerAdressChanged(QString address)
 {
+    const Keyring::Entry before = passwordEntry(true);
     m_incomingServerStr = address;
+    rehomePassword(before, true);
     if (!address.isEmpty()) {
         whenIdle([this] {
             if (!m_incomingServerStr.isEmpty())
@@ -441,7 +453,9 @@ void Profile::onIncomingServerAdressChanged(QString address)
 
 void Profile::onOutgoingServerAdressChanged(QString address)
 {
+    const Keyring::Entry before = passwordEntry(false);
     m_outgoingServerStr = address;
+    rehomePassword(before, false);
     save();
 }
 
@@ -474,10 +488,70 @@ void Profile::applyUsername(const QString &user, bool save)
 void Profile::applyPassword(const QString &password, bool save)
 {
     emit setPassword(password);
-    if (save)
-        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outPasswordKey
-                                                                      : Settings::inPasswordKey,
-                                  Utils::encrypt(password));
+    const bool incoming = m_status != SENDING_STATUS;
+    if (!save || password.isEmpty())
+        return;
+    // Kept in memory whatever the keyring does, and never in a weaker store:
+    // without a keyring it lives until the program ends.
+    m_sessionPasswords[incoming ? 0 : 1] = password;
+    if (m_keyring)
+        m_keyring->write(passwordEntry(incoming), password, this, nullptr);
+}
+
+void Profile::onPasswordWanted()
+{
+    const bool incoming = m_status != SENDING_STATUS;
+    bool &given = m_storedPasswordGiven[incoming ? 0 : 1];
+    if (given) {
+        emit queryPassword();
+        return;
+    }
+    given = true;
+    const QString remembered = m_sessionPasswords[incoming ? 0 : 1];
+    if (!remembered.isEmpty() || !m_keyring) {
+        if (remembered.isEmpty())
+            emit queryPassword();
+        else
+            emit setPassword(remembered);
+        return;
+    }
+    m_keyring->read(passwordEntry(incoming), this, [this, incoming](const QString &password) {
+        if (!password.isEmpty()) {
+            emit setPassword(password);
+            return;
+        }
+        // An outgoing password never saved is the incoming one, as it was
+        // in the settings file.
+        if (incoming || !m_keyring) {
+            emit queryPassword();
+            return;
+        }
+        m_keyring->read(passwordEntry(true), this, [this](const QString &shared) {
+            if (shared.isEmpty())
+                emit queryPassword();
+            else
+                emit setPassword(shared);
+        });
+    });
+}
+
+Keyring::Entry Profile::passwordEntry(bool incoming) const
+{
+    return {m_email, incoming ? m_incomingServerStr : m_outgoingServerStr, incoming};
+}
+
+void Profile::rehomePassword(const Keyring::Entry &before, bool incoming)
+{
+    if (m_keyring && !before.account.isEmpty() && !before.server.isEmpty())
+        m_keyring->move(before, passwordEntry(incoming));
+}
+
+void Profile::forgetPasswords()
+{
+    if (!m_keyring)
+        return;
+    m_keyring->remove(passwordEntry(true));
+    m_keyring->remove(passwordEntry(false));
 }
 
 int Profile::pendingLetters() const

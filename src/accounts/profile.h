@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "base/keyring.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "servers/server.h"
@@ -53,6 +54,13 @@ public:
     explicit Profile(QString email = QString(), QObject *parent = nullptr);
     ~Profile() override;
 
+    // Where the account keeps its passwords; null keeps them for the session
+    // only. Set before initialize().
+    void setKeyring(Keyring *keyring) { m_keyring = keyring; }
+    // The account's keyring entry for one direction's server.
+    Keyring::Entry passwordEntry(bool incoming) const;
+    // Removes both entries (the account is going).
+    void forgetPasswords();
     // Reads the rest of the account record, starts the worker thread and the
     // timer. Runs once.
     void initialize();
@@ -60,6 +68,7 @@ public:
     // Writes "name", "inServer" and "outServer" of the account record.
     void save();
     void applyUsername(const QString &user, bool save);
+    // save: into the keyring, or, where there is none, for this session.
     void applyPassword(const QString &password, bool save);
     // Gives the account a new address and moves its letters along (a rename
     // of its store directory, once no check or send runs). False, and nothing
@@ -143,6 +152,9 @@ public slots:
     void onGetMailIntervalChanged(int interval);
 
 private slots:
+    // The worker needs a password: the keyring's, the one remembered for
+    // the session, or else the user's answer to a question.
+    void onPasswordWanted();
     void onUnseenLettersChanged(int c);
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
 
@@ -159,6 +171,9 @@ private:
     void setProxy(int folder, ProxyModel *proxy);
     void giveId(Letter *letter) const;
     void sendNextLetter();
+    // Moves the entry of one direction when its server or the account's
+    // address changes.
+    void rehomePassword(const Keyring::Entry &before, bool incoming);
 
     bool m_initialized = false;
     int m_unseenLetters = 0;
@@ -179,4 +194,9 @@ private:
     Outbox *m_outbox;
     RecordMirror *m_records;
     QList<std::function<void()>> m_idleJobs;
+    QPointer<Keyring> m_keyring;
+    // Per direction (incoming first): a stored password was handed out
+    // already, so a second question means the server refused it.
+    std::array<bool, 2> m_storedPasswordGiven{};
+    std::array<QString, 2> m_sessionPasswords;
 };

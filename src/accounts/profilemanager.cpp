@@ -1,6 +1,8 @@
 #include "accounts/profilemanager.h"
 
+#include "accounts/passwordmigration.h"
 #include "accounts/profile.h"
+#include "base/keyring.h"
 #include "base/settings.h"
 #include "model/letter.h"
 #include "servers/server.h"
@@ -15,7 +17,11 @@ QString ProfileManager::accountShownAtStart()
 
 ProfileManager::ProfileManager(QObject *parent)
     : QObject(parent)
+    , m_keyring(new Keyring(this))
 {
+    connect(m_keyring, &Keyring::stateChanged, this, &ProfileManager::onKeyringStateChanged);
+    // Before any account asks: the keyring does its work in the order given.
+    (new PasswordMigration(m_keyring, this))->start();
     const QString shown = accountShownAtStart();
     m_storeMessagesCount = Settings::storeMessagesCount();
     m_getMailTimerInterval = Settings::getMailTimerInterval();
@@ -54,6 +60,7 @@ Profile *ProfileManager::profileAt(int index) const
 
 void ProfileManager::connectProfile(Profile *profile)
 {
+    profile->setKeyring(m_keyring);
     connect(profile, &Profile::error, this, &ProfileManager::error);
     connect(profile, &Profile::sendNotice, this, &ProfileManager::sendNoticeQml);
     connect(profile, &Profile::queryUsername, this, &ProfileManager::queryUsername);
@@ -116,6 +123,7 @@ void ProfileManager::addProfile(QString name, QString email, Server *inServer, S
                                 QString login, QString password)
 {
     auto *profile = new Profile(email, this);
+    profile->setKeyring(m_keyring);
     profile->setName(name);
     profile->setIncomingServer(inServer);
     profile->setOutgoingServer(outServer);
@@ -181,6 +189,7 @@ void ProfileManager::removeProfile(int index)
     const QVariant item = m_profiles.takeAt(index);
     if (auto *profile = qobject_cast<Profile *>(item.value<QObject *>())) {
         Settings::removeAccount(profile->email());
+        profile->forgetPasswords();
         profile->deleteLater();
     }
     emit profilesChanged();
@@ -316,6 +325,10 @@ void ProfileManager::setUsernameQml(QString user, bool save)
 
 void ProfileManager::setPasswordQml(QString pass, bool save)
 {
+    if (!m_keyringNotice.isEmpty()) {
+        m_keyringNotice.clear();
+        emit keyringNoticeChanged();
+    }
     if (Profile *profile = takeAsker(Question::Password))
         profile->applyPassword(pass.trimmed(), save);
     showNextQuestion();
@@ -326,4 +339,24 @@ void ProfileManager::onReceiveLetter(Letter *letter)
     if (!letter || letter->letterType() != Letter::LetterUnseen)
         return;
     emit trayMessageQml(tr("New message:"), letter->from() + QLatin1Char('\n') + letter->subject());
+}
+
+bool ProfileManager::keyringAvailable() const
+{
+    return m_keyring->state() != Keyring::Missing && m_keyring->state() != Keyring::Locked;
+}
+
+void ProfileManager::onKeyringStateChanged()
+{
+    emit keyringAvailableChanged();
+    if (keyringAvailable() || m_keyringNoticeGiven)
+        return;
+    m_keyringNoticeGiven = true;
+    m_keyringNotice = m_keyring->state() == Keyring::Locked
+            ? tr("The desktop's keyring is locked, so passwords cannot be kept in it. A password "
+                 "you type is kept only while the program runs and is never written to disk.")
+            : tr("No desktop keyring (such as GNOME Keyring or KWallet) is running, so passwords "
+                 "cannot be kept. A password you type is kept only while the program runs and is "
+                 "never written to disk.");
+    emit keyringNoticeChanged();
 }

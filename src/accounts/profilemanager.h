@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariantList>
 
+class Keyring;
 class Letter;
 class Profile;
 class Server;
@@ -25,6 +26,12 @@ class ProfileManager : public QObject
     Q_PROPERTY(int getMailTimerInterval READ getMailTimerInterval WRITE setGetMailTimerInterval NOTIFY getMailTimerIntervalChanged)
     Q_PROPERTY(bool deleteFromServer READ deleteFromServer WRITE setDeleteFromServer NOTIFY deleteFromServerChanged)
     Q_PROPERTY(QVariantList profiles READ profiles WRITE setProfiles NOTIFY profilesChanged)
+    // False once the keyring was found missing or locked: a password answer
+    // can then be remembered only until the program ends.
+    Q_PROPERTY(bool keyringAvailable READ keyringAvailable NOTIFY keyringAvailableChanged)
+    // Why, in a sentence, shown with the next password question and then
+    // cleared: the user is told once.
+    Q_PROPERTY(QString keyringNotice READ keyringNotice NOTIFY keyringNoticeChanged)
 
 public:
     explicit ProfileManager(QObject *parent = nullptr);
@@ -42,6 +49,8 @@ public:
     void setDeleteFromServer(bool on);
     QVariantList profiles() const { return m_profiles; }
     void setProfiles(const QVariantList &profiles);
+    bool keyringAvailable() const;
+    QString keyringNotice() const { return m_keyringNotice; }
 
     // The account that a manager made now shows first: the one shown last,
     // or else the first; empty without accounts.
@@ -56,6 +65,8 @@ signals:
     void storeMessagesCountChanged();
     void getMailTimerIntervalChanged(int interval);
     void deleteFromServerChanged();
+    void keyringAvailableChanged();
+    void keyringNoticeChanged();
     void error(QString e);
     void queryUsernameQml();
     void queryPasswordQml();
@@ -80,6 +91,7 @@ private slots:
     void queryPassword();
     void authFailed(QString e);
     void onReceiveLetter(Letter *letter);
+    void onKeyringStateChanged();
 
 private:
     // One login or password question of one account. Questions are shown
@@ -111,4 +123,7 @@ private:
     bool m_deleteFromServer = false;
     QList<PendingQuestion> m_questions;
     bool m_questionShown = false;
+    Keyring *m_keyring; // child
+    QString m_keyringNotice;
+    bool m_keyringNoticeGiven = false;
 };

@@ -4,8 +4,10 @@
 #include <QString>
 
 // Helpers that the QML reaches through the context property "utils", and the
-// sealing of stored passwords. Lives on the main thread; encrypt() and
-// decrypt() are reentrant and also used from worker threads.
+// sealing with which older versions stored passwords in the settings file
+// (read once more to move them into the keyring; nothing is sealed anew).
+// Lives on the main thread; encrypt() and decrypt() are reentrant and also
+// used from worker threads.
 class Utils : public QObject
 {
     Q_OBJECT

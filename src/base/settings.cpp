@@ -119,6 +119,21 @@ void Settings::setAccountValue(const QString &email, const QString &key, const Q
     settings.setValue(key, value);
 }
 
+bool Settings::hasSealedPasswords(const QString &email)
+{
+    QSettings settings;
+    enterRecord(settings, profilesGroup, email);
+    return settings.contains(inPasswordKey) || settings.contains(outPasswordKey);
+}
+
+void Settings::removeSealedPasswords(const QString &email)
+{
+    QSettings settings;
+    enterRecord(settings, profilesGroup, email);
+    settings.remove(inPasswordKey);
+    settings.remove(outPasswordKey);
+}
+
 void Settings::removeAccount(const QString &email)
 {
     removeChild(profilesGroup, email);

@@ -51,7 +51,9 @@ bool deleteFromServer();
 void setDeleteFromServer(bool on);
 
 // Group "profiles": an account's record, read with its defaults (the
-// outgoing login and sealed password default to the incoming ones).
+// outgoing login and sealed password default to the incoming ones). Sealed
+// passwords are only read: older versions wrote them, and they stay until
+// the keyring has taken them.
 struct AccountRecord {
     QString name;
     QString inServer;
@@ -66,8 +68,13 @@ AccountRecord account(const QString &email);
 // Writes "name", "inServer" and "outServer".
 void saveAccount(const QString &email, const QString &name, const QString &inServer,
                  const QString &outServer);
-// Writes one key of the account, e.g. a login or a sealed password.
+// Writes one key of the account, e.g. a login.
 void setAccountValue(const QString &email, const QString &key, const QVariant &value);
+// Whether the account still keeps a sealed password in the file.
+bool hasSealedPasswords(const QString &email);
+// Both sealed passwords go in one write, so that the outgoing one, which
+// defaults to the incoming one, is never left to a wrong default.
+void removeSealedPasswords(const QString &email);
 void removeAccount(const QString &email);
 
 // Group "servers": a record's stored fields, numbers as the enums of the

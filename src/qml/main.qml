@@ -133,7 +133,9 @@ Item {
                                       : qsTr("Input password"), "",
                               function(text) { setPasswordQml(text, lineEditForm.checkBoxOn) })
             lineEditForm.echoMode = TextInput.Password
-            lineEditForm.checkBoxText = qsTr("Remember the password on this computer")
+            lineEditForm.note = keyringNotice
+            lineEditForm.checkBoxText = keyringAvailable ? qsTr("Remember the password on this computer")
+                                                         : qsTr("Remember while the program runs")
         }
         onAuthFailedQml: {
             // The retry goes to the account that failed, which need not be

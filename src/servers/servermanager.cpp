@@ -1,5 +1,6 @@
 #include "servers/servermanager.h"
 
+#include "base/keyring.h"
 #include "base/settings.h"
 #include "servers/incomingserver.h"
 #include "servers/outgoingserver.h"
@@ -8,6 +9,7 @@
 
 ServerManager::ServerManager(QObject *parent)
     : QObject(parent)
+    , m_keyring(new Keyring(this))
     , m_typeNames({tr("Incoming"), tr("Outgoing")})
     , m_protocolNames({tr("POP3"), tr("IMAP"), tr("SMTP")})
     , m_sslNames({tr("Autodetection"), tr("None"), tr("SSL/TLS"), tr("STARTTLS")})
@@ -66,6 +68,18 @@ void ServerManager::removeGroup(const QString &address)
     Settings::removeServer(address);
 }
 
+void ServerManager::forgetPasswords(const QString &address)
+{
+    const QStringList emails = Settings::accounts();
+    for (const QString &email : emails) {
+        const Settings::AccountRecord account = Settings::account(email);
+        if (account.inServer == address)
+            m_keyring->remove({email, address, true});
+        if (account.outServer == address)
+            m_keyring->remove({email, address, false});
+    }
+}
+
 void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)
 {
     Server *server = Server::create(type, this); // owned here; accounts work on copies
@@ -107,6 +121,7 @@ void ServerManager::removeServer(int index)
                 }
             }
             removeGroup(server->address());
+            forgetPasswords(server->address());
             server->deleteLater();
         }
     }

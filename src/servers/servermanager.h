@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+class Keyring;
 class Server;
 
 // Main thread. The list of all server records, kept in the "servers" group of
@@ -71,7 +72,10 @@ private:
     void append(Server *server);
     static void save(Server *server);
     static void removeGroup(const QString &address);
+    // The passwords that accounts keep for a record that is going.
+    void forgetPasswords(const QString &address);
 
+    Keyring *m_keyring; // child
     QVariantList m_servers;
     QStringList m_typeNames;
     QStringList m_protocolNames;

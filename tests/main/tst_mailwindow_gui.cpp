@@ -413,6 +413,11 @@ private slots:
         QCOMPARE(window.text("field", window.item("lineEditForm")), MailServers::user());
         QVERIFY(window.click("lineEditForm", "okButton"));
         QVERIFY(asked("lineEditForm", "titleStr", "Password for " + where));
+        // No keyring in the tests: the question says why it cannot keep
+        // the password, and offers the session only.
+        QVERIFY(window.isShown(window.in("lineEditForm", "note")));
+        QVERIFY(!window.text("note", window.item("lineEditForm")).isEmpty());
+        QCOMPARE(window.text("checkBox", window.item("lineEditForm")), QStringLiteral("Remember while the program runs"));
         window.type(MailServers::password());
         QVERIFY(window.click("lineEditForm", "okButton"));
         QVERIFY(waitRows(1));

@@ -1,12 +1,14 @@
 import QtQuick 2.3
 
-// The text prompt: a title, one input field and a "Remember" check box.
+// The text prompt: a title, an optional note, one input field and a
+// "Remember" check box.
 ModalForm {
     id: lineEditForm
 
     property alias checkBoxText: checkBox.text
     property alias checkBoxOn: checkBox.on
     property string titleStr: ""
+    property alias note: noteText.text
     property alias echoMode: field.echoMode
     property var okFunction: null
     property var cancelFunction: null
@@ -14,6 +16,7 @@ ModalForm {
     function show(title, text, _okFunction, _cancelFunction) {
         titleStr = title
         field.text = text
+        note = ""
         okFunction = typeof _okFunction === "function" ? _okFunction : null
         cancelFunction = null
         if (typeof _cancelFunction === "function")
@@ -48,7 +51,7 @@ ModalForm {
         objectName: "panel"
         anchors.centerIn: parent
         width: Math.min(parent.width / 2, 600)
-        height: 5 * root.itemHeight
+        height: 5 * root.itemHeight + (noteText.visible ? noteText.height + 0.3 * root.itemHeight : 0)
 
         FormTitleBar {
             id: titleBar
@@ -66,6 +69,16 @@ ModalForm {
             anchors.rightMargin: 0.05 * panel.width
             spacing: 0.3 * root.itemHeight
 
+            Text {
+                id: noteText
+                objectName: "note"
+                width: parent.width
+                visible: text !== ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.pixelSize: 14
+                color: styles.foreground.textColor
+            }
             LineEdit {
                 id: field
                 objectName: "field"
