@@ -34,32 +34,40 @@
 <context>
     <name>CertificateVerifier</name>
     <message>
-        <source>Server sent a &apos;%1&apos; certificate. Do you want to accept this certificate?</source>
-        <translation>Der Server hat ein Zertifikat vom Typ „%1“ gesendet. Möchten Sie dieses Zertifikat annehmen?</translation>
+        <source>The certificate of %1 cannot be trusted:</source>
+        <translation>Dem Zertifikat von %1 kann nicht vertraut werden:</translation>
     </message>
     <message>
-        <source>It&apos;s an unsupported certificate type &apos;%1&apos;. Do you still want to accept this certificate?</source>
-        <translation>Der Zertifikatstyp „%1“ wird nicht unterstützt. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>The certificate of %1 has CHANGED since you accepted it. Someone may be posing as the server:</source>
+        <translation>Das Zertifikat von %1 hat sich GEÄNDERT, seit Sie es angenommen haben. Vielleicht gibt sich jemand als der Server aus:</translation>
     </message>
     <message>
-        <source>Certificate in a certificate chain cannot be verified against the next certificate in the chain (the issuer). Do you still want to accept this certificate?</source>
-        <translation>Ein Zertifikat der Kette lässt sich nicht mit dem nächsten Zertifikat der Kette (dem Aussteller) prüfen. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>it is self-signed</source>
+        <translation>es ist selbst signiert</translation>
     </message>
     <message>
-        <source>The certificate is not authenticated. Do you still want to accept this certificate?</source>
-        <translation>Das Zertifikat ist nicht beglaubigt. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>its issuer is not a known authority</source>
+        <translation>sein Aussteller ist keine bekannte Zertifizierungsstelle</translation>
     </message>
     <message>
-        <source>The subject name of a certificate does not match the hostname of the server. Do you still want to accept this certificate?</source>
-        <translation>Der Inhabername des Zertifikats passt nicht zum Rechnernamen des Servers. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>it has expired</source>
+        <translation>es ist abgelaufen</translation>
     </message>
     <message>
-        <source>Current date and time is after the validity period specified in the certificate. Do you still want to accept this certificate?</source>
-        <translation>Das Zertifikat ist abgelaufen: Datum und Uhrzeit liegen nach seinem Gültigkeitszeitraum. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>it is not valid yet</source>
+        <translation>es ist noch nicht gültig</translation>
     </message>
     <message>
-        <source>Current date and time is before the validity period specified in the certificate. Do you still want to accept this certificate?</source>
-        <translation>Das Zertifikat ist noch nicht gültig: Datum und Uhrzeit liegen vor seinem Gültigkeitszeitraum. Möchten Sie dieses Zertifikat trotzdem annehmen?</translation>
+        <source>it was issued for another host name</source>
+        <translation>es wurde für einen anderen Rechnernamen ausgestellt</translation>
+    </message>
+    <message>
+        <source>SHA-256 fingerprint: %1</source>
+        <translation>SHA-256-Fingerabdruck: %1</translation>
+    </message>
+    <message>
+        <source>Do you want to accept this certificate?</source>
+        <translation>Möchten Sie dieses Zertifikat annehmen?</translation>
     </message>
 </context>
 <context>
@@ -175,6 +183,10 @@
         <source>Cannot store the messages: cannot write %1</source>
         <translation>Die Nachrichten können nicht gespeichert werden: %1 lässt sich nicht schreiben</translation>
     </message>
+    <message>
+        <source>the address %1 has characters beyond ASCII, which cannot be sent.</source>
+        <translation>die Adresse %1 enthält Zeichen außerhalb von ASCII und kann nicht gesendet werden.</translation>
+    </message>
 </context>
 <context>
     <name>ContactsLineEdit</name>
@@ -189,6 +201,10 @@
     <message>
         <source>Recipient</source>
         <translation>Empfänger</translation>
+    </message>
+    <message>
+        <source>Cc: </source>
+        <translation>Kopie: </translation>
     </message>
 </context>
 <context>
@@ -460,6 +476,18 @@
         <source>Create an account first: the letter can be written once you have one.</source>
         <translation>Legen Sie zuerst ein Konto an: Der Brief lässt sich schreiben, sobald Sie eines haben.</translation>
     </message>
+    <message>
+        <source>A mail link asks for a new letter. Save the unfinished letter into drafts and start the new one?</source>
+        <translation>Ein Mail-Link verlangt einen neuen Brief. Den unfertigen Brief in den Entwürfen speichern und den neuen beginnen?</translation>
+    </message>
+    <message>
+        <source>Save and start</source>
+        <translation>Speichern und beginnen</translation>
+    </message>
+    <message>
+        <source>Keep writing</source>
+        <translation>Weiterschreiben</translation>
+    </message>
 </context>
 <context>
     <name>ManagementForm</name>
@@ -618,6 +646,22 @@
         <source>Choose file to attach</source>
         <translation>Datei zum Anhängen wählen</translation>
     </message>
+    <message>
+        <source>Sending &quot;%1&quot;...</source>
+        <translation>„%1“ wird gesendet …</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; has been sent.</source>
+        <translation>„%1“ wurde gesendet.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not sent; it is kept in Drafts.</source>
+        <translation>„%1“ wurde nicht gesendet und liegt in den Entwürfen.</translation>
+    </message>
+    <message>
+        <source>The letter is kept in Drafts.</source>
+        <translation>Die Nachricht liegt in den Entwürfen.</translation>
+    </message>
 </context>
 <context>
     <name>ProfileForm</name>
@@ -691,8 +735,8 @@
 <context>
     <name>Server</name>
     <message>
-        <source>This server offered a secure connection before and does not now; the connection is not made without security.</source>
-        <translation>Dieser Server bot bisher eine sichere Verbindung an und tut es jetzt nicht mehr; ohne Sicherheit wird keine Verbindung aufgebaut.</translation>
+        <source>Neither SSL/TLS nor STARTTLS works with this server, and the password is not sent without security. If you trust the network, choose the security &quot;None&quot; for this server.</source>
+        <translation>Weder SSL/TLS noch STARTTLS funktioniert mit diesem Server, und das Passwort wird nicht ungeschützt gesendet. Wenn Sie dem Netzwerk vertrauen, wählen Sie für diesen Server die Sicherheit „Keine“.</translation>
     </message>
 </context>
 <context>
