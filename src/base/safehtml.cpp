@@ -119,7 +119,10 @@ QString SafeHtml::stripped(const QString &html)
         return html;
     // As a fragment: a whole document would also fix the body's font to
     // this document's default, not the one of the view that shows it.
-    const QString cleaned = QTextDocumentFragment(&document).toHtml();
+    QString cleaned = QTextDocumentFragment(&document).toHtml();
+    // The marks would make a reply that quotes this keep only the quote.
+    cleaned.remove(QStringLiteral("<!--StartFragment-->"));
+    cleaned.remove(QStringLiteral("<!--EndFragment-->"));
 
     GuardedTextDocument check;
     check.setHtml(cleaned);

@@ -54,9 +54,15 @@ function isMailtoLink(link) {
 }
 
 // One body as HTML for printing and for the compose form: a plain body is
-// escaped first, so that it keeps every character and carries no markup.
+// escaped first, so that it keeps every character and carries no markup;
+// of a whole HTML document only its body goes in, and never a fragment
+// mark: with one the rich-text engine keeps only the marked part of the
+// reply, dropping the lines written around the quote.
 function bodyAsHtml(text, html) {
-    return html ? text : TextRules.escapeHtml(text).replace(/\r?\n/g, "<br>")
+    if (!html)
+        return TextRules.escapeHtml(text).replace(/\r?\n/g, "<br>")
+    var body = /<body[^>]*>([\s\S]*?)(<\/body>|$)/i.exec(text)
+    return (body ? body[1] : text).replace(/<!--\s*(Start|End)Fragment\s*-->/gi, "")
 }
 
 // Which action of the reading pane is offered in which folder.
