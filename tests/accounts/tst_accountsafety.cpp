@@ -4,11 +4,11 @@
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
 #include "base/settings.h"
+#include "connectionrecorder.h"
 #include "fixtures.h"
 #include "mailservers.h"
 #include "model/letter.h"
 #include "model/model.h"
-#include "servers/incomingserver.h"
 #include "servertestcase.h"
 #include "store/cache.h"
 #include "store/privatefiles.h"
@@ -37,10 +37,8 @@ private slots:
                            MailServers::user(), MailServers::password());
         Profile *profile = manager.profileAt(0);
         auto makeRecord = [this] {
-            auto *record = new IncomingServer(this);
-            record->setProtocol(ServerManager::IMAP);
-            record->setSsl(ServerManager::NO_SSL);
-            record->setAddress(MailServers::address(servers.imapPort()));
+            Server *record = ConnectionRecorder::incoming(ServerManager::IMAP, servers.imapPort());
+            record->setParent(this);
             return record;
         };
         profile->setIncomingServer(makeRecord());

@@ -18,11 +18,6 @@
 namespace {
 using SM = ServerManager;
 
-Server *server(int protocol, int port)
-{
-    return ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol), SM::NO_SSL, port);
-}
-
 // Some of the messages carry lines that POP3 byte-stuffs, one has no id.
 void seed(MailServers &servers, int from, int to, int size = 0)
 {
@@ -39,7 +34,7 @@ void seed(MailServers &servers, int from, int to, int size = 0)
 int victim(int protocol, int port)
 {
     TestHome::prepareProgram();
-    MailAccount account(server(protocol, port));
+    MailAccount account(ConnectionRecorder::incoming(protocol, port));
     return account.check() && account.finished == 1 ? 0 : 1;
 }
 }
@@ -87,7 +82,7 @@ private slots:
         QFETCH(QString, step);
         if (held) {
             seed(servers, 1, held);
-            MailAccount first(server(protocol, port));
+            MailAccount first(ConnectionRecorder::incoming(protocol, port));
             QVERIFY(first.check());
         }
         seed(servers, held + 1, held + 60);
@@ -103,7 +98,7 @@ private slots:
         // 86: the crash point was reached, so the process really died there.
         QCOMPARE(process.exitCode(), 86);
 
-        MailAccount next(server(protocol, port));
+        MailAccount next(ConnectionRecorder::incoming(protocol, port));
         const QStringList before = next.incomingFiles();
         QVERIFY(next.check());
         QVERIFY2(next.log->errors.isEmpty(), qPrintable(next.log->errors.join(QLatin1Char('\n'))));
@@ -134,7 +129,7 @@ private slots:
         // About a megabyte of mail for 400 KB.
         seed(servers, 1, 40, 25000);
         {
-            MailAccount a(server(protocol, port));
+            MailAccount a(ConnectionRecorder::incoming(protocol, port));
             QVERIFY(a.check());
             QCOMPARE(a.log->errors.size(), 1);
             QVERIFY(a.stored.size() < 40);
@@ -151,7 +146,7 @@ private slots:
                 QVERIFY(QFileInfo(a.cache->folderPath(Letter::IncomingFolder) + QLatin1Char('/') + name).size() > 25000);
         }
         QCOMPARE(::mount("tmpfs", QFile::encodeName(store).constData(), "tmpfs", MS_REMOUNT, "size=8m"), 0);
-        MailAccount b(server(protocol, port));
+        MailAccount b(ConnectionRecorder::incoming(protocol, port));
         const int before = b.incomingFiles().size();
         QVERIFY(b.check());
         QVERIFY(b.log->errors.isEmpty());

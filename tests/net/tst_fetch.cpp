@@ -46,11 +46,6 @@ class TestFetch : public ServerTestCase
             servers.seed(MailServers::makeMessage(idOf(i), QStringLiteral("Message %1").arg(i)));
     }
 
-    Server *server(int protocol, int port)
-    {
-        return ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol), SM::NO_SSL, port);
-    }
-
     void protocols()
     {
         QTest::addColumn<int>("protocol");
@@ -66,7 +61,7 @@ private slots:
         QFETCH(int, protocol);
         QFETCH(int, port);
         seed(1, 3);
-        MailAccount a(server(protocol, port));
+        MailAccount a(ConnectionRecorder::incoming(protocol, port));
         QVERIFY(a.check());
         QCOMPARE(a.stored, ids(3, 1));
 
@@ -99,7 +94,7 @@ private slots:
         seed(1, 1);
         servers.seed(MailServers::makeMessage(QString(), QStringLiteral("Without id")));
         seed(2, 2);
-        MailAccount a(server(protocol, port));
+        MailAccount a(ConnectionRecorder::incoming(protocol, port));
         QVERIFY(a.check());
         QVERIFY(a.log->errors.isEmpty());
         QCOMPARE(a.stored.size(), 3);
@@ -117,7 +112,7 @@ private slots:
         QFETCH(int, protocol);
         QFETCH(int, port);
         seed(1, 1);
-        MailAccount a(server(protocol, port));
+        MailAccount a(ConnectionRecorder::incoming(protocol, port));
         QVERIFY(a.check());
         Settings::setDeleteFromServer(true);
         seed(2, 4);
@@ -152,7 +147,7 @@ private slots:
         FaultServer proxy;
         QVERIFY(proxy.startProxy(port, {QStringLiteral("--cut-on"), command, QStringLiteral("--count"),
                                         count, QStringLiteral("--connections"), QStringLiteral("1")}));
-        MailAccount a(server(protocol, proxy.port()));
+        MailAccount a(ConnectionRecorder::incoming(protocol, proxy.port()));
         QVERIFY(a.check());
         QCOMPARE(a.stored, ids(60, 11));
         QCOMPARE(a.log->errors.size(), 1);
@@ -201,7 +196,7 @@ private slots:
             QVERIFY(endless.startEndlessPop3(source == QLatin1String("line")));
             port = endless.port();
         }
-        MailAccount a(server(SM::POP3, port));
+        MailAccount a(ConnectionRecorder::incoming(SM::POP3, port));
         QVERIFY(a.check(120000));
         QCOMPARE(a.stored, stored);
         QCOMPARE(a.log->errors.size(), errors);
@@ -216,8 +211,7 @@ private slots:
     {
         // Over TLS, so that every byte costs work on the worker thread.
         seed(1, 400);
-        MailAccount a(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL,
-                                                     servers.imapsPort()));
+        MailAccount a(ConnectionRecorder::incoming(SM::IMAP, servers.imapsPort(), SM::TLS_SSL));
         servers.trustCertificate(servers.imapsPort());
         QElapsedTimer clock;
         qint64 last = 0;

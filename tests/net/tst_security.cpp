@@ -55,8 +55,7 @@ private slots:
         ConnectionRecorder log(&connection);
         connection.setAuthenticator(true, MailServers::user(), MailServers::password());
         connection.start();
-        connection.setServer(true, ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP,
-                                                                  SM::Ssl(ssl), port));
+        connection.setServer(true, ConnectionRecorder::incoming(SM::IMAP, port, SM::Ssl(ssl)));
         log.getMail(0);
         QTRY_VERIFY_WITH_TIMEOUT(!log.announced.isEmpty() || !log.errors.isEmpty(), 30000);
         QCOMPARE(!log.announced.isEmpty(), fetched);

@@ -69,6 +69,14 @@ class TestTransport : public ServerTestCase
         }
     };
 
+    // An incoming server whose certificate questions go to the manager.
+    Server *asking(ServerManager &manager, SM::Protocol protocol, SM::Ssl ssl, int port)
+    {
+        Server *server = ConnectionRecorder::incoming(protocol, port, ssl);
+        connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate, Qt::QueuedConnection);
+        return server;
+    }
+
 private slots:
     void fetchesInEachSecurityMode_data()
     {
@@ -86,18 +94,16 @@ private slots:
         QFETCH(int, protocol);
         QFETCH(int, ssl);
         QFETCH(int, port);
-        const QByteArray older = MailServers::makeMessage(QStringLiteral("older@example.org"), QStringLiteral("Older"));
+        const QByteArray older = MailServers::makeMessage("older@example.org", "Older");
         // POP3 byte-stuffs lines that begin with a dot; none may stay stuffed.
-        const QByteArray newer = MailServers::makeMessage(
-                QStringLiteral("newer@example.org"), QStringLiteral("Newer"),
-                QStringLiteral(".one dot\r\n..two dots\r\n.\r\n...\r\nlast line"));
+        const QByteArray newer = MailServers::makeMessage("newer@example.org", "Newer",
+                                                          ".one dot\r\n..two dots\r\n.\r\n...\r\nlast line");
         servers.seed(older);
         servers.seed(newer);
         // The certificate is taken as known, so no question comes up here.
         servers.trustCertificate(port);
 
-        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::Protocol(protocol),
-                                                        SM::Ssl(ssl), port);
+        Server *server = ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl));
         Worker w(server, nullptr);
         w.log->getMail(0);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 2, 15000);
@@ -117,9 +123,7 @@ private slots:
 
     void emptyMailboxClosesTheConnection()
     {
-        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL,
-                                                servers.imapPort()),
-                 nullptr);
+        Worker w(ConnectionRecorder::incoming(SM::IMAP, servers.imapPort()), nullptr);
         w.log->getMail(0);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 15000);
         QVERIFY(w.log->announced.isEmpty());
@@ -129,8 +133,7 @@ private slots:
     void credentialsInTheAddress()
     {
         servers.seed(MailServers::makeMessage(QStringLiteral("cred@example.org"), QStringLiteral("Cred")));
-        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::POP3, SM::NO_SSL,
-                                                        servers.pop3Port());
+        Server *server = ConnectionRecorder::incoming(SM::POP3, servers.pop3Port());
         server->setAddress(QStringLiteral("test:secret@") + server->address());
         Worker w(server, nullptr, QString(), QString());
         w.log->getMail(0);
@@ -174,12 +177,7 @@ private slots:
             questions.append(text);
             manager.certificateAnswerQml(question, answers.isEmpty() || answers.takeFirst());
         });
-        auto worker = [&] {
-            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, port);
-            connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
-                    Qt::QueuedConnection);
-            return std::make_unique<Worker>(server, nullptr);
-        };
+        auto worker = [&] { return std::make_unique<Worker>(asking(manager, SM::IMAP, SM::TLS_SSL, port), nullptr); };
 
         // No, then yes at the next check on the same worker.
         auto w = worker();
@@ -223,10 +221,7 @@ private slots:
         connect(&manager, &ServerManager::queryCertificateQml, this,
                 [&](int question, const QString &text) { questions.append({question, text}); });
         auto checking = [&](SM::Protocol protocol, int port) {
-            Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, protocol, SM::TLS_SSL, port);
-            connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
-                    Qt::QueuedConnection);
-            auto w = std::make_unique<Worker>(server, nullptr);
+            auto w = std::make_unique<Worker>(asking(manager, protocol, SM::TLS_SSL, port), nullptr);
             w->log->getMail(0);
             return w;
         };
@@ -253,10 +248,7 @@ private slots:
             ++questions;
             manager.certificateAnswerQml(question, false);
         });
-        Server *server = ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::AUTO_SSL,
-                                                        servers.imapPort());
-        connect(server, &Server::queryCertificate, &manager, &ServerManager::onQueryCertificate,
-                Qt::QueuedConnection);
+        Server *server = asking(manager, SM::IMAP, SM::AUTO_SSL, servers.imapPort());
         Worker w(server, nullptr);
         w.log->getMail(0);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
@@ -306,8 +298,7 @@ private slots:
     {
         FaultServer silent;
         QVERIFY(silent.startSilent());
-        Worker w(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, silent.port()),
-                 nullptr);
+        Worker w(ConnectionRecorder::incoming(SM::IMAP, silent.port()), nullptr);
         QElapsedTimer timer;
         timer.start();
         w.log->getMail(0);
@@ -447,9 +438,8 @@ private slots:
     {
         Letter letter;
         address(letter, QStringLiteral("other@example.org"), QStringLiteral("Never sent"));
-        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL,
-                                                          servers.smtpPort()),
-                 MailServers::user(), QStringLiteral("wrong"));
+        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, servers.smtpPort()),
+                 MailServers::user(), "wrong");
         w.log->send(&letter);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
         QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));
@@ -467,8 +457,7 @@ private slots:
         address(refused, QStringLiteral("reject@example.org"), QStringLiteral("Refused"));
         Letter accepted;
         address(accepted, QStringLiteral("other@example.org"), QStringLiteral("Accepted"));
-        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL,
-                                                          servers.smtpPort()));
+        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, servers.smtpPort()));
         w.log->send(&refused);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
         QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));

@@ -7,7 +7,6 @@
 #include "mailservers.h"
 #include "main/mailtohandler.h"
 #include "model/letter.h"
-#include "model/letter.h"
 #include "testhome.h"
 #include "window.h"
 
@@ -319,7 +318,7 @@ private slots:
         FaultServer silent;
         QVERIFY(silent.startSilent());
         startAccount();
-        profile()->setIncomingServer(ConnectionRecorder::makeServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, silent.port()));
+        profile()->setIncomingServer(ConnectionRecorder::incoming(SM::IMAP, silent.port()));
         profile()->queryIncomingMail();
         open("newLetterButton");
         QVERIFY(window.typeInto(compose, "recipientFreeField", "friend@example.org"));

@@ -58,11 +58,6 @@ private:
             return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP;
         }, 60000);
     }
-    QStringList tried(Wizard &wizard, const QString &email)
-    {
-        search(wizard, email);
-        return wizard.attemptedServers();
-    }
 
 private slots:
     void initTestCase()
@@ -99,9 +94,10 @@ private slots:
     void candidatesInOrderWhenNothingAnswers()
     {
         Wizard wizard;
-        QCOMPARE(tried(wizard, QStringLiteral("me@nothing.invalid")),
-                 QStringList({"imap4.nothing.invalid", "imap.nothing.invalid", "pop3.nothing.invalid",
-                              "pop.nothing.invalid", "smtp.nothing.invalid"}));
+        search(wizard, QStringLiteral("me@nothing.invalid"));
+        QCOMPARE(wizard.attemptedServers(), QStringList({"imap4.nothing.invalid", "imap.nothing.invalid",
+                                                         "pop3.nothing.invalid", "pop.nothing.invalid",
+                                                         "smtp.nothing.invalid"}));
         QCOMPARE(wizard.currentStep(), Wizard::FOUND_STEP);
         QVERIFY(!wizard.incomingServer() && !wizard.outgoingServer());
         QCOMPARE(wizard.login(), QStringLiteral("me"));
@@ -135,7 +131,8 @@ private slots:
         QFETCH(int, protocol);
         QFETCH(bool, outgoing);
         Wizard wizard;
-        QCOMPARE(tried(wizard, email), candidates);
+        search(wizard, email);
+        QCOMPARE(wizard.attemptedServers(), candidates);
         QCOMPARE(wizard.currentStep(), Wizard::FOUND_STEP);
         QVERIFY(wizard.incomingServer());
         QCOMPARE(wizard.incomingServer()->address(), incoming);

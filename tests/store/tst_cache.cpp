@@ -21,12 +21,6 @@ using Fixtures::writeFile;
 
 namespace {
 
-QByteArray plainMessage(const QString &id, const QString &subject = QStringLiteral("Hello"),
-                        const QString &body = QStringLiteral("Just a short line."))
-{
-    return MailServers::makeMessage(id, subject, body);
-}
-
 QStringList filesUnder(const QString &dir)
 {
     QStringList files;
@@ -69,10 +63,10 @@ private slots:
     {
         { Cache cache(account, QString()); }
         writeFile(m_root + QStringLiteral("/fully-removed"), "gone@x.eml\n\n");
-        writeFile(m_root + QStringLiteral("/Incoming/held@x.eml"), plainMessage("held@x"));
-        writeFile(m_root + QStringLiteral("/Archive/archived@x.eml"), plainMessage("archived@x"));
+        writeFile(m_root + QStringLiteral("/Incoming/held@x.eml"), MailServers::makeMessage("held@x", "Hello"));
+        writeFile(m_root + "/Archive/archived@x.eml", MailServers::makeMessage("archived@x", "Hello"));
         // Drafts and Sent were never on a server.
-        writeFile(m_root + QStringLiteral("/Sent/sent@x.eml"), plainMessage("sent@x"));
+        writeFile(m_root + QStringLiteral("/Sent/sent@x.eml"), MailServers::makeMessage("sent@x", "Hello"));
         // What a write cut short left behind is cleared, never counted.
         writeFile(m_root + QStringLiteral("/Incoming/cut@x.eml.part"), "From: a");
         Cache cache(account, QString());
@@ -124,7 +118,7 @@ private slots:
         Cache cache(account, QString());
         QSignalSpy letters(&cache, &Cache::newIncomingLetter);
         const QStringList before = filesUnder(TestHome::path());
-        feedStore(&cache, {plainMessage(QString())}, {id});
+        feedStore(&cache, {MailServers::makeMessage(QString(), "Hello")}, {id});
         const QString name = StoreLayout::messageFileName(id);
         QVERIFY(name.startsWith(StoreLayout::hashedNamePrefix()) && name.size() < 100);
         QStringList added = filesUnder(TestHome::path());
@@ -154,7 +148,7 @@ private slots:
             gone->setId(QStringLiteral("gone@x"));
             model.onNewLetter(gone);
         }
-        writeFile(cache.messageFilePath(Letter::IncomingFolder, QStringLiteral("new@x")), plainMessage("new@x", "New"));
+        writeFile(cache.messageFilePath(Letter::IncomingFolder, "new@x"), MailServers::makeMessage("new@x", "New"));
         Model model(cache.indexPath(Letter::IncomingFolder), Letter::IncomingFolder);
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.letterAt(0)->id(), QStringLiteral("new@x"));
@@ -206,7 +200,7 @@ private slots:
     void receivedLettersMoveWithTheirWholeFile()
     {
         { Cache cache(account, QString()); }
-        const QByteArray bytes = plainMessage("t1@x", "Keep me", "Every word of this body.");
+        const QByteArray bytes = MailServers::makeMessage("t1@x", "Keep me", "Every word of this body.");
         writeFile(m_root + QStringLiteral("/Incoming/t1@x.eml"), bytes);
         Cache cache(account, QString());
         QSignalSpy trash(&cache, &Cache::newTrashLetter);
@@ -238,7 +232,7 @@ private slots:
     void failedTrashCopyKeepsOriginal()
     {
         { Cache cache(account, QString()); }
-        const QByteArray bytes = plainMessage("keep@x");
+        const QByteArray bytes = MailServers::makeMessage("keep@x", "Hello");
         writeFile(m_root + QStringLiteral("/Incoming/keep@x.eml"), bytes);
         Cache cache(account, QString());
         QSignalSpy removed(&cache, &Cache::removeIncomingLetter);

@@ -35,6 +35,10 @@ public:
     static Server *makeServer(ServerManager::Type type, ServerManager::Protocol protocol,
                               ServerManager::Ssl ssl, int port,
                               ServerManager::Auth auth = ServerManager::AUTO_AUTH);
+    static Server *incoming(int protocol, int port, ServerManager::Ssl ssl = ServerManager::NO_SSL)
+    {
+        return makeServer(ServerManager::INCOMING_TYPE, ServerManager::Protocol(protocol), ssl, port);
+    }
 
     QStringList errors;
     QStringList authFailures;

@@ -76,26 +76,6 @@ vmime::shared_ptr<vmime::attachment> Fixtures::attachment(const std::string &dat
                                                         vmime::word(name));
 }
 
-QVariantMap Fixtures::parsedByPython(const QByteArray &raw)
-{
-    static const char script[] = R"(
-import email, email.policy, json, sys
-m = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.default)
-body = m.get_body(('plain', 'html'))
-print(json.dumps({'subject': str(m['subject'] or ''), 'to': str(m['to'] or ''),
-                  'body': body.get_content() if body else ''}))
-)";
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(script)});
-    if (!python.waitForStarted())
-        return {};
-    python.write(raw);
-    python.closeWriteChannel();
-    if (!python.waitForFinished() || python.exitCode() != 0)
-        return {};
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).toVariant().toMap();
-}
-
 DialogAnswer::DialogAnswer(const QString &path)
 {
     FileDialog::setAnswer([this, path](const QString &c, const QString &p) {

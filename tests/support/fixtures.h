@@ -7,7 +7,6 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVariant>
-#include <QVariantMap>
 
 #include <vmime/vmime.hpp>
 
@@ -28,9 +27,6 @@ void storeAccounts(const QStringList &emails, const QString &current = QString()
 int fileMode(const QString &path);
 // Values of one role, row by row.
 QStringList column(const QAbstractItemModel &model, int role);
-// A message as Python's email package reads it: "subject", "to" and "body"
-// (its plain text, else its HTML); empty when it cannot be read.
-QVariantMap parsedByPython(const QByteArray &raw);
 // An attachment handle over bytes in memory.
 vmime::shared_ptr<vmime::attachment> attachment(const std::string &data, const std::string &name,
                                                 const std::string &type = "application/octet-stream");
