@@ -6,7 +6,8 @@
 set -eu
 build=$1 source=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
-wait_for() { for _ in $(seq "$1"); do eval "$2" && return 0; sleep 0.5; done; fail "$3"; }
+# The message is read when the wait fails, so that it shows what was written by then.
+wait_for() { for _ in $(seq "$1"); do eval "$2" && return 0; sleep 0.5; done; eval "fail \"$3\""; }
 
 mkdir -p "$HOME/.config/drel" "$HOME/.drel-mail/me@example.org/Incoming"
 printf '[global]\ncurrentProfile=me@example.org\n' > "$HOME/.config/drel/mail.conf"
@@ -19,7 +20,7 @@ incoming=$demo/home/.drel-mail/demo@example.org/Incoming
 start_demo() {
     bash "$source/demo/demo.sh" "$build" >"$TMPDIR/demo.out" 2>&1 &
     demo_pid=$!
-    wait_for 120 '[ -f "$demo/servers.env" ]' "servers did not come up: $(cat "$TMPDIR/demo.out")"
+    wait_for 240 '[ -f "$demo/servers.env" ]' 'servers did not come up: $(cat "$TMPDIR/demo.out")'
     servers=$(grep -oP '^MAIL_DIR=\K.*' "$demo/servers.env"); servers=${servers%/mail}
 }
 quit_demo() {
