@@ -198,6 +198,24 @@ private slots:
         QVERIFY(window.click("settingsForm", "serverManagementItem"));
         QVERIFY(window.click("managementForm", "managementAddButton"));
         QVERIFY(fits("serverForm", "serverOkButton"));
+        // A window shorter than the form: Tab reaches the last field, and the
+        // form scrolls it whole into view, clear of the buttons.
+        QQuickWindow *view = window.root()->window();
+        const QSize smallest = view->minimumSize();
+        view->setMinimumHeight(1);
+        view->resize(smallest.width(), smallest.height() * 3 / 5);
+        QVERIFY(window.waitFor([&] { return window.root()->height() < smallest.height(); }));
+        QVERIFY(window.isShown(window.in("serverForm", "formScrollIndicator")));
+        QQuickItem *last = window.in("serverForm", "serverAuthChooser");
+        for (int tab = 0; tab < 4; ++tab)
+            window.key(Qt::Key_Tab);
+        QVERIFY(window.waitFor([&] { return last->hasActiveFocus(); }));
+        QVERIFY(window.waitFor([&] { return window.visibleRect(last).size() == last->size(); }));
+        window.screenshot(QStringLiteral("serverForm-short-") + QTest::currentDataTag());
+        QCOMPARE(window.overlaps(window.item("serverForm")), QStringList());
+        view->setMinimumSize(smallest);
+        view->resize(smallest);
+        QVERIFY(window.waitFor([&] { return window.root()->size() == smallest; }));
         QVERIFY(window.close("serverForm", "serverCloseButton"));
         QVERIFY(window.close("managementForm", "managementCloseButton"));
         QVERIFY(window.click("settingsForm", "profileManagementItem"));

@@ -1,4 +1,5 @@
-import QtQuick 2.3
+import QtQuick 2.15
+import QtQuick.Window 2.15
 import "../controls"
 
 // A dialog with an icon in its title bar and its panel inset from the
@@ -23,11 +24,33 @@ ModalForm {
     property alias panel: panel
     property alias body: body
     readonly property bool shown: opacity === 1
+    // The height the body's rows and buttons need; a shorter panel scrolls
+    // the body instead of laying rows under the buttons.
+    property real bodyHeight: 0
+    readonly property Item focusedItem: Window.activeFocusItem
 
     signal closeClicked()
 
     function open() { opacity = 1 }
     function close() { opacity = 0 }
+
+    // Tabbing to a field below the fold must bring it into view.
+    function showFocused() {
+        var inBody = false
+        for (var i = focusedItem; i && !inBody; i = i.parent)
+            inBody = i === body
+        if (!inBody || !scroller.interactive)
+            return
+        var r = body.mapFromItem(focusedItem, 0, 0, focusedItem.width, focusedItem.height)
+        var top = scroller.contentY
+        if (r.y < top)
+            top = r.y
+        else if (r.y + r.height > top + scroller.height)
+            top = r.y + r.height - scroller.height
+        scroller.contentY = Math.max(0, Math.min(top, body.height - scroller.height))
+    }
+
+    onFocusedItemChanged: showFocused()
 
     FormPanel {
         id: panel
@@ -38,12 +61,36 @@ ModalForm {
         anchors.bottomMargin: form.height * form.bottomInset
         clip: true
 
-        Item {
-            id: body
+        Flickable {
+            id: scroller
+            objectName: "formScroller"
             anchors.top: titleBar.bottom
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
+            contentWidth: width
+            contentHeight: body.height
+            interactive: contentHeight > height
+            boundsBehavior: Flickable.StopAtBounds
+            clip: true
+
+            Item {
+                id: body
+                width: scroller.width
+                height: Math.max(scroller.height, form.bodyHeight)
+            }
+        }
+
+        Rectangle {
+            objectName: "formScrollIndicator"
+            visible: scroller.interactive
+            anchors.right: parent.right
+            anchors.rightMargin: 2 * dpiRatio
+            y: scroller.y + scroller.visibleArea.yPosition * scroller.height
+            width: 4 * dpiRatio
+            height: scroller.visibleArea.heightRatio * scroller.height
+            radius: width / 2
+            color: "#999999"
         }
 
         Shadow { target: titleBar }

@@ -48,6 +48,8 @@ FormFrame {
     topInset: 0.01
     iconPath: "images/server.png"
     subIconPath: add ? "images/add.png" : "images/edit.png"
+    // The margins above and below the rows, the buttons in the lower one.
+    bodyHeight: fields.height + itemHeight * 2
     onCloseClicked: hide()
 
     Item {
@@ -79,6 +81,7 @@ FormFrame {
         }
 
         Column {
+            id: fields
             anchors.left: labels.right
             anchors.right: parent.right
             anchors.top: parent.top

@@ -20,9 +20,12 @@ FormFrame {
     iconPath: "images/misc.png"
     iconColorOverlay: true
     iconShadow: true
+    // The rows, then the Close button with its margins.
+    bodyHeight: rows.height + itemHeight + 20
     onCloseClicked: hide()
 
     Column {
+        id: rows
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top

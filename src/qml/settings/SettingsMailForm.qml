@@ -54,9 +54,12 @@ FormFrame {
     topInset: 0.2
     iconPath: "images/unseen.png"
     subIconPath: "images/misc.png"
+    // The rows, then the Close button with its margins.
+    bodyHeight: rows.height + itemHeight + 20
     onCloseClicked: hide()
 
     Column {
+        id: rows
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
