@@ -27,6 +27,8 @@ public:
     // Takes over a copy of a letter to send.
     void append(Letter *letter);
     int size() const { return m_letters.size(); }
+    // A letter is with the worker thread and has no outcome yet.
+    bool hasLetterOut() const { return m_sending != nullptr; }
     // The next letter to hand to the worker thread, now out; null while one
     // is out or none waits.
     Letter *startNext();

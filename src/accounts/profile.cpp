@@ -48,7 +48,7 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::queryUsername, this, &Profile::queryUsername, Qt::QueuedConnection);
     connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
-    connect(c, &Connection::connectionClosed, this, &Profile::setReadyStatus, Qt::QueuedConnection);
+    connect(c, &Connection::connectionClosed, this, &Profile::onCheckEnded, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
 
     const Settings::AccountRecord stored = Settings::account(m_email);
@@ -177,7 +177,7 @@ void Profile::buildFolders()
 
     Model *incoming = m_models[Letter::IncomingFolder];
     connect(cache, &Cache::seenLetter, incoming, &Model::onSeenLetter);
-    connect(cache, &Cache::lettersRecieved, this, &Profile::setReadyStatus);
+    connect(cache, &Cache::lettersRecieved, this, &Profile::onCheckEnded);
     connect(cache, &Cache::newIncomingLetter, this, &Profile::receiveLetter);
     connect(incoming, &Model::unseenLettersChanged, this, &Profile::onUnseenLettersChanged);
 
@@ -244,7 +244,7 @@ void Profile::whenIdle(std::function<void()> job)
 
 void Profile::runIdleJobs()
 {
-    while (m_status == READY_STATUS && !m_idleJobs.isEmpty())
+    while (status() == READY_STATUS && !m_idleJobs.isEmpty())
         m_idleJobs.takeFirst()();
 }
 
@@ -279,23 +279,36 @@ void Profile::setNewLetter(Letter *letter)
     Q_UNUSED(letter)
 }
 
-void Profile::setStatus(Status status)
+Profile::Status Profile::status() const
 {
-    if (m_status == status)
-        return;
-    m_status = status;
-    emit statusChanged();
-    runIdleJobs();
-    if (m_status == READY_STATUS)
+    if (m_checking)
+        return RECIEVING_STATUS;
+    if (m_outbox->hasLetterOut())
+        return SENDING_STATUS;
+    return READY_STATUS;
+}
+
+void Profile::updateStatus()
+{
+    // Idle jobs first: a record swapped between two letters is the one the
+    // next letter goes to.
+    if (status() == READY_STATUS) {
+        runIdleJobs();
         sendNextLetter();
+    }
+    const Status now = status();
+    if (now == m_status)
+        return;
+    m_status = now;
+    emit statusChanged();
 }
 
 void Profile::queryIncomingMail()
 {
-    if (m_status != READY_STATUS)
+    if (status() != READY_STATUS)
         return;
-    m_status = RECIEVING_STATUS;
-    emit statusChanged();
+    m_checking = true;
+    updateStatus();
     emit queryGetMail();
     if (m_timer.isActive())
         m_timer.start();
@@ -334,12 +347,10 @@ void Profile::takeRecord(bool incoming, QObject *object)
     });
 }
 
-void Profile::setReadyStatus()
+void Profile::onCheckEnded()
 {
-    m_status = READY_STATUS;
-    emit statusChanged();
-    runIdleJobs();
-    sendNextLetter();
+    m_checking = false;
+    updateStatus();
 }
 
 void Profile::giveId(Letter *letter) const
@@ -368,13 +379,12 @@ void Profile::discardNewLetterDraft()
 
 void Profile::sendNextLetter()
 {
-    if (m_status != READY_STATUS)
+    if (status() != READY_STATUS)
         return;
     Letter *letter = m_outbox->startNext();
     if (!letter)
         return;
-    m_status = SENDING_STATUS;
-    emit statusChanged();
+    updateStatus();
     emit sendNotice(tr("Sending \"%1\"...").arg(letter->subject()), true);
     emit sendLetter(letter);
 }
@@ -392,7 +402,7 @@ void Profile::onSendFinished(Letter *letter, bool sent, QString failure, QByteAr
             emit error(tr("Send mail error: ") + failure + QLatin1Char('\n')
                        + tr("The letter is kept in Drafts."));
     }
-    setReadyStatus();
+    updateStatus();
 }
 
 void Profile::saveNewLetterToDrafts()
@@ -427,13 +437,13 @@ bool Profile::createAttachment()
 
 void Profile::errorSlot(QString e)
 {
-    setReadyStatus();
+    onCheckEnded();
     emit error(e);
 }
 
 void Profile::authFailedSlot(QString e)
 {
-    setReadyStatus();
+    onCheckEnded();
     emit authFailed(e);
 }
 
@@ -481,14 +491,14 @@ void Profile::applyUsername(const QString &user, bool save)
 {
     emit setUsername(user);
     if (save)
-        Settings::setAccountValue(m_email, m_status == SENDING_STATUS ? Settings::outLoginKey
+        Settings::setAccountValue(m_email, status() == SENDING_STATUS ? Settings::outLoginKey
                                                                       : Settings::inLoginKey, user);
 }
 
 void Profile::applyPassword(const QString &password, bool save)
 {
     emit setPassword(password);
-    const bool incoming = m_status != SENDING_STATUS;
+    const bool incoming = status() != SENDING_STATUS;
     if (!save || password.isEmpty())
         return;
     // Kept in memory whatever the keyring does, and never in a weaker store:
@@ -500,7 +510,7 @@ void Profile::applyPassword(const QString &password, bool save)
 
 void Profile::onPasswordWanted()
 {
-    const bool incoming = m_status != SENDING_STATUS;
+    const bool incoming = status() != SENDING_STATUS;
     bool &given = m_storedPasswordGiven[incoming ? 0 : 1];
     if (given) {
         emit queryPassword();

@@ -41,7 +41,7 @@ class Profile : public QObject
     Q_PROPERTY(ProxyModel *trashModel READ trashModel WRITE setTrashModel NOTIFY trashProxyModelChanged)
     Q_PROPERTY(Cache *cache READ cache WRITE setCache)
     Q_PROPERTY(Letter *newLetter READ newLetter WRITE setNewLetter)
-    Q_PROPERTY(Status status READ status WRITE setStatus NOTIFY statusChanged)
+    Q_PROPERTY(Status status READ status NOTIFY statusChanged)
 
 public:
     enum Status {
@@ -102,8 +102,9 @@ public:
     void setCache(Cache *cache) { m_cache = cache; }
     Letter *newLetter() const { return m_newLetter.get(); }
     void setNewLetter(Letter *letter);
-    Status status() const { return m_status; }
-    void setStatus(Status status);
+    // Derived, never set: receiving while a check runs, sending while a
+    // letter is out with the worker thread, ready otherwise.
+    Status status() const;
 
     Connection *connection() const { return m_connection.get(); }
     QTimer *mailTimer() { return &m_timer; }
@@ -137,7 +138,9 @@ public slots:
     void queryIncomingMail();
     void setIncomingServer(QObject *incomingServer);
     void setOutgoingServer(QObject *outgoingServer);
-    void setReadyStatus();
+    // The worker ended a check (or reported the end of any job): a letter
+    // out stays out until its sendFinished().
+    void onCheckEnded();
     void sendNewLetter();
     void saveNewLetterToDrafts();
     // Removes the draft of the letter being written, if one was saved, for
@@ -165,6 +168,9 @@ private:
     // messages it has announced.
     void whenIdle(std::function<void()> job);
     void runIdleJobs();
+    // Once the account is ready, runs what waits for it; then emits
+    // statusChanged() if the status it settles on is new.
+    void updateStatus();
     // setIncomingServer() and setOutgoingServer(): a Server record for one
     // direction; anything else is ignored.
     void takeRecord(bool incoming, QObject *object);
@@ -181,6 +187,8 @@ private:
     QString m_name;
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
+    bool m_checking = false;
+    // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;
     std::array<QPointer<Model>, 5> m_models;

@@ -189,6 +189,29 @@ private slots:
         QVERIFY(waitReady(profile));
     }
 
+    // Two letters queued: the account must not read ready, so that a check
+    // or a swap of its store may start, while the second one is out.
+    void neverReadyWhileALetterIsOut()
+    {
+        Profile *profile = addTestAccount();
+        QVERIFY(waitReady(profile));
+        QList<int> readyWithLettersLeft;
+        connect(profile, &Profile::statusChanged, this, [&] {
+            if (profile->status() == Profile::READY_STATUS && profile->pendingLetters() > 0)
+                readyWithLettersLeft.append(profile->pendingLetters());
+        });
+        for (const char *subject : {"First", "Second"}) {
+            Letter *letter = profile->newLetter();
+            letter->setFrom(QStringLiteral("Test User <test@example.org>"));
+            letter->setToList({QStringLiteral("test@example.org:::Test User")});
+            letter->setSubject(QString::fromLatin1(subject));
+            profile->sendNewLetter();
+            profile->newLetter()->clear();
+        }
+        QVERIFY(waitReady(profile));
+        QCOMPARE(readyWithLettersLeft, QList<int>());
+    }
+
     // The account goes, then the program quits, while workers wait on a
     // server that never answers.
     void quittingOrRemovingTheAccountWhileACheckRuns()

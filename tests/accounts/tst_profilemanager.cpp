@@ -194,7 +194,8 @@ private slots:
     {
         Profile profile(QStringLiteral("me@example.org"));
         profile.applyPassword(QStringLiteral("in"), true);
-        profile.setStatus(Profile::SENDING_STATUS);
+        profile.sendNewLetter();
+        QCOMPARE(profile.status(), Profile::SENDING_STATUS);
         profile.applyUsername(QStringLiteral("outlogin"), true);
         profile.applyPassword(QStringLiteral("out"), true);
         QCOMPARE(accountValue("me@example.org", "outLogin").toString(), QStringLiteral("outlogin"));
@@ -231,7 +232,7 @@ private slots:
         profile.sendNewLetter();
         QCOMPARE(send.count(), 0);
         profile.newLetter()->clear();
-        profile.setReadyStatus();
+        profile.onCheckEnded();
         QCOMPARE(send.count(), 1);
         auto *sent = send.at(0).at(0).value<Letter *>();
         QVERIFY(sent && sent != profile.newLetter());
