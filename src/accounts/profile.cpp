@@ -16,6 +16,7 @@
 #include "store/cache.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -355,8 +356,13 @@ void Profile::onCheckEnded()
 
 void Profile::giveId(Letter *letter) const
 {
-    if (letter->id().isEmpty())
-        letter->setId(QString::number(QDateTime::currentMSecsSinceEpoch()));
+    // Ids name the letters' files: two letters given one in the same
+    // millisecond would share a file, and the later would replace the other.
+    static qint64 lastGiven = 0;
+    if (letter->id().isEmpty()) {
+        lastGiven = std::max(QDateTime::currentMSecsSinceEpoch(), lastGiven + 1);
+        letter->setId(QString::number(lastGiven));
+    }
 }
 
 void Profile::sendNewLetter()

@@ -210,6 +210,8 @@ private slots:
         }
         QVERIFY(waitReady(profile));
         QCOMPARE(readyWithLettersLeft, QList<int>());
+        // Given at once, the two still get ids, and so files, of their own.
+        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 2, 10000);
     }
 
     // The account goes, then the program quits, while workers wait on a
