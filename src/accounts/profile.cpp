@@ -16,7 +16,6 @@
 #include "store/cache.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -356,13 +355,8 @@ void Profile::onCheckEnded()
 
 void Profile::giveId(Letter *letter) const
 {
-    // Ids name the letters' files: two letters given one in the same
-    // millisecond would share a file, and the later would replace the other.
-    static qint64 lastGiven = 0;
-    if (letter->id().isEmpty()) {
-        lastGiven = std::max(QDateTime::currentMSecsSinceEpoch(), lastGiven + 1);
-        letter->setId(QString::number(lastGiven));
-    }
+    if (letter->id().isEmpty())
+        letter->setId(Cache::newClientId());
 }
 
 void Profile::sendNewLetter()

@@ -12,6 +12,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <algorithm>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QPointer>
@@ -271,7 +272,11 @@ bool Cache::writeMessageFile(int folder, const QString &id, const QByteArray &co
 
 QString Cache::newClientId()
 {
-    return QString::number(QDateTime::currentMSecsSinceEpoch());
+    // Ids name the letters' files: two letters given one in the same
+    // millisecond would share a file, and the later would replace the other.
+    static qint64 lastGiven = 0;
+    lastGiven = std::max(QDateTime::currentMSecsSinceEpoch(), lastGiven + 1);
+    return QString::number(lastGiven);
 }
 
 bool Cache::saveLetterToFolder(Letter *letter, int folder)

@@ -66,6 +66,8 @@ public:
     // loop (also after a failure has ended the check).
     bool isListing() const { return !m_storedWindows.isEmpty(); }
     QString incomingServerText() const { return m_incomingServerText; }
+    // The id of a letter made here: the time in milliseconds, unique within the program.
+    static QString newClientId();
 
 signals:
     // Asks the worker for the ids of the window of messages that ends with
@@ -143,7 +145,6 @@ private:
     void emitNewLetter(int folder, Letter *letter);
     void emitRemoveLetter(int folder, int index);
     Letter *listLetter(const ListFields &fields, const QString &id);
-    static QString newClientId();
 
     QString m_accountAddress;
     QString m_incomingServerText;

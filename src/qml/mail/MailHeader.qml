@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import "../controls"
 import "../scripts/mail.js" as MailScript
+import "../scripts/text.js" as TextRules
 
 // The top of the reading pane: full-width toggle, actions, subject, sender
 // and date of the shown letter.
@@ -245,9 +246,9 @@ Item {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor
                     onClicked: {
-                        var who = MailScript.splitSender(sender.text)
+                        var who = TextRules.splitSender(sender.text)
                         root.showNewMail()
-                        root.addRecipient(who.name, who.address)
+                        root.addRecipient(who.name, who.email)
                     }
                 }
             }

@@ -35,14 +35,6 @@ function userPart(email) {
     return at < 0 ? email : email.substring(0, at)
 }
 
-// "Name <address>" or a bare address -> { name, address }.
-function splitSender(from) {
-    var cut = from.indexOf(" <")
-    if (cut < 0)
-        return { name: "", address: from }
-    return { name: from.substring(0, cut), address: from.substring(cut + 2, from.length - 1) }
-}
-
 // Only web and mail links leave the program; file, network-share, script
 // and custom links in a letter could open or run anything on this machine.
 function isOpenableLink(link) {
