@@ -2,12 +2,11 @@ import QtQuick 2.3
 import QtTest 1.0
 import "qrc:/qml/controls"
 
-// Stands in for the root scene: the ids and the row unit the controls expect.
+// Stands in for the root scene: its style and its one drop-down list.
 Item {
     id: root
     width: 800
     height: 600
-    property real itemHeight: 50
 
     Style { id: styles }
 
@@ -17,6 +16,7 @@ Item {
         CustomComboBox {
             id: combo
             width: comboHost.width
+            dropDownList: comboBoxList
         }
     }
     SignalSpy { id: comboClicked; target: combo; signalName: "clicked" }
@@ -82,7 +82,7 @@ Item {
             var listView = findChild(comboBoxList, "listView")
             compare(listView.count, data.entries)
             // The whole list can be reached by scrolling.
-            verify(listView.contentHeight >= data.entries * root.itemHeight)
+            verify(listView.contentHeight >= data.entries * itemHeight)
             mouseClick(root, 400, 5)
             verify(!comboBoxList.visible && !combo.opened)
         }
