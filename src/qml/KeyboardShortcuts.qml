@@ -82,7 +82,7 @@ Item {
     // by its title-bar button does.
     function openForms() {
         return [
-            { open: comboBoxList !== null && comboBoxList.opened, close: function() { comboBoxList.close() } },
+            { open: comboBoxList !== null && comboBoxList.visible, close: function() { comboBoxList.close() } },
             { open: shown(colorFontPicker), close: function() { colorFontPicker.hide() } },
             { open: shown(lineEditForm), close: function() { lineEditForm.close() } },
             { open: shown(messageForm), close: function() { messageForm.reject() } },

@@ -1,8 +1,10 @@
 import QtQuick 2.3
 import QtTest 1.0
 import "qrc:/qml/controls"
+import "qrc:/qml"
 
-// Stands in for the root scene: its style and its one drop-down list.
+// Stands in for the root scene: its style, its one drop-down list and its
+// keys, with the combo box on the main screen.
 Item {
     id: root
     width: 800
@@ -13,6 +15,8 @@ Item {
     Item {
         id: comboHost
         height: 40
+        readonly property bool drawerEnabled: false
+        function takeFocus() { forceActiveFocus() }
         CustomComboBox {
             id: combo
             width: comboHost.width
@@ -34,6 +38,16 @@ Item {
     LineEditForm { id: lineEditForm }
     SpinPathBoxForm { id: spinPathBoxForm }
     ComboBoxList { id: comboBoxList }
+    KeyboardShortcuts {
+        mailList: comboHost
+        header: comboHost
+        mail: comboHost
+        folderList: comboHost
+        comboBoxList: comboBoxList
+        lineEditForm: lineEditForm
+        messageForm: messageForm
+        spinPathBoxForm: spinPathBoxForm
+    }
 
     function names(n) {
         var list = []
