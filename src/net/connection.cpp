@@ -33,6 +33,7 @@ Connection::Connection()
 {
     qRegisterMetaType<StoredMessages>("StoredMessages");
     qRegisterMetaType<QList<int>>("QList<int>");
+    qRegisterMetaType<ServerQuestion>();
     m_thread->setObjectName(QStringLiteral("Connection"));
     moveToThread(m_thread.get());
     // Both are emitted on the worker thread itself.
