@@ -239,10 +239,10 @@ private slots:
         QFile f(corpusPath(file));
         QVERIFY(f.open(QIODevice::ReadOnly));
         m_cache = new Cache(account, QString());
-        QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
+        QSignalSpy letters(m_cache, &Cache::letterFiled);
         feedStore(m_cache, {f.readAll()});
         QCOMPARE(letters.count(), 1);
-        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
+        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(1));
         QCOMPARE(letter->from(), from);
         QCOMPARE(letter->subject(), subject);
         QCOMPARE(letter->date(), date);
@@ -301,10 +301,10 @@ private slots:
         QFETCH(QString, lastBody);
         QFETCH(QStringList, attachments);
         m_cache = new Cache(account, QString());
-        QSignalSpy letters(m_cache, &Cache::newIncomingLetter);
+        QSignalSpy letters(m_cache, &Cache::letterFiled);
         feedStore(m_cache, {message});
         QCOMPARE(letters.count(), 1);
-        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(0));
+        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(1));
         QCOMPARE(letter->subject(), QStringLiteral("hostile"));
 
         m_cache->loadLetter(letter, Letter::IncomingFolder);
@@ -320,9 +320,10 @@ private slots:
         QCOMPARE(ends, attachments);
 
         const QString file = m_cache->messageFilePath(Letter::IncomingFolder, letter->id());
-        QSignalSpy trashed(m_cache, &Cache::newTrashLetter);
-        m_cache->deleteMessage(letter->id(), 0, Letter::IncomingFolder, letter);
+        QSignalSpy trashed(m_cache, &Cache::letterFiled);
+        m_cache->deleteMessage(letter->id(), Letter::IncomingFolder, letter);
         QCOMPARE(trashed.count(), 1);
+        QCOMPARE(trashed.at(0).at(0).toInt(), int(Letter::TrashFolder));
         QVERIFY(!QFile::exists(file));
     }
 

@@ -29,8 +29,12 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
     QObject::connect(store, &Cache::writeFailed, c, &Connection::onStoreWriteFailed);
     QObject::connect(c, &Connection::newMessageIds_chain, store, &Cache::onNewMessageIds);
     QObject::connect(c, &Connection::messagesStored_chain, store, &Cache::onMessagesStored);
-    QObject::connect(store, &Cache::newIncomingLetter, incoming.get(), &Model::onNewLetter);
-    QObject::connect(store, &Cache::newIncomingLetter, store, [this](Letter *l) { stored.append(l->id()); });
+    QObject::connect(store, &Cache::letterFiled, store, [this](int folder, Letter *l) {
+        if (folder != Letter::IncomingFolder)
+            return;
+        incoming->onNewLetter(l);
+        stored.append(l->id());
+    });
     QObject::connect(store, &Cache::lettersRecieved, store, [this] { ++finished; });
     connection->setAuthenticator(true, MailServers::user(), MailServers::password());
     connection->start();

@@ -34,7 +34,7 @@ Item {
             anchors.top: parent.top
             anchors.bottom: parent.bottom
             width: height
-            enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
+            enabled: root.currentProfile !== null && root.currentProfile.folders.length > 0
             onClicked: root.showDrawer(opened)
             ToolTipArea { text: qsTr("Folders (%1)").arg(keyboardShortcuts.drawerKeyText) }
         }
