@@ -110,7 +110,7 @@ private slots:
         // A letter sent is filed and delivered, and comes back in as mail.
         Letter *letter = profile->newLetter();
         letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
         letter->setSubject(QStringLiteral("Round trip"));
         letter->setBodyList({QStringLiteral("<p>Hello there</p>")});
         profile->sendNewLetter();
@@ -203,7 +203,7 @@ private slots:
         for (const char *subject : {"First", "Second"}) {
             Letter *letter = profile->newLetter();
             letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-            letter->setToList({QStringLiteral("test@example.org:::Test User")});
+            letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
             letter->setSubject(QString::fromLatin1(subject));
             profile->sendNewLetter();
             profile->newLetter()->clear();

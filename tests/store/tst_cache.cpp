@@ -169,7 +169,7 @@ private slots:
         QSignalSpy removed(&cache, &Cache::letterRemoved);
         Letter draft;
         draft.setFrom(QStringLiteral("Anna <anna@example.org>"));
-        draft.setToList({QStringLiteral("boris@example.net:::Boris")});
+        draft.setToList({{QStringLiteral("boris@example.net"), QStringLiteral("Boris")}});
         draft.setSubject(QStringLiteral("Plans"));
         draft.setBodyList({QStringLiteral("<p>Let us meet.</p>")});
         draft.setId(QStringLiteral("1765000000123"));
