@@ -1,4 +1,4 @@
-#include "net/connection.h"
+#include "net/messagebuilder.h"
 
 #include "base/caughtlog.h"
 #include "base/inlineimages.h"
@@ -76,12 +76,12 @@ Recipient senderOf(const QString &from)
 }
 } // namespace
 
-QString Connection::messageId(const QString &letterId)
+QString MessageBuilder::messageId(const QString &letterId)
 {
     return letterId.contains(QLatin1Char('@')) ? letterId : letterId + QStringLiteral("@drel-mail");
 }
 
-QString Connection::unsendableAddress(const Letter *letter)
+QString MessageBuilder::unsendableAddress(const Letter *letter)
 {
     QStringList addresses{senderOf(letter->from()).address()};
     for (const Recipient &recipient : letter->toList() + letter->copyList())
@@ -93,7 +93,7 @@ QString Connection::unsendableAddress(const Letter *letter)
     return QString();
 }
 
-vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)
+vmime::shared_ptr<vmime::message> MessageBuilder::toVmimeMessage(Letter *letter, bool forFiling)
 {
     vmime::shared_ptr<vmime::message> message;
     if (!letter)
@@ -179,7 +179,7 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
     return message;
 }
 
-QByteArray Connection::generate(const vmime::shared_ptr<vmime::message> &message)
+QByteArray MessageBuilder::generate(const vmime::shared_ptr<vmime::message> &message)
 {
     // 7-bit headers whatever the server offers; the same bytes go to the
     // server and into the folder.

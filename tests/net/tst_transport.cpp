@@ -26,7 +26,7 @@
 #include <memory>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 QByteArray storedFingerprint(int port)
 {
