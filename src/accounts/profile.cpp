@@ -105,18 +105,19 @@ Model *Profile::folderModel(int folder) const
     return folder >= 0 && folder < int(m_models.size()) ? m_models[size_t(folder)].data() : nullptr;
 }
 
-void Profile::setProxy(int folder, ProxyModel *proxy)
+ProxyModel *Profile::folder(int folder) const
 {
-    if (m_proxies[size_t(folder)] == proxy)
-        return;
-    m_proxies[size_t(folder)] = proxy;
-    switch (folder) {
-    case Letter::IncomingFolder: emit incomingProxyModelChanged(); break;
-    case Letter::DraftsFolder: emit draftsProxyModelChanged(); break;
-    case Letter::SentFolder: emit sentProxyModelChanged(); break;
-    case Letter::ArchiveFolder: emit archiveProxyModelChanged(); break;
-    case Letter::TrashFolder: emit trashProxyModelChanged(); break;
-    }
+    return folder >= 0 && folder < int(m_proxies.size()) ? m_proxies[size_t(folder)].data() : nullptr;
+}
+
+QVariantList Profile::folders() const
+{
+    QVariantList list;
+    if (!m_proxies[0])
+        return list;
+    for (const auto &proxy : m_proxies)
+        list.append(QVariant::fromValue<QObject *>(proxy.data()));
+    return list;
 }
 
 void Profile::buildFolders()
@@ -155,11 +156,7 @@ void Profile::buildFolders()
         proxy->sort(0, Qt::DescendingOrder);
         m_proxies[size_t(folder)] = proxy;
     }
-    emit incomingProxyModelChanged();
-    emit draftsProxyModelChanged();
-    emit sentProxyModelChanged();
-    emit archiveProxyModelChanged();
-    emit trashProxyModelChanged();
+    emit foldersChanged();
 
     Cache *cache = m_cache;
     // A message that could not be stored is told to the user.
@@ -168,23 +165,16 @@ void Profile::buildFolders()
 
     Model *incoming = m_models[Letter::IncomingFolder];
     connect(cache, &Cache::seenLetter, incoming, &Model::onSeenLetter);
-    connect(cache, &Cache::newIncomingLetter, this, &Profile::receiveLetter);
     connect(incoming, &Model::unseenLettersChanged, this, &Profile::onUnseenLettersChanged);
-
-    connect(cache, &Cache::newIncomingLetter, incoming, &Model::onNewLetter);
-    connect(cache, &Cache::newDraftLetter, m_models[Letter::DraftsFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newSentLetter, m_models[Letter::SentFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newArchiveLetter, m_models[Letter::ArchiveFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newTrashLetter, m_models[Letter::TrashFolder], &Model::onNewLetter);
-
-    connect(cache, &Cache::removeIncomingLetter, incoming, &Model::onRemoveLetter);
-    connect(cache, &Cache::removeDraftLetter, m_models[Letter::DraftsFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeSentLetter, m_models[Letter::SentFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeArchiveLetter, m_models[Letter::ArchiveFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeTrashLetter, m_models[Letter::TrashFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::messageDiscarded, this, [this](int folder, const QString &id) {
-        if (folder >= 0 && folder < Letter::FolderCount && m_models[size_t(folder)])
-            m_models[size_t(folder)]->onRemoveLetterWithId(id);
+    connect(cache, &Cache::letterFiled, this, [this](int folder, Letter *letter) {
+        if (folder == Letter::IncomingFolder)
+            emit receiveLetter(letter);
+        if (Model *model = folderModel(folder))
+            model->onNewLetter(letter);
+    });
+    connect(cache, &Cache::letterRemoved, this, [this](int folder, const QString &id) {
+        if (Model *model = folderModel(folder))
+            model->onRemoveLetterWithId(id);
     });
 
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {

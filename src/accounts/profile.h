@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 
 #include "base/keyring.h"
 #include "net/serverquestion.h"
@@ -37,11 +38,9 @@ class Profile : public QObject
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
     Q_PROPERTY(QString incomingServerStr READ incomingServerStr WRITE setIncomingServerStr)
     Q_PROPERTY(QString outgoingServerStr READ outgoingServerStr WRITE setOutgoingServerStr)
-    Q_PROPERTY(ProxyModel *incomingModel READ incomingModel WRITE setIncomingModel NOTIFY incomingProxyModelChanged)
-    Q_PROPERTY(ProxyModel *draftsModel READ draftsModel WRITE setDraftsModel NOTIFY draftsProxyModelChanged)
-    Q_PROPERTY(ProxyModel *sentModel READ sentModel WRITE setSentModel NOTIFY sentProxyModelChanged)
-    Q_PROPERTY(ProxyModel *archiveModel READ archiveModel WRITE setArchiveModel NOTIFY archiveProxyModelChanged)
-    Q_PROPERTY(ProxyModel *trashModel READ trashModel WRITE setTrashModel NOTIFY trashProxyModelChanged)
+    // The five folders' sorted and filtered lists, indexed by
+    // Letter::FolderType; empty until the account has an incoming server.
+    Q_PROPERTY(QVariantList folders READ folders NOTIFY foldersChanged)
     Q_PROPERTY(Cache *cache READ cache WRITE setCache)
     Q_PROPERTY(Letter *newLetter READ newLetter WRITE setNewLetter)
     Q_PROPERTY(Status status READ status NOTIFY statusChanged)
@@ -89,16 +88,10 @@ public:
     QString outgoingServerStr() const { return m_outgoingServerStr; }
     void setOutgoingServerStr(const QString &address) { m_outgoingServerStr = address; }
 
-    ProxyModel *incomingModel() const { return m_proxies[0]; }
-    ProxyModel *draftsModel() const { return m_proxies[1]; }
-    ProxyModel *sentModel() const { return m_proxies[2]; }
-    ProxyModel *archiveModel() const { return m_proxies[3]; }
-    ProxyModel *trashModel() const { return m_proxies[4]; }
-    void setIncomingModel(ProxyModel *model) { setProxy(0, model); }
-    void setDraftsModel(ProxyModel *model) { setProxy(1, model); }
-    void setSentModel(ProxyModel *model) { setProxy(2, model); }
-    void setArchiveModel(ProxyModel *model) { setProxy(3, model); }
-    void setTrashModel(ProxyModel *model) { setProxy(4, model); }
+    QVariantList folders() const;
+    // A folder's list and the model under it; null for a folder number out
+    // of range or before the folders are built.
+    ProxyModel *folder(int folder) const;
     Model *folderModel(int folder) const;
 
     Cache *cache() const { return m_cache; }
@@ -116,11 +109,7 @@ public:
     int pendingLetters() const;
 
 signals:
-    void incomingProxyModelChanged();
-    void draftsProxyModelChanged();
-    void sentProxyModelChanged();
-    void archiveProxyModelChanged();
-    void trashProxyModelChanged();
+    void foldersChanged();
     void emailChanged();
     void nameChanged();
     void statusChanged();
@@ -176,7 +165,6 @@ private:
     // setIncomingServer() and setOutgoingServer(): a Server record for one
     // direction; anything else is ignored.
     void takeRecord(bool incoming, QObject *object);
-    void setProxy(int folder, ProxyModel *proxy);
     void giveId(Letter *letter) const;
     void sendNextLetter();
     // Moves the entry of one direction when its server or the account's

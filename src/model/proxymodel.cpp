@@ -27,11 +27,6 @@ QDateTime ProxyModel::dateAt(int sourceRow) const
     return letter ? letter->date() : QDateTime();
 }
 
-int ProxyModel::getSourceModelIndex(int index)
-{
-    return mapToSource(this->index(index, 0)).row();
-}
-
 int ProxyModel::count()
 {
     return sourceModel() ? sourceModel()->rowCount() : 0;
@@ -119,8 +114,7 @@ void ProxyModel::onCheckFolderLimits()
         // A letter in Trash carries the folder it came from; the letter to
         // remove is in this model's own folder.
         const auto *model = qobject_cast<const Model *>(sourceModel());
-        emit beyondLimits(letter->id(), row, model ? model->folder() : letter->folderType(),
-                          nullptr);
+        emit beyondLimits(letter->id(), model ? model->folder() : letter->folderType(), nullptr);
     } while (m_checkAgain);
     m_checking = false;
 }

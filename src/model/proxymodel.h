@@ -18,10 +18,9 @@ public:
     explicit ProxyModel(QObject *parent = nullptr);
 
 signals:
-    void beyondLimits(QString id, int index, int folder, Letter *letter);
+    void beyondLimits(QString id, int folder, Letter *letter);
 
 public slots:
-    int getSourceModelIndex(int index);
     int count();
     // The unfiltered row of the letter with that id, -1 when it is not in
     // the folder, and the letter of such a row.

@@ -106,7 +106,7 @@ void Cache::listReceived(const ListFields &fields, const QString &id)
     m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
     Letter *letter = listLetter(fields, id);
     letter->setFolderType(Letter::IncomingFolder);
-    emitNewLetter(Letter::IncomingFolder, letter);
+    emit letterFiled(Letter::IncomingFolder, letter);
 }
 
 Letter *Cache::listLetter(const ListFields &fields, const QString &id)
@@ -178,7 +178,7 @@ void Cache::discardMessage(const QString &id, int folder)
     if (id.isEmpty() || !QFile::exists(messageFilePath(folder, id)))
         return;
     removeMessageFile(id, folder, false);
-    emit messageDiscarded(folder, id);
+    emit letterRemoved(folder, id);
 }
 
 bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
@@ -191,7 +191,7 @@ bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Le
         letter->setFolderType(source->folderType());
     else
         letter->setFolderType(isValidFolder(folder) ? folder : Letter::IncomingFolder);
-    emitNewLetter(folder, letter);
+    emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, letter);
     return true;
 }
 
@@ -211,7 +211,7 @@ bool Cache::fileLetter(Letter *letter, int sourceFolder, const QString &sourceId
                 || letter->letterType() == Letter::LetterSeenWithAttachment;
         filed->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment : Letter::LetterSeen);
         filed->setFolderType(folder == Letter::TrashFolder ? letter->folderType() : folder);
-        emitNewLetter(folder, filed);
+        emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, filed);
         return true;
     }
     if (letter->id().isEmpty())
@@ -239,7 +239,7 @@ void Cache::appendFullyRemoved(const QString &fileName)
     ::fsync(file.handle());
 }
 
-bool Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::deleteMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::TrashFolder) {
         if (letter->id().isEmpty())
@@ -249,11 +249,11 @@ bool Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
             return false;
     }
     removeMessageFile(id, folder, letter == nullptr);
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
-bool Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::archiveMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::ArchiveFolder) {
         if (letter->id().isEmpty())
@@ -262,11 +262,11 @@ bool Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
             return false;
     }
     removeMessageFile(id, folder, false);
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
-bool Cache::restoreMessage(QString id, int index, Letter *letter)
+bool Cache::restoreMessage(const QString &id, Letter *letter)
 {
     if (letter) {
         if (letter->id().isEmpty())
@@ -275,17 +275,17 @@ bool Cache::restoreMessage(QString id, int index, Letter *letter)
             return false;
     }
     removeMessageFile(id, Letter::TrashFolder, false);
-    emit removeTrashLetter(index);
+    emit letterRemoved(Letter::TrashFolder, id);
     return true;
 }
 
-bool Cache::returnMessage(QString id, int index, int folder, int target, Letter *letter)
+bool Cache::returnMessage(const QString &id, int folder, int target, Letter *letter)
 {
     if (!letter || !isValidFolder(target) || !fileLetter(letter, folder, id, target))
         return false;
     // Not from Trash's "fully removed" list: the letter lives on.
     QFile::remove(messageFilePath(folder, id));
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
@@ -358,26 +358,4 @@ void Cache::setLetterSeen(Letter *letter, bool seen)
         letter->setLetterType(letter->attachList().isEmpty() ? Letter::LetterSeen
                                                              : Letter::LetterSeenWithAttachment);
     emit seenLetter(letter);
-}
-
-void Cache::emitNewLetter(int folder, Letter *letter)
-{
-    switch (folder) {
-    case Letter::DraftsFolder: emit newDraftLetter(letter); break;
-    case Letter::SentFolder: emit newSentLetter(letter); break;
-    case Letter::ArchiveFolder: emit newArchiveLetter(letter); break;
-    case Letter::TrashFolder: emit newTrashLetter(letter); break;
-    default: emit newIncomingLetter(letter); break;
-    }
-}
-
-void Cache::emitRemoveLetter(int folder, int index)
-{
-    switch (folder) {
-    case Letter::DraftsFolder: emit removeDraftLetter(index); break;
-    case Letter::SentFolder: emit removeSentLetter(index); break;
-    case Letter::ArchiveFolder: emit removeArchiveLetter(index); break;
-    case Letter::TrashFolder: emit removeTrashLetter(index); break;
-    default: emit removeIncomingLetter(index); break;
-    }
 }

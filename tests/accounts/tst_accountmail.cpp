@@ -77,7 +77,7 @@ class AccountMailTest : public ServerTestCase
     static void fetchExpecting(Profile *profile, int count)
     {
         profile->queryIncomingMail();
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), count, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), count, 20000);
     }
 
 private slots:
@@ -110,14 +110,14 @@ private slots:
         // A letter sent is filed and delivered, and comes back in as mail.
         Letter *letter = profile->newLetter();
         letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
         letter->setSubject(QStringLiteral("Round trip"));
         letter->setBodyList({QStringLiteral("<p>Hello there</p>")});
         profile->sendNewLetter();
         profile->newLetter()->clear(); // the compose form starts over at once
         QVERIFY(waitReady(profile));
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
-        QCOMPARE(profile->draftsModel()->count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 1, 10000);
+        QCOMPARE(profile->folder(Letter::DraftsFolder)->count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(servers.messages().size(), 3, 10000);
         QVERIFY(servers.messages().last().contains("Subject: Round trip"));
         fetchExpecting(profile, 3);
@@ -141,7 +141,7 @@ private slots:
         profile->setIncomingServer(record(profile->incomingServerStr()));
         profile->setOutgoingServer(record(profile->outgoingServerStr()));
         profile->mailTimer()->start(1500); // the setting cannot go below a minute
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 1, 10000);
     }
 
     // Two accounts at once; the one without a stored password asks once per
@@ -157,7 +157,7 @@ private slots:
         fetchExpecting(first, 1);
         QTRY_COMPARE_WITH_TIMEOUT(password.count(), 1, 20000);
         pm->setPasswordQml(QStringLiteral("  ") + MailServers::password() + QStringLiteral("\t"), true);
-        QTRY_COMPARE_WITH_TIMEOUT(second->incomingModel()->count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(second->folder(Letter::IncomingFolder)->count(), 1, 20000);
         QVERIFY(waitReady(second));
         // Without a keyring the answer is kept for the session, never in the file.
         QVERIFY(!Fixtures::accountValue("other@example.org", "inPassword").isValid());
@@ -174,7 +174,7 @@ private slots:
         Profile *profile = addTestAccount();
         // The address is edited: the account follows and rebuilds its folders.
         const QString renamed = QStringLiteral("localhost:") + QString::number(servers.imapPort());
-        QSignalSpy rebuilt(profile, &Profile::incomingProxyModelChanged);
+        QSignalSpy rebuilt(profile, &Profile::foldersChanged);
         sm->changeServer(recordIndex(MailServers::address(servers.imapPort())), SM::INCOMING_TYPE, SM::IMAP,
                          SM::NO_SSL, SM::AUTO_AUTH, renamed);
         QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 1, 5000);
@@ -203,7 +203,7 @@ private slots:
         for (const char *subject : {"First", "Second"}) {
             Letter *letter = profile->newLetter();
             letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-            letter->setToList({QStringLiteral("test@example.org:::Test User")});
+            letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
             letter->setSubject(QString::fromLatin1(subject));
             profile->sendNewLetter();
             profile->newLetter()->clear();
@@ -211,7 +211,7 @@ private slots:
         QVERIFY(waitReady(profile));
         QCOMPARE(readyWithLettersLeft, QList<int>());
         // Given at once, the two still get ids, and so files, of their own.
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 2, 10000);
     }
 
     // The account goes, then the program quits, while workers wait on a

@@ -50,7 +50,7 @@ Item {
             anchors.top: parent.top
             anchors.bottom: parent.bottom
             width: height
-            enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
+            enabled: root.currentProfile !== null && root.currentProfile.folders.length > 0
             onClicked: header.drawerClicked(opened)
             ToolTipArea { text: qsTr("Folders (%1)").arg(header.drawerKeyText) }
         }
