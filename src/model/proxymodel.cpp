@@ -15,6 +15,8 @@ bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) con
 {
     // Sorting a folder of many thousand letters compares often: straight
     // from the folder model rather than through the role's variants.
+    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
+        return model->timeAt(left.row()) < model->timeAt(right.row());
     return dateAt(left.row()) < dateAt(right.row());
 }
 

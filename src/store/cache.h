@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFuture>
 #include <QObject>
 #include <QMap>
 #include <QSet>
@@ -53,7 +54,7 @@ public:
     // already received: those in Incoming, Archive and Trash at start-up,
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
-    const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
+    const QSet<QString> &knownMessageFiles() const;
 
     // This account's places as StoreLayout names them.
     QString accountPath() const { return StoreLayout::accountPath(m_accountAddress); }
@@ -149,7 +150,14 @@ private:
     QString m_accountAddress;
     QString m_incomingServerText;
     std::array<QDir, 5> m_folders;
-    QSet<QString> m_knownMessageFiles;
+    // The folders are scanned on a worker thread, so that a store of many
+    // thousand letters does not hold up the window; whatever needs the
+    // names or writes a message file waits for the scan first.
+    static QSet<QString> scanFolders(const QString &accountPath, const QStringList &folderPaths);
+    void settleScan() const;
+    mutable QFuture<QSet<QString>> m_scan;
+    mutable bool m_scanning = false;
+    mutable QSet<QString> m_knownMessageFiles;
 
     // The check stops at the first held message, newest first, which is only
     // right when every message older than a held one is held too. A check

@@ -382,7 +382,8 @@ private slots:
 
     // The index reader must see exactly what QSettings sees, for every file that
     // QSettings itself writes and for hand-edited ones, or hand the file over to
-    // QSettings when it cannot be sure.
+    // QSettings when it cannot be sure; also through the file's cache, with
+    // changes appended behind it, after a rewrite, and with the cache damaged.
     void sameAsSettings_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -421,6 +422,7 @@ private slots:
         if (!reads.isEmpty())
             QCOMPARE(IniReader::read(content, QStringLiteral("mail"), {"subject"}, &groups), reads == "yes");
         const QString path = TestHome::path() + QStringLiteral("/index.conf");
+        QFile::remove(FolderIndexCache::pathFor(path));
         QVERIFY(Fixtures::writeFile(path, content));
         FolderIndex fast(path);
         FolderIndex reference(path);
@@ -428,6 +430,31 @@ private slots:
         QCOMPARE(describe(entries), describe(reference.loadWithSettings()));
         if (reads == QLatin1String("yes"))
             QCOMPARE(entries.size(), 17);
+
+        FolderIndex::writeCache(path, FolderIndex::read(path));
+        const auto sameThroughCache = [&] {
+            return describe(FolderIndex(path).load()) == describe(FolderIndex(path).loadWithSettings());
+        };
+        QVERIFY(sameThroughCache());
+        FolderIndex::Entry late;
+        late.id = QStringLiteral("late@x");
+        late.subject = QStringLiteral("appended, after the cache");
+        QVERIFY(fast.addEntry(late));
+        if (!entries.isEmpty()) {
+            QVERIFY(fast.setLetterType(entries.first().id, Letter::LetterSeenWithAttachment));
+            QVERIFY(fast.removeEntry(entries.last().id));
+        }
+        QVERIFY(sameThroughCache());
+        QFile cache(FolderIndexCache::pathFor(path));
+        if (cache.open(QIODevice::ReadWrite)) {
+            cache.seek(cache.size() / 2);
+            cache.write("\xff\x01");
+            cache.close();
+            QVERIFY(sameThroughCache());
+        }
+        FolderIndex::writeCache(path, FolderIndex::read(path));
+        QVERIFY(fast.compact());
+        QVERIFY(sameThroughCache());
     }
 };
 
