@@ -223,10 +223,16 @@ FolderIndex::Contents FolderIndex::read(const QString &path)
     contents.appended = qMax(0, sections - 1);
     contents.groups = groups.size();
     contents.entries.reserve(groups.size());
-    for (const FolderIndexCache::Group &group : qAsConst(groups))
+    // A cache that leaves much to parse is made again; otherwise each
+    // group's values go as soon as they are taken, which keeps the peak
+    // of a large folder's start low.
+    const bool cacheDue = !cached || tail.size() > data.size() / 8;
+    for (FolderIndexCache::Group &group : groups) {
         takeEntry(group.first, group.second, &contents);
-    // A cache that leaves much to parse is made again.
-    if (!cached || tail.size() > data.size() / 8) {
+        if (!cacheDue)
+            group = FolderIndexCache::Group();
+    }
+    if (cacheDue) {
         contents.cacheData = data;
         contents.cacheGroups = std::move(groups);
         contents.cacheSections = sections;

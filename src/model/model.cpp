@@ -34,7 +34,7 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     if (loading == Loading::Now) {
         const Contents contents = read(m_index.path());
         take(contents);
-        takeCheck(check(m_index.path(), m_folder, contents.shown));
+        takeCheck(check(m_index.path(), m_folder, ids()));
         return;
     }
     const bool ahead = readsAhead().contains(m_index.path());
@@ -44,7 +44,9 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     // shows the rows.
     if (reading.isFinished()) {
         take(reading.result());
-        checkInBackground(reading.result().shown);
+        reading = QFuture<Contents>(); // frees the result before the trim
+        trimHeaps();
+        checkInBackground();
         return;
     }
     // The watcher goes with the model: a model gone before the read ends
@@ -53,12 +55,14 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
         take(watcher->result());
-        checkInBackground(watcher->result().shown);
+        watcher->setFuture(QFuture<Contents>());
+        trimHeaps();
+        checkInBackground();
     });
     watcher->setFuture(reading);
 }
 
-void Model::checkInBackground(const QVector<FolderIndex::Entry> &shown)
+void Model::checkInBackground()
 {
     // Listing many thousand files takes longer than showing the rows.
     auto *watcher = new QFutureWatcher<Check>(this);
@@ -67,7 +71,16 @@ void Model::checkInBackground(const QVector<FolderIndex::Entry> &shown)
         takeCheck(watcher->result());
     });
     connect(watcher, &QObject::destroyed, &Model::trimHeaps);
-    watcher->setFuture(QtConcurrent::run(&Model::check, m_index.path(), m_folder, shown));
+    watcher->setFuture(QtConcurrent::run(&Model::check, m_index.path(), m_folder, ids()));
+}
+
+QVector<QString> Model::ids() const
+{
+    QVector<QString> ids;
+    ids.reserve(m_rows.size());
+    for (const FolderIndex::Entry &entry : m_rows)
+        ids.append(entry.id);
+    return ids;
 }
 
 void Model::trimHeaps()
@@ -211,12 +224,31 @@ Letter *Model::letterAt(int row) const
     return letter;
 }
 
-const QString &Model::searchKeyAt(int row) const
+const QString &Model::plainKey()
 {
-    QString &key = m_keys[row];
-    if (key.isNull())
-        key = searchKey(m_rows.at(row));
+    static const QString key = QStringLiteral("plain");
     return key;
+}
+
+bool Model::matchesSearch(int row, const QStringList &words) const
+{
+    const FolderIndex::Entry &entry = m_rows.at(row);
+    QString &key = m_keys[row];
+    if (key.isNull()) {
+        const auto plain = [](const QString &text) {
+            return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        };
+        key = plain(entry.from) && plain(entry.recipients) && plain(entry.subject) ? plainKey() : searchKey(entry);
+    }
+    for (const QString &word : words) {
+        const bool found = key.constData() == plainKey().constData()
+                ? entry.from.contains(word, Qt::CaseInsensitive) || entry.recipients.contains(word, Qt::CaseInsensitive)
+                        || entry.subject.contains(word, Qt::CaseInsensitive)
+                : key.contains(word);
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 QDateTime Model::dateAt(int row) const
@@ -401,7 +433,7 @@ Model::Contents Model::read(const QString &indexPath)
     return contents;
 }
 
-Model::Check Model::check(const QString &indexPath, int folder, const QVector<FolderIndex::Entry> &shown)
+Model::Check Model::check(const QString &indexPath, int folder, const QVector<QString> &shown)
 {
     // The message files are the truth; the index only saves parsing them.
     // A crash or power cut between a file change and its index append
@@ -416,9 +448,9 @@ Model::Check Model::check(const QString &indexPath, int folder, const QVector<Fo
     // Files that the index lacks come back in name order.
     std::sort(names.begin(), names.end());
     QSet<QString> files(names.cbegin(), names.cend());
-    for (const FolderIndex::Entry &entry : shown) {
-        if (!files.remove(StoreLayout::messageFileName(entry.id)))
-            check.gone.append(entry.id);
+    for (const QString &id : shown) {
+        if (!files.remove(StoreLayout::messageFileName(id)))
+            check.gone.append(id);
     }
     for (const QString &name : qAsConst(names)) {
         if (!files.contains(name))

@@ -64,10 +64,12 @@ public:
     static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
     // Text as the search compares it: case-folded, without accents.
     static QString foldForSearch(const QString &text);
-    // The folded sender, recipients and subject of a row, made on the first
-    // search, so that a search over many thousand letters then folds only
-    // what is typed.
-    const QString &searchKeyAt(int row) const;
+    // Whether the row's sender, recipients or subject hold every one of
+    // the (folded) words. A row's folded text is made on the first search,
+    // and only for rows beyond ASCII, whose text is not already its own
+    // folded form but for case: a folder of many thousand letters then
+    // folds only what is typed, and keeps no second copy of plain rows.
+    bool matchesSearch(int row, const QStringList &words) const;
 
 signals:
     void unseenLettersChanged(int unseen);
@@ -93,11 +95,12 @@ private:
     };
     static QString searchKey(const FolderIndex::Entry &entry);
     static Contents read(const QString &indexPath);
-    static Check check(const QString &indexPath, int folder, const QVector<FolderIndex::Entry> &shown);
+    static Check check(const QString &indexPath, int folder, const QVector<QString> &shown);
     static QHash<QString, QFuture<Contents>> &readsAhead();
     static void trimHeaps();
     void take(const Contents &contents);
-    void checkInBackground(const QVector<FolderIndex::Entry> &shown);
+    void checkInBackground();
+    QVector<QString> ids() const;
     void takeCheck(const Check &check);
     void addLetter(Letter *letter, const FolderIndex::Entry &entry);
     void dropRow(int index);
@@ -110,7 +113,10 @@ private:
     QVector<std::function<void()>> m_waiting;
     QVector<FolderIndex::Entry> m_rows;
     QVector<qint64> m_times;
-    mutable QVector<QString> m_keys; // null until the first search
+    // The folded text of a row beyond ASCII; plainKey() for the others;
+    // null until the first search.
+    mutable QVector<QString> m_keys;
+    static const QString &plainKey();
     // Null until made; once made, the letter is what the row shows.
     mutable QVector<Letter *> m_letters;
     FolderIndex m_index;

@@ -55,12 +55,7 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    const QString &key = model->searchKeyAt(sourceRow);
-    for (const QString &word : m_searchWords) {
-        if (!key.contains(word))
-            return false;
-    }
-    return true;
+    return model->matchesSearch(sourceRow, m_searchWords);
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const

@@ -204,8 +204,9 @@ private slots:
     // At start a folder is read while the window is made. A letter that is
     // fetched, read or removed meanwhile must neither be lost from the list
     // or the index nor counted twice; the changes apply in their order. As
-    // in the store, every letter's file is written before it is announced,
-    // so the read may find the fetched one's file as well.
+    // in the store, every letter's file is written before it is announced
+    // and removed before its row is, so the read may find the fetched one's
+    // file as well.
     void changesDuringABackgroundLoad()
     {
         const QString path = indexPath("incoming.conf");
@@ -226,9 +227,9 @@ private slots:
         model.onNewLetter(fresh);
         fresh->setLetterType(Letter::LetterSeen);
         model.onSeenLetter(fresh);
+        QVERIFY(QFile::remove(messageFilePath(Letter::IncomingFolder, QStringLiteral("old0@x"))));
         model.onRemoveLetter(0); // old0@x, the first row once the folder is read
         QVERIFY(QTest::qWaitFor([&] { return model.isLoaded(); }));
-        QVERIFY(QFile::remove(messageFilePath(Letter::IncomingFolder, QStringLiteral("old0@x"))));
         const QStringList expected{"fresh@x", "old1@x", "old2@x"};
         QCOMPARE(ids(proxy), expected);
         QCOMPARE(model.unseenLetters(), 2);
