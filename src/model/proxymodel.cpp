@@ -15,6 +15,8 @@ bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) con
 {
     // Sorting a folder of many thousand letters compares often: straight
     // from the folder model rather than through the role's variants.
+    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
+        return model->timeAt(left.row()) < model->timeAt(right.row());
     return dateAt(left.row()) < dateAt(right.row());
 }
 
@@ -48,12 +50,7 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    const QString &key = model->searchKeyAt(sourceRow);
-    for (const QString &word : m_searchWords) {
-        if (!key.contains(word))
-            return false;
-    }
-    return true;
+    return model->matchesSearch(sourceRow, m_searchWords);
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const

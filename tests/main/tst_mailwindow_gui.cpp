@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QSettings>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -386,6 +387,53 @@ private slots:
         QCOMPARE(window.value("header", "searchText").toString(), QStringLiteral("Alpha"));
         QVERIFY(chooseFolder(Letter::IncomingFolder));
         QVERIFY(waitRows(3));
+        QCOMPARE(window.qmlWarnings(), QStringList());
+    }
+
+    // A folder of thousands of letters, as years of mail leave it: shown
+    // newest first; a scroll from top to bottom makes rows only for what is
+    // on screen and reads no letter; a search finds one letter among them.
+    // The next start reads the folder through its cache and still follows
+    // the files: one removed by hand meanwhile is gone from the list.
+    void bigFolder()
+    {
+        const int letters = 3000;
+        window.stop();
+        MailWindow::clearUserData();
+        QSettings().setValue(Settings::profilesGroup + '/' + email + '/' + Settings::inServerKey, "absent.invalid:1");
+        Settings::setCurrentProfile(email);
+        const QString dir = TestHome::path() + "/.drel-mail/" + email;
+        Fixtures::writeIncomingFolder(dir, letters);
+        QVERIFY(window.start());
+        QVERIFY(waitRows(letters));
+        QCOMPARE(window.text("letterSubject", row(0)), QStringLiteral("Letter number 2999 about something"));
+        QQuickItem *list = window.item("mailListView");
+        int most = 0;
+        while (list->property("contentY").toReal() + list->height() < list->property("contentHeight").toReal()) {
+            list->setProperty("contentY", list->property("contentY").toReal() + list->height());
+            QCoreApplication::processEvents();
+            int made = 0;
+            for (QQuickItem *item : list->property("contentItem").value<QQuickItem *>()->childItems())
+                made += item->objectName().startsWith("mailRow") ? 1 : 0;
+            most = qMax(most, made);
+        }
+        QVERIFY2(most > 0 && most < 100, qPrintable(QString::number(most)));
+        QVERIFY(MailWindow::waitFor([&] { return row(letters - 1) != nullptr; }));
+        QCOMPARE(window.text("letterSubject", row(letters - 1)), QStringLiteral("Letter number 0 about something"));
+        int parsed = 0;
+        for (const Letter *letter : window.profile()->findChildren<Letter *>())
+            parsed += letter->parsed() ? 1 : 0;
+        QCOMPARE(parsed, 0);
+        QVERIFY(window.click("searchField"));
+        window.type("NUMBER 1234 about");
+        QVERIFY(waitRows(1));
+
+        window.stop();
+        QVERIFY(QFile::exists(dir + "/incoming.conf.cache"));
+        QVERIFY(QFile::remove(dir + "/Incoming/m2999@bench.eml"));
+        QVERIFY(window.start());
+        QVERIFY(waitRows(letters - 1));
+        QCOMPARE(window.text("letterSubject", row(0)), QStringLiteral("Letter number 2998 about something"));
         QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
