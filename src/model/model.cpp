@@ -236,6 +236,16 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
         emit checkFolderLimits();
 }
 
+bool Model::keyMatches(int row, const QStringList &words) const
+{
+    const QString &key = m_keys.at(row);
+    for (const QString &word : words) {
+        if (!key.contains(word))
+            return false;
+    }
+    return true;
+}
+
 int Model::rowOf(const QString &id) const
 {
     // From the end: a letter filed again is most often a recent one.

@@ -62,6 +62,10 @@ public:
     // The folded sender, recipients and subject of a row, made when the row is, so
     // that a search over many thousand letters folds only what is typed.
     const QString &searchKeyAt(int row) const { return m_keys.at(row); }
+    // Whether the row's folded key holds every one of the folded words.
+    bool keyMatches(int row, const QStringList &words) const;
+    // The letter id of a row, without making its letter.
+    const QString &idAt(int row) const { return m_rows.at(row).id; }
 
 signals:
     void unseenLettersChanged(int unseen);

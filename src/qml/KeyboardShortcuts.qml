@@ -133,7 +133,7 @@ Item {
     Shortcut {
         sequence: "Ctrl+U"
         enabled: shortcuts.onMainScreen && mailList.currentLetter !== null
-                 && root.currentFolder === 0 && root.currentProfile !== null
+                 && mailList.shownFolder === 0 && root.currentProfile !== null
         onActivated: root.currentProfile.cache.setLetterSeen(mailList.currentLetter, false)
     }
     // Not over the compose form, whose letter would be lost.

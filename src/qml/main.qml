@@ -19,6 +19,11 @@ Item {
     readonly property int minWidth: Math.round(900 * dpiRatio)
     readonly property int minHeight: Math.round(500 * dpiRatio)
     property int currentFolder: Letter.IncomingFolder
+    // The search looks through every folder; the list shows what it found
+    // instead of a folder while there is a search text.
+    property bool searchEverywhere: false
+    readonly property bool showingResults: searchEverywhere && header.searchText !== ""
+                                           && currentProfile !== null
     property real itemHeight: 50 * dpiRatio
     // By folder number (Letter.FolderType).
     readonly property var folderNames: [qsTr("Incoming"), qsTr("Drafts"), qsTr("Sent"), qsTr("Archive"),
@@ -92,7 +97,27 @@ Item {
         notice.show(text, actionText, action)
     }
 
+    // The search text goes to the folder shown or to the results of all.
+    function search(text) {
+        if (!currentProfile)
+            return
+        currentProfile.searchResults.setSearchText(searchEverywhere ? text : "")
+        var model = MailScript.folderModel(currentProfile, currentFolder)
+        if (model)
+            model.setSearchText(searchEverywhere ? "" : text)
+    }
+    function setSearchEverywhere(everywhere) {
+        searchEverywhere = everywhere
+        mailList.currentIndex = -1
+        search(header.searchText)
+    }
+
     function chooseFolder(folder) {
+        if (searchEverywhere) {
+            searchEverywhere = false
+            if (currentProfile)
+                currentProfile.searchResults.setSearchText("")
+        }
         currentFolder = folder
         header.setMenuBackButtonState("menu")
         mailList.currentIndex = -1

@@ -94,7 +94,7 @@ Item {
             id: searchField
             objectName: "searchField"
             anchors.left: newLetterButton.right
-            anchors.right: rightGroup.left
+            anchors.right: scopeBox.left
             anchors.leftMargin: 15
             anchors.rightMargin: 15
             anchors.top: parent.top
@@ -105,10 +105,22 @@ Item {
             accessibleName: qsTr("Search")
             ToolTipArea { text: qsTr("Search (%1)").arg(keyboardShortcuts.findKeyText) }
             showClearButton: true
-            onTextChanged: {
-                if (mailList.model)
-                    mailList.model.setSearchText(text)
-            }
+            onTextChanged: root.search(text)
+        }
+
+        CheckBox {
+            id: scopeBox
+            objectName: "searchEverywhereBox"
+            anchors.right: rightGroup.left
+            anchors.rightMargin: 15
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            text: qsTr("All folders")
+            textColor: "white"
+            on: root.searchEverywhere
+            enabled: root.currentProfile !== null
+            onClicked: root.setSearchEverywhere(on)
+            ToolTipArea { text: qsTr("Search the letters of every folder") }
         }
 
         Row {

@@ -17,7 +17,7 @@ Item {
     signal toggleFullWidth
 
     function shown(action) {
-        return MailScript.actionShown(action, root.currentFolder)
+        return MailScript.actionShown(action, mailList.shownFolder)
     }
 
     // Archives, deletes or restores the shown letter; says so with a way
@@ -26,7 +26,7 @@ Item {
     function move(action) {
         var profile = root.currentProfile
         var letter = block.letter
-        var folder = root.currentFolder
+        var folder = mailList.shownFolder
         if (!profile || !letter)
             return
         if (action === "delete" && folder === 4) {

@@ -16,6 +16,9 @@ Rectangle {
     property alias count: listView.count
     property alias contentY: listView.contentY
     property alias model: listView.model
+    // The folder of the letter shown: the one on screen, or in a search
+    // of all folders the one the letter was found in.
+    property int shownFolder: root.currentFolder
 
     // Loads the letter of a row when needed and shows it. Only a letter the
     // user opens loses its unseen mark, not one shown in place of a deleted one.
@@ -24,10 +27,11 @@ Rectangle {
         if (!letter || !root.currentProfile)
             return
         var markSeen = byUser !== false
+        shownFolder = root.showingResults ? listView.model.folderAt(index) : root.currentFolder
         unreadable.target = root.currentProfile.cache
         if (!letter.parsed)
-            root.currentProfile.cache.loadLetter(letter, root.currentFolder, markSeen)
-        else if (markSeen && root.currentFolder === Letter.IncomingFolder)
+            root.currentProfile.cache.loadLetter(letter, shownFolder, markSeen)
+        else if (markSeen && shownFolder === Letter.IncomingFolder)
             root.currentProfile.cache.setLetterSeen(letter, true)
         currentLetter = letter
     }
@@ -68,11 +72,12 @@ Rectangle {
         // Rows are made only for what is on screen.
         cacheBuffer: 0
         boundsBehavior: Flickable.DragOverBounds
-        model: MailScript.folderModel(root.currentProfile, root.currentFolder)
+        model: root.showingResults ? root.currentProfile.searchResults
+                                   : MailScript.folderModel(root.currentProfile, root.currentFolder)
         activeFocusOnTab: true
         keyNavigationEnabled: false
         Accessible.role: Accessible.List
-        Accessible.name: qsTr("Letters")
+        Accessible.name: root.showingResults ? qsTr("Letters found in all folders") : qsTr("Letters")
 
         readonly property int pageRows: Math.max(1, Math.floor(height / (root.itemHeight * 1.5)) - 1)
         Keys.onPressed: {
