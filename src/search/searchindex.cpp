@@ -37,6 +37,8 @@ SearchIndex::SearchIndex(QString path, Mode mode)
 
 SearchIndex::~SearchIndex()
 {
+    qDeleteAll(m_statements);
+    m_statements.clear();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -95,8 +97,26 @@ bool SearchIndex::open()
     return made;
 }
 
+QSqlQuery *SearchIndex::statement(const QString &text)
+{
+    QSqlQuery *&query = m_statements[text];
+    if (!query) {
+        query = new QSqlQuery(m_db);
+        query->setForwardOnly(true);
+        if (!query->prepare(text)) {
+            failed(*query);
+            delete query;
+            m_statements.remove(text);
+            return nullptr;
+        }
+    }
+    return query;
+}
+
 void SearchIndex::discard()
 {
+    qDeleteAll(m_statements);
+    m_statements.clear();
     if (m_db.isValid())
         m_db.close();
     for (const char *suffix : {"", "-wal", "-shm", "-journal"})
@@ -144,43 +164,43 @@ bool SearchIndex::put(int folder, const QString &name, const LetterWords &words)
 {
     if (!remove(folder, name))
         return false;
-    QSqlQuery file(m_db);
-    file.prepare(QStringLiteral("INSERT INTO files(folder, name) VALUES(?, ?)"));
-    file.addBindValue(folder);
-    file.addBindValue(name);
-    if (!exec(file))
+    QSqlQuery *file = statement(QStringLiteral("INSERT INTO files(folder, name) VALUES(?, ?)"));
+    QSqlQuery *text = statement(QStringLiteral("INSERT INTO words(rowid, subject, sender, recipients,"
+                                               " attachments, body) VALUES(?, ?, ?, ?, ?, ?)"));
+    if (!file || !text)
         return false;
-    QSqlQuery text(m_db);
-    text.prepare(QStringLiteral("INSERT INTO words(rowid, subject, sender, recipients, attachments, body)"
-                                " VALUES(?, ?, ?, ?, ?, ?)"));
-    text.addBindValue(file.lastInsertId());
-    text.addBindValue(words.subject);
-    text.addBindValue(words.sender);
-    text.addBindValue(words.recipients);
-    text.addBindValue(words.attachments);
-    text.addBindValue(words.body);
-    return exec(text);
+    file->addBindValue(folder);
+    file->addBindValue(name);
+    if (!exec(*file))
+        return false;
+    text->addBindValue(file->lastInsertId());
+    text->addBindValue(words.subject);
+    text->addBindValue(words.sender);
+    text->addBindValue(words.recipients);
+    text->addBindValue(words.attachments);
+    text->addBindValue(words.body);
+    return exec(*text);
 }
 
 bool SearchIndex::remove(int folder, const QString &name)
 {
-    QSqlQuery find(m_db);
-    find.prepare(QStringLiteral("SELECT id FROM files WHERE folder = ? AND name = ?"));
-    find.addBindValue(folder);
-    find.addBindValue(name);
-    if (!exec(find))
+    QSqlQuery *find = statement(QStringLiteral("SELECT id FROM files WHERE folder = ? AND name = ?"));
+    QSqlQuery *text = statement(QStringLiteral("DELETE FROM words WHERE rowid = ?"));
+    QSqlQuery *file = statement(QStringLiteral("DELETE FROM files WHERE id = ?"));
+    if (!find || !text || !file)
         return false;
-    if (!find.next())
+    find->addBindValue(folder);
+    find->addBindValue(name);
+    if (!exec(*find))
+        return false;
+    const bool held = find->next();
+    const QVariant id = held ? find->value(0) : QVariant();
+    find->finish();
+    if (!held)
         return true;
-    const QVariant id = find.value(0);
-    find.finish();
-    QSqlQuery text(m_db);
-    text.prepare(QStringLiteral("DELETE FROM words WHERE rowid = ?"));
-    text.addBindValue(id);
-    QSqlQuery file(m_db);
-    file.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
-    file.addBindValue(id);
-    return exec(text) && exec(file);
+    text->addBindValue(id);
+    file->addBindValue(id);
+    return exec(*text) && exec(*file);
 }
 
 QSet<QString> SearchIndex::names(int folder)
@@ -224,6 +244,7 @@ QVector<SearchIndex::Hit> SearchIndex::search(const QString &typed, int folder, 
     query.addBindValue(limit);
     if (!exec(query))
         return hits;
+    hits.reserve(limit);
     while (query.next())
         hits.append({query.value(0).toInt(), query.value(1).toString()});
     return hits;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -54,9 +55,14 @@ public:
     // Reader. The newest-indexed hits first, at most limit; folder -1
     // searches every folder.
     QVector<Hit> search(const QString &typed, int folder = -1, int limit = DefaultLimit);
-    static constexpr int DefaultLimit = 5000;
+    // As many as a list read through while typing can show; a word that
+    // is in most letters would otherwise cost a fetch of all of them.
+    static constexpr int DefaultLimit = 1000;
 
 private:
+    // A statement prepared once per connection: the indexer runs the same
+    // few for every letter. Null when it cannot be prepared.
+    QSqlQuery *statement(const QString &text);
     bool exec(QSqlQuery &query);
     bool exec(const QString &statement);
     bool failed(const QSqlQuery &query);
@@ -65,6 +71,7 @@ private:
     Mode m_mode;
     QString m_connection;
     QSqlDatabase m_db;
+    QHash<QString, QSqlQuery *> m_statements;
     bool m_damaged = false;
     bool m_full = false;
 };
