@@ -16,23 +16,36 @@ Rectangle {
     property alias count: listView.count
     property alias contentY: listView.contentY
     property alias model: listView.model
-    // The folder of the letter shown: the one on screen, or in a search
-    // of all folders the one the letter was found in.
-    property int shownFolder: root.currentFolder
+    // The account and the folder number (Letter.FolderType) listed.
+    property QtObject profile: null
+    property int folder: Letter.IncomingFolder
+    // Lists the letters that the search found in every folder of the
+    // account instead of the folder.
+    property bool showingResults: false
+    // The folder of the letter shown: the one listed, or in the letters
+    // found in every folder the one the letter was found in.
+    property int shownFolder: folder
+    // Pulling the list down checks for mail only while a check may start.
+    property bool refreshEnabled: true
+
+    // Says what failed, as the window's notice does.
+    signal notify(string text)
+    signal toggleFullWidth
+    signal openFullWidth
 
     // Loads the letter of a row when needed and shows it. Only a letter the
     // user opens loses its unseen mark, not one shown in place of a deleted one.
     function openRow(index, byUser) {
         var letter = MailScript.letterAt(listView.model, index)
-        if (!letter || !root.currentProfile)
+        if (!letter || !profile)
             return
         var markSeen = byUser !== false
-        shownFolder = root.showingResults ? listView.model.folderAt(index) : root.currentFolder
-        unreadable.target = root.currentProfile.cache
+        shownFolder = showingResults ? listView.model.folderAt(index) : folder
+        unreadable.target = profile.cache
         if (!letter.parsed)
-            root.currentProfile.cache.loadLetter(letter, shownFolder, markSeen)
+            profile.cache.loadLetter(letter, shownFolder, markSeen)
         else if (markSeen && shownFolder === Letter.IncomingFolder)
-            root.currentProfile.cache.setLetterSeen(letter, true)
+            profile.cache.setLetterSeen(letter, true)
         currentLetter = letter
     }
     // Selects a row, kept within the list, and shows its letter.
@@ -72,14 +85,14 @@ Rectangle {
         // Rows are made only for what is on screen.
         cacheBuffer: 0
         boundsBehavior: Flickable.DragOverBounds
-        model: root.showingResults ? root.currentProfile.searchResults
-                                   : MailScript.folderModel(root.currentProfile, root.currentFolder)
+        model: mailList.showingResults && mailList.profile ? mailList.profile.searchResults
+                                                           : MailScript.folderModel(mailList.profile, mailList.folder)
         activeFocusOnTab: true
         keyNavigationEnabled: false
         Accessible.role: Accessible.List
-        Accessible.name: root.showingResults ? qsTr("Letters found in all folders") : qsTr("Letters")
+        Accessible.name: mailList.showingResults ? qsTr("Letters found in all folders") : qsTr("Letters")
 
-        readonly property int pageRows: Math.max(1, Math.floor(height / (root.itemHeight * 1.5)) - 1)
+        readonly property int pageRows: Math.max(1, Math.floor(height / (itemHeight * 1.5)) - 1)
         Keys.onPressed: {
             // Rows that came or went since the last frame move the current
             // row only once applied.
@@ -95,7 +108,7 @@ Rectangle {
             case Qt.Key_Return:
             case Qt.Key_Enter:
                 if (mailList.currentLetter)
-                    mail.fullWidth = !mail.fullWidth
+                    mailList.toggleFullWidth()
                 break
             default: return
             }
@@ -115,14 +128,14 @@ Rectangle {
         delegate: MailListItem {
             objectName: "mailRow" + index
             width: listView.width
-            height: root.itemHeight * 1.5
+            height: itemHeight * 1.5
             letter: model.letter
             current: ListView.isCurrentItem
             onClicked: {
                 listView.currentIndex = index
                 mailList.openRow(index)
             }
-            onDoubleClicked: mail.fullWidth = true
+            onDoubleClicked: mailList.openFullWidth()
         }
 
         onCurrentIndexChanged: {
@@ -133,8 +146,8 @@ Rectangle {
         }
 
         onDraggingChanged: {
-            if (!dragging && refreshHint.opacity === 1 && root.currentProfile)
-                root.currentProfile.queryIncomingMail()
+            if (!dragging && refreshHint.opacity === 1 && mailList.profile)
+                mailList.profile.queryIncomingMail()
         }
     }
 
@@ -160,7 +173,7 @@ Rectangle {
         ignoreUnknownSignals: true
         function onLetterUnreadable(letter, path) {
             if (letter === mailList.currentLetter)
-                root.notify(qsTr("This letter cannot be shown: its file is missing or damaged (%1). "
+                mailList.notify(qsTr("This letter cannot be shown: its file is missing or damaged (%1). "
                                  + "It can still be deleted or archived.").arg(path))
         }
     }
@@ -171,7 +184,7 @@ Rectangle {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: root.itemHeight
+        height: itemHeight
         text: qsTr("Release for refresh...")
         color: "#666666"
         font.pointSize: 14
@@ -180,9 +193,9 @@ Rectangle {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideMiddle
-        opacity: listView.dragging && root.currentFolder === Letter.IncomingFolder
-                 && listView.contentY < listView.originY - 2 * root.itemHeight
-                 && header.refreshButtonEnabled ? 1 : 0
+        opacity: listView.dragging && mailList.folder === Letter.IncomingFolder
+                 && listView.contentY < listView.originY - 2 * itemHeight
+                 && mailList.refreshEnabled ? 1 : 0
         Behavior on opacity { NumberAnimation { duration: 200 } }
     }
 
