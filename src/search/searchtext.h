@@ -16,9 +16,9 @@ QString forIndex(const QString &text);
 // markup, scripts and styles left out); nothing it names is loaded.
 QString htmlText(const QString &html);
 // What the user typed as a query for the index: every word must be there,
-// the last characters of each word may go on (prefix), punctuation inside
-// a word (an address, a hyphen) asks for the parts side by side. Empty when
-// nothing in it can be looked up.
+// the word still being typed (the last) may go on (prefix), punctuation
+// inside a word (an address, a hyphen) asks for the parts side by side.
+// Empty when nothing in it can be looked up.
 QString matchExpression(const QString &typed);
 
 } // namespace SearchText
