@@ -246,6 +246,14 @@
         <translation>Suchen …</translation>
     </message>
     <message>
+        <source>All folders</source>
+        <translation>Alle Ordner</translation>
+    </message>
+    <message>
+        <source>Search the letters of every folder</source>
+        <translation>Die Briefe aller Ordner durchsuchen</translation>
+    </message>
+    <message>
         <source>Check mail</source>
         <translation>Post abholen</translation>
     </message>
@@ -468,6 +476,10 @@
     <message>
         <source>This letter cannot be shown: its file is missing or damaged (%1). It can still be deleted or archived.</source>
         <translation>Dieser Brief kann nicht angezeigt werden: Seine Datei fehlt oder ist beschädigt (%1). Er kann trotzdem gelöscht oder archiviert werden.</translation>
+    </message>
+    <message>
+        <source>Letters found in all folders</source>
+        <translation>In allen Ordnern gefundene Briefe</translation>
     </message>
 </context>
 <context>

@@ -70,6 +70,8 @@ public:
     // folded form but for case: a folder of many thousand letters then
     // folds only what is typed, and keeps no second copy of plain rows.
     bool matchesSearch(int row, const QStringList &words) const;
+    // The letter id of a row, without making its letter.
+    const QString &idAt(int row) const { return m_rows.at(row).id; }
 
 signals:
     void unseenLettersChanged(int unseen);

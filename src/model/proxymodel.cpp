@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "model/letter.h"
 #include "model/model.h"
+#include "model/storelayout.h"
 
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
@@ -40,6 +41,7 @@ void ProxyModel::setSearchText(const QString &text)
     if (words == m_searchWords)
         return;
     m_searchWords = words;
+    m_textMatches = m_textSearch && !words.isEmpty() ? m_textSearch(text) : QSet<QString>();
     invalidateFilter();
 }
 
@@ -50,7 +52,9 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    return model->matchesSearch(sourceRow, m_searchWords);
+    return model->matchesSearch(sourceRow, m_searchWords)
+            || (!m_textMatches.isEmpty()
+                && m_textMatches.contains(StoreLayout::fileBaseName(model->idAt(sourceRow))));
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const

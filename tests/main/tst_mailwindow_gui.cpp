@@ -367,11 +367,15 @@ private slots:
     }
 
     // Switching folders keeps the search text but shows the new folder
-    // unfiltered. An account whose server record is gone stops no other.
+    // unfiltered. The words of the bodies are found in the folder on screen
+    // or in all folders, where a letter found opens and goes to Trash like
+    // any. An account whose server record is gone stops no other.
     void searchAndFolderSwitch()
     {
-        startWith({message("a1@example.org", "Alpha one", 1), message("b1@example.org", "Beta one", 2),
-                   message("a2@example.org", "Alpha two", 3), message("b2@example.org", "Beta two", 4)},
+        startWith({message("a1@example.org", "Alpha one", 1, {text("plain", "A zebra crossing")}),
+                   message("b1@example.org", "Beta one", 2),
+                   message("a2@example.org", "Alpha two", 3),
+                   message("b2@example.org", "Beta two", 4, {text("html", "<p>Zebras &amp; lions</p>")})},
                   MailServers::password(), SM::NO_SSL, 0, [&] {
                       MailWindow::addAccount("a@example.org", QString(), "gone.example.org", QString(), QString(), QString());
                       Settings::setCurrentProfile(email);
@@ -387,6 +391,28 @@ private slots:
         QCOMPARE(window.value("header", "searchText").toString(), QStringLiteral("Alpha"));
         QVERIFY(chooseFolder(Letter::IncomingFolder));
         QVERIFY(waitRows(3));
+
+        auto *shown = qobject_cast<Profile *>(window.value("root", "currentProfile").value<QObject *>());
+        QVERIFY(shown);
+        LetterSearch *search = shown->search();
+        QVERIFY(MailWindow::waitFor([&] { return search->search(QStringLiteral("zebra")).size() == 2; }, 20000));
+        window.key(Qt::Key_F, Qt::ControlModifier);
+        window.key(Qt::Key_A, Qt::ControlModifier);
+        window.type("z\u00c9br");
+        QVERIFY(waitRows(1));
+        QVERIFY(window.click("searchEverywhereBox"));
+        QVERIFY(waitRows(2));
+        window.screenshot("search-all-folders");
+        QVERIFY(openRow(0));
+        QCOMPARE(window.text("mailSubject"), QStringLiteral("Beta two"));
+        QCOMPARE(window.value("mailList", "shownFolder").toInt(), int(Letter::ArchiveFolder));
+        QVERIFY(window.click("deleteButton"));
+        SearchResults *results = shown->searchResults();
+        QVERIFY(MailWindow::waitFor([&] {
+            return results->count() == 2 && results->folderAt(0) == Letter::TrashFolder;
+        }, 20000));
+        QVERIFY(chooseFolder(Letter::ArchiveFolder));
+        QVERIFY(waitRows(0));
         QCOMPARE(window.qmlWarnings(), QStringList());
     }
 
