@@ -159,6 +159,8 @@ private slots:
     // the session, or else the user's answer to a question.
     void onPasswordWanted();
     void onUnseenLettersChanged(int c);
+    // The server announced new mail: a check as soon as the account is ready.
+    void onMailArrived();
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
 
 private:
@@ -188,6 +190,7 @@ private:
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
     bool m_checking = false;
+    bool m_checkWanted = false;
     // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;

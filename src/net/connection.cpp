@@ -6,6 +6,7 @@
 #include "model/messagefiles.h"
 #include "net/authenticator.h"
 #include "net/endpoint.h"
+#include "net/idlewatcher.h"
 #include "net/inbox.h"
 
 #include <QtDebug>
@@ -29,7 +30,11 @@ void yieldToTheWindow()
 
 Connection::Connection(QObject *parent)
     : QThread(parent)
+    , m_idle(std::make_unique<IdleWatcher>())
 {
+    // Straight from the watcher's thread: the news must not wait behind a
+    // job of this one.
+    connect(m_idle.get(), &IdleWatcher::mailArrived, this, &Connection::mailArrived, Qt::DirectConnection);
     qRegisterMetaType<StoredMessages>("StoredMessages");
     qRegisterMetaType<QList<int>>("QList<int>");
     moveToThread(this);
@@ -184,6 +189,8 @@ void Connection::onQueryGetMail(int index)
         int high = index;
         if (index <= 0) {
             high = server->startCheck();
+            if (high >= 0)
+                watchInbox(server);
             if (high < 1) {
                 emit connectionClosed();
                 return;
@@ -247,6 +254,13 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
                 fetchJob(QStringLiteral("Connection::finishWindow():"), [this] { finishWindow(); });
         }, Qt::QueuedConnection);
     });
+}
+
+void Connection::watchInbox(Inbox *server)
+{
+    if (m_incomingAuthenticator)
+        m_idle->watch(server->watchCopy(), m_incomingAuthenticator->username(),
+                      m_incomingAuthenticator->password());
 }
 
 void Connection::finishWindow()

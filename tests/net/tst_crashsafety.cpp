@@ -5,6 +5,7 @@
 #include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "net/idlewatcher.h"
 #include "servertestcase.h"
 #include "testhome.h"
 
@@ -14,6 +15,8 @@
 #include <QtTest>
 
 #include <sys/mount.h>
+
+#include <cstdio>
 
 namespace {
 using SM = ServerManager;
@@ -31,11 +34,25 @@ void seed(MailServers &servers, int from, int to, int size = 0)
 }
 
 // The victim: one check in a process of its own, which a crash point ends.
-int victim(int protocol, int port)
+// A pushed check is started by the server's news: a first check finds
+// nothing new and starts the watch, the victim says "idling" on its
+// standard output, and the test delivers.
+int victim(int protocol, int port, bool pushed)
 {
     TestHome::prepareProgram();
     MailAccount account(ConnectionRecorder::incoming(protocol, port));
-    return account.check() && account.finished == 1 ? 0 : 1;
+    if (pushed) {
+        QSignalSpy idling(account.connection->idleWatcher(), &IdleWatcher::idling);
+        QSignalSpy arrived(account.connection.get(), &Connection::mailArrived);
+        if (!account.check() || !QTest::qWaitFor([&] { return idling.count() > 0; }, 20000))
+            return 1;
+        std::puts("idling");
+        std::fflush(stdout);
+        if (!QTest::qWaitFor([&] { return arrived.count() > 0; }, 60000))
+            return 1;
+    }
+    const int before = account.finished;
+    return account.check() && account.finished == before + 1 ? 0 : 1;
 }
 }
 
@@ -58,6 +75,7 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("held");     // messages stored by an earlier check
         QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("pushed");
         // 60 new messages make two windows of contents.
         const QList<std::pair<int, const char *>> steps{
             {0, "mark-renamed:1"}, {0, "file-written:1"}, {10, "file-written:55"},
@@ -70,8 +88,13 @@ private slots:
             for (const auto &step : steps)
                 QTest::addRow("%s %s after %d", protocol.first == SM::POP3 ? "pop3" : "imap",
                               step.second, step.first)
-                        << protocol.first << protocol.second << step.first << QString::fromLatin1(step.second);
+                        << protocol.first << protocol.second << step.first << QString::fromLatin1(step.second)
+                        << false;
         }
+        // Checks started by the server's news while the account idles.
+        for (const auto &step : {std::make_pair(0, "file-written:1"), std::make_pair(10, "letter-listed:1")})
+            QTest::addRow("imap pushed %s after %d", step.second, step.first)
+                    << int(SM::IMAP) << servers.imapPort() << step.first << QString::fromLatin1(step.second) << true;
     }
 
     void killedAtEveryStep()
@@ -80,12 +103,14 @@ private slots:
         QFETCH(int, port);
         QFETCH(int, held);
         QFETCH(QString, step);
+        QFETCH(bool, pushed);
         if (held) {
             seed(servers, 1, held);
             MailAccount first(ConnectionRecorder::incoming(protocol, port));
             QVERIFY(first.check());
         }
-        seed(servers, held + 1, held + 60);
+        if (!pushed)
+            seed(servers, held + 1, held + 60);
 
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -93,7 +118,16 @@ private slots:
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("--victim"), QString::number(protocol), QString::number(port)});
+                      {QStringLiteral("--victim"), QString::number(protocol), QString::number(port),
+                       QString::number(int(pushed))});
+        if (pushed) {
+            QVERIFY(QTest::qWaitFor([&] {
+                process.waitForReadyRead(100);
+                return process.canReadLine() || process.state() == QProcess::NotRunning;
+            }, 30000));
+            QCOMPARE(process.readLine().trimmed(), QByteArray("idling"));
+            seed(servers, held + 1, held + 60);
+        }
         QVERIFY(process.waitForFinished(60000));
         // 86: the crash point was reached, so the process really died there.
         QCOMPARE(process.exitCode(), 86);
@@ -159,8 +193,8 @@ int main(int argc, char *argv[])
 {
     TestHome::prepare();
     QApplication app(argc, argv);
-    if (argc == 4 && qstrcmp(argv[1], "--victim") == 0)
-        return victim(atoi(argv[2]), atoi(argv[3]));
+    if (argc == 5 && qstrcmp(argv[1], "--victim") == 0)
+        return victim(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]) != 0);
     TestCrashSafety tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);
