@@ -4,6 +4,7 @@
 #include "net/authenticator.h"
 #include "net/endpoint.h"
 #include "net/inbox.h"
+#include "net/wakeablesocket.h"
 
 #include <QDeadlineTimer>
 #include <QScopeGuard>
@@ -14,15 +15,14 @@
 #include <vmime/net/imap/IMAPStore.hpp>
 
 #include <functional>
+#include <limits>
+#include <optional>
 
 namespace {
 // A lost connection is tried again after a pause that doubles up to the
 // longest: a server that is down for hours sees one attempt in five minutes.
 constexpr int firstRetryMs = 1000;
 constexpr int longestRetryMs = 5 * 60 * 1000;
-// How long the thread sleeps in one read at most: how soon it notices that
-// it is to stop or to watch another inbox.
-constexpr int wakeMs = 500;
 // The server's answer to a command of ours.
 constexpr int answerMs = 10000;
 // Longer than any line of the few answers read here.
@@ -34,10 +34,11 @@ constexpr int longestLine = 1 << 20;
 class IdleSession
 {
 public:
-    IdleSession(const vmime::shared_ptr<vmime::net::imap::IMAPConnection> &connection,
+    IdleSession(const vmime::shared_ptr<vmime::net::imap::IMAPConnection> &connection, SocketWaker &waker,
                 std::function<bool()> interrupted)
         : m_connection(connection)
         , m_socket(vmime::constCast<vmime::net::socket>(connection->getSocket()))
+        , m_waker(waker)
         , m_interrupted(std::move(interrupted))
     {
     }
@@ -150,6 +151,11 @@ private:
     QByteArray readLine(const QDeadlineTimer &until, bool mayEnd)
     {
         for (;;) {
+            // The library's time-out handler gives up on a server silent for
+            // ten seconds, also inside the layers under this read; here the
+            // deadline decides.
+            if (const auto handler = m_socket->getTimeoutHandler())
+                handler->resetTimeOut();
             const int end = m_buffer.indexOf("\r\n");
             if (end >= 0) {
                 const QByteArray line = m_buffer.left(end);
@@ -170,11 +176,10 @@ private:
                 return QByteArray();
             if (!mayEnd && until.hasExpired())
                 throw vmime::exceptions::operation_timed_out();
-            const int wait = int(qBound<qint64>(1, until.remainingTime(), wakeMs));
-            // The socket's own wait gives up on a server silent for ten
-            // seconds; here the deadline decides.
-            if (const auto handler = m_socket->getTimeoutHandler())
-                handler->resetTimeOut();
+            const int wait = int(qBound<qint64>(1, until.remainingTime(), std::numeric_limits<int>::max()));
+            std::optional<SocketWaker::Listening> listening;
+            if (mayEnd)
+                listening.emplace(m_waker);
             if (m_socket->getStatus() & vmime::net::socket::STATUS_WANT_WRITE)
                 m_socket->waitForWrite(wait);
             else
@@ -184,6 +189,7 @@ private:
 
     vmime::shared_ptr<vmime::net::imap::IMAPConnection> m_connection;
     vmime::shared_ptr<vmime::net::socket> m_socket;
+    SocketWaker &m_waker;
     std::function<bool()> m_interrupted;
     QByteArray m_buffer;
     QByteArray m_idleTag;
@@ -205,6 +211,7 @@ struct IdleWatcher::Target
 
 IdleWatcher::IdleWatcher(QObject *parent)
     : QObject(parent)
+    , m_waker(std::make_shared<SocketWaker>())
 {
     m_thread.reset(QThread::create([this] { run(); }));
     m_thread->setObjectName(QStringLiteral("IdleWatcher"));
@@ -217,6 +224,7 @@ IdleWatcher::~IdleWatcher()
         QMutexLocker locker(&m_lock);
         m_stopping = true;
         m_wake.wakeAll();
+        m_waker->wake();
     }
     // Also ends a certificate question that waits for the user.
     m_thread->requestInterruption();
@@ -252,6 +260,7 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
         authenticator->moveToThread(m_thread.get());
         record->setSession(vmime::net::session::create());
         record->setAuthenticator(authenticator);
+        record->setSocketFactory(vmime::make_shared<WakeableSocketFactory>(m_waker));
         target->login = std::move(authenticator);
         target->key = key;
     }
@@ -259,6 +268,7 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
     m_next = std::move(target);
     m_replaced = true;
     m_wake.wakeAll();
+    m_waker->wake();
 }
 
 void IdleWatcher::run()
@@ -278,6 +288,7 @@ void IdleWatcher::run()
                 target->count = count;
                 m_currentKey = target->key;
                 m_replaced = false;
+                m_waker->rearm();
                 retryMs = firstRetryMs;
                 if (!target->record)
                     continue;
@@ -332,7 +343,7 @@ IdleWatcher::Outcome IdleWatcher::session(Target &target)
             announce(&IdleWatcher::unavailable);
             return Outcome::GaveUp;
         }
-        IdleSession idle(connection, [this] { return interrupted(); });
+        IdleSession idle(connection, *m_waker, [this] { return interrupted(); });
         const int count = idle.examine();
         // Mail that came while the watch was away is news too.
         const bool missed = target.count >= 0 && count != target.count;

@@ -10,6 +10,7 @@
 
 class Endpoint;
 class QThread;
+class SocketWaker;
 
 // Any thread; the watch itself runs on a thread of its own, which the
 // watcher owns, so that it never holds up the account's worker.
@@ -63,6 +64,8 @@ private:
     void announce(void (IdleWatcher::*signal)());
 
     std::unique_ptr<QThread> m_thread;
+    // Cuts the wait for news short when the watch is to stop or to move.
+    std::shared_ptr<SocketWaker> m_waker;
     std::atomic<int> m_renewMs{defaultRenewMs};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_replaced{false};
