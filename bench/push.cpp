@@ -54,10 +54,10 @@ int main(int argc, char *argv[])
     ProfileManager profileManager;
     const QString in = MailServers::address(servers.imapsPort());
     const QString out = MailServers::address(servers.smtpPort());
-    serverManager.addServer(ServerManager::INCOMING_TYPE, ServerManager::IMAP, ServerManager::TLS_SSL,
-                            ServerManager::AUTO_AUTH, in);
-    serverManager.addServer(ServerManager::OUTGOING_TYPE, ServerManager::SMTP, ServerManager::NO_SSL,
-                            ServerManager::AUTO_AUTH, out);
+    serverManager.addServer(ServerKind::INCOMING_TYPE, ServerKind::IMAP, ServerKind::TLS_SSL,
+                            ServerKind::AUTO_AUTH, in);
+    serverManager.addServer(ServerKind::OUTGOING_TYPE, ServerKind::SMTP, ServerKind::NO_SSL,
+                            ServerKind::AUTO_AUTH, out);
     profileManager.addProfile(QStringLiteral("Bench"), QStringLiteral("test@example.org"), nullptr, nullptr,
                               MailServers::user(), MailServers::password());
     Profile *profile = profileManager.profileAt(0);

@@ -249,12 +249,12 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
         // A session and a login of its own. The login never asks the user
         // (the check that handed the record over has just logged in with
         // it): a question is answered empty at once, and the login fails.
-        auto authenticator = std::make_shared<Authenticator>(login, password);
+        auto authenticator = std::make_shared<Authenticator>(login, password, true);
         Authenticator *const asked = authenticator.get();
-        QObject::connect(asked, &Authenticator::queryUsername, asked, [asked] {
+        QObject::connect(asked, &Authenticator::queryUsername, asked, [asked](const ServerQuestion &) {
             QMetaObject::invokeMethod(asked, [asked] { asked->setUsername(QString()); }, Qt::QueuedConnection);
         });
-        QObject::connect(asked, &Authenticator::queryPassword, asked, [asked] {
+        QObject::connect(asked, &Authenticator::queryPassword, asked, [asked](const ServerQuestion &) {
             QMetaObject::invokeMethod(asked, [asked] { asked->setPassword(QString()); }, Qt::QueuedConnection);
         });
         authenticator->moveToThread(m_thread.get());

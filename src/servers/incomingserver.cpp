@@ -11,7 +11,7 @@
 IncomingServer::IncomingServer(QObject *parent)
     : Server(parent)
 {
-    setType(ServerManager::INCOMING_TYPE);
+    setType(ServerKind::INCOMING_TYPE);
 }
 
 IncomingServer::~IncomingServer()
@@ -129,7 +129,7 @@ QMap<int, QByteArray> IncomingServer::contents(const QList<int> &numbers)
 
 Endpoint *IncomingServer::watchCopy()
 {
-    if (protocol() != ServerManager::IMAP)
+    if (protocol() != ServerKind::IMAP)
         return nullptr;
     Server *copy = clone(); // the caller owns the copy
     connect(copy, &Server::queryCertificate, this, &Server::queryCertificate, Qt::QueuedConnection);
