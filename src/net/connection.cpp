@@ -38,6 +38,7 @@ Connection::Connection()
     connect(m_idle.get(), &IdleWatcher::mailArrived, this, &Connection::mailArrived, Qt::DirectConnection);
     qRegisterMetaType<StoredMessages>("StoredMessages");
     qRegisterMetaType<QList<int>>("QList<int>");
+    qRegisterMetaType<ServerQuestion>();
     m_thread->setObjectName(QStringLiteral("Connection"));
     moveToThread(m_thread.get());
     // Both are emitted on the worker thread itself.
