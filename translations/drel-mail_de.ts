@@ -736,6 +736,17 @@
         <source>No desktop keyring (such as GNOME Keyring or KWallet) is running, so passwords cannot be kept. A password you type is kept only while the program runs and is never written to disk.</source>
         <translation>Es läuft kein Schlüsselbund der Arbeitsumgebung (etwa GNOME Keyring oder KWallet), daher lassen sich Passwörter nicht aufbewahren. Ein eingegebenes Passwort bleibt nur erhalten, solange das Programm läuft, und wird nie auf die Festplatte geschrieben.</translation>
     </message>
+    <message>
+        <source>New messages:</source>
+        <translation>Neue Nachrichten:</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new letters</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -52,6 +52,7 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
+    connect(c, &Connection::mailArrived, this, &Profile::onMailArrived, Qt::QueuedConnection);
 
     const Settings::AccountRecord stored = Settings::account(m_email);
     m_incomingServerStr = stored.inServer;
@@ -476,6 +477,17 @@ void Profile::onGetMailIntervalChanged(int interval)
     m_timer.setInterval(qMax(interval, shortestTimerInterval));
     if (m_timer.isActive())
         m_timer.start();
+}
+
+void Profile::onMailArrived()
+{
+    if (m_checkWanted)
+        return;
+    m_checkWanted = true;
+    whenIdle([this] {
+        m_checkWanted = false;
+        queryIncomingMail();
+    });
 }
 
 void Profile::onUnseenLettersChanged(int c)

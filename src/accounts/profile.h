@@ -154,6 +154,8 @@ private slots:
     void onPasswordWanted(const ServerQuestion &question);
     void onUsernameWanted(const ServerQuestion &question);
     void onUnseenLettersChanged(int c);
+    // The server announced new mail: a check as soon as the account is ready.
+    void onMailArrived();
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
     // The running check is over: it goes.
     void onCheckEnded();
@@ -185,6 +187,7 @@ private:
     QString m_name;
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
+    bool m_checkWanted = false;
     // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;
