@@ -40,6 +40,8 @@ Profile::Profile(QString email, QObject *parent)
     , m_newLetter(std::make_unique<Letter>())
 {
     m_outbox = new Outbox(this);
+    m_search = new LetterSearch(this);
+    m_searchResults = new SearchResults(m_search, this);
     m_records = new RecordMirror(m_connection.get(), this);
     Connection *c = m_connection.get();
     connect(this, &Profile::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
@@ -50,6 +52,7 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
+    connect(c, &Connection::mailArrived, this, &Profile::onMailArrived, Qt::QueuedConnection);
 
     const Settings::AccountRecord stored = Settings::account(m_email);
     m_incomingServerStr = stored.inServer;
@@ -156,6 +159,7 @@ void Profile::buildFolders()
         proxy->sort(0, Qt::DescendingOrder);
         m_proxies[size_t(folder)] = proxy;
     }
+    connectSearch();
     emit foldersChanged();
 
     Cache *cache = m_cache;
@@ -185,6 +189,19 @@ void Profile::buildFolders()
 
     m_unseenLetters = incoming->unseenLetters();
     emit unseenLettersChanged();
+}
+
+void Profile::connectSearch()
+{
+    m_search->watch(m_cache);
+    std::array<Model *, Letter::FolderCount> models{};
+    for (int folder = 0; folder < Letter::FolderCount; ++folder) {
+        models[size_t(folder)] = m_models[size_t(folder)];
+        m_proxies[size_t(folder)]->setTextSearch([search = m_search, folder](const QString &text) {
+            return search->matchingNames(text, folder);
+        });
+    }
+    m_searchResults->setFolders(models);
 }
 
 bool Profile::changeEmail(const QString &email)
@@ -460,6 +477,17 @@ void Profile::onGetMailIntervalChanged(int interval)
     m_timer.setInterval(qMax(interval, shortestTimerInterval));
     if (m_timer.isActive())
         m_timer.start();
+}
+
+void Profile::onMailArrived()
+{
+    if (m_checkWanted)
+        return;
+    m_checkWanted = true;
+    whenIdle([this] {
+        m_checkWanted = false;
+        queryIncomingMail();
+    });
 }
 
 void Profile::onUnseenLettersChanged(int c)

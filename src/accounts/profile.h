@@ -12,6 +12,8 @@
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "servers/server.h"
+#include "search/lettersearch.h"
+#include "search/searchresults.h"
 #include "store/cache.h"
 
 #include <array>
@@ -44,6 +46,8 @@ class Profile : public QObject
     Q_PROPERTY(Cache *cache READ cache WRITE setCache)
     Q_PROPERTY(Letter *newLetter READ newLetter WRITE setNewLetter)
     Q_PROPERTY(Status status READ status NOTIFY statusChanged)
+    // The letters of every folder that the search text finds.
+    Q_PROPERTY(SearchResults *searchResults READ searchResults CONSTANT)
 
 public:
     enum Status {
@@ -95,6 +99,8 @@ public:
     Model *folderModel(int folder) const;
 
     Cache *cache() const { return m_cache; }
+    LetterSearch *search() const { return m_search; }
+    SearchResults *searchResults() const { return m_searchResults; }
     void setCache(Cache *cache) { m_cache = cache; }
     Letter *newLetter() const { return m_newLetter.get(); }
     void setNewLetter(Letter *letter);
@@ -148,12 +154,16 @@ private slots:
     void onPasswordWanted(const ServerQuestion &question);
     void onUsernameWanted(const ServerQuestion &question);
     void onUnseenLettersChanged(int c);
+    // The server announced new mail: a check as soon as the account is ready.
+    void onMailArrived();
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
     // The running check is over: it goes.
     void onCheckEnded();
 
 private:
     void buildFolders();
+    // Has the account's letters indexed and the folders' search use the index.
+    void connectSearch();
     // Runs the job now when the account is ready, else once it is: swapping
     // a server record or the store under a running check would lose the
     // messages it has announced.
@@ -177,6 +187,7 @@ private:
     QString m_name;
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
+    bool m_checkWanted = false;
     // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;
@@ -192,6 +203,8 @@ private:
     // setOutgoingServer().
     Outbox *m_outbox;
     RecordMirror *m_records;
+    LetterSearch *m_search;
+    SearchResults *m_searchResults;
     QList<std::function<void()>> m_idleJobs;
     QPointer<Keyring> m_keyring;
     // Per direction (incoming first): a stored password was handed out

@@ -57,39 +57,70 @@ QString Cache::messageFilePath(int folder, const QString &id) const
 
 void Cache::initFolders()
 {
+    QStringList paths;
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         const QString path = folderPath(folder);
         PrivateFiles::makeDirectory(path);
         m_folders[folder] = QDir(path);
-        if (!m_folders[folder].exists())
+        paths.append(m_folders[folder].exists() ? path : QString());
+    }
+    m_scan = QtConcurrent::run(&Cache::scanFolders, accountPath(), paths);
+    m_scanning = true;
+}
+
+QSet<QString> Cache::scanFolders(const QString &accountPath, const QStringList &folderPaths)
+{
+    QSet<QString> known;
+    for (int folder = 0; folder < folderPaths.size(); ++folder) {
+        const QString &path = folderPaths.at(folder);
+        if (path.isEmpty())
             continue;
         // What a write that was cut short (a crash, a kill) left behind under
         // its temporary name; no message file name ends like this.
         const QStringList leftovers = MessageFiles::fileNames(
                 path, QStringLiteral(".eml") + QLatin1String(MessageFiles::temporarySuffix()));
         for (const QString &name : leftovers)
-            m_folders[folder].remove(name);
+            QFile::remove(path + QLatin1Char('/') + name);
         if (folder == Letter::IncomingFolder || folder == Letter::ArchiveFolder
                 || folder == Letter::TrashFolder) {
             const QStringList names = MessageFiles::fileNames(path, QStringLiteral(".eml"));
-            m_knownMessageFiles.reserve(m_knownMessageFiles.size() + names.size());
+            known.reserve(known.size() + names.size());
             for (const QString &name : names)
-                m_knownMessageFiles.insert(name);
+                known.insert(name);
         }
     }
-    QFile removed(accountPath() + QStringLiteral("/fully-removed"));
+    QFile removed(accountPath + QStringLiteral("/fully-removed"));
     if (removed.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> lines = removed.readAll().split('\n');
         for (const QByteArray &line : lines) {
             if (!line.isEmpty())
-                m_knownMessageFiles.insert(QString::fromUtf8(line));
+                known.insert(QString::fromUtf8(line));
         }
     }
+    return known;
+}
+
+void Cache::settleScan() const
+{
+    if (!m_scanning)
+        return;
+    m_scanning = false;
+    QSet<QString> scanned = m_scan.result();
+    m_scan = QFuture<QSet<QString>>();
+    scanned.unite(m_knownMessageFiles);
+    m_knownMessageFiles = std::move(scanned);
 }
 
 bool Cache::isKnownMessageFile(const QString &fileName) const
 {
+    settleScan();
     return m_knownMessageFiles.contains(fileName);
+}
+
+const QSet<QString> &Cache::knownMessageFiles() const
+{
+    settleScan();
+    return m_knownMessageFiles;
 }
 
 bool Cache::holdsMessageFile(const QString &fileName) const
@@ -125,6 +156,8 @@ Letter *Cache::listLetter(const ListFields &fields, const QString &id)
 bool Cache::writeMessageFile(int folder, const QString &id, const QByteArray &content,
                              const char *operation)
 {
+    // The scan removes what a cut-short write left; it must not meet this one.
+    settleScan();
     QString failure;
     if (MessageFiles::writeDurably(folderPath(folder), {StoreLayout::messageFileName(id), content}, &failure))
         return true;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFuture>
 #include <QObject>
 #include <QMap>
 #include <QSet>
@@ -54,7 +55,7 @@ public:
     // already received: those in Incoming, Archive and Trash at start-up,
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
-    const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
+    const QSet<QString> &knownMessageFiles() const;
     // The message's file is in place in Incoming, Archive or Trash, whole
     // and durable: the store holds it, whatever the server does with it.
     bool holdsMessageFile(const QString &fileName) const;
@@ -128,5 +129,12 @@ private:
     QString m_accountAddress;
     QString m_incomingServerText;
     std::array<QDir, 5> m_folders;
-    QSet<QString> m_knownMessageFiles;
+    // The folders are scanned on a worker thread, so that a store of many
+    // thousand letters does not hold up the window; whatever needs the
+    // names or writes a message file waits for the scan first.
+    static QSet<QString> scanFolders(const QString &accountPath, const QStringList &folderPaths);
+    void settleScan() const;
+    mutable QFuture<QSet<QString>> m_scan;
+    mutable bool m_scanning = false;
+    mutable QSet<QString> m_knownMessageFiles;
 };
