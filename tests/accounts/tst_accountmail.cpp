@@ -283,7 +283,7 @@ private slots:
         letter->setSubject(QStringLiteral("Round trip"));
         profile->sendNewLetter();
         profile->newLetter()->clear();
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 3, 10000);
         QVERIFY(waitReady(profile));
         fetchExpecting(profile, 3);
