@@ -9,6 +9,7 @@
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
 #include "mailservers.h"
+#include "model/letter.h"
 #include "model/proxymodel.h"
 #include "net/connection.h"
 #include "net/idlewatcher.h"

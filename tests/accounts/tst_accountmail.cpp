@@ -279,7 +279,7 @@ private slots:
         // check asked for meanwhile ends as any other.
         Letter *letter = profile->newLetter();
         letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
         letter->setSubject(QStringLiteral("Round trip"));
         profile->sendNewLetter();
         profile->newLetter()->clear();
