@@ -14,8 +14,7 @@
 #include <QtTest>
 
 MailAccount::MailAccount(Server *incomingServer, const QString &address)
-    : connection(std::make_unique<Connection>())
-    , log(std::make_unique<ConnectionRecorder>(connection.get()))
+    : RecordedConnection(incomingServer)
     , cache(std::make_unique<Cache>(address, QString()))
     , incoming(std::make_unique<Model>(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder))
 {
@@ -32,9 +31,6 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
     QObject::connect(store, &Cache::newIncomingLetter, incoming.get(), &Model::onNewLetter);
     QObject::connect(store, &Cache::newIncomingLetter, store, [this](Letter *l) { stored.append(l->id()); });
     QObject::connect(store, &Cache::lettersRecieved, store, [this] { ++finished; });
-    connection->setAuthenticator(true, MailServers::user(), MailServers::password());
-    connection->start();
-    connection->setServer(true, incomingServer);
 }
 
 MailAccount::~MailAccount()

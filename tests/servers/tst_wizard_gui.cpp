@@ -1,3 +1,5 @@
+#include "accounts/profile.h"
+#include "answers.h"
 #include "mailservers.h"
 #include "main/drel.h"
 #include "main/startup.h"
@@ -6,7 +8,9 @@
 #include "servers/servermanager.h"
 #include "servers/wizard.h"
 #include "testhome.h"
+#include "window.h"
 
+#include <QQuickItem>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -26,7 +30,9 @@ const char hosts[] =
         // only an IMAP host and no SMTP host
         "127.0.0.1 imap.imaponly.test\n"
         // a name that leads nowhere
-        "127.0.0.2 pop3.dead.test\n";
+        "127.0.0.2 pop3.dead.test\n"
+        // for the window's wizard: POP3 and SMTP
+        "127.0.0.1 pop3.wiz.test smtp.wiz.test\n";
 }
 
 class WizardTest : public QObject
@@ -38,6 +44,7 @@ public:
 
 private:
     MailServers servers;
+    MailWindow window;
 
     // Searches for the address and answers what the wizard asks as a user
     // would, until done() holds or the search ends: every certificate is
@@ -45,18 +52,11 @@ private:
     bool search(Wizard &wizard, const QString &email, const std::function<bool()> &done = {},
                 bool answerPassword = true)
     {
-        QSignalSpy certificates(&wizard, &Wizard::queryCertificateQml);
-        QSignalSpy passwords(&wizard, &Wizard::queryPasswordQml);
-        int cert = 0, pass = 0;
+        Answers answers(&wizard, answerPassword ? MailServers::password() : QString());
         wizard.setEmail(email);
         wizard.nextStep();
-        return QTest::qWaitFor([&] {
-            for (; certificates.count() > cert; ++cert)
-                wizard.certificateAnswerQml(certificates.at(cert).at(0).toInt(), true);
-            for (; answerPassword && passwords.count() > pass; ++pass)
-                wizard.setPasswordQml(MailServers::password(), true);
-            return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP;
-        }, 60000);
+        return QTest::qWaitFor([&] { return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP; },
+                               60000);
     }
 
 private slots:
@@ -70,6 +70,7 @@ private slots:
     }
     void cleanupTestCase() { servers.stop(); }
     void init() { QFile::remove(QSettings().fileName()); }
+    void cleanup() { window.stop(); }
 
     void addressWithoutDomainStartsNoSearch_data()
     {
@@ -197,6 +198,36 @@ private slots:
         QCOMPARE(wizard.incomingServer()->address(), QStringLiteral("imap4.full.test"));
         wizard.reset();
     }
+
+    // A first start in the window: the wizard sets up the account from
+    // nothing but an address, the password and a name, and the account then
+    // fetches its mail.
+    void firstStartSetsUpAnAccountThatFetches()
+    {
+        if (!isolated)
+            QSKIP("needs root for a network namespace of its own");
+        servers.clearMailbox();
+        servers.seed(MailServers::makeMessage("first@wiz.test", "Welcome"));
+        QVERIFY(window.start());
+        QVERIFY(window.typeInto("wizardForm", "wizardEmailField", "test@wiz.test"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QQuickItem *wizardForm = window.item("wizardForm");
+        QVERIFY(window.answerUntil([&] { return wizardForm->property("step").toInt() == 2; }, MailServers::password()));
+        window.screenshot("wizard-found");
+        QCOMPARE(window.text("wizardIncomingAddress", wizardForm), QString("pop3.wiz.test"));
+        QCOMPARE(window.text("wizardOutgoingAddress", wizardForm), QString("smtp.wiz.test"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QVERIFY(window.typeInto("wizardForm", "wizardNameField", "Test User"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QVERIFY(window.gone("wizardForm"));
+        QCOMPARE(QSettings().value("profiles/test@wiz.test/name").toString(), QString("Test User"));
+
+        // A second later the new account fetches the waiting letter.
+        QVERIFY(window.answerUntil([&] {
+            Profile *profile = window.profile();
+            return profile && profile->incomingModel() && profile->incomingModel()->rowCount() == 1;
+        }, MailServers::password()));
+    }
 };
 
 int main(int argc, char *argv[])
@@ -204,4 +235,4 @@ int main(int argc, char *argv[])
     return NetworkNamespace::run<WizardTest>(argc, argv, hosts);
 }
 
-#include "tst_wizard.moc"
+#include "tst_wizard_gui.moc"
