@@ -1,9 +1,12 @@
 #include "accounts/profile.h"
 #include "answers.h"
+#include "fixtures.h"
 #include "mailservers.h"
 #include "main/drel.h"
 #include "main/startup.h"
 #include "networknamespace.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
 #include "servers/wizard.h"
@@ -33,8 +36,14 @@ const char hosts[] =
         "127.0.0.2 pop3.dead.test\n"
         // for the window's wizard: POP3 and SMTP
         "127.0.0.1 pop3.wiz.test smtp.wiz.test\n";
+
+Server *serverAt(const ServerManager &manager, int index)
+{
+    return manager.servers().at(index).value<Server *>();
+}
 }
 
+// Server records, and the wizard that finds them from an address alone.
 class WizardTest : public QObject
 {
     Q_OBJECT
@@ -63,15 +72,72 @@ private slots:
     void initTestCase()
     {
         TestHome::prepareProgram();
-        if (isolated) {
-            qputenv("MAIL_STANDARD_PORTS", "1");
+        if (isolated)
             QVERIFY(servers.start());
-        }
     }
     void cleanupTestCase() { servers.stop(); }
-    void init() { QFile::remove(QSettings().fileName()); }
+    void init()
+    {
+        QSettings().clear();
+        QFile::remove(QSettings().fileName());
+    }
     void cleanup() { window.stop(); }
 
+    // Records as earlier versions store them; unknown kinds stay untouched.
+    void recordsSavedAndLoaded()
+    {
+        ServerManager().addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::SASL_AUTH,
+                                   QStringLiteral("imap.example.org:993"));
+        ServerManager().addServer(SM::Type(2), SM::IMAP, SM::NO_SSL, SM::NO_AUTH, QStringLiteral("x.example.org"));
+        QSettings settings;
+        for (const char *key : {"type=0", "protocol=1", "ssl=2", "auth=3"}) {
+            const QStringList pair = QString::fromLatin1(key).split(QLatin1Char('='));
+            QCOMPARE(settings.value("servers/imap.example.org:993/" + pair.at(0)).toString(), pair.at(1));
+        }
+        settings.setValue("servers/strange.example.org/type", 5);
+        settings.sync();
+        ServerManager loaded;
+        QCOMPARE(loaded.servers().size(), 1);
+        auto *in = qobject_cast<IncomingServer *>(serverAt(loaded, 0));
+        QVERIFY(in);
+        QCOMPARE(in->address(), QStringLiteral("imap.example.org:993"));
+        QCOMPARE(in->ssl(), SM::TLS_SSL);
+        QCOMPARE(in->auth(), SM::SASL_AUTH);
+        QCOMPARE(QSettings().value("servers/strange.example.org/type").toInt(), 5);
+    }
+
+    // A changed address must not keep the certificate accepted for the old
+    // one; a removed record is forgotten.
+    void changeAndRemove()
+    {
+        ServerManager manager;
+        manager.addServer(SM::INCOMING_TYPE, SM::POP3, SM::NO_SSL, SM::AUTO_AUTH, QStringLiteral("old.example.org"));
+        manager.addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, QStringLiteral("b.example.org"));
+        QSettings().setValue("servers/old.example.org/certificateFingerprint", QVariantList{1, 2, 3});
+        QPointer<Server> server = serverAt(manager, 0);
+        manager.changeServer(0, SM::OUTGOING_TYPE, SM::IMAP, SM::TLS_SSL, SM::SIMPLE_AUTH,
+                             QStringLiteral("new.example.org:993"));
+        QCOMPARE(server->type(), SM::INCOMING_TYPE);
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList({"b.example.org", "new.example.org:993"}));
+        QCOMPARE(QSettings().value("servers/new.example.org:993/ssl").toInt(), 2);
+        QVERIFY(!QSettings().contains("servers/new.example.org:993/certificateFingerprint"));
+        QCOMPARE(QSettings().value("servers/b.example.org/type").toInt(), 1);
+        manager.removeServer(0);
+        manager.removeServer(5); // no such item
+        QCOMPARE(manager.servers().size(), 1);
+        QTRY_VERIFY(server.isNull());
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList{"b.example.org"});
+    }
+
+    // Credentials typed into the address never reach the service URL.
+    void serviceUrlWithoutCredentials()
+    {
+        IncomingServer server;
+        server.setProtocol(SM::IMAP);
+        server.setSsl(SM::TLS_SSL);
+        server.setAddress(QStringLiteral("me:pw@imap.example.org:993"));
+        QCOMPARE(server.serviceUrl(), QStringLiteral("imaps://imap.example.org:993"));
+    }
     void addressWithoutDomainStartsNoSearch_data()
     {
         QTest::addColumn<QString>("email");
