@@ -118,10 +118,10 @@ int runNumber = 0;
 // This program's first check into a fresh store, as an account runs it,
 // with a 5 ms timer on the main thread recording its largest lateness; then
 // a second check that finds nothing new.
-ClientRun clientFetch(ServerManager::Protocol protocol, int port, int expected)
+ClientRun clientFetch(ServerKind::Protocol protocol, int port, int expected)
 {
-    MailAccount account(ConnectionRecorder::makeServer(ServerManager::INCOMING_TYPE, protocol,
-                                                       ServerManager::TLS_SSL, port),
+    MailAccount account(ConnectionRecorder::makeServer(ServerKind::INCOMING_TYPE, protocol,
+                                                       ServerKind::TLS_SSL, port),
                         QStringLiteral("bench%1@example.org").arg(++runNumber));
     auto *application = static_cast<BenchApplication *>(qApp);
     ClientRun run;
@@ -271,14 +271,14 @@ int main(int argc, char *argv[])
         double eventCpu = 0;
         double nothing = 0;
         const Figures imaps = threeRuns("imaps", [&] {
-            const ClientRun run = clientFetch(ServerManager::IMAP, servers.imapsPort(), count);
+            const ClientRun run = clientFetch(ServerKind::IMAP, servers.imapsPort(), count);
             stall = qMax(stall, run.worstStallMs);
             eventCpu = qMax(eventCpu, run.longestEventCpuMs);
             nothing = qMax(nothing, run.nothingNewSeconds);
             return run.seconds;
         });
         const Figures pop3s = threeRuns("pop3s", [&] {
-            return clientFetch(ServerManager::POP3, servers.pop3sPort(), count).seconds;
+            return clientFetch(ServerKind::POP3, servers.pop3sPort(), count).seconds;
         });
         std::printf("%8d %8.2fs %8.2fs %8.2fs %8.2fs %8.2fs %8.2fs %9.2f %9.2f %9.2f %5lldms %5.1fms %6.2fs\n",
                     count, raw.min, mb.min, imaps.min, imaps.median, pop3s.min, pop3s.median,

@@ -12,6 +12,7 @@
 #include "model/proxymodel.h"
 #include "model/storelayout.h"
 #include "net/connection.h"
+#include "net/messagebuilder.h"
 #include "servers/server.h"
 #include "store/cache.h"
 
@@ -374,7 +375,7 @@ void Profile::sendNewLetter()
 void Profile::discardNewLetterDraft()
 {
     if (m_cache && !m_newLetter->id().isEmpty())
-        m_cache->discardMessage(Connection::messageId(m_newLetter->id()), Letter::DraftsFolder);
+        m_cache->discardMessage(MessageBuilder::messageId(m_newLetter->id()), Letter::DraftsFolder);
 }
 
 void Profile::sendNextLetter()

@@ -7,6 +7,7 @@
 #include "net/authenticator.h"
 #include "net/endpoint.h"
 #include "net/inbox.h"
+#include "net/messagebuilder.h"
 
 #include <QtDebug>
 
@@ -315,7 +316,7 @@ void Connection::onSendLetter(Letter *letter)
         emit sendFinished(letter, false, tr("no outgoing server is set for this account."), QByteArray());
         return;
     }
-    const QString unsendable = unsendableAddress(letter);
+    const QString unsendable = MessageBuilder::unsendableAddress(letter);
     if (!unsendable.isEmpty()) {
         emit sendFinished(letter, false,
                           tr("the address %1 has characters beyond ASCII, which cannot be sent.")
@@ -325,7 +326,7 @@ void Connection::onSendLetter(Letter *letter)
         return;
     }
     try {
-        const vmime::shared_ptr<vmime::message> message = toVmimeMessage(letter);
+        const vmime::shared_ptr<vmime::message> message = MessageBuilder::toVmimeMessage(letter);
         if (!message) {
             // Nothing to send; the builder has logged why.
             emit error(tr("Send mail error: ") + tr("the letter could not be turned into a message."));
@@ -333,7 +334,7 @@ void Connection::onSendLetter(Letter *letter)
             return;
         }
         // Generated once: these bytes go to the server and into Sent.
-        const QByteArray content = generate(message);
+        const QByteArray content = MessageBuilder::generate(message);
         auto header = message->getHeader();
         vmime::mailboxList recipients;
         for (const char *field : {vmime::fields::TO, vmime::fields::CC}) {

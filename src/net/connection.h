@@ -24,10 +24,7 @@ class Letter;
 // server records and does all their network work (reading the server's
 // message ids, fetching and writing new messages to the store's folder,
 // deletion on the server, sending). The store on the main thread decides
-// what to fetch; only stored results cross back to it. toVmimeMessage() and
-// generate() use no connection state and may be called from any thread; the
-// store files drafts with them, and a sent letter as the bytes that went to
-// the server.
+// what to fetch; only stored results cross back to it.
 class Connection : public QThread
 {
     Q_OBJECT
@@ -37,19 +34,6 @@ public:
     // Stops the thread (also out of a question that waits for the user) and
     // waits for it.
     ~Connection() override;
-
-    // The MIME message for a letter, with its Message-ID taken from the
-    // letter's id. Null when building failed; failures are logged. A letter
-    // without recipients fails unless forFiling is set: a draft may be filed
-    // before anyone is named, and is then written without a To field.
-    static vmime::shared_ptr<vmime::message> toVmimeMessage(Letter *letter, bool forFiling = false);
-    // The bytes of a message as they are sent and filed.
-    static QByteArray generate(const vmime::shared_ptr<vmime::message> &message);
-    // The Message-ID ("left@right") that a letter id gives.
-    static QString messageId(const QString &letterId);
-    // The first address of the letter that is not plain ASCII, or a null
-    // text. Such addresses need SMTPUTF8 end to end; they are not sent.
-    static QString unsendableAddress(const Letter *letter);
 
     // Any thread. The login and password of one direction; a server set
     // afterwards uses them.

@@ -6,7 +6,7 @@
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/storelayout.h"
-#include "net/connection.h"
+#include "net/messagebuilder.h"
 #include "store/letterparser.h"
 #include "store/privatefiles.h"
 
@@ -285,10 +285,10 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
         return false;
     QByteArray content;
     try {
-        const vmime::shared_ptr<vmime::message> message = Connection::toVmimeMessage(letter, true);
+        const vmime::shared_ptr<vmime::message> message = MessageBuilder::toVmimeMessage(letter, true);
         if (!message)
             return false;
-        content = Connection::generate(message);
+        content = MessageBuilder::generate(message);
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         return false;

@@ -31,7 +31,7 @@ public:
     Cache(QString accountAddress, QString incomingServerText, QObject *parent = nullptr);
 
     // Files a letter that the client made (a draft, a sent copy) in a folder,
-    // as the message Connection::toVmimeMessage() builds from it. False when
+    // as the message MessageBuilder::toVmimeMessage() builds from it. False when
     // nothing was filed (building or writing failed; writeFailed() is emitted
     // for a write failure).
     bool saveLetterToFolder(Letter *letter, int folder);

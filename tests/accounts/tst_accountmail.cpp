@@ -25,7 +25,7 @@
 
 #include <sys/stat.h>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 // Accounts against the real servers, wired as the main window wires them, and
 // the files they keep.
@@ -250,7 +250,7 @@ private slots:
                        MailServers::user(), MailServers::password());
         Profile *profile = pm->profileAt(0);
         auto makeRecord = [this] {
-            Server *record = ConnectionRecorder::incoming(ServerManager::IMAP, servers.imapPort());
+            Server *record = ConnectionRecorder::incoming(ServerKind::IMAP, servers.imapPort());
             record->setParent(this);
             return record;
         };

@@ -16,7 +16,7 @@
 #include <sys/mount.h>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 // Some of the messages carry lines that POP3 byte-stuffs, one has no id.
 void seed(MailServers &servers, int from, int to, int size = 0)

@@ -29,7 +29,7 @@
 #include <memory>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 QByteArray storedFingerprint(int port)
 {

@@ -32,16 +32,16 @@ void ServerTestCase::init()
     QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
 }
 
-void storeTestAccount(int inPort, ServerManager::Ssl ssl, int outPort, const QString &password)
+void storeTestAccount(int inPort, ServerKind::Ssl ssl, int outPort, const QString &password)
 {
     const QString email = QStringLiteral("test@example.org");
     const QString in = MailServers::address(inPort);
     const QString out = outPort ? MailServers::address(outPort) : QString();
-    Settings::saveServer(in, {int(ServerManager::INCOMING_TYPE), int(ServerManager::IMAP), int(ssl),
-                              int(ServerManager::AUTO_AUTH), QString()});
+    Settings::saveServer(in, {int(ServerKind::INCOMING_TYPE), int(ServerKind::IMAP), int(ssl),
+                              int(ServerKind::AUTO_AUTH), QString()});
     if (outPort)
-        Settings::saveServer(out, {int(ServerManager::OUTGOING_TYPE), int(ServerManager::SMTP), int(ssl),
-                                   int(ServerManager::AUTO_AUTH), QString()});
+        Settings::saveServer(out, {int(ServerKind::OUTGOING_TYPE), int(ServerKind::SMTP), int(ssl),
+                                   int(ServerKind::AUTO_AUTH), QString()});
     Settings::saveAccount(email, QStringLiteral("Test User"), in, out);
     Settings::setAccountValue(email, Settings::inLoginKey, MailServers::user());
     Settings::setAccountValue(email, Settings::inPasswordKey, Utils::encrypt(password));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mailservers.h"
-#include "servers/servermanager.h"
+#include "servers/serverkind.h"
 
 #include <QObject>
 
@@ -11,7 +11,7 @@ class Profile;
 // harness's servers, as a user leaves them: the IMAP record at inPort and,
 // unless outPort is 0, the SMTP record at outPort, both with that security,
 // and the test user's login with that password.
-void storeTestAccount(int inPort, ServerManager::Ssl ssl = ServerManager::NO_SSL, int outPort = 0,
+void storeTestAccount(int inPort, ServerKind::Ssl ssl = ServerKind::NO_SSL, int outPort = 0,
                       const QString &password = MailServers::password());
 // No check runs and no letter waits to go out.
 bool isSettled(const Profile *profile);
