@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "model/messagefiles.h"
+#include "net/serverquestion.h"
 
 #include <vmime/vmime.hpp>
 
@@ -19,21 +20,26 @@ class Endpoint;
 class Inbox;
 class Letter;
 
-// Thread: its own (the object moves itself into the thread it runs).
+// Thread: the worker thread it owns, from construction on; the slots run
+// there (and assert it), everything else crosses as a queued signal.
 // The account's network worker: it owns the account's incoming and outgoing
 // server records and does all their network work (reading the server's
 // message ids, fetching and writing new messages to the store's folder,
-// deletion on the server, sending). The store on the main thread decides
+// deletion on the server, sending). A MailCheck on the main thread decides
 // what to fetch; only stored results cross back to it.
-class Connection : public QThread
+class Connection : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit Connection(QObject *parent = nullptr);
+    Connection();
     // Stops the thread (also out of a question that waits for the user) and
     // waits for it.
     ~Connection() override;
+
+    // Starts the worker thread; until then jobs wait in its queue.
+    void start(QThread::Priority priority = QThread::InheritPriority);
+    bool isRunning() const { return m_thread->isRunning(); }
 
     // Any thread. The login and password of one direction; a server set
     // afterwards uses them.
@@ -43,10 +49,15 @@ public:
 
 signals:
     void error(QString message);
-    void queryUsername();
-    void queryPassword();
+    // The login or password of one direction is missing; the answer comes
+    // through setUsername() or setPassword().
+    void queryUsername(ServerQuestion question);
+    void queryPassword(ServerQuestion question);
     void authFailed(QString response);
     void connectionClosed();
+    // A step of a mail check failed, or no check could start: the check is
+    // over, and what it stored was reported before this.
+    void checkFailed();
     // Message numbers and ids of a window of the inbox, newest first;
     // restart is set for the newest window of a new check.
     void newMessageIds_chain(QList<int> numbers, QStringList ids, bool restart);
@@ -82,14 +93,15 @@ public slots:
     // the user is told.
     void onStoreWriteFailed(QString message);
 
-protected:
-    void run() override;
-
 private slots:
-    void queryUsernameSlot();
-    void queryPasswordSlot();
+    void queryUsernameSlot(const ServerQuestion &question);
+    void queryPasswordSlot(const ServerQuestion &question);
 
 private:
+    // The thread's start and end, on the thread: the records live and end
+    // there.
+    void begin();
+    void end();
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
     void installServer(bool incoming, Endpoint *server);
     Inbox *incoming() const;
@@ -100,6 +112,7 @@ private:
     // write failed.
     void finishWindow();
 
+    std::unique_ptr<QThread> m_thread;
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;
     vmime::shared_ptr<vmime::net::session> m_session;

@@ -146,6 +146,8 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
         m_service = session()->getStore(serviceAddress, authenticator());
     else
         m_service = session()->getTransport(serviceAddress, authenticator());
+    if (const std::shared_ptr<Authenticator> login = authenticator())
+        login->setServer(address());
 
     const vmime::port_t port = serviceAddress.getPort() != vmime::utility::url::UNSPECIFIED_PORT
             ? serviceAddress.getPort()

@@ -249,7 +249,7 @@ private slots:
     void answerEndsTheWaitAtOnce()
     {
         QFETCH(bool, answered);
-        Authenticator login(MailServers::user(), QString());
+        Authenticator login(MailServers::user(), QString(), false);
         std::atomic<bool> late{false};
         std::string password("unset");
         std::unique_ptr<QThread> worker(QThread::create([&] {
@@ -260,7 +260,9 @@ private slots:
             password = login.getPassword();
         }));
         login.moveToThread(worker.get());
-        connect(&login, &Authenticator::queryPassword, this, [&] {
+        connect(&login, &Authenticator::queryPassword, this, [&](const ServerQuestion &question) {
+            // The outgoing login asked: the account looks there for the password.
+            QVERIFY(!question.incoming && question.number > 0);
             if (answered)
                 QMetaObject::invokeMethod(&login, [&login] { login.setPassword(MailServers::password()); });
             else
