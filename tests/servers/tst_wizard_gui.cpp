@@ -2,6 +2,7 @@
 #include "answers.h"
 #include "fixtures.h"
 #include "mailservers.h"
+#include "model/letter.h"
 #include "main/drel.h"
 #include "main/startup.h"
 #include "networknamespace.h"
@@ -291,7 +292,8 @@ private slots:
         // A second later the new account fetches the waiting letter.
         QVERIFY(window.answerUntil([&] {
             Profile *profile = window.profile();
-            return profile && profile->incomingModel() && profile->incomingModel()->rowCount() == 1;
+            return profile && profile->folder(Letter::IncomingFolder)
+                    && profile->folder(Letter::IncomingFolder)->rowCount() == 1;
         }, MailServers::password()));
     }
 };
