@@ -1,25 +1,35 @@
 #include "accounts/profile.h"
 #include "accounts/profilemanager.h"
+#include "answers.h"
 #include "base/settings.h"
 #include "fixtures.h"
 #include "mailservers.h"
 #include "main/drel.h"
 #include "main/startup.h"
+#include "connectionrecorder.h"
 #include "model/letter.h"
+#include "model/model.h"
 #include "net/connection.h"
 #include "net/idlewatcher.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
 #include "servertestcase.h"
+#include "store/cache.h"
+#include "store/privatefiles.h"
 #include "testhome.h"
 
+#include <QLockFile>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace SM = ServerKind;
 
-// Accounts against the real servers, wired as the main window wires them.
+// Accounts against the real servers, wired as the main window wires them, and
+// the files they keep.
 class AccountMailTest : public ServerTestCase
 {
     Q_OBJECT
@@ -68,13 +78,10 @@ class AccountMailTest : public ServerTestCase
         return addAccount(QStringLiteral("test@example.org"), MailServers::user(), password);
     }
 
-    // A check first leaves the ready status and then comes back to it.
+    // A check or a send leaves the ready status at once, when it is asked for.
     static bool waitReady(Profile *profile, int timeout = 20000)
     {
-        QTest::qWait(50);
-        return QTest::qWaitFor([profile] {
-            return profile->status() == Profile::READY_STATUS && profile->pendingLetters() == 0;
-        }, timeout);
+        return QTest::qWaitFor([profile] { return isSettled(profile); }, timeout);
     }
     static void fetchExpecting(Profile *profile, int count)
     {
@@ -137,8 +144,7 @@ private slots:
         sm = std::make_unique<ServerManager>();
         pm = std::make_unique<ProfileManager>();
         // No keyring here: the password is asked again after a restart.
-        connect(pm.get(), &ProfileManager::queryPasswordQml, pm.get(),
-                [this] { pm->setPasswordQml(MailServers::password(), false); });
+        Answers answers(pm.get());
         seed("timer@example.org");
         Profile *profile = pm->profileAt(pm->currentProfile());
         QVERIFY(profile && profile->isInitialized());
@@ -321,6 +327,67 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         cleanup();
         QVERIFY(timer.elapsed() < 15000);
+    }
+
+    // The start-up hands the account its records again while a check runs.
+    void recordReplacedDuringACheckLetsItFinish()
+    {
+        for (int i = 1; i <= 3; ++i)
+            servers.seed(MailServers::makeMessage(QStringLiteral("swap-%1@example.org").arg(i), QStringLiteral("Swap")));
+        pm->addProfile(QStringLiteral("T"), QStringLiteral("test@example.org"), nullptr, nullptr,
+                       MailServers::user(), MailServers::password());
+        Profile *profile = pm->profileAt(0);
+        auto makeRecord = [this] {
+            Server *record = ConnectionRecorder::incoming(ServerKind::IMAP, servers.imapPort());
+            record->setParent(this);
+            return record;
+        };
+        profile->setIncomingServer(makeRecord());
+        bool replaced = false;
+        connect(profile, &Profile::receiveLetter, this, [&] {
+            if (!std::exchange(replaced, true))
+                profile->setIncomingServer(makeRecord());
+        });
+        profile->queryIncomingMail();
+        QTRY_COMPARE_WITH_TIMEOUT(profile->status(), Profile::READY_STATUS, 20000);
+        QVERIFY(replaced);
+        Model index(PrivateFiles::storeRoot() + QStringLiteral("/test@example.org/incoming.conf"), 0);
+        QCOMPARE(index.rowCount(), 3);
+    }
+
+    // Other users on the same machine.
+    void privateFilesAreTheUsersAlone()
+    {
+        // As an earlier version left them: readable by everyone.
+        const QString account = PrivateFiles::storeRoot() + QStringLiteral("/a@example.org");
+        const QString settingsFile = QSettings().fileName();
+        QVERIFY(QDir().mkpath(account) && QDir().mkpath(QFileInfo(settingsFile).path()));
+        QVERIFY(Fixtures::writeFile(settingsFile, QByteArray()));
+        for (const QString &path : {PrivateFiles::storeRoot(), account, settingsFile})
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        // The lock of a writer that was killed goes at start; a held one stays.
+        QProcess killed;
+        killed.start(QStringLiteral("true"), QStringList());
+        QVERIFY(killed.waitForStarted());
+        const QByteArray deadPid = QByteArray::number(killed.processId());
+        QVERIFY(killed.waitForFinished());
+        QVERIFY(Fixtures::writeFile(account + QStringLiteral("/incoming.conf.lock"),
+                                    deadPid + "\ndrel-mail\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        QLockFile held(account + QStringLiteral("/sent.conf.lock"));
+        QVERIFY(held.tryLock(0));
+        PrivateFiles::protect();
+        QVERIFY(!QFile::exists(account + QStringLiteral("/incoming.conf.lock")));
+        QVERIFY(QFile::exists(account + QStringLiteral("/sent.conf.lock")));
+        QCOMPARE(Fixtures::fileMode(PrivateFiles::storeRoot()), 0700);
+        QCOMPARE(Fixtures::fileMode(account), 0700);
+        QCOMPARE(Fixtures::fileMode(settingsFile), 0600);
+        Settings::setCurrentProfile(QStringLiteral("a@example.org")); // rewrites the file
+        QCOMPARE(Fixtures::fileMode(settingsFile), 0600);
+        // A fresh store is made private from the start.
+        QDir(PrivateFiles::storeRoot()).removeRecursively();
+        Cache cache(QStringLiteral("b@example.org"), QString());
+        QCOMPARE(Fixtures::fileMode(PrivateFiles::storeRoot()), 0700);
+        QCOMPARE(Fixtures::fileMode(cache.folderPath(0)), 0700);
     }
 };
 

@@ -30,8 +30,9 @@ Server *record(const ServerManager &manager, SM::Type type)
 }
 
 // One run of the program in a process of its own, so that every run meets
-// the keyring afresh, as after a restart. Steps: "add" (an account with the
-// test password), "check", "rename", "remove", "removeServer". Every
+// the keyring afresh, as after a restart. Steps: "start" (only what the
+// program does at start, as moving sealed passwords), "add" (an account with
+// the test password), "check", "rename", "remove", "removeServer". Every
 // password question is answered with the test password and "remember".
 // Prints "asked=<questions> told=<the keyring's state, for each question that
 // said why> fetched=<new letters>".
@@ -187,10 +188,10 @@ private slots:
                 << "sealed" << running << "check" << "" << quiet << running << "check" << quiet
                 << QStringList{inEntry, outEntry} << false;
         QTest::newRow("move killed before the keyring confirmed both")
-                << "sealed" << running << "check" << "keyring-written:1" << "killed" << running << "check"
+                << "sealed" << running << "start" << "keyring-written:1" << "killed" << running << "check"
                 << quiet << QStringList{inEntry, outEntry} << false;
         QTest::newRow("move killed before the file lost them")
-                << "sealed" << running << "check" << "keyring-written:2" << "killed" << running << "check"
+                << "sealed" << running << "start" << "keyring-written:2" << "killed" << running << "check"
                 << quiet << QStringList{inEntry, outEntry} << false;
         QTest::newRow("locked: asked, told why, nothing kept")
                 << "account" << locked << "check" << "" << toldLocked << locked << "check" << toldLocked

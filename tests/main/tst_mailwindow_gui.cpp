@@ -7,6 +7,7 @@
 #include "mailservers.h"
 #include "model/letter.h"
 #include "servers/servermanager.h"
+#include "servertestcase.h"
 #include "store/cache.h"
 #include "testhome.h"
 #include "urlrecorder.h"
@@ -74,9 +75,7 @@ class MailWindowTest : public QObject
         servers.clearMailbox();
         for (const QByteArray &raw : messages)
             servers.seed(raw);
-        const QString in = MailServers::address(port ? port : servers.imapPort());
-        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, ssl, in);
-        MailWindow::addAccount(email, "Test", in, QString(), MailServers::user(), password);
+        storeTestAccount(port ? port : servers.imapPort(), ssl, 0, password);
         if (more)
             more();
         QVERIFY(window.start());
@@ -493,15 +492,11 @@ private slots:
     // A day's mail read, answered, filed and found again with the keys alone.
     void keyboardOnlyDay()
     {
-        const QString out = MailServers::address(servers.smtpPort());
         startWith({message("zoe@example.org", "Lunch", 1).replace("Sender Name", "=?utf-8?q?Zo=C3=AB_=C3=84rger?="),
                    message("bob@example.org", "Report", 2).replace("To: ", "Cc: Dana Diaz <dana@example.org>\r\nTo: "),
                    message("cy@example.org", "Party", 3)},
-                  MailServers::password(), SM::NO_SSL, 0, [&] {
-                      MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, out);
-                      MailWindow::addAccount(email, "Test", MailServers::address(servers.imapPort()), out,
-                                             MailServers::user(), MailServers::password());
-                  });
+                  MailServers::password(), SM::NO_SSL, 0,
+                  [&] { storeTestAccount(servers.imapPort(), SM::NO_SSL, servers.smtpPort()); });
         QVERIFY(waitRows(3));
         QQuickItem *list = window.item("mailListView");
         QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));

@@ -1,5 +1,6 @@
-// Receiving, the security probe, logins, certificates, time-outs and sending,
-// against real servers on loopback.
+// Receiving, the security probe, logins, certificates, time-outs, sending and
+// an attacker on the line, against real servers on loopback.
+#include "answers.h"
 #include "base/settings.h"
 #include "connectionrecorder.h"
 #include "fixtures.h"
@@ -17,7 +18,9 @@
 
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
@@ -50,24 +53,7 @@ class TestTransport : public ServerTestCase
 {
     Q_OBJECT
 
-    // A Connection on its thread with the given records (either may be null),
-    // logging in as the test user unless told otherwise.
-    struct Worker
-    {
-        std::unique_ptr<Connection> connection = std::make_unique<Connection>();
-        std::unique_ptr<ConnectionRecorder> log = std::make_unique<ConnectionRecorder>(connection.get());
-        Worker(Server *incoming, Server *outgoing, const QString &login = MailServers::user(),
-               const QString &password = MailServers::password())
-        {
-            connection->setAuthenticator(true, login, password);
-            connection->setAuthenticator(false, login, password);
-            connection->start();
-            if (incoming)
-                connection->setServer(true, incoming);
-            if (outgoing)
-                connection->setServer(false, outgoing);
-        }
-    };
+    using Worker = RecordedConnection;
 
     // An incoming server whose certificate questions go to the manager.
     Server *asking(ServerManager &manager, SM::Protocol protocol, SM::Ssl ssl, int port)
@@ -171,12 +157,8 @@ private slots:
             servers.trustCertificate(port, acceptedBefore);
         const QByteArray before = storedFingerprint(port);
         ServerManager manager;
-        QStringList questions;
-        QList<bool> answers{false, true}; // the user's next answers
-        connect(&manager, &ServerManager::queryCertificateQml, this, [&](int question, const QString &text) {
-            questions.append(text);
-            manager.certificateAnswerQml(question, answers.isEmpty() || answers.takeFirst());
-        });
+        Answers answers(&manager, QString(), {false, true});
+        QStringList &questions = answers.certificates;
         auto worker = [&] { return std::make_unique<Worker>(asking(manager, SM::IMAP, SM::TLS_SSL, port), nullptr); };
 
         // No, then yes at the next check on the same worker.
@@ -243,16 +225,12 @@ private slots:
     {
         servers.seed(MailServers::makeMessage(QStringLiteral("clear@example.org"), QStringLiteral("Clear")));
         ServerManager manager;
-        int questions = 0;
-        connect(&manager, &ServerManager::queryCertificateQml, this, [&](int question, const QString &) {
-            ++questions;
-            manager.certificateAnswerQml(question, false);
-        });
+        Answers answers(&manager, QString(), {false});
         Server *server = asking(manager, SM::IMAP, SM::AUTO_SSL, servers.imapPort());
         Worker w(server, nullptr);
         w.log->getMail(0);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
-        QCOMPARE(questions, 1);
+        QCOMPARE(answers.certificates.size(), 1);
         QVERIFY(w.log->announced.isEmpty());
         QVERIFY(w.log->errors.isEmpty());
         QCOMPARE(server->ssl(), SM::AUTO_SSL);
@@ -482,6 +460,58 @@ private slots:
         w.log->getMail(0); // a job queued after the send, to know it has run
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 10000);
         QVERIFY(w.log->errors.isEmpty());
+    }
+
+    // An attacker on the line blocks TLS to read the password.
+    void automaticSecurityNeverSendsThePasswordInClearText_data()
+    {
+        QTest::addColumn<bool>("tlsBlocked");
+        QTest::addColumn<int>("ssl");
+        QTest::addColumn<bool>("fetched");
+        QTest::addColumn<bool>("loginInClearText");
+        QTest::newRow("blocked, automatic: refused") << true << int(SM::AUTO_SSL) << false << false;
+        // The control row: the recorder does see a login in clear text when
+        // the user chose it.
+        QTest::newRow("blocked, None chosen: clear text") << true << int(SM::NO_SSL) << true << true;
+        QTest::newRow("open, automatic: STARTTLS") << false << int(SM::AUTO_SSL) << true << false;
+    }
+
+    void automaticSecurityNeverSendsThePasswordInClearText()
+    {
+        QFETCH(bool, tlsBlocked);
+        QFETCH(int, ssl);
+        QFETCH(bool, fetched);
+        QFETCH(bool, loginInClearText);
+        servers.seed(MailServers::makeMessage(QStringLiteral("probe@example.org"), QStringLiteral("Probe")));
+        // Someone on the line who drops every STARTTLS, and writes down what
+        // the client says.
+        QTemporaryDir dir;
+        const QString said = dir.filePath(QStringLiteral("said"));
+        FaultServer line;
+        QVERIFY(line.startProxy(servers.imapPort(), {QStringLiteral("--cut-on"), QStringLiteral("STARTTLS"),
+                                                     QStringLiteral("--record"), said}));
+        // The proxy forwards whole lines only, so TLS passes it not at all.
+        const int port = tlsBlocked ? line.port() : servers.imapPort();
+        const QString address = MailServers::address(port);
+        servers.trustCertificate(port);
+        Settings::saveServer(address, {int(SM::INCOMING_TYPE), int(SM::IMAP), ssl, 0, QString()});
+
+        Worker worker(ConnectionRecorder::incoming(SM::IMAP, port, SM::Ssl(ssl)));
+        const ConnectionRecorder &log = *worker.log;
+        worker.log->getMail(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!log.announced.isEmpty() || !log.errors.isEmpty(), 30000);
+        QCOMPARE(!log.announced.isEmpty(), fetched);
+        if (!fetched)
+            QVERIFY2(log.errors.at(0).contains(QStringLiteral("not sent without security")), qPrintable(log.errors.at(0)));
+        if (!tlsBlocked)
+            return;
+        QFile file(said);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+        QVERIFY(!lines.isEmpty());
+        const QRegularExpression login(QStringLiteral("^(\\S+ )?(LOGIN|AUTHENTICATE|USER|PASS)\\b"),
+                                       QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+        QCOMPARE(login.match(QString::fromLatin1(lines)).hasMatch(), loginInClearText);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "fixtures.h"
 #include "contacts/sqlitedatabase.h"
 #include "mailservers.h"
+#include "servertestcase.h"
 #include "main/mailtohandler.h"
 #include "model/letter.h"
 #include "testhome.h"
@@ -42,20 +43,15 @@ class ComposeTest : public QObject
     }
     bool settle(const std::function<bool()> &done = [] { return true; }, bool acceptCertificates = true)
     {
-        return window.answerUntil([&] { return done() && profile()->status() == Profile::READY_STATUS
-                                             && profile()->pendingLetters() == 0; },
-                                MailServers::password(), acceptCertificates);
+        return window.answerUntil([&] { return done() && isSettled(profile()); }, MailServers::password(),
+                                  acceptCertificates);
     }
     // Started and past its first check for mail, which asks about the
     // certificate.
     void startAccount(int smtpPort = 0, const QString &sendPassword = QString())
     {
-        const QString in = MailServers::address(servers.imapsPort());
-        const QString out = MailServers::address(smtpPort ? smtpPort : servers.smtpsPort());
         MailWindow::clearUserData();
-        MailWindow::addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, in);
-        MailWindow::addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::TLS_SSL, out);
-        MailWindow::addAccount(own, "Test User", in, out, MailServers::user(), MailServers::password());
+        storeTestAccount(servers.imapsPort(), SM::TLS_SSL, smtpPort ? smtpPort : servers.smtpsPort());
         if (!sendPassword.isEmpty())
             QSettings().setValue(QString("profiles/%1/outPassword").arg(own), Utils::encrypt(sendPassword));
         QVERIFY(window.start());

@@ -41,3 +41,17 @@ Server *ConnectionRecorder::makeServer(ServerKind::Type type, ServerKind::Protoc
     server->setAddress(MailServers::address(port));
     return server;
 }
+
+RecordedConnection::RecordedConnection(Server *incoming, Server *outgoing, const QString &login,
+                                       const QString &password)
+    : connection(std::make_unique<Connection>())
+    , log(std::make_unique<ConnectionRecorder>(connection.get()))
+{
+    connection->setAuthenticator(true, login, password);
+    connection->setAuthenticator(false, login, password);
+    connection->start();
+    if (incoming)
+        connection->setServer(true, incoming);
+    if (outgoing)
+        connection->setServer(false, outgoing);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mailservers.h"
 #include "net/connection.h"
 #include "servers/server.h"
 
@@ -8,6 +9,8 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class Letter;
 class Server;
@@ -28,8 +31,6 @@ public:
         queue([=](Connection *c) { c->onFetchMessages(numbers, fileNames, directory); });
     }
     void send(Letter *letter) { queue([=](Connection *c) { c->onSendLetter(letter); }); }
-    void answerUsername(const QString &login) { queue([=](Connection *c) { c->setUsername(login); }); }
-    void answerPassword(const QString &password) { queue([=](Connection *c) { c->setPassword(password); }); }
 
     // A server record for 127.0.0.1:port.
     static Server *makeServer(ServerKind::Type type, ServerKind::Protocol protocol,
@@ -59,4 +60,16 @@ private:
     }
 
     Connection *m_connection;
+};
+
+// Main thread. A Connection on its thread with the given records (either may
+// be null; the connection takes them), logging in with the given login and
+// password, and the recorder of what it says.
+struct RecordedConnection
+{
+    explicit RecordedConnection(Server *incoming, Server *outgoing = nullptr,
+                                const QString &login = MailServers::user(),
+                                const QString &password = MailServers::password());
+    std::unique_ptr<Connection> connection;
+    std::unique_ptr<ConnectionRecorder> log;
 };

@@ -15,8 +15,7 @@
 #include <QtTest>
 
 MailAccount::MailAccount(Server *incomingServer, const QString &address)
-    : connection(std::make_unique<Connection>())
-    , log(std::make_unique<ConnectionRecorder>(connection.get()))
+    : RecordedConnection(incomingServer)
     , cache(std::make_unique<Cache>(address, QString()))
     , incoming(std::make_unique<Model>(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder))
 {
@@ -28,9 +27,6 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
         incoming->onNewLetter(l);
         stored.append(l->id());
     });
-    connection->setAuthenticator(true, MailServers::user(), MailServers::password());
-    connection->start();
-    connection->setServer(true, incomingServer);
 }
 
 MailAccount::~MailAccount()

@@ -14,7 +14,7 @@ class MailServers;
 // Main thread. One account's receiving side wired as the account wires it:
 // the Connection on its thread, the store, a MailCheck per check and the
 // Incoming folder model.
-class MailAccount
+class MailAccount : public RecordedConnection
 {
 public:
     explicit MailAccount(Server *incoming, const QString &address = QStringLiteral("test@example.org"));
@@ -31,8 +31,6 @@ public:
     // else what is wrong.
     QString differenceFrom(const MailServers &servers) const;
 
-    std::unique_ptr<Connection> connection;
-    std::unique_ptr<ConnectionRecorder> log;
     std::unique_ptr<Cache> cache;
     std::unique_ptr<Model> incoming;
     QStringList stored;   // ids of the letters the store announced, in order

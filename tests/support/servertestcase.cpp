@@ -1,5 +1,8 @@
 #include "servertestcase.h"
 
+#include "accounts/profile.h"
+#include "accounts/utils.h"
+#include "base/settings.h"
 #include "testhome.h"
 
 #include <QDir>
@@ -27,4 +30,24 @@ void ServerTestCase::init()
     servers.clearMailbox(QStringLiteral("other"));
     QSettings().clear();
     QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
+}
+
+void storeTestAccount(int inPort, ServerKind::Ssl ssl, int outPort, const QString &password)
+{
+    const QString email = QStringLiteral("test@example.org");
+    const QString in = MailServers::address(inPort);
+    const QString out = outPort ? MailServers::address(outPort) : QString();
+    Settings::saveServer(in, {int(ServerKind::INCOMING_TYPE), int(ServerKind::IMAP), int(ssl),
+                              int(ServerKind::AUTO_AUTH), QString()});
+    if (outPort)
+        Settings::saveServer(out, {int(ServerKind::OUTGOING_TYPE), int(ServerKind::SMTP), int(ssl),
+                                   int(ServerKind::AUTO_AUTH), QString()});
+    Settings::saveAccount(email, QStringLiteral("Test User"), in, out);
+    Settings::setAccountValue(email, Settings::inLoginKey, MailServers::user());
+    Settings::setAccountValue(email, Settings::inPasswordKey, Utils::encrypt(password));
+}
+
+bool isSettled(const Profile *profile)
+{
+    return profile->status() == Profile::READY_STATUS && profile->pendingLetters() == 0;
 }

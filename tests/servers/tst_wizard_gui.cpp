@@ -1,12 +1,20 @@
+#include "accounts/profile.h"
+#include "answers.h"
+#include "fixtures.h"
 #include "mailservers.h"
+#include "model/letter.h"
 #include "main/drel.h"
 #include "main/startup.h"
 #include "networknamespace.h"
+#include "servers/incomingserver.h"
+#include "servers/outgoingserver.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
 #include "servers/wizard.h"
 #include "testhome.h"
+#include "window.h"
 
+#include <QQuickItem>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -26,9 +34,17 @@ const char hosts[] =
         // only an IMAP host and no SMTP host
         "127.0.0.1 imap.imaponly.test\n"
         // a name that leads nowhere
-        "127.0.0.2 pop3.dead.test\n";
+        "127.0.0.2 pop3.dead.test\n"
+        // for the window's wizard: POP3 and SMTP
+        "127.0.0.1 pop3.wiz.test smtp.wiz.test\n";
+
+Server *serverAt(const ServerManager &manager, int index)
+{
+    return manager.servers().at(index).value<Server *>();
+}
 }
 
+// Server records, and the wizard that finds them from an address alone.
 class WizardTest : public QObject
 {
     Q_OBJECT
@@ -38,6 +54,7 @@ public:
 
 private:
     MailServers servers;
+    MailWindow window;
 
     // Searches for the address and answers what the wizard asks as a user
     // would, until done() holds or the search ends: every certificate is
@@ -45,32 +62,83 @@ private:
     bool search(Wizard &wizard, const QString &email, const std::function<bool()> &done = {},
                 bool answerPassword = true)
     {
-        QSignalSpy certificates(&wizard, &Wizard::queryCertificateQml);
-        QSignalSpy passwords(&wizard, &Wizard::queryPasswordQml);
-        int cert = 0, pass = 0;
+        Answers answers(&wizard, answerPassword ? MailServers::password() : QString());
         wizard.setEmail(email);
         wizard.nextStep();
-        return QTest::qWaitFor([&] {
-            for (; certificates.count() > cert; ++cert)
-                wizard.certificateAnswerQml(certificates.at(cert).at(0).toInt(), true);
-            for (; answerPassword && passwords.count() > pass; ++pass)
-                wizard.setPasswordQml(MailServers::password(), true);
-            return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP;
-        }, 60000);
+        return QTest::qWaitFor([&] { return done ? done() : wizard.currentStep() != Wizard::SEARCHING_STEP; },
+                               60000);
     }
 
 private slots:
     void initTestCase()
     {
         TestHome::prepareProgram();
-        if (isolated) {
-            qputenv("MAIL_STANDARD_PORTS", "1");
+        if (isolated)
             QVERIFY(servers.start());
-        }
     }
     void cleanupTestCase() { servers.stop(); }
-    void init() { QFile::remove(QSettings().fileName()); }
+    void init()
+    {
+        QSettings().clear();
+        QFile::remove(QSettings().fileName());
+    }
+    void cleanup() { window.stop(); }
 
+    // Records as earlier versions store them; unknown kinds stay untouched.
+    void recordsSavedAndLoaded()
+    {
+        ServerManager().addServer(SM::INCOMING_TYPE, SM::IMAP, SM::TLS_SSL, SM::SASL_AUTH,
+                                   QStringLiteral("imap.example.org:993"));
+        ServerManager().addServer(SM::Type(2), SM::IMAP, SM::NO_SSL, SM::NO_AUTH, QStringLiteral("x.example.org"));
+        QSettings settings;
+        for (const char *key : {"type=0", "protocol=1", "ssl=2", "auth=3"}) {
+            const QStringList pair = QString::fromLatin1(key).split(QLatin1Char('='));
+            QCOMPARE(settings.value("servers/imap.example.org:993/" + pair.at(0)).toString(), pair.at(1));
+        }
+        settings.setValue("servers/strange.example.org/type", 5);
+        settings.sync();
+        ServerManager loaded;
+        QCOMPARE(loaded.servers().size(), 1);
+        auto *in = qobject_cast<IncomingServer *>(serverAt(loaded, 0));
+        QVERIFY(in);
+        QCOMPARE(in->address(), QStringLiteral("imap.example.org:993"));
+        QCOMPARE(in->ssl(), SM::TLS_SSL);
+        QCOMPARE(in->auth(), SM::SASL_AUTH);
+        QCOMPARE(QSettings().value("servers/strange.example.org/type").toInt(), 5);
+    }
+
+    // A changed address must not keep the certificate accepted for the old
+    // one; a removed record is forgotten.
+    void changeAndRemove()
+    {
+        ServerManager manager;
+        manager.addServer(SM::INCOMING_TYPE, SM::POP3, SM::NO_SSL, SM::AUTO_AUTH, QStringLiteral("old.example.org"));
+        manager.addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, QStringLiteral("b.example.org"));
+        QSettings().setValue("servers/old.example.org/certificateFingerprint", QVariantList{1, 2, 3});
+        QPointer<Server> server = serverAt(manager, 0);
+        manager.changeServer(0, SM::OUTGOING_TYPE, SM::IMAP, SM::TLS_SSL, SM::SIMPLE_AUTH,
+                             QStringLiteral("new.example.org:993"));
+        QCOMPARE(server->type(), SM::INCOMING_TYPE);
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList({"b.example.org", "new.example.org:993"}));
+        QCOMPARE(QSettings().value("servers/new.example.org:993/ssl").toInt(), 2);
+        QVERIFY(!QSettings().contains("servers/new.example.org:993/certificateFingerprint"));
+        QCOMPARE(QSettings().value("servers/b.example.org/type").toInt(), 1);
+        manager.removeServer(0);
+        manager.removeServer(5); // no such item
+        QCOMPARE(manager.servers().size(), 1);
+        QTRY_VERIFY(server.isNull());
+        QCOMPARE(Fixtures::settingsGroups("servers"), QStringList{"b.example.org"});
+    }
+
+    // Credentials typed into the address never reach the service URL.
+    void serviceUrlWithoutCredentials()
+    {
+        IncomingServer server;
+        server.setProtocol(SM::IMAP);
+        server.setSsl(SM::TLS_SSL);
+        server.setAddress(QStringLiteral("me:pw@imap.example.org:993"));
+        QCOMPARE(server.serviceUrl(), QStringLiteral("imaps://imap.example.org:993"));
+    }
     void addressWithoutDomainStartsNoSearch_data()
     {
         QTest::addColumn<QString>("email");
@@ -197,6 +265,37 @@ private slots:
         QCOMPARE(wizard.incomingServer()->address(), QStringLiteral("imap4.full.test"));
         wizard.reset();
     }
+
+    // A first start in the window: the wizard sets up the account from
+    // nothing but an address, the password and a name, and the account then
+    // fetches its mail.
+    void firstStartSetsUpAnAccountThatFetches()
+    {
+        if (!isolated)
+            QSKIP("needs root for a network namespace of its own");
+        servers.clearMailbox();
+        servers.seed(MailServers::makeMessage("first@wiz.test", "Welcome"));
+        QVERIFY(window.start());
+        QVERIFY(window.typeInto("wizardForm", "wizardEmailField", "test@wiz.test"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QQuickItem *wizardForm = window.item("wizardForm");
+        QVERIFY(window.answerUntil([&] { return wizardForm->property("step").toInt() == 2; }, MailServers::password()));
+        window.screenshot("wizard-found");
+        QCOMPARE(window.text("wizardIncomingAddress", wizardForm), QString("pop3.wiz.test"));
+        QCOMPARE(window.text("wizardOutgoingAddress", wizardForm), QString("smtp.wiz.test"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QVERIFY(window.typeInto("wizardForm", "wizardNameField", "Test User"));
+        QVERIFY(window.click("wizardForm", "wizardNextButton"));
+        QVERIFY(window.gone("wizardForm"));
+        QCOMPARE(QSettings().value("profiles/test@wiz.test/name").toString(), QString("Test User"));
+
+        // A second later the new account fetches the waiting letter.
+        QVERIFY(window.answerUntil([&] {
+            Profile *profile = window.profile();
+            return profile && profile->folder(Letter::IncomingFolder)
+                    && profile->folder(Letter::IncomingFolder)->rowCount() == 1;
+        }, MailServers::password()));
+    }
 };
 
 int main(int argc, char *argv[])
@@ -204,4 +303,4 @@ int main(int argc, char *argv[])
     return NetworkNamespace::run<WizardTest>(argc, argv, hosts);
 }
 
-#include "tst_wizard.moc"
+#include "tst_wizard_gui.moc"
