@@ -14,8 +14,11 @@
 #include <unistd.h>
 
 namespace {
-// Messages per command: as fast as larger windows, and little to hold.
-const int windowSize = 50;
+// Message ids per command. A check mostly ends within its first window;
+// one that goes on (a first check, one after an interrupted check) walks
+// in larger steps, ahead of the fetches that follow it.
+const int firstIdWindow = 50;
+const int idWindow = 1000;
 
 // The calling thread yields the processor to the window's thread whenever
 // both want it, so that a check's work never delays what the user sees.
@@ -189,8 +192,8 @@ void Connection::onQueryGetMail(int index)
                 return;
             }
         }
-        const QVector<QPair<int, QString>> window
-                = server->messageIds(qMax(1, high - windowSize + 1), high);
+        const int low = qMax(1, high - (index <= 0 ? firstIdWindow : idWindow) + 1);
+        const QVector<QPair<int, QString>> window = server->messageIds(low, high);
         QList<int> numbers;
         QStringList ids;
         for (const auto &entry : window) {
@@ -199,7 +202,7 @@ void Connection::onQueryGetMail(int index)
         }
         if (numbers.isEmpty()) {
             // Every message of the window went away meanwhile.
-            numbers.append(qMax(1, high - windowSize + 1));
+            numbers.append(low);
             ids.append(QString());
         }
         emit newMessageIds_chain(numbers, ids, index <= 0);

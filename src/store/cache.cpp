@@ -112,6 +112,8 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
         m_stopAt.clear();
         QFile mark(interruptedCheckPath());
         m_hasMark = mark.open(QIODevice::ReadOnly);
+        m_resuming = m_hasMark;
+        m_markOpen = false;
         m_markStop = m_hasMark ? QString::fromUtf8(mark.readAll()).trimmed() : QString();
     }
     if (m_walkDone)
@@ -119,23 +121,31 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
     walkWindow(numbers, ids);
     if (!m_walkDone) {
         const int lowest = numbers.isEmpty() ? 1 : numbers.last();
-        if (lowest > 1) {
+        // The walk goes on while the first new messages are fetched.
+        if (lowest > 1)
             emit getNewMail(lowest - 1);
-            return;
-        }
-        m_walkDone = true;   // reached the oldest message
+        else
+            m_walkDone = true;   // reached the oldest message
     }
     if (m_toFetch.isEmpty()) {
-        finishCheck();
+        if (m_walkDone)
+            finishCheck();
         return;
     }
     if (!m_hasMark) {
         // Before the first file of the check (the worker takes the jobs in
         // order, and fetches nothing once this fails): from here until the
         // check ends, held messages no longer prove that older ones are held.
-        emit setCheckMark(interruptedCheckPath(), m_stopAt.toUtf8() + '\n', true);
+        // While the walk goes on, its stop is not known: the mark names none
+        // (the next check walks to the oldest) until the walk finds it.
+        emit setCheckMark(interruptedCheckPath(), (m_walkDone ? m_stopAt : QString()).toUtf8() + '\n',
+                          true);
         m_hasMark = true;
-        m_markStop = m_stopAt;
+        m_markOpen = !m_walkDone;
+    } else if (m_markOpen && m_walkDone) {
+        if (!m_stopAt.isEmpty())
+            emit setCheckMark(interruptedCheckPath(), m_stopAt.toUtf8() + '\n', true);
+        m_markOpen = false;
     }
     fetchNextWindow();
 }
@@ -156,7 +166,7 @@ void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
         }
         // Held. Without a mark everything below is held as well; with one,
         // only below the message it names.
-        if (!m_hasMark || (!m_markStop.isEmpty() && fileName == m_markStop)) {
+        if (!m_resuming || (!m_markStop.isEmpty() && fileName == m_markStop)) {
             m_stopAt = fileName;
             m_walkDone = true;
             return;
@@ -169,7 +179,11 @@ void Cache::fetchNextWindow()
     // Windows in flight: while the worker writes one it fetches the next,
     // and the request after that is already waiting for it.
     while (m_windowsInFlight < 4 && m_fetched < m_toFetch.size()) {
-        const int end = qMin(m_fetched + 50, m_toFetch.size());
+        const int wanted = fetchWindowEnd(m_fetched);
+        // A window cut short by the walk's frontier would only cost commands.
+        if (!m_walkDone && m_fetched > 0 && wanted > m_toFetch.size())
+            break;
+        const int end = qMin(wanted, m_toFetch.size());
         QList<int> numbers;
         QStringList fileNames;
         for (int i = m_fetched; i < end; ++i) {
@@ -181,9 +195,24 @@ void Cache::fetchNextWindow()
         ++m_windowsInFlight;
         emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
     }
-    if (m_checking && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size()
+    if (m_checking && m_walkDone && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size()
             && m_storedWindows.isEmpty())
         finishCheck();
+}
+
+int Cache::fetchWindowEnd(int fetched)
+{
+    // The newest message alone, so that it is listed at once; then windows
+    // that grow while the first are written and listed, ending on multiples
+    // of the first full window. Larger windows cost fewer commands and
+    // flushes; the largest bounds what the worker holds.
+    const int full = 50;
+    const int largest = 200;
+    if (fetched == 0)
+        return 1;
+    if (fetched < full)
+        return full;
+    return fetched + qMin(fetched, largest);
 }
 
 void Cache::onMessagesStored(StoredMessages messages)

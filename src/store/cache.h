@@ -163,9 +163,14 @@ private:
     QString interruptedCheckPath() const;
     void walkWindow(const QList<int> &numbers, const QStringList &ids);
     void fetchNextWindow();
+    // Where the window of new messages that starts after the first fetched
+    // ones ends.
+    static int fetchWindowEnd(int fetched);
     void finishCheck();
     bool m_hasMark = false;                    // a mark exists on disk
+    bool m_resuming = false;                   // there was one when the check began
     QString m_markStop;                        // the file name it names; empty: the oldest
+    bool m_markOpen = false;                   // written before the stop was known
     bool m_walkDone = false;
     QString m_stopAt;                          // the held message this check stops at
     QVector<QPair<int, QString>> m_toFetch;    // new messages, newest first
