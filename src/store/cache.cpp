@@ -119,17 +119,14 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
     if (m_walkDone)
         return;
     walkWindow(numbers, ids);
-    if (!m_walkDone) {
-        const int lowest = numbers.isEmpty() ? 1 : numbers.last();
-        // The walk goes on while the first new messages are fetched.
-        if (lowest > 1)
-            emit getNewMail(lowest - 1);
-        else
-            m_walkDone = true;   // reached the oldest message
-    }
+    const int lowest = numbers.isEmpty() ? 1 : numbers.last();
+    if (!m_walkDone && lowest <= 1)
+        m_walkDone = true;   // reached the oldest message
     if (m_toFetch.isEmpty()) {
         if (m_walkDone)
             finishCheck();
+        else
+            emit getNewMail(lowest - 1);
         return;
     }
     if (!m_hasMark) {
@@ -148,6 +145,10 @@ void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
         m_markOpen = false;
     }
     fetchNextWindow();
+    // The walk goes on while the first new messages are fetched; the worker
+    // takes the jobs in order, so the first windows come first.
+    if (!m_walkDone)
+        emit getNewMail(lowest - 1);
 }
 
 void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
