@@ -121,10 +121,10 @@ int runNumber = 0;
 // This program's first check into a fresh store, as an account runs it,
 // with a 5 ms timer on the main thread recording its largest lateness; then
 // a second check that finds nothing new.
-ClientRun clientFetch(ServerManager::Protocol protocol, int port, int expected)
+ClientRun clientFetch(ServerKind::Protocol protocol, int port, int expected)
 {
-    MailAccount account(ConnectionRecorder::makeServer(ServerManager::INCOMING_TYPE, protocol,
-                                                       ServerManager::TLS_SSL, port),
+    MailAccount account(ConnectionRecorder::makeServer(ServerKind::INCOMING_TYPE, protocol,
+                                                       ServerKind::TLS_SSL, port),
                         QStringLiteral("bench%1@example.org").arg(++runNumber));
     auto *application = static_cast<BenchApplication *>(qApp);
     ClientRun run;
@@ -281,7 +281,7 @@ int main(int argc, char *argv[])
         double nothing = 0;
         double first = 0;   // the slowest first letter of either protocol
         const Figures imaps = threeRuns("imaps", [&] {
-            const ClientRun run = clientFetch(ServerManager::IMAP, servers.imapsPort(), count);
+            const ClientRun run = clientFetch(ServerKind::IMAP, servers.imapsPort(), count);
             stall = qMax(stall, run.worstStallMs);
             eventCpu = qMax(eventCpu, run.longestEventCpuMs);
             nothing = qMax(nothing, run.nothingNewSeconds);
@@ -289,7 +289,7 @@ int main(int argc, char *argv[])
             return run.seconds;
         });
         const Figures pop3s = threeRuns("pop3s", [&] {
-            const ClientRun run = clientFetch(ServerManager::POP3, servers.pop3sPort(), count);
+            const ClientRun run = clientFetch(ServerKind::POP3, servers.pop3sPort(), count);
             first = qMax(first, run.firstLetterSeconds);
             return run.seconds;
         });

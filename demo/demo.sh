@@ -10,7 +10,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=$(cd "${1:-$root/build}" && pwd); shift || true
+build=$(cd "${1:-$root/build-run}" && pwd); shift || true
 demo=${DREL_MAIL_DEMO_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/drel-mail-demo}
 interval=${DREL_MAIL_DEMO_INTERVAL:-60000}   # how often the client checks, ms
 login=demo

@@ -4,7 +4,7 @@
 // account, made current. Run at every demo start, since the ports change:
 //   drel-mail-demo-account ADDRESS LOGIN PASSWORD IMAPS POP3S SMTPS CERT.pem INTERVAL_MS
 #include "main/drel.h"
-#include "servers/servermanager.h"
+#include "servers/serverkind.h"
 #include "base/settings.h"
 #include "accounts/utils.h"
 
@@ -19,7 +19,7 @@
 namespace {
 const QString host = QStringLiteral("127.0.0.1:");
 
-void writeServer(const QString &address, ServerManager::Type type, ServerManager::Protocol protocol,
+void writeServer(const QString &address, ServerKind::Type type, ServerKind::Protocol protocol,
                  const QString &login, const QVariantList &fingerprint)
 {
     QSettings settings;
@@ -27,8 +27,8 @@ void writeServer(const QString &address, ServerManager::Type type, ServerManager
     settings.beginGroup(address);
     settings.setValue(Settings::typeKey, int(type));
     settings.setValue(Settings::protocolKey, int(protocol));
-    settings.setValue(Settings::sslKey, int(ServerManager::TLS_SSL));
-    settings.setValue(Settings::authKey, int(ServerManager::AUTO_AUTH));
+    settings.setValue(Settings::sslKey, int(ServerKind::TLS_SSL));
+    settings.setValue(Settings::authKey, int(ServerKind::AUTO_AUTH));
     settings.setValue(Settings::loginKey, login);
     settings.setValue(Settings::certificateFingerprintKey, fingerprint);
 }
@@ -66,9 +66,9 @@ int main(int argc, char *argv[])
                 settings.remove(address);
         }
     }
-    writeServer(imap, ServerManager::INCOMING_TYPE, ServerManager::IMAP, login, fingerprint);
-    writeServer(pop3, ServerManager::INCOMING_TYPE, ServerManager::POP3, login, fingerprint);
-    writeServer(smtp, ServerManager::OUTGOING_TYPE, ServerManager::SMTP, login, fingerprint);
+    writeServer(imap, ServerKind::INCOMING_TYPE, ServerKind::IMAP, login, fingerprint);
+    writeServer(pop3, ServerKind::INCOMING_TYPE, ServerKind::POP3, login, fingerprint);
+    writeServer(smtp, ServerKind::OUTGOING_TYPE, ServerKind::SMTP, login, fingerprint);
 
     QSettings settings;
     settings.beginGroup(Settings::profilesGroup);

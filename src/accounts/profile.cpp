@@ -12,8 +12,10 @@
 #include "model/proxymodel.h"
 #include "model/storelayout.h"
 #include "net/connection.h"
+#include "net/messagebuilder.h"
 #include "servers/server.h"
 #include "store/cache.h"
+#include "store/mailcheck.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -40,15 +42,13 @@ Profile::Profile(QString email, QObject *parent)
     m_outbox = new Outbox(this);
     m_records = new RecordMirror(m_connection.get(), this);
     Connection *c = m_connection.get();
-    connect(this, &Profile::queryGetMail, c, qOverload<>(&Connection::onQueryGetMail), Qt::QueuedConnection);
     connect(this, &Profile::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
     connect(this, &Profile::setPassword, c, &Connection::setPassword, Qt::QueuedConnection);
     connect(this, &Profile::sendLetter, c, &Connection::onSendLetter, Qt::QueuedConnection);
     connect(c, &Connection::error, this, &Profile::errorSlot, Qt::QueuedConnection);
-    connect(c, &Connection::queryUsername, this, &Profile::queryUsername, Qt::QueuedConnection);
+    connect(c, &Connection::queryUsername, this, &Profile::onUsernameWanted, Qt::QueuedConnection);
     connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
-    connect(c, &Connection::connectionClosed, this, &Profile::onCheckEnded, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
 
     const Settings::AccountRecord stored = Settings::account(m_email);
@@ -161,23 +161,13 @@ void Profile::buildFolders()
     emit archiveProxyModelChanged();
     emit trashProxyModelChanged();
 
-    Connection *c = m_connection.get();
     Cache *cache = m_cache;
-    connect(c, &Connection::newMessageIds_chain, cache, &Cache::onNewMessageIds, Qt::QueuedConnection);
-    connect(c, &Connection::messagesStored_chain, cache, &Cache::onMessagesStored, Qt::QueuedConnection);
-    connect(cache, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail), Qt::QueuedConnection);
-    connect(cache, &Cache::fetchMessages, c, &Connection::onFetchMessages, Qt::QueuedConnection);
-    connect(cache, &Cache::setCheckMark, c, &Connection::onSetCheckMark, Qt::QueuedConnection);
-    connect(cache, &Cache::lettersRecieved, c, &Connection::onCheckFinished, Qt::QueuedConnection);
-    connect(cache, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer,
+    // A message that could not be stored is told to the user.
+    connect(cache, &Cache::writeFailed, m_connection.get(), &Connection::onStoreWriteFailed,
             Qt::QueuedConnection);
-    // A fetched message that could not be stored ends the check with a
-    // message for the user.
-    connect(cache, &Cache::writeFailed, c, &Connection::onStoreWriteFailed, Qt::QueuedConnection);
 
     Model *incoming = m_models[Letter::IncomingFolder];
     connect(cache, &Cache::seenLetter, incoming, &Model::onSeenLetter);
-    connect(cache, &Cache::lettersRecieved, this, &Profile::onCheckEnded);
     connect(cache, &Cache::newIncomingLetter, this, &Profile::receiveLetter);
     connect(incoming, &Model::unseenLettersChanged, this, &Profile::onUnseenLettersChanged);
 
@@ -281,7 +271,7 @@ void Profile::setNewLetter(Letter *letter)
 
 Profile::Status Profile::status() const
 {
-    if (m_checking)
+    if (m_check)
         return RECIEVING_STATUS;
     if (m_outbox->hasLetterOut())
         return SENDING_STATUS;
@@ -305,11 +295,13 @@ void Profile::updateStatus()
 
 void Profile::queryIncomingMail()
 {
-    if (status() != READY_STATUS)
+    if (status() != READY_STATUS || !m_cache)
         return;
-    m_checking = true;
+    m_check = new MailCheck(m_cache, this);
+    m_check->attach(m_connection.get());
+    connect(m_check, &MailCheck::ended, this, &Profile::onCheckEnded);
     updateStatus();
-    emit queryGetMail();
+    m_check->start();
     if (m_timer.isActive())
         m_timer.start();
 }
@@ -349,7 +341,13 @@ void Profile::takeRecord(bool incoming, QObject *object)
 
 void Profile::onCheckEnded()
 {
-    m_checking = false;
+    if (MailCheck *check = m_check.data()) {
+        // Nothing of it may reach the next check.
+        check->disconnect();
+        m_connection->disconnect(check);
+        check->deleteLater();
+        m_check.clear();
+    }
     updateStatus();
 }
 
@@ -374,7 +372,7 @@ void Profile::sendNewLetter()
 void Profile::discardNewLetterDraft()
 {
     if (m_cache && !m_newLetter->id().isEmpty())
-        m_cache->discardMessage(Connection::messageId(m_newLetter->id()), Letter::DraftsFolder);
+        m_cache->discardMessage(MessageBuilder::messageId(m_newLetter->id()), Letter::DraftsFolder);
 }
 
 void Profile::sendNextLetter()
@@ -437,13 +435,11 @@ bool Profile::createAttachment()
 
 void Profile::errorSlot(QString e)
 {
-    onCheckEnded();
     emit error(e);
 }
 
 void Profile::authFailedSlot(QString e)
 {
-    onCheckEnded();
     emit authFailed(e);
 }
 
@@ -491,14 +487,14 @@ void Profile::applyUsername(const QString &user, bool save)
 {
     emit setUsername(user);
     if (save)
-        Settings::setAccountValue(m_email, status() == SENDING_STATUS ? Settings::outLoginKey
-                                                                      : Settings::inLoginKey, user);
+        Settings::setAccountValue(m_email, m_askingIncoming ? Settings::inLoginKey
+                                                            : Settings::outLoginKey, user);
 }
 
 void Profile::applyPassword(const QString &password, bool save)
 {
     emit setPassword(password);
-    const bool incoming = status() != SENDING_STATUS;
+    const bool incoming = m_askingIncoming;
     if (!save || password.isEmpty())
         return;
     // Kept in memory whatever the keyring does, and never in a weaker store:
@@ -508,9 +504,16 @@ void Profile::applyPassword(const QString &password, bool save)
         m_keyring->write(passwordEntry(incoming), password, this, nullptr);
 }
 
-void Profile::onPasswordWanted()
+void Profile::onUsernameWanted(const ServerQuestion &question)
 {
-    const bool incoming = status() != SENDING_STATUS;
+    m_askingIncoming = question.incoming;
+    emit queryUsername();
+}
+
+void Profile::onPasswordWanted(const ServerQuestion &question)
+{
+    const bool incoming = question.incoming;
+    m_askingIncoming = incoming;
     bool &given = m_storedPasswordGiven[incoming ? 0 : 1];
     if (given) {
         emit queryPassword();

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "base/keyring.h"
+#include "net/serverquestion.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "servers/server.h"
@@ -17,14 +18,16 @@
 #include <memory>
 
 class Connection;
+class MailCheck;
 class Outbox;
 class RecordMirror;
 class Letter;
 
 // Thread: main. Its Connection runs on a worker thread of its own; every
 // signal between the two is queued.
-// One mail account: its store, its five folders, the letter being composed,
-// its worker thread, its mail-check timer and its status.
+// One mail account: its store (Cache), its five folders, the letter being
+// composed, its worker (Connection), its mail-check timer and its status. It
+// makes one MailCheck per check and ends it; the check itself lives there.
 class Profile : public QObject
 {
     Q_OBJECT
@@ -122,7 +125,6 @@ signals:
     void nameChanged();
     void statusChanged();
     void unseenLettersChanged();
-    void queryGetMail();
     void queryUsername();
     void queryPassword();
     void setUsername(QString user);
@@ -138,9 +140,6 @@ public slots:
     void queryIncomingMail();
     void setIncomingServer(QObject *incomingServer);
     void setOutgoingServer(QObject *outgoingServer);
-    // The worker ended a check (or reported the end of any job): a letter
-    // out stays out until its sendFinished().
-    void onCheckEnded();
     void sendNewLetter();
     void saveNewLetterToDrafts();
     // Removes the draft of the letter being written, if one was saved, for
@@ -157,9 +156,12 @@ public slots:
 private slots:
     // The worker needs a password: the keyring's, the one remembered for
     // the session, or else the user's answer to a question.
-    void onPasswordWanted();
+    void onPasswordWanted(const ServerQuestion &question);
+    void onUsernameWanted(const ServerQuestion &question);
     void onUnseenLettersChanged(int c);
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
+    // The running check is over: it goes.
+    void onCheckEnded();
 
 private:
     void buildFolders();
@@ -187,13 +189,14 @@ private:
     QString m_name;
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
-    bool m_checking = false;
     // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;
     std::array<QPointer<Model>, 5> m_models;
     std::array<QPointer<ProxyModel>, 5> m_proxies;
     QPointer<Cache> m_cache;
+    // The running check, a child; null while none runs.
+    QPointer<MailCheck> m_check;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Letter> m_newLetter;
     // Children: copies of the letters handed to sendNewLetter(), and the
@@ -207,4 +210,6 @@ private:
     // already, so a second question means the server refused it.
     std::array<bool, 2> m_storedPasswordGiven{};
     std::array<QString, 2> m_sessionPasswords;
+    // The direction whose server asked the open login or password question.
+    bool m_askingIncoming = true;
 };

@@ -42,8 +42,8 @@ void RecordMirror::take(bool incoming, Server *front)
             [worker, incoming](bool forIncoming, int protocol, int ssl, int auth, QString address) {
                 if (forIncoming != incoming)
                     return;
-                worker->setConnectionFields(ServerManager::Protocol(protocol), ServerManager::Ssl(ssl),
-                                            ServerManager::Auth(auth), address);
+                worker->setConnectionFields(ServerKind::Protocol(protocol), ServerKind::Ssl(ssl),
+                                            ServerKind::Auth(auth), address);
             }, Qt::QueuedConnection);
     m_connection->setServer(incoming, worker);
 }

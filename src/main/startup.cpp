@@ -177,6 +177,8 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
     QQmlContext *context = viewer.rootContext();
     context->setContextProperty(QStringLiteral("tabletMode"), tabletMode);
     context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    // The height of a list row or a field, the unit the screens are laid out in.
+    context->setContextProperty(QStringLiteral("itemHeight"), 50 * dpiRatio);
     context->setContextProperty(QStringLiteral("debug"), false);
     context->setContextProperty(QStringLiteral("viewer"), &viewer);
     context->setContextProperty(QStringLiteral("contactsImageProvider"),

@@ -1,10 +1,12 @@
 #include "net/authenticator.h"
 
 
-Authenticator::Authenticator(const QString &username, const QString &password)
+Authenticator::Authenticator(const QString &username, const QString &password, bool incoming)
     : m_username(username)
     , m_password(password)
+    , m_incoming(incoming)
 {
+    qRegisterMetaType<ServerQuestion>();
 }
 
 const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>> Authenticator::getAcceptableMechanisms(
@@ -19,25 +21,33 @@ void Authenticator::setSASLMechanism(vmime::shared_ptr<vmime::security::sasl::SA
     defaultSASLAuthenticator::setSASLMechanism(mechanism);
 }
 
-void Authenticator::askAndWait(void (Authenticator::*question)()) const
+void Authenticator::askAndWait(ServerQuestion::Kind kind) const
 {
     auto *self = const_cast<Authenticator *>(this);
-    emit(self->*question)();
+    ServerQuestion question;
+    question.kind = kind;
+    question.incoming = m_incoming;
+    question.server = m_server;
     // An empty answer when the thread is told to stop first.
-    m_wait.wait();
+    m_wait.ask(question, [self](const ServerQuestion &asked) {
+        if (asked.kind == ServerQuestion::Username)
+            emit self->queryUsername(asked);
+        else
+            emit self->queryPassword(asked);
+    });
 }
 
 const vmime::string Authenticator::getUsername() const
 {
     if (m_username.isEmpty())
-        askAndWait(&Authenticator::queryUsername);
+        askAndWait(ServerQuestion::Username);
     return m_username.toUtf8().toStdString();
 }
 
 const vmime::string Authenticator::getPassword() const
 {
     if (m_password.isEmpty())
-        askAndWait(&Authenticator::queryPassword);
+        askAndWait(ServerQuestion::Password);
     return m_password.toUtf8().toStdString();
 }
 

@@ -184,22 +184,24 @@ void CertificateVerifier::remember(const QList<unsigned char> &fingerprint)
 
 bool CertificateVerifier::ask(const QString &text)
 {
-    static QAtomicInt lastQuestion;
-    m_question = lastQuestion.fetchAndAddRelaxed(1) + 1;
+    ServerQuestion question;
+    question.kind = ServerQuestion::Certificate;
+    question.server = m_address;
+    question.text = text;
     m_answer = false;
-    emit queryCertificate(m_question, text);
-    const bool answered = m_wait.wait();
-    m_question = 0;
+    const bool answered = m_wait.ask(question, [this](const ServerQuestion &asked) {
+        emit queryCertificate(asked.number, asked.text);
+    });
     return answered && m_answer;
 }
 
 void CertificateVerifier::userAnswer(QString address, int question, bool answer)
 {
-    if (question == 0 || question != m_question)
+    if (question == 0 || !m_wait.isOpen(question))
         return;
     // Nothing is stored here: verify() stores the fingerprint after a yes,
     // and a no leaves the settings alone.
     m_answerAddress = address;
     m_answer = answer;
-    m_wait.answered();
+    m_wait.answered(question);
 }

@@ -61,7 +61,6 @@ private:
     // The address the last answer came for; the record may have been renamed.
     QString m_answerAddress;
     AnswerWait m_wait;
-    int m_question = 0;
     bool m_answer = false;
 };
 

@@ -7,6 +7,7 @@
 #include "net/authenticator.h"
 #include "net/endpoint.h"
 #include "net/inbox.h"
+#include "net/messagebuilder.h"
 
 #include <QtDebug>
 
@@ -30,34 +31,48 @@ void yieldToTheWindow()
 }
 }
 
-Connection::Connection(QObject *parent)
-    : QThread(parent)
+Connection::Connection()
+    : m_thread(std::make_unique<QThread>())
 {
     qRegisterMetaType<StoredMessages>("StoredMessages");
     qRegisterMetaType<QList<int>>("QList<int>");
-    moveToThread(this);
+    m_thread->setObjectName(QStringLiteral("Connection"));
+    moveToThread(m_thread.get());
+    // Both are emitted on the worker thread itself.
+    connect(m_thread.get(), &QThread::started, this, &Connection::begin, Qt::DirectConnection);
+    connect(m_thread.get(), &QThread::finished, this, &Connection::end, Qt::DirectConnection);
 }
 
 Connection::~Connection()
 {
-    requestInterruption();
-    quit();
-    wait();
+    m_thread->requestInterruption();
+    m_thread->quit();
+    m_thread->wait();
     // Records handed over to a thread that never ran.
     QMutexLocker locker(&m_recordsLock);
     qDeleteAll(m_records);
     m_records.clear();
 }
 
-void Connection::run()
+void Connection::start(QThread::Priority priority)
 {
+    m_thread->start(priority);
+}
+
+void Connection::begin()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
     yieldToTheWindow();
     m_session = vmime::net::session::create();
     for (Endpoint *server : {m_incoming, m_outgoing}) {
         if (server)
             server->setSession(m_session);
     }
-    exec();
+}
+
+void Connection::end()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
     // The records end with the thread that owns them.
     m_incoming = nullptr;
     m_outgoing = nullptr;
@@ -68,8 +83,8 @@ void Connection::run()
 
 void Connection::setAuthenticator(const bool &incoming, QString login, QString password)
 {
-    auto authenticator = std::make_shared<Authenticator>(login, password);
-    authenticator->moveToThread(this);
+    auto authenticator = std::make_shared<Authenticator>(login, password, incoming);
+    authenticator->moveToThread(m_thread.get());
     const bool in = incoming;
     // Installed on the worker thread, in order with the jobs queued there.
     QMetaObject::invokeMethod(this, [this, in, authenticator] {
@@ -79,6 +94,7 @@ void Connection::setAuthenticator(const bool &incoming, QString login, QString p
 
 void Connection::installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     connect(authenticator.get(), &Authenticator::queryUsername, this,
             &Connection::queryUsernameSlot, Qt::DirectConnection);
     connect(authenticator.get(), &Authenticator::queryPassword, this,
@@ -96,7 +112,7 @@ void Connection::setServer(const bool &incoming, Endpoint *server)
     // replaced and when the thread ends; nobody else may delete it.
     if (server) {
         server->setParent(nullptr);
-        server->moveToThread(this);
+        server->moveToThread(m_thread.get());
         QMutexLocker locker(&m_recordsLock);
         m_records.append(server);
     }
@@ -107,6 +123,7 @@ void Connection::setServer(const bool &incoming, Endpoint *server)
 
 void Connection::installServer(bool incoming, Endpoint *server)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     Endpoint *&slot = incoming ? m_incoming : m_outgoing;
     if (slot == server)
         return;
@@ -172,13 +189,16 @@ void Connection::fetchJob(const QString &operation, Job job)
         logCaught(operation, "std::exception", e.what());
         emit error(tr("Get mail error: ") + QString::fromUtf8(e.what()));
     }
+    emit checkFailed();
 }
 
 void Connection::onQueryGetMail(int index)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     Inbox *server = incoming();
     if (!server) {
         emit connectionClosed();
+        emit checkFailed();
         return;
     }
     if (index > 0 && m_checkFailed)
@@ -189,6 +209,7 @@ void Connection::onQueryGetMail(int index)
             high = server->startCheck();
             if (high < 1) {
                 emit connectionClosed();
+                emit checkFailed();
                 return;
             }
         }
@@ -211,9 +232,11 @@ void Connection::onQueryGetMail(int index)
 
 void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     Inbox *server = incoming();
     if (!server) {
         emit connectionClosed();
+        emit checkFailed();
         return;
     }
     if (m_checkFailed)
@@ -272,6 +295,7 @@ void Connection::finishWindow()
 
 void Connection::onSetCheckMark(QString path, QByteArray content, bool present)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (!present) {
         // The store has everything above the mark's stop: without the mark
         // the next check stops at the first held message again.
@@ -290,12 +314,14 @@ void Connection::onSetCheckMark(QString path, QByteArray content, bool present)
 
 void Connection::onCheckFinished()
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (Inbox *server = incoming())
         server->endCheck();
 }
 
 void Connection::onDeleteMessageFromServer(int index)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (!m_incoming)
         return;
     try {
@@ -312,11 +338,13 @@ void Connection::onDeleteMessageFromServer(int index)
 
 void Connection::onStoreWriteFailed(QString message)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     emit error(tr("Get mail error: ") + message);
 }
 
 void Connection::onSendLetter(Letter *letter)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     // Every send ends with sendFinished(), so the account knows whether the
     // server took the letter; failure carries the words for a failure that no
     // error() has reported.
@@ -324,7 +352,7 @@ void Connection::onSendLetter(Letter *letter)
         emit sendFinished(letter, false, tr("no outgoing server is set for this account."), QByteArray());
         return;
     }
-    const QString unsendable = unsendableAddress(letter);
+    const QString unsendable = MessageBuilder::unsendableAddress(letter);
     if (!unsendable.isEmpty()) {
         emit sendFinished(letter, false,
                           tr("the address %1 has characters beyond ASCII, which cannot be sent.")
@@ -334,7 +362,7 @@ void Connection::onSendLetter(Letter *letter)
         return;
     }
     try {
-        const vmime::shared_ptr<vmime::message> message = toVmimeMessage(letter);
+        const vmime::shared_ptr<vmime::message> message = MessageBuilder::toVmimeMessage(letter);
         if (!message) {
             // Nothing to send; the builder has logged why.
             emit error(tr("Send mail error: ") + tr("the letter could not be turned into a message."));
@@ -342,7 +370,7 @@ void Connection::onSendLetter(Letter *letter)
             return;
         }
         // Generated once: these bytes go to the server and into Sent.
-        const QByteArray content = generate(message);
+        const QByteArray content = MessageBuilder::generate(message);
         auto header = message->getHeader();
         vmime::mailboxList recipients;
         for (const char *field : {vmime::fields::TO, vmime::fields::CC}) {
@@ -381,20 +409,21 @@ void Connection::onSendLetter(Letter *letter)
     }
 }
 
-void Connection::queryUsernameSlot()
+void Connection::queryUsernameSlot(const ServerQuestion &question)
 {
     m_usernameAsker = qobject_cast<Authenticator *>(sender());
-    emit queryUsername();
+    emit queryUsername(question);
 }
 
-void Connection::queryPasswordSlot()
+void Connection::queryPasswordSlot(const ServerQuestion &question)
 {
     m_passwordAsker = qobject_cast<Authenticator *>(sender());
-    emit queryPassword();
+    emit queryPassword(question);
 }
 
 void Connection::setUsername(QString user)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (Authenticator *asker = m_usernameAsker.data()) {
         m_usernameAsker.clear();
         asker->setUsername(user);
@@ -403,6 +432,7 @@ void Connection::setUsername(QString user)
 
 void Connection::setPassword(QString pass)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (Authenticator *asker = m_passwordAsker.data()) {
         m_passwordAsker.clear();
         asker->setPassword(pass);

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "model/messagefiles.h"
+#include "net/serverquestion.h"
 
 #include <vmime/vmime.hpp>
 
@@ -20,37 +21,26 @@ class Endpoint;
 class Inbox;
 class Letter;
 
-// Thread: its own (the object moves itself into the thread it runs).
+// Thread: the worker thread it owns, from construction on; the slots run
+// there (and assert it), everything else crosses as a queued signal.
 // The account's network worker: it owns the account's incoming and outgoing
 // server records and does all their network work (reading the server's
 // message ids, fetching and writing new messages to the store's folder,
-// deletion on the server, sending). The store on the main thread decides
-// what to fetch; only stored results cross back to it. toVmimeMessage() and
-// generate() use no connection state and may be called from any thread; the
-// store files drafts with them, and a sent letter as the bytes that went to
-// the server.
-class Connection : public QThread
+// deletion on the server, sending). A MailCheck on the main thread decides
+// what to fetch; only stored results cross back to it.
+class Connection : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit Connection(QObject *parent = nullptr);
+    Connection();
     // Stops the thread (also out of a question that waits for the user) and
     // waits for it.
     ~Connection() override;
 
-    // The MIME message for a letter, with its Message-ID taken from the
-    // letter's id. Null when building failed; failures are logged. A letter
-    // without recipients fails unless forFiling is set: a draft may be filed
-    // before anyone is named, and is then written without a To field.
-    static vmime::shared_ptr<vmime::message> toVmimeMessage(Letter *letter, bool forFiling = false);
-    // The bytes of a message as they are sent and filed.
-    static QByteArray generate(const vmime::shared_ptr<vmime::message> &message);
-    // The Message-ID ("left@right") that a letter id gives.
-    static QString messageId(const QString &letterId);
-    // The first address of the letter that is not plain ASCII, or a null
-    // text. Such addresses need SMTPUTF8 end to end; they are not sent.
-    static QString unsendableAddress(const Letter *letter);
+    // Starts the worker thread; until then jobs wait in its queue.
+    void start(QThread::Priority priority = QThread::InheritPriority);
+    bool isRunning() const { return m_thread->isRunning(); }
 
     // Any thread. The login and password of one direction; a server set
     // afterwards uses them.
@@ -60,10 +50,15 @@ public:
 
 signals:
     void error(QString message);
-    void queryUsername();
-    void queryPassword();
+    // The login or password of one direction is missing; the answer comes
+    // through setUsername() or setPassword().
+    void queryUsername(ServerQuestion question);
+    void queryPassword(ServerQuestion question);
     void authFailed(QString response);
     void connectionClosed();
+    // A step of a mail check failed, or no check could start: the check is
+    // over, and what it stored was reported before this.
+    void checkFailed();
     // Message numbers and ids of a window of the inbox, newest first;
     // restart is set for the newest window of a new check.
     void newMessageIds_chain(QList<int> numbers, QStringList ids, bool restart);
@@ -99,14 +94,15 @@ public slots:
     // the user is told.
     void onStoreWriteFailed(QString message);
 
-protected:
-    void run() override;
-
 private slots:
-    void queryUsernameSlot();
-    void queryPasswordSlot();
+    void queryUsernameSlot(const ServerQuestion &question);
+    void queryPasswordSlot(const ServerQuestion &question);
 
 private:
+    // The thread's start and end, on the thread: the records live and end
+    // there.
+    void begin();
+    void end();
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
     void installServer(bool incoming, Endpoint *server);
     Inbox *incoming() const;
@@ -117,6 +113,7 @@ private:
     // write failed.
     void finishWindow();
 
+    std::unique_ptr<QThread> m_thread;
     Endpoint *m_incoming = nullptr;
     Endpoint *m_outgoing = nullptr;
     vmime::shared_ptr<vmime::net::session> m_session;

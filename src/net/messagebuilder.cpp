@@ -1,4 +1,4 @@
-#include "net/connection.h"
+#include "net/messagebuilder.h"
 
 #include "base/caughtlog.h"
 #include "base/inlineimages.h"
@@ -78,12 +78,12 @@ QStringList senderParts(const QString &from)
 }
 } // namespace
 
-QString Connection::messageId(const QString &letterId)
+QString MessageBuilder::messageId(const QString &letterId)
 {
     return letterId.contains(QLatin1Char('@')) ? letterId : letterId + QStringLiteral("@drel-mail");
 }
 
-QString Connection::unsendableAddress(const Letter *letter)
+QString MessageBuilder::unsendableAddress(const Letter *letter)
 {
     QStringList addresses{senderParts(letter->from()).at(0)};
     for (const QString &entry : letter->toList() + letter->copyList())
@@ -95,7 +95,7 @@ QString Connection::unsendableAddress(const Letter *letter)
     return QString();
 }
 
-vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, bool forFiling)
+vmime::shared_ptr<vmime::message> MessageBuilder::toVmimeMessage(Letter *letter, bool forFiling)
 {
     vmime::shared_ptr<vmime::message> message;
     if (!letter)
@@ -185,7 +185,7 @@ vmime::shared_ptr<vmime::message> Connection::toVmimeMessage(Letter *letter, boo
     return message;
 }
 
-QByteArray Connection::generate(const vmime::shared_ptr<vmime::message> &message)
+QByteArray MessageBuilder::generate(const vmime::shared_ptr<vmime::message> &message)
 {
     // 7-bit headers whatever the server offers; the same bytes go to the
     // server and into the folder.

@@ -7,10 +7,36 @@ import QtQuick.Window 2.2
 Item {
     id: shortcuts
 
+    // The parts of the main screen.
+    property Item mailList: null
+    property Item header: null
+    property Item mail: null
+    property Item folderList: null
+    // The account and the folder (Letter.FolderType) shown.
+    property QtObject profile: null
+    property int folder: 0
+    // The forms and dialogs; those made on first use are null until then.
+    property Item comboBoxList: null
+    property Item lineEditForm: null
+    property Item messageForm: null
+    property Item colorFontPicker: null
+    property Item wizardForm: null
+    property Item serverForm: null
+    property Item profileForm: null
+    property Item managementForm: null
+    property Item spinPathBoxForm: null
+    property Item listViewForm: null
+    property Item newMailForm: null
+    property Item settingsMailForm: null
+    property Item settingsForm: null
+
+    signal drawerAsked(bool open)
+    signal folderChosen(int folder)
+
     readonly property bool onMainScreen: topmostForm() === null
     // While a modal form is fully shown the screens under it take no keys,
     // and Tab stays among the form's fields.
-    readonly property bool formOpen: lineEditForm.enabled || messageForm.enabled || taking(wizardForm)
+    readonly property bool formOpen: taking(lineEditForm) || taking(messageForm) || taking(wizardForm)
                                      || taking(serverForm) || taking(profileForm) || taking(managementForm)
                                      || taking(spinPathBoxForm) || taking(listViewForm) || taking(newMailForm)
                                      || taking(settingsMailForm) || taking(settingsForm)
@@ -56,10 +82,10 @@ Item {
     // by its title-bar button does.
     function openForms() {
         return [
-            { open: comboBoxList.opened, close: function() { comboBoxList.close() } },
+            { open: comboBoxList !== null && comboBoxList.visible, close: function() { comboBoxList.close() } },
             { open: shown(colorFontPicker), close: function() { colorFontPicker.hide() } },
-            { open: lineEditForm.opacity > 0, close: function() { lineEditForm.close() } },
-            { open: messageForm.opacity > 0, close: function() { messageForm.reject() } },
+            { open: shown(lineEditForm), close: function() { lineEditForm.close() } },
+            { open: shown(messageForm), close: function() { messageForm.reject() } },
             { open: shown(wizardForm), close: function() { wizardForm.cancel() } },
             { open: shown(serverForm), close: function() { serverForm.hide() } },
             { open: shown(profileForm), close: function() { profileForm.hide() } },
@@ -102,7 +128,7 @@ Item {
         enabled: shortcuts.onMainScreen
         onActivated: {
             if (folderList.state === "show")
-                root.showDrawer(false)
+                shortcuts.drawerAsked(false)
             else if (mail.fullWidth)
                 mail.fullWidth = false
             else
@@ -113,7 +139,7 @@ Item {
         id: drawerKey
         sequence: "F9"
         enabled: shortcuts.onMainScreen && header.drawerEnabled
-        onActivated: root.showDrawer(folderList.state !== "show")
+        onActivated: shortcuts.drawerAsked(folderList.state !== "show")
     }
     // Ctrl+1 to Ctrl+5: Incoming, Drafts, Sent, Archive, Trash.
     Repeater {
@@ -121,10 +147,10 @@ Item {
         Item {
             Shortcut {
                 sequence: "Ctrl+" + (index + 1)
-                enabled: shortcuts.onMainScreen && root.currentProfile !== null
+                enabled: shortcuts.onMainScreen && shortcuts.profile !== null
                 onActivated: {
-                    root.showDrawer(false)
-                    root.chooseFolder(index)
+                    shortcuts.drawerAsked(false)
+                    shortcuts.folderChosen(index)
                     mailList.takeFocus()
                 }
             }
@@ -133,8 +159,8 @@ Item {
     Shortcut {
         sequence: "Ctrl+U"
         enabled: shortcuts.onMainScreen && mailList.currentLetter !== null
-                 && root.currentFolder === 0 && root.currentProfile !== null
-        onActivated: root.currentProfile.cache.setLetterSeen(mailList.currentLetter, false)
+                 && shortcuts.folder === 0 && shortcuts.profile !== null
+        onActivated: shortcuts.profile.cache.setLetterSeen(mailList.currentLetter, false)
     }
     // Not over the compose form, whose letter would be lost.
     Shortcut {

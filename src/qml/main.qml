@@ -19,7 +19,6 @@ Item {
     readonly property int minWidth: Math.round(900 * dpiRatio)
     readonly property int minHeight: Math.round(500 * dpiRatio)
     property int currentFolder: Letter.IncomingFolder
-    property real itemHeight: 50 * dpiRatio
     // By folder number (Letter.FolderType).
     readonly property var folderNames: [qsTr("Incoming"), qsTr("Drafts"), qsTr("Sent"), qsTr("Archive"),
                                         qsTr("Trash")]
@@ -66,9 +65,9 @@ Item {
     }
 
     function showNewMail() { compose().showNew() }
-    function showReply() { compose().showReply() }
-    function showForward() { compose().showForward() }
-    function showDraft() { compose().showDraft() }
+    function showReply() { compose().showReply(mailList.currentLetter, mail.getBodyText()) }
+    function showForward() { compose().showForward(mailList.currentLetter, mail.getBodyText()) }
+    function showDraft() { compose().showDraft(mailList.currentLetter, mail.getBodyText()) }
     function addRecipient(name, address) { compose().addRecipient(name, address) }
     function showSettings() { settingsForms().settings.show(qsTr("Settings")) }
     function showWizard() { settingsForms().wizard.show() }
@@ -191,6 +190,21 @@ Item {
         z: 999
         active: false
         source: active ? "compose/NewMailForm.qml" : ""
+        onLoaded: {
+            item.profile = Qt.binding(function() { return root.currentProfile })
+            item.profiles = Qt.binding(function() { return mailProfileManager.profiles })
+            item.messageForm = messageForm
+            item.dropDownList = comboBoxList
+        }
+    }
+    Connections {
+        target: composeLoader.item
+        function onNumberAsked(min, max, current, set) {
+            root.numberPicker().show(min, max, current, set)
+            // The text takes each size as it is picked.
+            root.spinPathBoxForm.processValueOnChange = true
+        }
+        function onColorAsked(current, at, set) { root.colorFontPicker.show(current, at, set) }
     }
     Loader {
         id: choiceListLoader
@@ -216,6 +230,24 @@ Item {
         z: 998
         active: false
         source: active ? "settings/SettingsForms.qml" : ""
+        onLoaded: {
+            item.mailProfileManager = mailProfileManager
+            item.mailServerManager = mailServerManager
+            item.messageForm = messageForm
+            item.lineEditForm = lineEditForm
+            item.dropDownList = comboBoxList
+            item.choiceList = root.choiceList
+            item.numberPicker = root.numberPicker
+            item.quitKeyText = Qt.binding(function() { return keyboardShortcuts.quitKeyText })
+        }
+    }
+    // The wizard's account is joined to its servers a moment later.
+    Connections {
+        target: settingsLoader.item
+        function onAccountAdded() {
+            initTimer.interval = 1000
+            initTimer.start()
+        }
     }
     MessageForm { id: messageForm; objectName: "messageForm" }
     ComboBoxList { id: comboBoxList; objectName: "comboBoxList" }
@@ -228,8 +260,36 @@ Item {
         source: active ? "compose/ColorPickerForm.qml" : ""
     }
     // "mailto:" links from the desktop, and the keyboard shortcuts.
-    MailtoRequests { id: mailtoRequests }
-    KeyboardShortcuts { id: keyboardShortcuts }
+    MailtoRequests {
+        id: mailtoRequests
+        hasAccount: mailProfileManager.currentProfile >= 0 && mailProfileManager.profiles.length > 0
+        messageForm: messageForm
+        composeForm: root.compose
+    }
+    KeyboardShortcuts {
+        id: keyboardShortcuts
+        mailList: mailList
+        header: header
+        mail: mail
+        folderList: folderList
+        profile: root.currentProfile
+        folder: root.currentFolder
+        comboBoxList: comboBoxList
+        lineEditForm: lineEditForm
+        messageForm: messageForm
+        colorFontPicker: root.colorFontPicker
+        wizardForm: root.wizardForm
+        serverForm: root.serverForm
+        profileForm: root.profileForm
+        managementForm: root.managementForm
+        spinPathBoxForm: root.spinPathBoxForm
+        listViewForm: root.listViewForm
+        newMailForm: root.newMailForm
+        settingsMailForm: root.settingsMailForm
+        settingsForm: root.settingsForm
+        onDrawerAsked: root.showDrawer(open)
+        onFolderChosen: root.chooseFolder(folder)
+    }
 
     MailList {
         id: mailList
@@ -238,7 +298,13 @@ Item {
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: parent.width * 0.4
-        onCurrentLetterChanged: mail.updateView()
+        profile: root.currentProfile
+        folder: root.currentFolder
+        refreshEnabled: header.refreshButtonEnabled
+        onCurrentLetterChanged: mail.updateView(currentLetter)
+        onNotify: root.notify(text)
+        onToggleFullWidth: mail.fullWidth = !mail.fullWidth
+        onOpenFullWidth: mail.fullWidth = true
     }
 
     FolderList {
@@ -249,7 +315,13 @@ Item {
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: mailList.width
-        onClicked: root.chooseFolder(folder)
+        profile: root.currentProfile
+        currentFolder: root.currentFolder
+        folderNames: root.folderNames
+        onClicked: {
+            root.chooseFolder(folder)
+            root.showDrawer(false)
+        }
     }
 
     Mail {
@@ -258,6 +330,26 @@ Item {
         anchors.right: parent.right
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
+        letter: mailList.currentLetter
+        letterCount: mailList.count
+        profile: root.currentProfile
+        folder: root.currentFolder
+        folderNames: root.folderNames
+        messageForm: messageForm
+        keysActive: keyboardShortcuts.onMainScreen
+        onNotify: root.notify(text, actionText, action)
+        onAskChoice: root.choiceList().show(choices, answer)
+        onEditDraft: root.showDraft()
+        onReply: root.showReply()
+        onReplyToAll: {
+            root.showReply()
+            root.newMailForm.replyToAll()
+        }
+        onForward: root.showForward()
+        onWriteTo: {
+            root.showNewMail()
+            root.addRecipient(name, address)
+        }
     }
 
     HeaderMain {
@@ -267,12 +359,29 @@ Item {
         anchors.right: parent.right
         anchors.top: parent.top
         height: Math.min(parent.height * 0.1, 60 * dpiRatio)
+        profile: root.currentProfile
+        profiles: mailProfileManager.profiles
+        currentProfileIndex: mailProfileManager.currentProfile
+        keysActive: keyboardShortcuts.onMainScreen
+        drawerKeyText: keyboardShortcuts.drawerKeyText
+        findKeyText: keyboardShortcuts.findKeyText
+        dropDownList: comboBoxList
+        onDrawerClicked: root.showDrawer(open)
+        onProfileChosen: mailProfileManager.initCurrentProfile(index)
+        onAddProfileClicked: root.addProfile()
+        onNewMailClicked: root.showNewMail()
+        onSettingsClicked: root.showSettings()
+        onSearchTextChanged: {
+            if (mailList.model)
+                mailList.model.setSearchText(searchText)
+        }
     }
 
     Notice {
         id: notice
         objectName: "notice"
         enabled: !keyboardShortcuts.formOpen
+        keysActive: keyboardShortcuts.onMainScreen
     }
 
     Timer {

@@ -11,7 +11,7 @@
 IncomingServer::IncomingServer(QObject *parent)
     : Server(parent)
 {
-    setType(ServerManager::INCOMING_TYPE);
+    setType(ServerKind::INCOMING_TYPE);
 }
 
 IncomingServer::~IncomingServer()

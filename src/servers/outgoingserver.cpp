@@ -8,7 +8,7 @@
 OutgoingServer::OutgoingServer(QObject *parent)
     : Server(parent)
 {
-    setType(ServerManager::OUTGOING_TYPE);
+    setType(ServerKind::OUTGOING_TYPE);
 }
 
 Server *OutgoingServer::clone()
@@ -41,7 +41,7 @@ void OutgoingServer::prepareConnect()
     // The mail library logs in to an SMTP server only when told to; without
     // this no password would ever reach a server that wants one. Only an
     // explicit "None" sends without logging in.
-    const bool login = auth() != ServerManager::NO_AUTH;
+    const bool login = auth() != ServerKind::NO_AUTH;
     const std::string prefix = service()->getInfos().getPropertyPrefix();
     session()->getProperties()[prefix + "options.need-authentication"].setValue<bool>(login);
     if (!m_replies)

@@ -1,8 +1,5 @@
 #include "servers/server.h"
 
-#include "servers/incomingserver.h"
-#include "servers/outgoingserver.h"
-
 #include "base/caughtlog.h"
 #include "base/settings.h"
 #include "net/authenticator.h"
@@ -13,7 +10,7 @@
 #include <QtDebug>
 
 namespace {
-void rememberProbedSsl(const QString &address, ServerManager::Ssl ssl)
+void rememberProbedSsl(const QString &address, ServerKind::Ssl ssl)
 {
     Settings::setProbedSsl(address, int(ssl));
 }
@@ -56,7 +53,7 @@ Server::~Server()
         emit signal(); \
     }
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 SERVER_FIELD(SM::Type, SM::Type, type, setType, m_type, m_typeLock, typeChanged)
 SERVER_FIELD(SM::Protocol, SM::Protocol, protocol, setProtocol, m_protocol, m_protocolLock, protocolChanged)
 SERVER_FIELD(SM::Ssl, SM::Ssl, ssl, setSsl, m_ssl, m_sslLock, sslChanged)
@@ -83,22 +80,13 @@ void Server::setAddress(const QString &address)
     emit addressChanged(address);
 }
 
-void Server::setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,
-                                 ServerManager::Auth auth, const QString &address)
+void Server::setConnectionFields(ServerKind::Protocol protocol, ServerKind::Ssl ssl,
+                                 ServerKind::Auth auth, const QString &address)
 {
     setProtocol(protocol);
     setSsl(ssl);
     setAuth(auth);
     setAddress(address);
-}
-
-Server *Server::create(ServerManager::Type type, QObject *parent)
-{
-    if (type == ServerManager::INCOMING_TYPE)
-        return new IncomingServer(parent);
-    if (type == ServerManager::OUTGOING_TYPE)
-        return new OutgoingServer(parent);
-    return nullptr;
 }
 
 void Server::copyTo(Server *other) const
@@ -117,13 +105,13 @@ QString Server::serviceUrl()
 
     QString scheme;
     switch (protocol()) {
-    case ServerManager::POP3: scheme = QStringLiteral("pop3"); break;
-    case ServerManager::IMAP: scheme = QStringLiteral("imap"); break;
-    case ServerManager::SMTP: scheme = QStringLiteral("smtp"); break;
+    case ServerKind::POP3: scheme = QStringLiteral("pop3"); break;
+    case ServerKind::IMAP: scheme = QStringLiteral("imap"); break;
+    case ServerKind::SMTP: scheme = QStringLiteral("smtp"); break;
     }
     if (scheme.isEmpty())
         return QString();
-    if (ssl() == ServerManager::TLS_SSL) {
+    if (ssl() == ServerKind::TLS_SSL) {
         scheme += QLatin1Char('s');
         m_secureScheme = true;
     }
@@ -158,6 +146,8 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
         m_service = session()->getStore(serviceAddress, authenticator());
     else
         m_service = session()->getTransport(serviceAddress, authenticator());
+    if (const std::shared_ptr<Authenticator> login = authenticator())
+        login->setServer(address());
 
     const vmime::port_t port = serviceAddress.getPort() != vmime::utility::url::UNSPECIFIED_PORT
             ? serviceAddress.getPort()
@@ -175,7 +165,7 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
 
 bool Server::connectWithProbe(bool store)
 {
-    const bool automatic = ssl() == ServerManager::AUTO_SSL;
+    const bool automatic = ssl() == ServerKind::AUTO_SSL;
     if (automatic)
         setSsl(m_nextAutoSsl);
     if (!m_service || m_addressChanged)
@@ -187,7 +177,7 @@ bool Server::connectWithProbe(bool store)
     // set the STARTTLS switch both ways, so that a later "none" really means
     // no TLS. A chosen STARTTLS must not quietly go on in clear text when the
     // server does not offer it.
-    const bool startTls = ssl() == ServerManager::STARTTLS_SSL;
+    const bool startTls = ssl() == ServerKind::STARTTLS_SSL;
     const std::string prefix = m_service->getInfos().getPropertyPrefix();
     vmime::propertySet &properties = session()->getProperties();
     properties[prefix + "connection.tls"].setValue<bool>(startTls);
@@ -210,25 +200,25 @@ bool Server::connectWithProbe(bool store)
         // The user refused the certificate: never fall back to a weaker
         // mode after that. The next connect probes again from the start.
         if (automatic)
-            setSsl(ServerManager::AUTO_SSL);
+            setSsl(ServerKind::AUTO_SSL);
         throw;
     } catch (const vmime::exception &) {
         if (!automatic)
             throw;
-        if (ssl() != ServerManager::TLS_SSL) {
+        if (ssl() != ServerKind::TLS_SSL) {
             // Neither way to a secure connection worked. Whoever blocks TLS
             // on the path must not get the password in clear text: only the
             // user can choose "None" for this server. The next check probes
             // afresh.
-            m_nextAutoSsl = ServerManager::TLS_SSL;
-            setSsl(ServerManager::AUTO_SSL);
+            m_nextAutoSsl = ServerKind::TLS_SSL;
+            setSsl(ServerKind::AUTO_SSL);
             throw vmime::exceptions::connection_error(
                     tr("Neither SSL/TLS nor STARTTLS works with this server, and the password "
                        "is not sent without security. If you trust the network, choose the "
                        "security \"None\" for this server.").toStdString());
         }
-        m_nextAutoSsl = ServerManager::STARTTLS_SSL;
-        setSsl(ServerManager::AUTO_SSL);
+        m_nextAutoSsl = ServerKind::STARTTLS_SSL;
+        setSsl(ServerKind::AUTO_SSL);
         m_service.reset();
         return connectService();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/endpoint.h"
-#include "servers/servermanager.h"
+#include "servers/serverkind.h"
 
 #include <QMutex>
 #include <QString>
@@ -17,10 +17,10 @@ class Server : public Endpoint
 {
     Q_OBJECT
     Q_PROPERTY(QString text READ address WRITE setAddress NOTIFY addressChanged)
-    Q_PROPERTY(ServerManager::Type type READ type WRITE setType NOTIFY typeChanged)
-    Q_PROPERTY(ServerManager::Protocol protocol READ protocol WRITE setProtocol NOTIFY protocolChanged)
-    Q_PROPERTY(ServerManager::Ssl ssl READ ssl WRITE setSsl NOTIFY sslChanged)
-    Q_PROPERTY(ServerManager::Auth auth READ auth WRITE setAuth NOTIFY authChanged)
+    Q_PROPERTY(ServerKind::Type type READ type WRITE setType NOTIFY typeChanged)
+    Q_PROPERTY(ServerKind::Protocol protocol READ protocol WRITE setProtocol NOTIFY protocolChanged)
+    Q_PROPERTY(ServerKind::Ssl ssl READ ssl WRITE setSsl NOTIFY sslChanged)
+    Q_PROPERTY(ServerKind::Auth auth READ auth WRITE setAuth NOTIFY authChanged)
     Q_PROPERTY(QString address READ address WRITE setAddress NOTIFY addressChanged)
     Q_PROPERTY(QString login READ login WRITE setLogin NOTIFY loginChanged)
 
@@ -28,24 +28,22 @@ public:
     explicit Server(QObject *parent = nullptr);
     ~Server() override;
 
-    ServerManager::Type type() const;
-    void setType(ServerManager::Type type);
-    ServerManager::Protocol protocol() const;
-    void setProtocol(ServerManager::Protocol protocol);
-    ServerManager::Ssl ssl() const;
-    void setSsl(ServerManager::Ssl ssl);
-    ServerManager::Auth auth() const;
-    void setAuth(ServerManager::Auth auth);
+    ServerKind::Type type() const;
+    void setType(ServerKind::Type type);
+    ServerKind::Protocol protocol() const;
+    void setProtocol(ServerKind::Protocol protocol);
+    ServerKind::Ssl ssl() const;
+    void setSsl(ServerKind::Ssl ssl);
+    ServerKind::Auth auth() const;
+    void setAuth(ServerKind::Auth auth);
     QString address() const;
     void setAddress(const QString &address);
     QString login() const;
     void setLogin(const QString &login);
     // What a connection is made from, set in one go (a stored record, a
     // candidate, an edit, a copy).
-    void setConnectionFields(ServerManager::Protocol protocol, ServerManager::Ssl ssl,
-                             ServerManager::Auth auth, const QString &address);
-    // A new incoming or outgoing record; null for any other type.
-    static Server *create(ServerManager::Type type, QObject *parent = nullptr);
+    void setConnectionFields(ServerKind::Protocol protocol, ServerKind::Ssl ssl,
+                             ServerKind::Auth auth, const QString &address);
 
     // Worker-thread side: the session and authenticator come from the
     // Connection; the service is built here from the record.
@@ -93,12 +91,12 @@ protected:
 private:
     void applyAddressCredentials();
 
-    ServerManager::Ssl m_nextAutoSsl = ServerManager::TLS_SSL;
+    ServerKind::Ssl m_nextAutoSsl = ServerKind::TLS_SSL;
     vmime::shared_ptr<vmime::net::service> m_service;
-    ServerManager::Type m_type = ServerManager::INCOMING_TYPE;
-    ServerManager::Protocol m_protocol = ServerManager::POP3;
-    ServerManager::Ssl m_ssl = ServerManager::AUTO_SSL;
-    ServerManager::Auth m_auth = ServerManager::AUTO_AUTH;
+    ServerKind::Type m_type = ServerKind::INCOMING_TYPE;
+    ServerKind::Protocol m_protocol = ServerKind::POP3;
+    ServerKind::Ssl m_ssl = ServerKind::AUTO_SSL;
+    ServerKind::Auth m_auth = ServerKind::AUTO_AUTH;
     QString m_address;
     QString m_login;
     QString m_portText;

@@ -34,15 +34,24 @@ void ServerManager::load()
     for (const QString &address : Settings::servers()) {
         const Settings::ServerRecord stored = Settings::server(address);
         // Owned here; accounts work on copies.
-        if (Server *server = Server::create(static_cast<Type>(stored.type), this)) {
+        if (Server *server = createRecord(static_cast<ServerKind::Type>(stored.type))) {
             server->setLogin(stored.login);
-            server->setConnectionFields(static_cast<Protocol>(stored.protocol),
-                                        static_cast<Ssl>(stored.ssl),
-                                        static_cast<Auth>(stored.auth), address);
+            server->setConnectionFields(static_cast<ServerKind::Protocol>(stored.protocol),
+                                        static_cast<ServerKind::Ssl>(stored.ssl),
+                                        static_cast<ServerKind::Auth>(stored.auth), address);
             append(server);
         }
     }
     emit serversChanged();
+}
+
+Server *ServerManager::createRecord(ServerKind::Type type)
+{
+    if (type == ServerKind::INCOMING_TYPE)
+        return new IncomingServer(this);
+    if (type == ServerKind::OUTGOING_TYPE)
+        return new OutgoingServer(this);
+    return nullptr;
 }
 
 void ServerManager::append(Server *server)
@@ -80,9 +89,10 @@ void ServerManager::forgetPasswords(const QString &address)
     }
 }
 
-void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, QString address)
+void ServerManager::addServer(ServerKind::Type type, ServerKind::Protocol protocol,
+                              ServerKind::Ssl ssl, ServerKind::Auth auth, QString address)
 {
-    Server *server = Server::create(type, this); // owned here; accounts work on copies
+    Server *server = createRecord(type); // owned here; accounts work on copies
     if (!server)
         return;
     server->setConnectionFields(protocol, ssl, auth, address);
@@ -91,8 +101,8 @@ void ServerManager::addServer(Type type, Protocol protocol, Ssl ssl, Auth auth, 
     emit serversChanged();
 }
 
-void ServerManager::changeServer(int index, Type, Protocol protocol, Ssl ssl, Auth auth,
-                                 QString address)
+void ServerManager::changeServer(int index, ServerKind::Type, ServerKind::Protocol protocol,
+                                 ServerKind::Ssl ssl, ServerKind::Auth auth, QString address)
 {
     if (index < 0 || index >= m_servers.size())
         return;

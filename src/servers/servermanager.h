@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include "servers/serverkind.h"
+
 class Keyring;
 class Server;
 
@@ -22,16 +24,6 @@ class ServerManager : public QObject
     Q_PROPERTY(QStringList authNames READ authNames WRITE setAuthNames NOTIFY authNamesChanged)
 
 public:
-    // Stored in the settings file and used as list indexes: keep the values.
-    enum Type { INCOMING_TYPE = 0, OUTGOING_TYPE = 1 };
-    Q_ENUM(Type)
-    enum Protocol { POP3 = 0, IMAP = 1, SMTP = 2 };
-    Q_ENUM(Protocol)
-    enum Ssl { AUTO_SSL = 0, NO_SSL = 1, TLS_SSL = 2, STARTTLS_SSL = 3 };
-    Q_ENUM(Ssl)
-    enum Auth { AUTO_AUTH = 0, NO_AUTH = 1, SIMPLE_AUTH = 2, SASL_AUTH = 3 };
-    Q_ENUM(Auth)
-
     explicit ServerManager(QObject *parent = nullptr);
     ~ServerManager() override;
 
@@ -46,11 +38,11 @@ public:
     QStringList authNames() const { return m_authNames; }
     void setAuthNames(const QStringList &names);
 
-    Q_INVOKABLE void addServer(ServerManager::Type type, ServerManager::Protocol protocol,
-                               ServerManager::Ssl ssl, ServerManager::Auth auth, QString address);
-    Q_INVOKABLE void changeServer(int index, ServerManager::Type type,
-                                  ServerManager::Protocol protocol, ServerManager::Ssl ssl,
-                                  ServerManager::Auth auth, QString address);
+    Q_INVOKABLE void addServer(ServerKind::Type type, ServerKind::Protocol protocol,
+                               ServerKind::Ssl ssl, ServerKind::Auth auth, QString address);
+    Q_INVOKABLE void changeServer(int index, ServerKind::Type type,
+                                  ServerKind::Protocol protocol, ServerKind::Ssl ssl,
+                                  ServerKind::Auth auth, QString address);
     Q_INVOKABLE void removeServer(int index);
     // The answer to one question, by its number; it reaches only the record
     // that asked it.
@@ -70,6 +62,8 @@ public slots:
 private:
     void load();
     void append(Server *server);
+    // A new record of that direction; null for any other type.
+    Server *createRecord(ServerKind::Type type);
     static void save(Server *server);
     static void removeGroup(const QString &address);
     // The passwords that accounts keep for a record that is going.

@@ -147,8 +147,8 @@ void Wizard::tryNextServer()
             return;
         }
         auto *record = new OutgoingServer;
-        record->setConnectionFields(ServerManager::SMTP, ServerManager::AUTO_SSL,
-                                    ServerManager::AUTO_AUTH, m_smtpCandidates.takeFirst());
+        record->setConnectionFields(ServerKind::SMTP, ServerKind::AUTO_SSL,
+                                    ServerKind::AUTO_AUTH, m_smtpCandidates.takeFirst());
         m_outgoingTest = record;
         putUnderTest(record, false);
         return;
@@ -158,8 +158,8 @@ void Wizard::tryNextServer()
     // devices, where POP3 would only copy it here.
     auto *record = new IncomingServer;
     const bool imap = !m_imapCandidates.isEmpty();
-    record->setConnectionFields(imap ? ServerManager::IMAP : ServerManager::POP3,
-                                ServerManager::AUTO_SSL, ServerManager::AUTO_AUTH,
+    record->setConnectionFields(imap ? ServerKind::IMAP : ServerKind::POP3,
+                                ServerKind::AUTO_SSL, ServerKind::AUTO_AUTH,
                                 imap ? m_imapCandidates.takeFirst() : m_pop3Candidates.takeFirst());
     m_incomingTest = record;
     putUnderTest(record, true);

@@ -1,12 +1,10 @@
 #include "store/cache.h"
 
 #include "base/caughtlog.h"
-#include "base/crashpoint.h"
-#include "base/settings.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/storelayout.h"
-#include "net/connection.h"
+#include "net/messagebuilder.h"
 #include "store/letterparser.h"
 #include "store/privatefiles.h"
 
@@ -94,185 +92,21 @@ bool Cache::isKnownMessageFile(const QString &fileName) const
     return m_knownMessageFiles.contains(fileName);
 }
 
-QString Cache::interruptedCheckPath() const
+bool Cache::holdsMessageFile(const QString &fileName) const
 {
-    return accountPath() + QStringLiteral("/interrupted-check");
+    for (const int folder : {Letter::IncomingFolder, Letter::ArchiveFolder, Letter::TrashFolder}) {
+        if (m_folders[size_t(folder)].exists(fileName))
+            return true;
+    }
+    return false;
 }
 
-void Cache::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
+void Cache::listReceived(const ListFields &fields, const QString &id)
 {
-    if (restart) {
-        m_toFetch.clear();
-        m_inWalk.clear();
-        m_asked.clear();
-        m_fetched = 0;
-        m_windowsInFlight = 0;
-        m_walkDone = false;
-        m_checking = true;
-        m_stopAt.clear();
-        QFile mark(interruptedCheckPath());
-        m_hasMark = mark.open(QIODevice::ReadOnly);
-        m_resuming = m_hasMark;
-        m_markOpen = false;
-        m_markStop = m_hasMark ? QString::fromUtf8(mark.readAll()).trimmed() : QString();
-    }
-    if (m_walkDone)
-        return;
-    walkWindow(numbers, ids);
-    const int lowest = numbers.isEmpty() ? 1 : numbers.last();
-    if (!m_walkDone && lowest <= 1)
-        m_walkDone = true;   // reached the oldest message
-    if (m_toFetch.isEmpty()) {
-        if (m_walkDone)
-            finishCheck();
-        else
-            emit getNewMail(lowest - 1);
-        return;
-    }
-    if (!m_hasMark) {
-        // Before the first file of the check (the worker takes the jobs in
-        // order, and fetches nothing once this fails): from here until the
-        // check ends, held messages no longer prove that older ones are held.
-        // While the walk goes on, its stop is not known: the mark names none
-        // (the next check walks to the oldest) until the walk finds it.
-        emit setCheckMark(interruptedCheckPath(), (m_walkDone ? m_stopAt : QString()).toUtf8() + '\n',
-                          true);
-        m_hasMark = true;
-        m_markOpen = !m_walkDone;
-    } else if (m_markOpen && m_walkDone) {
-        if (!m_stopAt.isEmpty())
-            emit setCheckMark(interruptedCheckPath(), m_stopAt.toUtf8() + '\n', true);
-        m_markOpen = false;
-    }
-    fetchNextWindow();
-    // The walk goes on while the first new messages are fetched; the worker
-    // takes the jobs in order, so the first windows come first.
-    if (!m_walkDone)
-        emit getNewMail(lowest - 1);
-}
-
-void Cache::walkWindow(const QList<int> &numbers, const QStringList &ids)
-{
-    for (int i = 0; i < numbers.size() && i < ids.size(); ++i) {
-        if (ids.at(i).isEmpty())
-            continue;
-        const QString fileName = StoreLayout::messageFileName(ids.at(i));
-        if (!isKnownMessageFile(fileName)) {
-            // Two server messages with one id share one file.
-            if (!m_inWalk.contains(fileName)) {
-                m_inWalk.insert(fileName);
-                m_toFetch.append({numbers.at(i), ids.at(i)});
-            }
-            continue;
-        }
-        // Held. Without a mark everything below is held as well; with one,
-        // only below the message it names.
-        if (!m_resuming || (!m_markStop.isEmpty() && fileName == m_markStop)) {
-            m_stopAt = fileName;
-            m_walkDone = true;
-            return;
-        }
-    }
-}
-
-void Cache::fetchNextWindow()
-{
-    // Windows in flight: while the worker writes one it fetches the next,
-    // and the request after that is already waiting for it.
-    while (m_windowsInFlight < 4 && m_fetched < m_toFetch.size()) {
-        const int wanted = fetchWindowEnd(m_fetched);
-        // A window cut short by the walk's frontier would only cost commands.
-        if (!m_walkDone && m_fetched > 0 && wanted > m_toFetch.size())
-            break;
-        const int end = qMin(wanted, m_toFetch.size());
-        QList<int> numbers;
-        QStringList fileNames;
-        for (int i = m_fetched; i < end; ++i) {
-            numbers.append(m_toFetch.at(i).first);
-            fileNames.append(StoreLayout::messageFileName(m_toFetch.at(i).second));
-            m_asked.insert(m_toFetch.at(i).first, m_toFetch.at(i).second);
-        }
-        m_fetched = end;
-        ++m_windowsInFlight;
-        emit fetchMessages(numbers, fileNames, folderPath(Letter::IncomingFolder));
-    }
-    if (m_checking && m_walkDone && m_windowsInFlight == 0 && m_fetched >= m_toFetch.size()
-            && m_storedWindows.isEmpty())
-        finishCheck();
-}
-
-int Cache::fetchWindowEnd(int fetched)
-{
-    // The newest message alone, so that it is listed at once; then windows
-    // that grow while the first are written and listed, ending on multiples
-    // of the first full window. Larger windows cost fewer commands and
-    // flushes; the largest bounds what the worker holds.
-    const int full = 50;
-    const int largest = 200;
-    if (fetched == 0)
-        return 1;
-    if (fetched < full)
-        return full;
-    return fetched + qMin(fetched, largest);
-}
-
-void Cache::onMessagesStored(StoredMessages messages)
-{
-    // The next window is asked for at once, however long the listing takes.
-    m_windowsInFlight = qMax(0, m_windowsInFlight - 1);
-    m_storedWindows.append(messages);
-    if (m_storedWindows.size() == 1)
-        announceStored();
-    fetchNextWindow();
-}
-
-void Cache::announceStored()
-{
-    // A few letters per turn of the event loop: a whole window at once
-    // would hold up the user's window for as long.
-    const int lettersPerTurn = 10;
-    if (m_storedWindows.isEmpty())
-        return;
-    const StoredMessages &window = m_storedWindows.first();
-    const bool deleteOnServer = Settings::deleteFromServer();
-    const int end = qMin(m_announced + lettersPerTurn, window.size());
-    while (m_announced < end) {
-        const StoredMessage &message = window.at(m_announced++);
-        const QString id = m_asked.take(message.number);
-        if (id.isEmpty())
-            continue;
-        m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
-        Letter *letter = listLetter(message.fields, id);
-        letter->setFolderType(Letter::IncomingFolder);
-        emit newIncomingLetter(letter);
-        crashPoint("letter-listed");
-        if (deleteOnServer)
-            emit deleteMessageFromServer(message.number);
-    }
-    if (m_announced >= window.size()) {
-        m_storedWindows.removeFirst();
-        m_announced = 0;
-        if (m_storedWindows.isEmpty())
-            fetchNextWindow();
-    }
-    if (!m_storedWindows.isEmpty())
-        QMetaObject::invokeMethod(this, &Cache::announceStored, Qt::QueuedConnection);
-}
-
-void Cache::finishCheck()
-{
-    // Every file above the stop is in place and durable (the worker makes
-    // each window durable before it reports it): the mark can go.
-    if (m_hasMark)
-        emit setCheckMark(interruptedCheckPath(), QByteArray(), false);
-    m_hasMark = false;
-    m_markStop.clear();
-    m_toFetch.clear();
-    m_fetched = 0;
-    m_inWalk.clear();
-    m_checking = false;
-    m_walkDone = true;
-    emit lettersRecieved();
+    m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
+    Letter *letter = listLetter(fields, id);
+    letter->setFolderType(Letter::IncomingFolder);
+    emitNewLetter(Letter::IncomingFolder, letter);
 }
 
 Letter *Cache::listLetter(const ListFields &fields, const QString &id)
@@ -315,10 +149,10 @@ bool Cache::saveLetterToFolder(Letter *letter, int folder)
         return false;
     QByteArray content;
     try {
-        const vmime::shared_ptr<vmime::message> message = Connection::toVmimeMessage(letter, true);
+        const vmime::shared_ptr<vmime::message> message = MessageBuilder::toVmimeMessage(letter, true);
         if (!message)
             return false;
-        content = Connection::generate(message);
+        content = MessageBuilder::generate(message);
     } catch (vmime::exception &e) {
         LOG_CAUGHT("vmime::exception", e);
         return false;

@@ -19,10 +19,11 @@ class Letter;
 
 // Thread: main.
 // The account's local mail store: one message file per letter in five folder
-// directories under ~/.drel-mail/<account address>/, the decision which
-// server messages are new, filing, moving and removing letters, and parsing a
-// message file into a full letter. Every change is announced to the folder
-// models through the signals below.
+// directories under ~/.drel-mail/<account address>/, filing, moving and
+// removing letters, and parsing a message file into a full letter. Every
+// change is announced to the folder models through the signals below. What a
+// mail check fetches is MailCheck's to decide; the worker writes the files,
+// and the check hands each stored letter here to be listed.
 class Cache : public QObject
 {
     Q_OBJECT
@@ -31,7 +32,7 @@ public:
     Cache(QString accountAddress, QString incomingServerText, QObject *parent = nullptr);
 
     // Files a letter that the client made (a draft, a sent copy) in a folder,
-    // as the message Connection::toVmimeMessage() builds from it. False when
+    // as the message MessageBuilder::toVmimeMessage() builds from it. False when
     // nothing was filed (building or writing failed; writeFailed() is emitted
     // for a write failure).
     bool saveLetterToFolder(Letter *letter, int folder);
@@ -54,6 +55,12 @@ public:
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
     const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
+    // The message's file is in place in Incoming, Archive or Trash, whole
+    // and durable: the store holds it, whatever the server does with it.
+    bool holdsMessageFile(const QString &fileName) const;
+    // A received message whose file the worker has made durable in Incoming:
+    // from now on it is known, and it is listed.
+    void listReceived(const ListFields &fields, const QString &id);
 
     // This account's places as StoreLayout names them.
     QString accountPath() const { return StoreLayout::accountPath(m_accountAddress); }
@@ -62,26 +69,12 @@ public:
     QString messageFilePath(int folder, const QString &id) const;
 
     QString accountAddress() const { return m_accountAddress; }
-    // Stored letters are still being listed, a few per turn of the event
-    // loop (also after a failure has ended the check).
-    bool isListing() const { return !m_storedWindows.isEmpty(); }
     QString incomingServerText() const { return m_incomingServerText; }
     // The id of a letter made here: the time in milliseconds, unique within the program.
     static QString newClientId();
 
 signals:
-    // Asks the worker for the ids of the window of messages that ends with
-    // number index (0: start a check with the newest window).
-    void getNewMail(int index);
-    // Asks the worker to fetch these messages and write them as fileNames
-    // into directory.
-    void fetchMessages(QList<int> numbers, QStringList fileNames, QString directory);
-    // Asks the worker to write (present) or remove the mark of an
-    // unfinished check, durably and in order with the fetches.
-    void setCheckMark(QString path, QByteArray content, bool present);
     void seenLetter(Letter *letter);
-    void lettersRecieved();
-    void deleteMessageFromServer(int number);
 
     void newIncomingLetter(Letter *letter);
     void newDraftLetter(Letter *letter);
@@ -98,9 +91,7 @@ signals:
     void messageDiscarded(int folder, const QString &id);
 
     // A file could not be written (disk full, no permission). The text is
-    // meant for the user. Nothing was announced for it. During a mail check
-    // the check stops here: neither getNewMail() nor lettersRecieved()
-    // follows, so the connection side must end the check and show the text.
+    // meant for the user. Nothing was announced for it.
     void writeFailed(const QString &message);
     // The letter's message file is missing or cannot be parsed; path names it.
     void letterUnreadable(Letter *letter, const QString &path);
@@ -114,9 +105,6 @@ public slots:
     void loadLetter(Letter *letter, int folder, bool markSeen = true);
     // Marks a letter of Incoming seen or unseen.
     void setLetterSeen(Letter *letter, bool seen);
-    // A window of the inbox, newest first; restart marks a check's first.
-    void onNewMessageIds(QList<int> numbers, QStringList ids, bool restart);
-    void onMessagesStored(StoredMessages messages);
     // The moves are false when the letter stayed where it was.
     bool archiveMessage(QString id, int index, int folder, Letter *letter);
     bool deleteMessage(QString id, int index, int folder, Letter *letter);
@@ -150,37 +138,4 @@ private:
     QString m_incomingServerText;
     std::array<QDir, 5> m_folders;
     QSet<QString> m_knownMessageFiles;
-
-    // The check stops at the first held message, newest first, which is only
-    // right when every message older than a held one is held too. A check
-    // that stores anything breaks that until it ends, so before its first
-    // file it writes the mark "interrupted-check" (atomically, durably)
-    // naming the held message where it will stop, or nothing when it walks
-    // to the oldest. The mark goes only when the check has stored everything
-    // above that message. A check that finds a mark walks past held
-    // messages until it meets the one the mark names. Held means a file is
-    // in place, and a file is only ever in place whole and durable.
-    QString interruptedCheckPath() const;
-    void walkWindow(const QList<int> &numbers, const QStringList &ids);
-    void fetchNextWindow();
-    // Where the window of new messages that starts after the first fetched
-    // ones ends.
-    static int fetchWindowEnd(int fetched);
-    void finishCheck();
-    bool m_hasMark = false;                    // a mark exists on disk
-    bool m_resuming = false;                   // there was one when the check began
-    QString m_markStop;                        // the file name it names; empty: the oldest
-    bool m_markOpen = false;                   // written before the stop was known
-    bool m_walkDone = false;
-    QString m_stopAt;                          // the held message this check stops at
-    QVector<QPair<int, QString>> m_toFetch;    // new messages, newest first
-    QSet<QString> m_inWalk;                    // their file names
-    int m_fetched = 0;                         // how many of m_toFetch were asked for
-    QMap<int, QString> m_asked;                // number -> id of the windows being fetched
-    int m_windowsInFlight = 0;
-    // Windows on disk whose letters are being listed, a few per turn.
-    void announceStored();
-    QVector<StoredMessages> m_storedWindows;
-    int m_announced = 0;                       // letters of the first one listed so far
-    bool m_checking = false;
 };

@@ -16,7 +16,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 // Accounts against the real servers, wired as the main window wires them.
 class AccountMailTest : public ServerTestCase

@@ -37,7 +37,7 @@ private slots:
                            MailServers::user(), MailServers::password());
         Profile *profile = manager.profileAt(0);
         auto makeRecord = [this] {
-            Server *record = ConnectionRecorder::incoming(ServerManager::IMAP, servers.imapPort());
+            Server *record = ConnectionRecorder::incoming(ServerKind::IMAP, servers.imapPort());
             record->setParent(this);
             return record;
         };

@@ -14,7 +14,7 @@
 #include <QSettings>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 namespace {
 const QString email = QStringLiteral("test@example.org");

@@ -19,7 +19,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 class MailWindowTest : public QObject
 {

@@ -1,6 +1,8 @@
 // The program killed at each durable step of a mail check, and a disk that
 // fills up during one: the next check must bring the store to exactly the
-// server's messages, each stored once and whole, each listed once.
+// server's messages, each stored once and whole, each listed once. Deleting
+// on the server, it deletes there what the killed check stored as well.
+#include "base/settings.h"
 #include "mailaccount.h"
 #include "mailservers.h"
 #include "main/startup.h"
@@ -13,10 +15,12 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sys/mount.h>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 // Some of the messages carry lines that POP3 byte-stuffs, one has no id.
 void seed(MailServers &servers, int from, int to, int size = 0)
@@ -31,10 +35,10 @@ void seed(MailServers &servers, int from, int to, int size = 0)
 }
 
 // The victim: one check in a process of its own, which a crash point ends.
-int victim(int protocol, int port)
+int victim(int protocol, int port, int ssl)
 {
     TestHome::prepareProgram();
-    MailAccount account(ConnectionRecorder::incoming(protocol, port));
+    MailAccount account(ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl)));
     return account.check() && account.finished == 1 ? 0 : 1;
 }
 }
@@ -56,8 +60,12 @@ private slots:
     {
         QTest::addColumn<int>("protocol");
         QTest::addColumn<int>("port");
+        QTest::addColumn<int>("ssl");
         QTest::addColumn<int>("held");     // messages stored by an earlier check
         QTest::addColumn<QString>("step");
+        // Deleting on the server from the killed check on; the earlier
+        // check kept its messages there.
+        QTest::addColumn<bool>("deleting");
         // 60 new messages make three windows of contents: the newest alone,
         // the rest of the first 50, the last 10. With 10 held the mark is
         // written before the walk reaches them, and again once it has.
@@ -73,21 +81,32 @@ private slots:
             for (const auto &step : steps)
                 QTest::addRow("%s %s after %d", protocol.first == SM::POP3 ? "pop3" : "imap",
                               step.second, step.first)
-                        << protocol.first << protocol.second << step.first << QString::fromLatin1(step.second);
+                        << protocol.first << protocol.second << int(SM::NO_SSL) << step.first
+                        << QString::fromLatin1(step.second) << false;
         }
+        QTest::newRow("pop3s deleting file-renamed:5 after 10")
+                << int(SM::POP3) << servers.pop3sPort() << int(SM::TLS_SSL) << 10
+                << QStringLiteral("file-renamed:5") << true;
+        QTest::newRow("imaps deleting file-renamed:5 after 10")
+                << int(SM::IMAP) << servers.imapsPort() << int(SM::TLS_SSL) << 10
+                << QStringLiteral("file-renamed:5") << true;
     }
 
     void killedAtEveryStep()
     {
         QFETCH(int, protocol);
         QFETCH(int, port);
+        QFETCH(int, ssl);
         QFETCH(int, held);
         QFETCH(QString, step);
+        QFETCH(bool, deleting);
+        servers.trustCertificate(port);
         if (held) {
             seed(servers, 1, held);
-            MailAccount first(ConnectionRecorder::incoming(protocol, port));
+            MailAccount first(ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl)));
             QVERIFY(first.check());
         }
+        Settings::setDeleteFromServer(deleting);
         seed(servers, held + 1, held + 60);
 
         QProcess process;
@@ -96,17 +115,31 @@ private slots:
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("--victim"), QString::number(protocol), QString::number(port)});
+                      {QStringLiteral("--victim"), QString::number(protocol), QString::number(port),
+                       QString::number(ssl)});
         QVERIFY(process.waitForFinished(60000));
         // 86: the crash point was reached, so the process really died there.
         QCOMPARE(process.exitCode(), 86);
 
-        MailAccount next(ConnectionRecorder::incoming(protocol, port));
+        MailAccount next(ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl)));
         const QStringList before = next.incomingFiles();
         QVERIFY(next.check());
         QVERIFY2(next.log->errors.isEmpty(), qPrintable(next.log->errors.join(QLatin1Char('\n'))));
         QCOMPARE(next.finished, 1);
-        QCOMPARE(next.differenceFrom(servers), QString());
+        if (deleting) {
+            // Also those the killed check stored; none of the earlier ones.
+            const QList<QByteArray> left = servers.messages();
+            QCOMPARE(left.size(), held);
+            for (int i = 1; i <= held; ++i) {
+                const QByteArray subject = QStringLiteral("Subject: Message %1\r\n").arg(i).toUtf8();
+                QVERIFY2(std::any_of(left.cbegin(), left.cend(),
+                                     [&](const QByteArray &m) { return m.contains(subject); }),
+                         subject.constData());
+            }
+            QCOMPARE(next.incomingFiles().size(), held + 60);
+        } else {
+            QCOMPARE(next.differenceFrom(servers), QString());
+        }
         // Exactly once: nothing already stored was fetched again.
         QCOMPARE(before.size() + next.stored.size(), held + 60);
         QVERIFY(!QFile::exists(next.cache->accountPath() + QStringLiteral("/interrupted-check")));
@@ -162,8 +195,8 @@ int main(int argc, char *argv[])
 {
     TestHome::prepare();
     QApplication app(argc, argv);
-    if (argc == 4 && qstrcmp(argv[1], "--victim") == 0)
-        return victim(atoi(argv[2]), atoi(argv[3]));
+    if (argc == 5 && qstrcmp(argv[1], "--victim") == 0)
+        return victim(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
     TestCrashSafety tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);

@@ -20,7 +20,7 @@
 #include <QtTest>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 QString idOf(int i)
 {

@@ -2,7 +2,7 @@
 // Message-ID, and a letter without recipients. The body and attachments are
 // checked as delivered by the real server (tst_transport).
 #include "model/letter.h"
-#include "net/connection.h"
+#include "net/messagebuilder.h"
 #include "net/messagebody.h"
 #include "testhome.h"
 
@@ -76,7 +76,7 @@ private slots:
         letter.setSubject(subject);
         letter.setBodyList({QStringLiteral("Body")});
         letter.setId(id);
-        const vmime::shared_ptr<vmime::message> built = Connection::toVmimeMessage(&letter);
+        const vmime::shared_ptr<vmime::message> built = MessageBuilder::toVmimeMessage(&letter);
         ::setlocale(LC_ALL, saved.constData());
         QVERIFY(built);
         auto header = reparsed(built)->getHeader();
@@ -146,9 +146,9 @@ private slots:
         Letter letter;
         letter.setFrom(QStringLiteral("a@example.org"));
         letter.setBodyList({QStringLiteral("x")});
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Connection::toVmimeMessage\\(\\): vmime::exception:"));
-        QVERIFY(!Connection::toVmimeMessage(&letter));
-        auto filed = Connection::toVmimeMessage(&letter, true);
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^MessageBuilder::toVmimeMessage\\(\\): vmime::exception:"));
+        QVERIFY(!MessageBuilder::toVmimeMessage(&letter));
+        auto filed = MessageBuilder::toVmimeMessage(&letter, true);
         QVERIFY(filed);
         QVERIFY(!reparsed(filed)->getHeader()->findField(vmime::fields::TO));
     }

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 class TestSecurity : public ServerTestCase
 {

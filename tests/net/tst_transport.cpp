@@ -26,7 +26,7 @@
 #include <memory>
 
 namespace {
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 QByteArray storedFingerprint(int port)
 {
@@ -271,7 +271,7 @@ private slots:
     void answerEndsTheWaitAtOnce()
     {
         QFETCH(bool, answered);
-        Authenticator login(MailServers::user(), QString());
+        Authenticator login(MailServers::user(), QString(), false);
         std::atomic<bool> late{false};
         std::string password("unset");
         std::unique_ptr<QThread> worker(QThread::create([&] {
@@ -282,7 +282,9 @@ private slots:
             password = login.getPassword();
         }));
         login.moveToThread(worker.get());
-        connect(&login, &Authenticator::queryPassword, this, [&] {
+        connect(&login, &Authenticator::queryPassword, this, [&](const ServerQuestion &question) {
+            // The outgoing login asked: the account looks there for the password.
+            QVERIFY(!question.incoming && question.number > 0);
             if (answered)
                 QMetaObject::invokeMethod(&login, [&login] { login.setPassword(MailServers::password()); });
             else

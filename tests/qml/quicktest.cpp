@@ -15,6 +15,7 @@ public slots:
         QQmlContext *context = engine->rootContext();
         context->setContextProperty(QStringLiteral("tabletMode"), false);
         context->setContextProperty(QStringLiteral("dpiRatio"), 1.0);
+        context->setContextProperty(QStringLiteral("itemHeight"), 50.0);
         context->setContextProperty(QStringLiteral("debug"), false);
         context->setContextProperty(QStringLiteral("lowEffects"), false);
         engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);

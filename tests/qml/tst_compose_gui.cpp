@@ -22,7 +22,7 @@
 
 #include <vmime/vmime.hpp>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 // From a user's keys and clicks in the compose form to what the server and
 // the account's folders hold.

@@ -1,22 +1,26 @@
 import QtQuick 2.3
 import QtTest 1.0
 import "qrc:/qml/controls"
+import "qrc:/qml"
 
-// Stands in for the root scene: the ids and the row unit the controls expect.
+// Stands in for the root scene: its style, its one drop-down list and its
+// keys, with the combo box on the main screen.
 Item {
     id: root
     width: 800
     height: 600
-    property real itemHeight: 50
 
     Style { id: styles }
 
     Item {
         id: comboHost
         height: 40
+        readonly property bool drawerEnabled: false
+        function takeFocus() { forceActiveFocus() }
         CustomComboBox {
             id: combo
             width: comboHost.width
+            dropDownList: comboBoxList
         }
     }
     SignalSpy { id: comboClicked; target: combo; signalName: "clicked" }
@@ -34,6 +38,16 @@ Item {
     LineEditForm { id: lineEditForm }
     SpinPathBoxForm { id: spinPathBoxForm }
     ComboBoxList { id: comboBoxList }
+    KeyboardShortcuts {
+        mailList: comboHost
+        header: comboHost
+        mail: comboHost
+        folderList: comboHost
+        comboBoxList: comboBoxList
+        lineEditForm: lineEditForm
+        messageForm: messageForm
+        spinPathBoxForm: spinPathBoxForm
+    }
 
     function names(n) {
         var list = []
@@ -82,7 +96,7 @@ Item {
             var listView = findChild(comboBoxList, "listView")
             compare(listView.count, data.entries)
             // The whole list can be reached by scrolling.
-            verify(listView.contentHeight >= data.entries * root.itemHeight)
+            verify(listView.contentHeight >= data.entries * itemHeight)
             mouseClick(root, 400, 5)
             verify(!comboBoxList.visible && !combo.opened)
         }

@@ -11,7 +11,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 namespace {
 Server *serverAt(const ServerManager &manager, int index)

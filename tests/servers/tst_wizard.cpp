@@ -11,7 +11,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using SM = ServerManager;
+namespace SM = ServerKind;
 
 namespace {
 // The wizard looks for servers by host name on the standard ports; the

@@ -8,6 +8,7 @@
 #include "model/model.h"
 #include "model/storelayout.h"
 #include "store/cache.h"
+#include "store/mailcheck.h"
 #include "storefeeder.h"
 #include "testhome.h"
 
@@ -71,31 +72,40 @@ private slots:
         writeFile(m_root + QStringLiteral("/Incoming/cut@x.eml.part"), "From: a");
         Cache cache(account, QString());
         QVERIFY(!QFile::exists(m_root + QStringLiteral("/Incoming/cut@x.eml.part")));
-        QSignalSpy fetch(&cache, &Cache::fetchMessages);
-        QSignalSpy done(&cache, &Cache::lettersRecieved);
-        QSignalSpy ask(&cache, &Cache::getNewMail);
-        // The worker's part: the mark is written in order with the fetches.
-        connect(&cache, &Cache::setCheckMark, &cache, [](const QString &path, const QByteArray &content) {
-            QVERIFY(MessageFiles::replaceDurably(path, content));
-        });
-        for (const char *held : {"gone@x", "archived@x"})
-            cache.onNewMessageIds({3}, {QString::fromLatin1(held)}, true);
-        QCOMPARE(done.count(), 2);
+        for (const char *held : {"gone@x", "archived@x"}) {
+            MailCheck check(&cache);
+            QSignalSpy done(&check, &MailCheck::ended);
+            check.start();
+            check.onNewMessageIds({3}, {QString::fromLatin1(held)}, true);
+            QCOMPARE(done.count(), 1);
+        }
 
         // Letter case counts; the walk stops at the first held message.
-        cache.onNewMessageIds({9, 8, 7, 6}, {"sent@x", "HELD@x", "held@x", "old@x"}, true);
-        QCOMPARE(fetch.count(), 1);
-        QCOMPARE(fetch.at(0).at(0).value<QList<int>>(), (QList<int>{9, 8}));
+        MailCheck check(&cache);
+        QSignalSpy fetch(&check, &MailCheck::fetchMessages);
+        QSignalSpy ask(&check, &MailCheck::getNewMail);
+        // The worker's part: the mark is written in order with the fetches.
+        connect(&check, &MailCheck::setCheckMark, &check, [](const QString &path, const QByteArray &content) {
+            QVERIFY(MessageFiles::replaceDurably(path, content));
+        });
+        check.start();
+        check.onNewMessageIds({9, 8, 7, 6}, {"sent@x", "HELD@x", "held@x", "old@x"}, true);
+        // The newest alone first, so that it is listed at once.
+        QCOMPARE(fetch.count(), 2);
+        QCOMPARE(fetch.at(0).at(0).value<QList<int>>(), (QList<int>{9}));
+        QCOMPARE(fetch.at(1).at(0).value<QList<int>>(), (QList<int>{8}));
         QCOMPARE(readFile(m_root + QStringLiteral("/interrupted-check")), QByteArray("held@x.eml\n"));
+        QCOMPARE(ask.count(), 1);   // the newest window only
 
         // That check died; the next one walks past held messages down to
         // the one the mark names.
         Cache restarted(account, QString());
-        QSignalSpy restartedAsk(&restarted, &Cache::getNewMail);
-        restarted.onNewMessageIds({12, 11}, {"archived@x", "gone@x"}, true);
-        QCOMPARE(restartedAsk.count(), 1);
-        QCOMPARE(restartedAsk.at(0).at(0).toInt(), 10);
-        QCOMPARE(ask.count(), 0);
+        MailCheck next(&restarted);
+        QSignalSpy restartedAsk(&next, &MailCheck::getNewMail);
+        next.start();
+        next.onNewMessageIds({12, 11}, {"archived@x", "gone@x"}, true);
+        QCOMPARE(restartedAsk.count(), 2);
+        QCOMPARE(restartedAsk.at(1).at(0).toInt(), 10);
     }
 
     void hostileMessageIdsStayInFolder_data()

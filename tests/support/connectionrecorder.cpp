@@ -29,11 +29,11 @@ ConnectionRecorder::ConnectionRecorder(Connection *connection, QObject *parent)
             });
 }
 
-Server *ConnectionRecorder::makeServer(ServerManager::Type type, ServerManager::Protocol protocol,
-                                       ServerManager::Ssl ssl, int port, ServerManager::Auth auth)
+Server *ConnectionRecorder::makeServer(ServerKind::Type type, ServerKind::Protocol protocol,
+                                       ServerKind::Ssl ssl, int port, ServerKind::Auth auth)
 {
     // Handed to a Connection or deleted by the caller.
-    Server *server = type == ServerManager::INCOMING_TYPE ? static_cast<Server *>(new IncomingServer)
+    Server *server = type == ServerKind::INCOMING_TYPE ? static_cast<Server *>(new IncomingServer)
                                                           : new OutgoingServer;
     server->setProtocol(protocol);
     server->setSsl(ssl);

@@ -32,12 +32,12 @@ public:
     void answerPassword(const QString &password) { queue([=](Connection *c) { c->setPassword(password); }); }
 
     // A server record for 127.0.0.1:port.
-    static Server *makeServer(ServerManager::Type type, ServerManager::Protocol protocol,
-                              ServerManager::Ssl ssl, int port,
-                              ServerManager::Auth auth = ServerManager::AUTO_AUTH);
-    static Server *incoming(int protocol, int port, ServerManager::Ssl ssl = ServerManager::NO_SSL)
+    static Server *makeServer(ServerKind::Type type, ServerKind::Protocol protocol,
+                              ServerKind::Ssl ssl, int port,
+                              ServerKind::Auth auth = ServerKind::AUTO_AUTH);
+    static Server *incoming(int protocol, int port, ServerKind::Ssl ssl = ServerKind::NO_SSL)
     {
-        return makeServer(ServerManager::INCOMING_TYPE, ServerManager::Protocol(protocol), ssl, port);
+        return makeServer(ServerKind::INCOMING_TYPE, ServerKind::Protocol(protocol), ssl, port);
     }
 
     QStringList errors;

@@ -5,6 +5,7 @@
 #include "model/messagefiles.h"
 #include "model/storelayout.h"
 #include "servers/incomingserver.h"
+#include "store/mailcheck.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,19 +20,10 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
     , cache(std::make_unique<Cache>(address, QString()))
     , incoming(std::make_unique<Model>(cache->indexPath(Letter::IncomingFolder), Letter::IncomingFolder))
 {
-    Connection *c = connection.get();
     Cache *store = cache.get();
-    QObject::connect(store, &Cache::getNewMail, c, qOverload<int>(&Connection::onQueryGetMail));
-    QObject::connect(store, &Cache::fetchMessages, c, &Connection::onFetchMessages);
-    QObject::connect(store, &Cache::setCheckMark, c, &Connection::onSetCheckMark);
-    QObject::connect(store, &Cache::lettersRecieved, c, &Connection::onCheckFinished);
-    QObject::connect(store, &Cache::deleteMessageFromServer, c, &Connection::onDeleteMessageFromServer);
-    QObject::connect(store, &Cache::writeFailed, c, &Connection::onStoreWriteFailed);
-    QObject::connect(c, &Connection::newMessageIds_chain, store, &Cache::onNewMessageIds);
-    QObject::connect(c, &Connection::messagesStored_chain, store, &Cache::onMessagesStored);
+    QObject::connect(store, &Cache::writeFailed, connection.get(), &Connection::onStoreWriteFailed);
     QObject::connect(store, &Cache::newIncomingLetter, incoming.get(), &Model::onNewLetter);
     QObject::connect(store, &Cache::newIncomingLetter, store, [this](Letter *l) { stored.append(l->id()); });
-    QObject::connect(store, &Cache::lettersRecieved, store, [this] { ++finished; });
     connection->setAuthenticator(true, MailServers::user(), MailServers::password());
     connection->start();
     connection->setServer(true, incomingServer);
@@ -45,21 +37,20 @@ MailAccount::~MailAccount()
 
 bool MailAccount::check(int timeoutMs)
 {
-    const auto ended = [this] {
-        return finished + log->closed + log->errors.size() + log->authFailures.size();
-    };
-    const int before = ended();
-    log->getMail(0);
+    MailCheck check(cache.get());
+    check.attach(connection.get());
+    QObject::connect(&check, &MailCheck::lettersRecieved, [this] { ++finished; });
+    check.start();
     // The event loop runs as in the program: a wait that sleeps between its
-    // turns would slow every step that the store takes a turn at a time.
+    // turns would slow every step that the check takes a turn at a time.
     QTimer wake;
     wake.start(50);
     QElapsedTimer clock;
     clock.start();
-    while ((ended() <= before || cache->isListing()) && clock.elapsed() < timeoutMs)
+    while (!check.hasEnded() && clock.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (ended() <= before || cache->isListing())
+    if (!check.hasEnded())
         return false;
     // Until the worker has ended the session the server may still be
     // changing the mailbox, and a test that seeds or clears it would race.

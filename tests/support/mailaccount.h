@@ -12,15 +12,16 @@
 class MailServers;
 
 // Main thread. One account's receiving side wired as the account wires it:
-// the Connection on its thread, the store and the Incoming folder model.
+// the Connection on its thread, the store, a MailCheck per check and the
+// Incoming folder model.
 class MailAccount
 {
 public:
     explicit MailAccount(Server *incoming, const QString &address = QStringLiteral("test@example.org"));
     ~MailAccount();
 
-    // One mail check; true when it ended by itself (all held, empty
-    // mailbox or error) within the time.
+    // One mail check, as the account makes it; true when it ended by itself
+    // (all held, empty mailbox or error) within the time.
     bool check(int timeoutMs = 60000);
 
     // Message file names in Incoming, sorted.

@@ -2,6 +2,7 @@
 
 #include "model/messagefiles.h"
 #include "store/cache.h"
+#include "store/mailcheck.h"
 
 #include <QtTest>
 
@@ -13,8 +14,9 @@ void feedStore(Cache *cache, const QList<QByteArray> &newestFirst, QStringList i
         if (ids.size() <= i)
             ids.append(ListFields::fromMessage(newestFirst.at(i)).id);
     }
-    const auto answer = QObject::connect(
-            cache, &Cache::fetchMessages, cache,
+    MailCheck check(cache);
+    QObject::connect(
+            &check, &MailCheck::fetchMessages, &check,
             [&](const QList<int> &asked, const QStringList &names, const QString &directory) {
                 StoredMessages stored;
                 for (int i = 0; i < asked.size(); ++i) {
@@ -25,11 +27,12 @@ void feedStore(Cache *cache, const QList<QByteArray> &newestFirst, QStringList i
                     stored.append({asked.at(i), ids.value(newestFirst.size() - asked.at(i)),
                                    ListFields::fromMessage(content)});
                 }
-                QMetaObject::invokeMethod(cache, [cache, stored] { cache->onMessagesStored(stored); },
+                QMetaObject::invokeMethod(&check, [&check, stored] { check.onMessagesStored(stored); },
                                           Qt::QueuedConnection);
             });
-    QSignalSpy done(cache, &Cache::lettersRecieved);
-    cache->onNewMessageIds(numbers, ids, true);
+    QSignalSpy done(&check, &MailCheck::lettersRecieved);
+    check.start();
+    check.onNewMessageIds(numbers, ids, true);
     QTRY_COMPARE(done.count(), 1);
-    QObject::disconnect(answer);
+    QTRY_VERIFY(check.hasEnded());
 }

@@ -340,7 +340,7 @@ QImage MailWindow::screenshot(const QString &name) const
 
 void MailWindow::addServer(int type, int protocol, int ssl, const QString &address)
 {
-    Settings::saveServer(address, {type, protocol, ssl, int(ServerManager::AUTO_AUTH), QString()});
+    Settings::saveServer(address, {type, protocol, ssl, int(ServerKind::AUTO_AUTH), QString()});
 }
 
 void MailWindow::addAccount(const QString &email, const QString &name, const QString &inServer,

@@ -10,8 +10,15 @@ Item {
     property var document
     property var textArea
     readonly property var fontFamilies: Qt.fontFamilies()
+    // The window's one drop-down list, for the font and alignment boxes.
+    property Item dropDownList: null
 
     signal linkRequested()
+    // Asks for a number in [min, max) starting at current; set(value) takes
+    // each one picked while the picker is open.
+    signal numberAsked(int min, int max, int current, var set)
+    // Asks for a colour in a picker placed at the point (window coordinates).
+    signal colorAsked(color current, point at, var set)
 
     function alignmentEntry(alignment) {
         if (alignment & Qt.AlignLeft)
@@ -91,6 +98,7 @@ Item {
                 id: fontChooser
                 objectName: "fontFamilyChooser"
                 accessibleName: qsTr("Font")
+                dropDownList: toolbar.dropDownList
                 width: 200 * dpiRatio
                 fontsMode: true
                 model: toolbar.fontFamilies
@@ -112,10 +120,7 @@ Item {
                     shadow.horizontalOffset = 0
                     shadow.verticalOffset = 0
                 }
-                onClicked: {
-                    root.numberPicker().show(1, 101, document.fontSize, function(value) { document.fontSize = value })
-                    spinPathBoxForm.processValueOnChange = true
-                }
+                onClicked: toolbar.numberAsked(1, 101, document.fontSize, function(value) { document.fontSize = value })
             }
             Item { width: 10 * dpiRatio; height: 1 }
             CustomButton {
@@ -138,7 +143,7 @@ Item {
                 }
                 onClicked: {
                     var p = colorButton.mapToItem(null, 0, colorButton.height + 2)
-                    colorFontPicker.show(document.textColor, p, function(color) { document.textColor = color })
+                    toolbar.colorAsked(document.textColor, p, function(color) { document.textColor = color })
                 }
             }
             Item { width: 10 * dpiRatio; height: 1 }
@@ -146,6 +151,7 @@ Item {
             CustomComboBox {
                 objectName: "alignmentChooser"
                 accessibleName: qsTr("Alignment")
+                dropDownList: toolbar.dropDownList
                 buttonMode: true
                 model: [["images/text_left.png", qsTr("Left")], ["images/text_center.png", qsTr("Center")],
                     ["images/text_right.png", qsTr("Right")], ["images/text_fill.png", qsTr("Justify")]]

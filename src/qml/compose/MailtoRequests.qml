@@ -8,6 +8,11 @@ Item {
     // The handler comes from the desktop integration; the window works
     // without it.
     readonly property var handler: typeof mailtoHandler !== "undefined" ? mailtoHandler : null
+    // A letter needs an account to go from.
+    property bool hasAccount: false
+    property Item messageForm: null
+    // Gives the compose form, made now if it was not yet.
+    property var composeForm: null
 
     function take() {
         if (!handler)
@@ -15,11 +20,11 @@ Item {
         var request = handler.takeRequest()
         if (!request || request.recipients === undefined)
             return
-        if (mailProfileManager.currentProfile < 0 || mailProfileManager.profiles.length === 0) {
+        if (!hasAccount) {
             messageForm.show(qsTr("Create an account first: the letter can be written once you have one."), false)
             return
         }
-        var compose = root.compose()
+        var compose = composeForm()
         // An unfinished letter is never replaced without the user's word.
         if (compose.changed) {
             messageForm.show(qsTr("A mail link asks for a new letter. Save the unfinished letter into drafts and start the new one?"),

@@ -26,8 +26,18 @@ FormFrame {
     // The letter the form was filled from, so that only that one is ever
     // removed from Drafts.
     property var sourceLetter: null
-    readonly property var profile: mailProfileManager.currentProfile >= 0
-                                   ? mailProfileManager.profiles[mailProfileManager.currentProfile] : null
+    // The account the letter goes from; all the user's accounts, whose
+    // addresses a reply to all leaves out; the dialog for questions and
+    // failures.
+    property QtObject profile: null
+    property var profiles: []
+    property Item messageForm: null
+    // The window's one drop-down list, for the toolbar's boxes.
+    property Item dropDownList: null
+
+    // The font size and colour pickers of the toolbar, which the window owns.
+    signal numberAsked(int min, int max, int current, var set)
+    signal colorAsked(color current, point at, var set)
 
     function clear() {
         if (profile)
@@ -58,9 +68,10 @@ FormFrame {
         recipientField.setFocus()
     }
 
-    function showDraft() {
+    // The letters to answer, forward or edit again come with their bodies as
+    // the reading pane shows them (HTML).
+    function showDraft(letter, bodyText) {
         clear()
-        var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
             editingDraft = true
@@ -70,16 +81,15 @@ FormFrame {
             subjectField.text = letter.subject
             addChips(letter.toList, false)
             addChips(letter.copyList, true)
-            textArea.text = mail.getBodyText()
+            textArea.text = bodyText
             takeAttachments(letter)
         }
         finishFilling(qsTr("Draft"))
         recipientField.setFocus()
     }
 
-    function showReply() {
+    function showReply(letter, bodyText) {
         clear()
-        var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
             subjectField.text = TextRules.prefixedSubject("Re: ", letter.subject)
@@ -93,16 +103,15 @@ FormFrame {
                 profile.newLetter.references = letter.references.concat([letter.messageId])
             textArea.text = "<br>" + Qt.formatDateTime(letter.date, "dd.MM.yyyy hh:mm:ss") + ", "
                     + TextRules.escapeHtml(letter.from) + " " + qsTr("writes") + ":"
-                    + "<blockquote>" + mail.getBodyText() + "</blockquote>"
+                    + "<blockquote>" + bodyText + "</blockquote>"
             recipientField.replyToAllVisible = true
         }
         finishFilling(qsTr("New mail: reply"))
         textArea.forceActiveFocus()
     }
 
-    function showForward() {
+    function showForward(letter, bodyText) {
         clear()
-        var letter = mailList.currentLetter
         if (letter) {
             sourceLetter = letter
             subjectField.text = TextRules.prefixedSubject("Fwd: ", letter.subject)
@@ -111,7 +120,7 @@ FormFrame {
             textArea.append("<b>" + qsTr("Date") + ":</b> " + Qt.formatDateTime(letter.date, "dd.MM.yyyy hh:mm:ss"))
             textArea.append("<b>" + qsTr("Subject") + ":</b> " + TextRules.escapeHtml(letter.subject))
             textArea.append("<b>" + qsTr("To") + ":</b> " + TextRules.formatToList(letter.toList))
-            textArea.append("<br>" + mail.getBodyText())
+            textArea.append("<br>" + bodyText)
             takeAttachments(letter)
         }
         finishFilling(qsTr("New mail: forward"))
@@ -146,7 +155,7 @@ FormFrame {
         var letter = sourceLetter
         if (!letter || !profile)
             return
-        var own = mailProfileManager.profiles.map(function(p) { return p.email.toLowerCase() })
+        var own = profiles.map(function(p) { return p.email.toLowerCase() })
         var others = letter.toList.concat(letter.copyList).filter(function(entry) {
             return own.indexOf(TextRules.splitRecipient(entry).email.toLowerCase()) < 0
         })
@@ -333,6 +342,9 @@ FormFrame {
         height: 0.8 * itemHeight
         document: document
         textArea: textArea
+        dropDownList: newMailForm.dropDownList
+        onNumberAsked: newMailForm.numberAsked(min, max, current, set)
+        onColorAsked: newMailForm.colorAsked(current, at, set)
         onLinkRequested: linkForm.show(qsTr("Link properties"), function(html) {
             document.insertLink(html)
             textArea.forceActiveFocus()

@@ -31,7 +31,7 @@ Item {
                 measure.text = item.labelAt(i)
                 longest = Math.max(longest, measure.implicitWidth)
             }
-            width = longest + 1.5 * root.itemHeight
+            width = longest + 1.5 * itemHeight
         }
         list.width = width
 
@@ -44,13 +44,13 @@ Item {
         listView.model = Qt.binding(function () { return comboBox ? comboBox.model : [] })
         extraButtonText = item.buttonText
 
-        var wanted = item.count * root.itemHeight
-                + (extraButtonText !== "" ? root.itemHeight + 12 : 0)
+        var wanted = item.count * itemHeight
+                + (extraButtonText !== "" ? itemHeight + 12 : 0)
         var y = xywh.y
         // A combo box at the very bottom of the window would leave no room
         // for a single row; open upwards over it instead.
         var above = xywh.y - 1 - xywh.height
-        if (comboBoxList.height - y < Math.min(wanted, root.itemHeight) && above > comboBoxList.height - y)
+        if (comboBoxList.height - y < Math.min(wanted, itemHeight) && above > comboBoxList.height - y)
             y = Math.max(0, above - wanted)
         list.y = y
         list.height = Math.min(comboBoxList.height - y, wanted)
@@ -122,7 +122,7 @@ Item {
             objectName: "listView"
             anchors.fill: parent
             anchors.margins: 1
-            anchors.bottomMargin: extraButton.visible ? root.itemHeight + 12 : 1
+            anchors.bottomMargin: extraButton.visible ? itemHeight + 12 : 1
             clip: true
             flickableDirection: Flickable.VerticalFlick
             boundsBehavior: Flickable.StopAtBounds
@@ -147,7 +147,7 @@ Item {
                 readonly property string label: comboBoxList.comboBox !== null
                                                 ? comboBoxList.comboBox.labelAt(index) : ""
                 width: listView.width
-                height: root.itemHeight
+                height: itemHeight
                 enabled: !disabled
                 readonly property bool marked: rowMouse.pressed || ListView.isCurrentItem
                 color: marked ? styles.highlightColor : comboBoxList.rowColor
@@ -215,7 +215,7 @@ Item {
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             anchors.margins: 5
-            height: root.itemHeight
+            height: itemHeight
             buttonText: comboBoxList.extraButtonText
             onClicked: {
                 var box = comboBoxList.comboBox

@@ -20,6 +20,8 @@ Item {
     readonly property bool shownPressed: mouseArea.pressed || opened
     // What a screen reader calls the box: its label.
     property string accessibleName: ""
+    // The window's one drop-down list (a ComboBoxList), which shows the entries.
+    property Item dropDownList: null
 
     signal clicked(string text, int index)
     signal buttonClicked
@@ -49,7 +51,7 @@ Item {
     }
     function open() {
         var r = face.mapToItem(null, 0, face.height + 1, face.width, face.height)
-        comboBoxList.show(comboBox, Qt.rect(r.x, r.y, r.width, r.height))
+        dropDownList.show(comboBox, Qt.rect(r.x, r.y, r.width, r.height))
     }
 
     height: parent ? parent.height : 0

@@ -11,7 +11,7 @@ Item {
     anchors.left: parent.left
     anchors.right: parent.right
     anchors.top: parent.top
-    height: root.itemHeight
+    height: itemHeight
 
     Shadow {
         target: bar

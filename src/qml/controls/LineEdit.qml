@@ -33,7 +33,7 @@ Item {
     }
 
     width: 500
-    height: root.itemHeight
+    height: itemHeight
     clip: true
 
     TextInput {

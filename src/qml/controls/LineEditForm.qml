@@ -51,7 +51,7 @@ ModalForm {
         objectName: "panel"
         anchors.centerIn: parent
         width: Math.min(parent.width / 2, 600)
-        height: 5 * root.itemHeight + (noteText.visible ? noteText.height + 0.3 * root.itemHeight : 0)
+        height: 5 * itemHeight + (noteText.visible ? noteText.height + 0.3 * itemHeight : 0)
 
         FormTitleBar {
             id: titleBar
@@ -62,12 +62,12 @@ ModalForm {
 
         Column {
             anchors.top: titleBar.bottom
-            anchors.topMargin: 0.3 * root.itemHeight
+            anchors.topMargin: 0.3 * itemHeight
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.leftMargin: 0.05 * panel.width
             anchors.rightMargin: 0.05 * panel.width
-            spacing: 0.3 * root.itemHeight
+            spacing: 0.3 * itemHeight
 
             Text {
                 id: noteText
@@ -83,7 +83,7 @@ ModalForm {
                 id: field
                 objectName: "field"
                 width: parent.width
-                height: root.itemHeight
+                height: itemHeight
                 placeholderText: qsTr("Type here...")
                 onAccepted: lineEditForm.accept()
             }
@@ -91,7 +91,7 @@ ModalForm {
                 id: checkBox
                 objectName: "checkBox"
                 width: parent.width
-                height: root.itemHeight
+                height: itemHeight
                 checkBoxLeftMargin: 0
                 fontSize: 14
                 customColor: styles.highlightColor
@@ -105,7 +105,7 @@ ModalForm {
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 0.05 * panel.width
             width: 0.3 * panel.width
-            height: 0.8 * root.itemHeight
+            height: 0.8 * itemHeight
             buttonText: qsTr("OK")
             onClicked: lineEditForm.accept()
         }

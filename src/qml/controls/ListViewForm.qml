@@ -55,7 +55,7 @@ ModalForm {
                 id: row
                 objectName: "row" + index
                 width: listView.width
-                height: root.itemHeight
+                height: itemHeight
                 color: rowMouse.pressed ? "#bbbbbb" : "white"
 
                 Text {
@@ -95,7 +95,7 @@ ModalForm {
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 10
             width: Math.min(panel.width / 2, 200 * dpiRatio)
-            height: 0.8 * root.itemHeight
+            height: 0.8 * itemHeight
             buttonText: qsTr("Cancel")
             onClicked: listViewForm.hide()
         }

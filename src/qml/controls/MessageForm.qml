@@ -116,7 +116,7 @@ ModalForm {
             objectName: "okButton"
             x: messageForm.showCancel ? 0.05 * panel.width : panel.width / 4
             width: messageForm.showCancel ? 0.4 * panel.width : panel.width / 2
-            height: 0.8 * root.itemHeight
+            height: 0.8 * itemHeight
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 0.05 * panel.height
             buttonText: messageForm.okText
@@ -128,7 +128,7 @@ ModalForm {
             visible: messageForm.showCancel
             x: 0.55 * panel.width
             width: 0.4 * panel.width
-            height: 0.8 * root.itemHeight
+            height: 0.8 * itemHeight
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 0.05 * panel.height
             buttonText: messageForm.cancelText

@@ -10,6 +10,8 @@ Rectangle {
     property string text: ""
     property string actionText: ""
     property var action: null
+    // Ctrl+Z runs the action only while no form covers the main screen.
+    property bool keysActive: true
 
     function show(message, label, run, fades) {
         text = message
@@ -35,9 +37,9 @@ Rectangle {
 
     anchors.horizontalCenter: parent.horizontalCenter
     anchors.bottom: parent.bottom
-    anchors.bottomMargin: root.itemHeight * 0.3
-    width: Math.min(parent.width - root.itemHeight, label.implicitWidth + buttons.width + root.itemHeight)
-    height: Math.max(root.itemHeight * 0.9, label.implicitHeight + root.itemHeight * 0.3)
+    anchors.bottomMargin: itemHeight * 0.3
+    width: Math.min(parent.width - itemHeight, label.implicitWidth + buttons.width + itemHeight)
+    height: Math.max(itemHeight * 0.9, label.implicitHeight + itemHeight * 0.3)
     z: 990
     radius: 4 * dpiRatio
     color: "#303030"
@@ -55,7 +57,7 @@ Rectangle {
     Shortcut {
         id: undoKey
         sequence: "Ctrl+Z"
-        enabled: notice.visible && notice.action !== null && keyboardShortcuts.onMainScreen
+        enabled: notice.visible && notice.action !== null && notice.keysActive
         onActivated: notice.runAction()
     }
 
@@ -64,8 +66,8 @@ Rectangle {
         objectName: "noticeText"
         anchors.left: parent.left
         anchors.right: buttons.left
-        anchors.leftMargin: root.itemHeight * 0.3
-        anchors.rightMargin: root.itemHeight * 0.3
+        anchors.leftMargin: itemHeight * 0.3
+        anchors.rightMargin: itemHeight * 0.3
         anchors.verticalCenter: parent.verticalCenter
         text: notice.text
         textFormat: Text.PlainText
@@ -78,8 +80,8 @@ Rectangle {
         anchors.right: parent.right
         anchors.top: parent.top
         anchors.bottom: parent.bottom
-        anchors.rightMargin: root.itemHeight * 0.2
-        spacing: root.itemHeight * 0.2
+        anchors.rightMargin: itemHeight * 0.2
+        spacing: itemHeight * 0.2
 
         MenuButton {
             objectName: "noticeActionButton"

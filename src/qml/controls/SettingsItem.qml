@@ -9,7 +9,7 @@ Rectangle {
     signal clicked
 
     width: parent ? parent.width : 0
-    height: root.itemHeight
+    height: itemHeight
     color: mouseArea.pressed ? "#bbbbbb" : "white"
     Accessible.role: Accessible.Button
     Accessible.name: itemText

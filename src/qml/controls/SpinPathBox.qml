@@ -37,7 +37,7 @@ FocusScope {
         objectName: "pathView"
         anchors.fill: parent
         model: spinPathBox.count
-        pathItemCount: Math.max(1, Math.floor(height / root.itemHeight))
+        pathItemCount: Math.max(1, Math.floor(height / itemHeight))
         preferredHighlightBegin: 0.5
         preferredHighlightEnd: 0.5
         highlightRangeMode: PathView.StrictlyEnforceRange
@@ -61,13 +61,13 @@ FocusScope {
 
         delegate: Item {
             width: pathView.width
-            height: root.itemHeight
+            height: itemHeight
             opacity: PathView.itemOpacity !== undefined ? PathView.itemOpacity : 1
             scale: PathView.itemScale !== undefined ? PathView.itemScale : 1
             Text {
                 anchors.centerIn: parent
                 text: index + spinPathBox.minValue
-                font.pixelSize: root.itemHeight / 2
+                font.pixelSize: itemHeight / 2
                 color: spinPathBox.mainColor
             }
         }

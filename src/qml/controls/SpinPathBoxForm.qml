@@ -65,7 +65,7 @@ ModalForm {
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 10
             spacing: 10
-            height: 0.8 * root.itemHeight
+            height: 0.8 * itemHeight
 
             CustomButton {
                 objectName: "okButton"

@@ -1,4 +1,5 @@
 import QtQuick 2.3
+import QtQuick.Window 2.3
 
 // A tool tip for the item it sits in: shown after the pointer rests on the
 // item, gone when it leaves or presses. Clicks pass through.
@@ -24,9 +25,9 @@ MouseArea {
         onTriggered: {
             if (!area.containsMouse)
                 return
-            var p = area.mapToItem(root, 0, area.height + 4)
-            tip.x = Math.max(2, Math.min(p.x, root.width - tip.width - 2))
-            tip.y = p.y + tip.height > root.height ? p.y - area.height - tip.height - 8 : p.y
+            var p = area.mapToItem(tip.parent, 0, area.height + 4)
+            tip.x = Math.max(2, Math.min(p.x, tip.parent.width - tip.width - 2))
+            tip.y = p.y + tip.height > tip.parent.height ? p.y - area.height - tip.height - 8 : p.y
             tip.shownAt = p
         }
     }
@@ -36,7 +37,7 @@ MouseArea {
         objectName: "toolTip"
         property var shownAt: null
         // Drawn above every form, over the whole window.
-        parent: root
+        parent: area.Window.contentItem
         z: 2000
         visible: shownAt !== null
         width: label.implicitWidth + 12 * dpiRatio

@@ -15,6 +15,8 @@ Item {
     readonly property alias nativeText: shortcut.nativeText
     // What the key does; pressing the button by default.
     property var action: function() { buttonShortcut.parent.clicked() }
+    // Off while a form covers the screen the button is on.
+    property bool active: true
 
     anchors.fill: parent
 
@@ -37,7 +39,7 @@ Item {
         id: shortcut
         sequence: buttonShortcut.sequence
         enabled: buttonShortcut.sequence !== "" && buttonShortcut.parent.visible
-                 && buttonShortcut.parent.enabled && keyboardShortcuts.onMainScreen
+                 && buttonShortcut.parent.enabled && buttonShortcut.active
         onActivated: buttonShortcut.action()
     }
 }

@@ -8,6 +8,12 @@ Rectangle {
     id: folderList
     objectName: "folderList"
 
+    // The account whose folders are listed, the folder shown, and the
+    // folders' names by number.
+    property QtObject profile: null
+    property int currentFolder: 0
+    property var folderNames: []
+
     signal clicked(int folder)
 
     function show() {
@@ -44,25 +50,22 @@ Rectangle {
             Repeater {
                 id: rows
                 model: [
-                    { title: root.folderNames[0], icon: "qrc:/qml/images/mail_receive.png" },
-                    { title: root.folderNames[1], icon: "qrc:/qml/images/mail_draft.png" },
-                    { title: root.folderNames[2], icon: "qrc:/qml/images/mail_send.png" },
-                    { title: root.folderNames[3], icon: "qrc:/qml/images/archive.png" },
-                    { title: root.folderNames[4], icon: "qrc:/qml/images/trash.png" }
+                    { title: folderList.folderNames[0], icon: "qrc:/qml/images/mail_receive.png" },
+                    { title: folderList.folderNames[1], icon: "qrc:/qml/images/mail_draft.png" },
+                    { title: folderList.folderNames[2], icon: "qrc:/qml/images/mail_send.png" },
+                    { title: folderList.folderNames[3], icon: "qrc:/qml/images/archive.png" },
+                    { title: folderList.folderNames[4], icon: "qrc:/qml/images/trash.png" }
                 ]
                 delegate: FolderListItem {
                     objectName: "folderRow" + index
                     width: parent.width
-                    height: root.itemHeight * 1.5
+                    height: itemHeight * 1.5
                     title: modelData.title
                     iconPath: modelData.icon
-                    current: index === root.currentFolder
-                    folderModel: MailScript.folderModel(root.currentProfile, index)
+                    current: index === folderList.currentFolder
+                    folderModel: MailScript.folderModel(folderList.profile, index)
                     ToolTipArea { text: qsTr("%1 (%2)").arg(modelData.title).arg(keys.count > index ? keys.itemAt(index).nativeText : "") }
-                    onClicked: {
-                        folderList.clicked(index)
-                        root.showDrawer(false)
-                    }
+                    onClicked: folderList.clicked(index)
                 }
             }
         }

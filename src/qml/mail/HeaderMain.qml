@@ -11,6 +11,22 @@ Item {
     readonly property alias refreshButtonEnabled: refreshButton.enabled
     readonly property alias searchText: searchField.text
     readonly property alias drawerEnabled: menuBackButton.enabled
+    // The account shown, and the accounts to choose from (the manager's list
+    // and the index of the one shown in it).
+    property QtObject profile: null
+    property var profiles: []
+    property int currentProfileIndex: -1
+    // The button keys work only while no form covers the main screen.
+    property bool keysActive: true
+    property string drawerKeyText: ""
+    property string findKeyText: ""
+    property Item dropDownList: null
+
+    signal drawerClicked(bool open)
+    signal profileChosen(int index)
+    signal addProfileClicked
+    signal newMailClicked
+    signal settingsClicked
 
     function focusSearch() {
         searchField.setFocus()
@@ -35,8 +51,8 @@ Item {
             anchors.bottom: parent.bottom
             width: height
             enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
-            onClicked: root.showDrawer(opened)
-            ToolTipArea { text: qsTr("Folders (%1)").arg(keyboardShortcuts.drawerKeyText) }
+            onClicked: header.drawerClicked(opened)
+            ToolTipArea { text: qsTr("Folders (%1)").arg(header.drawerKeyText) }
         }
 
         CustomComboBox {
@@ -45,20 +61,21 @@ Item {
             anchors.left: menuBackButton.right
             width: header.width * 0.4 - menuBackButton.width
             height: parent.height
-            model: profileEmails(mailProfileManager.profiles)
-            currentIndex: mailProfileManager.currentProfile
+            model: profileEmails(header.profiles)
+            currentIndex: header.currentProfileIndex
             colorLight: styles.headerColor
             colorDark: styles.highlightColor
             buttonText: qsTr("Create new profile...")
             accessibleName: qsTr("Account")
+            dropDownList: header.dropDownList
             onClicked: {
                 // The list set the index: the box follows the manager again,
                 // also after an account is added or removed.
-                currentIndex = Qt.binding(function() { return mailProfileManager.currentProfile })
-                if (index !== mailProfileManager.currentProfile)
-                    mailProfileManager.initCurrentProfile(index)
+                currentIndex = Qt.binding(function() { return header.currentProfileIndex })
+                if (index !== header.currentProfileIndex)
+                    header.profileChosen(index)
             }
-            onButtonClicked: root.addProfile()
+            onButtonClicked: header.addProfileClicked()
 
             function profileEmails(profiles) {
                 var emails = []
@@ -73,11 +90,10 @@ Item {
             objectName: "refreshButton"
             anchors.left: profileChooser.right
             imagePath: "qrc:/qml/images/refresh.png"
-            rotate: root.currentProfile !== null
-                    && root.currentProfile.status === Profile.RECIEVING_STATUS
-            enabled: !rotate && !rotationAnimationRunning && root.currentProfile !== null
-            onClicked: root.currentProfile.queryIncomingMail()
-            ButtonShortcut { text: qsTr("Check mail"); sequence: "F5" }
+            rotate: header.profile !== null && header.profile.status === Profile.RECIEVING_STATUS
+            enabled: !rotate && !rotationAnimationRunning && header.profile !== null
+            onClicked: header.profile.queryIncomingMail()
+            ButtonShortcut { text: qsTr("Check mail"); sequence: "F5"; active: header.keysActive }
         }
 
         MenuButton {
@@ -85,9 +101,9 @@ Item {
             objectName: "newLetterButton"
             anchors.left: refreshButton.right
             imagePath: "qrc:/qml/images/add.png"
-            enabled: root.currentProfile !== null
-            onClicked: root.showNewMail()
-            ButtonShortcut { text: qsTr("New letter"); sequence: "Ctrl+N" }
+            enabled: header.profile !== null
+            onClicked: header.newMailClicked()
+            ButtonShortcut { text: qsTr("New letter"); sequence: "Ctrl+N"; active: header.keysActive }
         }
 
         LineEdit {
@@ -103,12 +119,8 @@ Item {
             anchors.bottomMargin: parent.height * 0.1
             placeholderText: qsTr("Search...")
             accessibleName: qsTr("Search")
-            ToolTipArea { text: qsTr("Search (%1)").arg(keyboardShortcuts.findKeyText) }
+            ToolTipArea { text: qsTr("Search (%1)").arg(header.findKeyText) }
             showClearButton: true
-            onTextChanged: {
-                if (mailList.model)
-                    mailList.model.setSearchText(text)
-            }
         }
 
         Row {
@@ -122,8 +134,8 @@ Item {
                 id: settingsButton
                 objectName: "settingsButton"
                 imagePath: "qrc:/qml/images/misc.png"
-                onClicked: root.showSettings()
-                ButtonShortcut { text: qsTr("Settings") }
+                onClicked: header.settingsClicked()
+                ButtonShortcut { text: qsTr("Settings"); active: header.keysActive }
             }
         }
     }

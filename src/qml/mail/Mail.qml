@@ -8,7 +8,19 @@ Item {
     id: mail
     objectName: "mail"
 
-    readonly property QtObject letter: mailList.currentLetter
+    // The letter chosen in the list; null when none.
+    property QtObject letter: null
+    // The letters in the list.
+    property int letterCount: 0
+    // What the actions on the letter need: its account, the folder shown
+    // (Letter.FolderType), the folders' names by number, and the dialog that
+    // asks before a letter is removed for good.
+    property QtObject profile: null
+    property int folder: 0
+    property var folderNames: []
+    property Item messageForm: null
+    // The button keys work only while no form covers the main screen.
+    property bool keysActive: true
     // The bodies shown, copied when the view is updated.
     property var bodies: []
     property var bodyHtml: []
@@ -16,13 +28,22 @@ Item {
     // (reply, forward, print) waits for this.
     property bool letterLoaded: false
 
-    // Rebuilds the pane for the letter now chosen in the list.
-    function updateView() {
+    signal notify(string text, string actionText, var action)
+    // Offers the choices; answer(choice) gets the one taken.
+    signal askChoice(var choices, var answer)
+    signal editDraft
+    signal reply
+    signal replyToAll
+    signal forward
+    // A new letter to the sender of the shown one.
+    signal writeTo(string name, string address)
+
+    // Rebuilds the pane for the letter given, the one now chosen in the
+    // list: the binding of "letter" may not have caught up yet.
+    function updateView(shown) {
         bodies = []
         bodyHtml = []
         letterLoaded = false
-        // Read from the list: this pane's own binding may not have caught up yet.
-        var shown = mailList.currentLetter
         if (!shown)
             return
         bodyHtml = shown.bodyHtmlList
@@ -46,20 +67,20 @@ Item {
     // A letter is read off the main thread: its bodies come after it is chosen.
     Connections {
         target: mail.letter
-        function onLoaded() { mail.updateView() }
+        function onLoaded() { mail.updateView(mail.letter) }
     }
 
     // Asked for by the user; the pane covers the list only while the list
     // has letters, so that an emptied folder never leaves a blank cover.
     property bool fullWidth: false
 
-    width: root.width * 0.6
+    width: parent ? parent.width * 0.6 : 0
     Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
     states: State {
         name: "full"
-        when: mail.fullWidth && mailList.count > 0
-        PropertyChanges { target: mail; width: root.width }
+        when: mail.fullWidth && mail.letterCount > 0
+        PropertyChanges { target: mail; width: mail.parent.width }
     }
 
     Shadow {
@@ -83,7 +104,20 @@ Item {
             letter: mail.letter
             fullWidth: mail.state === "full"
             loaded: mail.letterLoaded
+            profile: mail.profile
+            folder: mail.folder
+            folderNames: mail.folderNames
+            messageForm: mail.messageForm
+            keysActive: mail.keysActive
+            maxSubjectHeight: mail.height * 0.3
             onToggleFullWidth: mail.fullWidth = mail.state !== "full"
+            onNotify: mail.notify(text, actionText, action)
+            onEditDraft: mail.editDraft()
+            onReply: mail.reply()
+            onReplyToAll: mail.replyToAll()
+            onForward: mail.forward()
+            onWriteTo: mail.writeTo(name, address)
+            onPrint: utils.printToPdf(mail.getBodyText(), mail.letter.subject)
         }
 
         Flickable {
@@ -127,7 +161,7 @@ Item {
             anchors.centerIn: parent
             width: parent.width * 0.8
             visible: !mail.letter
-            text: mailList.count > 0 ? qsTr("Choose a letter in the list.") : qsTr("No letters in this folder.")
+            text: mail.letterCount > 0 ? qsTr("Choose a letter in the list.") : qsTr("No letters in this folder.")
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
@@ -142,6 +176,8 @@ Item {
             anchors.bottom: parent.bottom
             attachments: mail.letter ? mail.letter.attachList : []
             maxHeight: mail.height * 0.3
+            onAskChoice: mail.askChoice(choices, answer)
+            onNotify: mail.notify(text, "", null)
         }
     }
 }

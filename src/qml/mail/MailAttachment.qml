@@ -11,9 +11,14 @@ Item {
     property var attachments: []
     property real maxHeight: 0
 
+    // Offers the choices; answer(choice) gets the one taken.
+    signal askChoice(var choices, var answer)
+    // Says what failed, as the window's notice does.
+    signal notify(string text)
+
     visible: attachments.length > 0
     enabled: visible
-    height: root.itemHeight
+    height: itemHeight
     clip: true
     Behavior on height { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
@@ -21,7 +26,7 @@ Item {
         name: "full"
         PropertyChanges {
             target: panel
-            height: Math.min(root.itemHeight + list.contentHeight, panel.maxHeight)
+            height: Math.min(itemHeight + list.contentHeight, panel.maxHeight)
         }
     }
 
@@ -29,10 +34,10 @@ Item {
 
     function choose(attachment) {
         var open = qsTr("Open")
-        root.choiceList().show([open, qsTr("Save")], function(choice) {
+        panel.askChoice([open, qsTr("Save")], function(choice) {
             var name = attachment.name
             if (choice === open ? !attachment.open() : !attachment.save())
-                root.notify((choice === open ? qsTr("The attachment \"%1\" could not be opened.")
+                panel.notify((choice === open ? qsTr("The attachment \"%1\" could not be opened.")
                                              : qsTr("The attachment \"%1\" could not be saved.")).arg(name))
         })
     }
@@ -55,7 +60,7 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: root.itemHeight
+        height: itemHeight
         color: titleArea.pressed ? "white" : "whitesmoke"
 
         Image {
@@ -117,14 +122,14 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: title.bottom
-        height: Math.max(0, panel.maxHeight - root.itemHeight)
+        height: Math.max(0, panel.maxHeight - itemHeight)
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         model: panel.attachments
         delegate: MailAttachmentItem {
             objectName: "attachmentRow" + index
             width: list.width
-            height: root.itemHeight
+            height: itemHeight
             attachment: modelData
             onClicked: panel.choose(modelData)
         }

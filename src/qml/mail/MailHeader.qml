@@ -13,26 +13,46 @@ Item {
     property bool fullWidth: false
     // Its bodies are read: the actions that copy or print them can run.
     property bool loaded: false
+    // The letter's account, the folder shown (Letter.FolderType), the
+    // folders' names by number, and the dialog that asks before a letter is
+    // removed for good.
+    property QtObject profile: null
+    property int folder: 0
+    property var folderNames: []
+    property Item messageForm: null
+    property real maxSubjectHeight: 0
+    // The button keys work only while no form covers the main screen.
+    property bool keysActive: true
 
     signal toggleFullWidth
+    // Says what was done, with a way back, or what failed.
+    signal notify(string text, string actionText, var action)
+    signal editDraft
+    signal reply
+    signal replyToAll
+    signal forward
+    signal print
+    // A new letter to the sender.
+    signal writeTo(string name, string address)
 
     function shown(action) {
-        return MailScript.actionShown(action, root.currentFolder)
+        return MailScript.actionShown(action, block.folder)
     }
 
     // Archives, deletes or restores the shown letter; says so with a way
     // back, or says what failed and where the letter still is. Removing for
     // good from Trash is asked first.
     function move(action) {
-        var profile = root.currentProfile
+        var profile = block.profile
         var letter = block.letter
-        var folder = root.currentFolder
+        var folder = block.folder
         if (!profile || !letter)
             return
         if (action === "delete" && folder === 4) {
-            messageForm.show(qsTr("Remove the letter \"%1\" for good? It cannot be undone.").arg(letter.subject),
-                             true, function() { block.run(profile, letter, action, folder) })
-            messageForm.title = qsTr("Delete")
+            block.messageForm.show(qsTr("Remove the letter \"%1\" for good? It cannot be undone.")
+                                   .arg(letter.subject),
+                                   true, function() { block.run(profile, letter, action, folder) })
+            block.messageForm.title = qsTr("Delete")
             return
         }
         run(profile, letter, action, folder)
@@ -49,11 +69,11 @@ Item {
             var failed = action === "archive" ? qsTr("The letter could not be archived.")
                        : action === "delete" ? qsTr("The letter could not be deleted.")
                        : qsTr("The letter could not be restored.")
-            root.notify(failed + " " + qsTr("It is still in %1.").arg(root.folderNames[folder]))
+            block.notify(failed + " " + qsTr("It is still in %1.").arg(block.folderNames[folder]), "", null)
         } else if (action === "restore") {
-            root.notify(qsTr("Restored to %1.").arg(root.folderNames[target]))
+            block.notify(qsTr("Restored to %1.").arg(block.folderNames[target]), "", null)
         } else if (folder !== target && !(action === "delete" && folder === 4)) {
-            root.notify(action === "archive" ? qsTr("Letter archived.") : qsTr("Letter moved to Trash."),
+            block.notify(action === "archive" ? qsTr("Letter archived.") : qsTr("Letter moved to Trash."),
                         qsTr("Undo"), function() { block.undo(profile, id, target, folder) })
         }
     }
@@ -62,7 +82,8 @@ Item {
         var row = model ? model.sourceRowOf(id) : -1
         var letter = row >= 0 ? model.sourceLetterAt(row) : null
         if (!letter || !profile.cache.returnMessage(id, row, from, to, letter))
-            root.notify(qsTr("The letter could not be moved back. It is in %1.").arg(root.folderNames[from]))
+            block.notify(qsTr("The letter could not be moved back. It is in %1.").arg(block.folderNames[from]),
+                         "", null)
     }
 
     visible: letter !== null
@@ -89,7 +110,7 @@ Item {
         Item {
             id: buttonRow
             width: parent.width
-            height: root.itemHeight
+            height: itemHeight
 
             MenuButton {
                 id: fullWidthButton
@@ -113,8 +134,8 @@ Item {
                     imagePath: "qrc:/qml/images/mail_draft.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Edit the draft") }
-                    onClicked: root.showDraft()
+                    ButtonShortcut { text: qsTr("Edit the draft"); active: block.keysActive }
+                    onClicked: block.editDraft()
                 }
                 MenuButton {
                     objectName: "replyButton"
@@ -127,17 +148,16 @@ Item {
                         text: qsTr("Reply")
                         sequence: "Ctrl+R"
                         moreTip: qsTr("reply to all") + " (" + replyAllKey.nativeText + ")"
+                        active: block.keysActive
                     }
                     ButtonShortcut {
                         id: replyAllKey
                         sequence: "Ctrl+Shift+R"
                         showTip: false
-                        action: function() {
-                            root.showReply()
-                            newMailForm.replyToAll()
-                        }
+                        active: block.keysActive
+                        action: function() { block.replyToAll() }
                     }
-                    onClicked: root.showReply()
+                    onClicked: block.reply()
                 }
                 MenuButton {
                     objectName: "forwardButton"
@@ -146,8 +166,8 @@ Item {
                     imagePath: "qrc:/qml/images/forward.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Forward"); sequence: "Ctrl+L" }
-                    onClicked: root.showForward()
+                    ButtonShortcut { text: qsTr("Forward"); sequence: "Ctrl+L"; active: block.keysActive }
+                    onClicked: block.forward()
                 }
                 MenuButton {
                     objectName: "archiveButton"
@@ -155,7 +175,7 @@ Item {
                     imagePath: "qrc:/qml/images/archive.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Archive"); sequence: "Ctrl+E" }
+                    ButtonShortcut { text: qsTr("Archive"); sequence: "Ctrl+E"; active: block.keysActive }
                     onClicked: block.move("archive")
                 }
                 MenuButton {
@@ -164,7 +184,7 @@ Item {
                     imagePath: "qrc:/qml/images/mail_restore.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Restore"); sequence: "Ctrl+Shift+E" }
+                    ButtonShortcut { text: qsTr("Restore"); sequence: "Ctrl+Shift+E"; active: block.keysActive }
                     onClicked: block.move("restore")
                 }
                 MenuButton {
@@ -173,7 +193,7 @@ Item {
                     imagePath: "qrc:/qml/images/mail_delete.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Delete"); sequence: "Del" }
+                    ButtonShortcut { text: qsTr("Delete"); sequence: "Del"; active: block.keysActive }
                     onClicked: block.move("delete")
                 }
                 MenuButton {
@@ -183,8 +203,8 @@ Item {
                     imagePath: "qrc:/qml/images/printer.png"
                     imageColorOverlay: false
                     imageShadow: false
-                    ButtonShortcut { text: qsTr("Print to PDF"); sequence: "Ctrl+P" }
-                    onClicked: utils.printToPdf(mail.getBodyText(), block.letter.subject)
+                    ButtonShortcut { text: qsTr("Print to PDF"); sequence: "Ctrl+P"; active: block.keysActive }
+                    onClicked: block.print()
                 }
             }
         }
@@ -203,7 +223,7 @@ Item {
                 anchors.leftMargin: 10
                 anchors.rightMargin: 10
                 y: 5
-                height: Math.min(implicitHeight, mail.height * 0.3)
+                height: Math.min(implicitHeight, block.maxSubjectHeight)
                 text: block.letter ? block.letter.subject : ""
                 textFormat: Text.PlainText
                 color: "black"
@@ -215,7 +235,7 @@ Item {
 
         Item {
             width: parent.width
-            height: Math.max(sender.implicitHeight, root.itemHeight)
+            height: Math.max(sender.implicitHeight, itemHeight)
 
             Text {
                 id: sender
@@ -247,8 +267,7 @@ Item {
                     cursorShape: Qt.PointingHandCursor
                     onClicked: {
                         var who = TextRules.splitSender(sender.text)
-                        root.showNewMail()
-                        root.addRecipient(who.name, who.email)
+                        block.writeTo(who.name, who.email)
                     }
                 }
             }

@@ -16,19 +16,29 @@ Rectangle {
     property alias count: listView.count
     property alias contentY: listView.contentY
     property alias model: listView.model
+    // The account and the folder number (Letter.FolderType) listed.
+    property QtObject profile: null
+    property int folder: Letter.IncomingFolder
+    // Pulling the list down checks for mail only while a check may start.
+    property bool refreshEnabled: true
+
+    // Says what failed, as the window's notice does.
+    signal notify(string text)
+    signal toggleFullWidth
+    signal openFullWidth
 
     // Loads the letter of a row when needed and shows it. Only a letter the
     // user opens loses its unseen mark, not one shown in place of a deleted one.
     function openRow(index, byUser) {
         var letter = MailScript.letterAt(listView.model, index)
-        if (!letter || !root.currentProfile)
+        if (!letter || !profile)
             return
         var markSeen = byUser !== false
-        unreadable.target = root.currentProfile.cache
+        unreadable.target = profile.cache
         if (!letter.parsed)
-            root.currentProfile.cache.loadLetter(letter, root.currentFolder, markSeen)
-        else if (markSeen && root.currentFolder === Letter.IncomingFolder)
-            root.currentProfile.cache.setLetterSeen(letter, true)
+            profile.cache.loadLetter(letter, folder, markSeen)
+        else if (markSeen && folder === Letter.IncomingFolder)
+            profile.cache.setLetterSeen(letter, true)
         currentLetter = letter
     }
     // Selects a row, kept within the list, and shows its letter.
@@ -68,13 +78,13 @@ Rectangle {
         // Rows are made only for what is on screen.
         cacheBuffer: 0
         boundsBehavior: Flickable.DragOverBounds
-        model: MailScript.folderModel(root.currentProfile, root.currentFolder)
+        model: MailScript.folderModel(mailList.profile, mailList.folder)
         activeFocusOnTab: true
         keyNavigationEnabled: false
         Accessible.role: Accessible.List
         Accessible.name: qsTr("Letters")
 
-        readonly property int pageRows: Math.max(1, Math.floor(height / (root.itemHeight * 1.5)) - 1)
+        readonly property int pageRows: Math.max(1, Math.floor(height / (itemHeight * 1.5)) - 1)
         Keys.onPressed: {
             // Rows that came or went since the last frame move the current
             // row only once applied.
@@ -90,7 +100,7 @@ Rectangle {
             case Qt.Key_Return:
             case Qt.Key_Enter:
                 if (mailList.currentLetter)
-                    mail.fullWidth = !mail.fullWidth
+                    mailList.toggleFullWidth()
                 break
             default: return
             }
@@ -110,14 +120,14 @@ Rectangle {
         delegate: MailListItem {
             objectName: "mailRow" + index
             width: listView.width
-            height: root.itemHeight * 1.5
+            height: itemHeight * 1.5
             letter: model.letter
             current: ListView.isCurrentItem
             onClicked: {
                 listView.currentIndex = index
                 mailList.openRow(index)
             }
-            onDoubleClicked: mail.fullWidth = true
+            onDoubleClicked: mailList.openFullWidth()
         }
 
         onCurrentIndexChanged: {
@@ -128,8 +138,8 @@ Rectangle {
         }
 
         onDraggingChanged: {
-            if (!dragging && refreshHint.opacity === 1 && root.currentProfile)
-                root.currentProfile.queryIncomingMail()
+            if (!dragging && refreshHint.opacity === 1 && mailList.profile)
+                mailList.profile.queryIncomingMail()
         }
     }
 
@@ -155,7 +165,7 @@ Rectangle {
         ignoreUnknownSignals: true
         function onLetterUnreadable(letter, path) {
             if (letter === mailList.currentLetter)
-                root.notify(qsTr("This letter cannot be shown: its file is missing or damaged (%1). "
+                mailList.notify(qsTr("This letter cannot be shown: its file is missing or damaged (%1). "
                                  + "It can still be deleted or archived.").arg(path))
         }
     }
@@ -166,7 +176,7 @@ Rectangle {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: root.itemHeight
+        height: itemHeight
         text: qsTr("Release for refresh...")
         color: "#666666"
         font.pointSize: 14
@@ -175,9 +185,9 @@ Rectangle {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideMiddle
-        opacity: listView.dragging && root.currentFolder === Letter.IncomingFolder
-                 && listView.contentY < listView.originY - 2 * root.itemHeight
-                 && header.refreshButtonEnabled ? 1 : 0
+        opacity: listView.dragging && mailList.folder === Letter.IncomingFolder
+                 && listView.contentY < listView.originY - 2 * itemHeight
+                 && mailList.refreshEnabled ? 1 : 0
         Behavior on opacity { NumberAnimation { duration: 200 } }
     }
 

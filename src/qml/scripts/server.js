@@ -1,6 +1,7 @@
 // Server flows of the settings forms, and attaching the stored servers to
-// the accounts. Runs in the context of the form that imports it, so the
-// root's ids (mailServerManager, serverForm, ...) are in reach.
+// the accounts. Runs in the context of the component that imports it: the
+// names it uses (mailServerManager, serverForm, messageForm, ...) are that
+// component's properties or ids.
 
 // The server manager's enum values (stored in the settings: they do not move).
 var INCOMING_TYPE = 0

@@ -14,6 +14,8 @@ FormFrame {
     property bool profiles: false
     // Row texts, read from the entries whenever the model is set.
     property var rowTexts: []
+    // The Wizard button of the account list opens it.
+    property Item wizardForm: null
 
     function show(_title, _model, _addFunction, _editFunction, _removeFunction) {
         clearSelection()

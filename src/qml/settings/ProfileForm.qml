@@ -15,6 +15,14 @@ FormFrame {
     property alias email: emailField.text
     property var okFunction
     property bool add: false
+    // What the account and server flows work with; the forms they open.
+    property QtObject mailProfileManager: null
+    property QtObject mailServerManager: null
+    property Item messageForm: null
+    property Item managementForm: null
+    property Item serverForm: null
+    // The window's one drop-down list, for the server boxes.
+    property Item dropDownList: null
 
     function show(_title, _name, _email, _inServersModel, _outServersModel, _okFunction) {
         if (_inServersModel.length === 0)
@@ -114,6 +122,7 @@ FormFrame {
             CustomComboBox {
                 id: inChooser
                 objectName: "incomingServerChooser"
+                dropDownList: profileForm.dropDownList
                 accessibleName: labelTexts.model[2]
                 width: parent.width
                 height: itemHeight
@@ -130,6 +139,7 @@ FormFrame {
             CustomComboBox {
                 id: outChooser
                 objectName: "outgoingServerChooser"
+                dropDownList: profileForm.dropDownList
                 accessibleName: labelTexts.model[3]
                 width: parent.width
                 height: itemHeight

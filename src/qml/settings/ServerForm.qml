@@ -15,6 +15,10 @@ FormFrame {
     property var okFunction
     property bool add: false
     readonly property bool incoming: currentTypeIndex === ServerFlows.INCOMING_TYPE
+    // The server manager, which names the types, protocols and security.
+    property QtObject mailServerManager: null
+    // The window's one drop-down list, for the boxes.
+    property Item dropDownList: null
 
     function show(_title, _address, _okFunction) {
         title = _title
@@ -90,6 +94,7 @@ FormFrame {
             CustomComboBox {
                 id: typeChooser
                 objectName: "serverTypeChooser"
+                dropDownList: serverForm.dropDownList
                 accessibleName: labelTexts.model[0]
                 width: parent.width
                 height: itemHeight
@@ -104,6 +109,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverProtocolChooser"
+                dropDownList: serverForm.dropDownList
                 accessibleName: labelTexts.model[1]
                 width: parent.width
                 height: itemHeight
@@ -129,6 +135,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverSecurityChooser"
+                dropDownList: serverForm.dropDownList
                 accessibleName: labelTexts.model[3]
                 width: parent.width
                 height: itemHeight
@@ -142,6 +149,7 @@ FormFrame {
             }
             CustomComboBox {
                 objectName: "serverAuthChooser"
+                dropDownList: serverForm.dropDownList
                 accessibleName: labelTexts.model[4]
                 width: parent.width
                 height: itemHeight

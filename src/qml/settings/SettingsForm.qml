@@ -7,6 +7,16 @@ FormFrame {
     id: settingsForm
     objectName: "settingsForm"
 
+    // What the account and server flows work with; the forms they open.
+    property QtObject mailProfileManager: null
+    property QtObject mailServerManager: null
+    property Item messageForm: null
+    property Item managementForm: null
+    property Item profileForm: null
+    property Item serverForm: null
+    property Item settingsMailForm: null
+    property string quitKeyText: ""
+
     function show(_title) {
         title = _title
         open()
@@ -70,7 +80,7 @@ FormFrame {
             objectName: "quitItem"
             width: parent.width
             height: itemHeight
-            itemText: qsTr("Quit") + " (" + keyboardShortcuts.quitKeyText + ")"
+            itemText: qsTr("Quit") + " (" + settingsForm.quitKeyText + ")"
             activeFocusOnTab: true
             Keys.onReturnPressed: clicked()
             Keys.onSpacePressed: clicked()

@@ -7,6 +7,11 @@ FormFrame {
     id: settingsMailForm
     objectName: "settingsMailForm"
 
+    property QtObject mailProfileManager: null
+    // Give the choice list and the number picker, made now if they were not yet.
+    property var choiceList: null
+    property var numberPicker: null
+
     readonly property int storeCount: mailProfileManager.storeMessagesCount
     // The limit proposed when there is none yet.
     readonly property int proposedCount: storeCount > 0 ? storeCount : 1000
@@ -24,29 +29,31 @@ FormFrame {
     function hide() { close() }
 
     function chooseLimit() {
-        root.choiceList().show([keepText, keepAllText], function(choice) {
+        var list = choiceList()
+        list.show([keepText, keepAllText], function(choice) {
             if (choice === keepAllText) {
                 mailProfileManager.storeMessagesCount = 0
                 return
             }
-            root.numberPicker().show(10, 10000, proposedCount, function(value) {
+            numberPicker().show(10, 10000, proposedCount, function(value) {
                 mailProfileManager.storeMessagesCount = value
             })
         })
-        listViewForm.rectLeftMargin = root.width * 0.15
+        list.rectLeftMargin = list.width * 0.15
     }
 
     function chooseInterval() {
-        root.numberPicker().show(1, 300, intervalMinutes, function(value) {
+        numberPicker().show(1, 300, intervalMinutes, function(value) {
             mailProfileManager.getMailTimerInterval = value * 60 * 1000
         })
     }
 
     function chooseServerDeletion() {
-        root.choiceList().show([deleteText, keepOnServerText], function(choice) {
+        var list = choiceList()
+        list.show([deleteText, keepOnServerText], function(choice) {
             mailProfileManager.deleteFromServer = choice === deleteText
         })
-        listViewForm.rectLeftMargin = root.width * 0.15
+        list.rectLeftMargin = list.width * 0.15
     }
 
     z: 998

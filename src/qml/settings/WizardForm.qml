@@ -11,6 +11,14 @@ FormFrame {
 
     readonly property int step: wizard.currentStep
     readonly property bool foundAny: wizard.incomingServer !== null || wizard.outgoingServer !== null
+    // Where the found servers and the account go; the dialogs that ask.
+    property QtObject mailProfileManager: null
+    property QtObject mailServerManager: null
+    property Item messageForm: null
+    property Item lineEditForm: null
+
+    // An account was added: it is to be joined to its servers.
+    signal accountAdded
 
     function show() {
         wizard.reset()
@@ -77,8 +85,7 @@ FormFrame {
                                       wizard.outgoingServer ? wizard.outgoingServer.clone() : null,
                                       wizard.saveLogin ? wizard.login : "",
                                       wizard.savePassword ? wizard.password : "")
-        initTimer.interval = 1000
-        initTimer.start()
+        accountAdded()
     }
 
     leftInset: 0.1
@@ -174,6 +181,7 @@ FormFrame {
             WizardServerBlock {
                 visible: wizardForm.foundAny
                 server: wizard.incomingServer
+                serverNames: wizardForm.mailServerManager
                 incoming: true
                 markSize: Math.min(wizardForm.panel.width * 0.06, 64)
                 markGap: wizardForm.panel.width * 0.02
@@ -182,6 +190,7 @@ FormFrame {
             WizardServerBlock {
                 visible: wizardForm.foundAny
                 server: wizard.outgoingServer
+                serverNames: wizardForm.mailServerManager
                 incoming: false
                 markSize: Math.min(wizardForm.panel.width * 0.06, 64)
                 markGap: wizardForm.panel.width * 0.02

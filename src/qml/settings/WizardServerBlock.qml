@@ -6,6 +6,8 @@ Item {
     id: block
 
     property var server: null
+    // The server manager, which names protocols and encryption.
+    property QtObject serverNames: null
     property bool incoming: true
     property real markSize: 32
     property real markGap: 8
@@ -54,7 +56,7 @@ Item {
                 font.pointSize: 14
                 font.bold: true
                 color: styles.foreground.textColor
-                text: block.server ? mailServerManager.protocolNames[block.server.protocol] : ""
+                text: block.server ? block.serverNames.protocolNames[block.server.protocol] : ""
             }
             Text {
                 objectName: block.incoming ? "wizardIncomingAddress" : "wizardOutgoingAddress"
@@ -68,7 +70,7 @@ Item {
                 font.pointSize: 14
                 font.bold: true
                 color: styles.foreground.textColor
-                text: block.server ? mailServerManager.sslNames[block.server.ssl] : ""
+                text: block.server ? block.serverNames.sslNames[block.server.ssl] : ""
             }
         }
     }
