@@ -246,6 +246,14 @@
         <translation>Suchen …</translation>
     </message>
     <message>
+        <source>All folders</source>
+        <translation>Alle Ordner</translation>
+    </message>
+    <message>
+        <source>Search the letters of every folder</source>
+        <translation>Die Briefe aller Ordner durchsuchen</translation>
+    </message>
+    <message>
         <source>Check mail</source>
         <translation>Post abholen</translation>
     </message>
@@ -468,6 +476,10 @@
     <message>
         <source>This letter cannot be shown: its file is missing or damaged (%1). It can still be deleted or archived.</source>
         <translation>Dieser Brief kann nicht angezeigt werden: Seine Datei fehlt oder ist beschädigt (%1). Er kann trotzdem gelöscht oder archiviert werden.</translation>
+    </message>
+    <message>
+        <source>Letters found in all folders</source>
+        <translation>In allen Ordnern gefundene Briefe</translation>
     </message>
 </context>
 <context>
@@ -723,6 +735,17 @@
     <message>
         <source>No desktop keyring (such as GNOME Keyring or KWallet) is running, so passwords cannot be kept. A password you type is kept only while the program runs and is never written to disk.</source>
         <translation>Es läuft kein Schlüsselbund der Arbeitsumgebung (etwa GNOME Keyring oder KWallet), daher lassen sich Passwörter nicht aufbewahren. Ein eingegebenes Passwort bleibt nur erhalten, solange das Programm läuft, und wird nie auf die Festplatte geschrieben.</translation>
+    </message>
+    <message>
+        <source>New messages:</source>
+        <translation>Neue Nachrichten:</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new letters</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
     </message>
 </context>
 <context>

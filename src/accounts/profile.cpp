@@ -40,6 +40,8 @@ Profile::Profile(QString email, QObject *parent)
     , m_newLetter(std::make_unique<Letter>())
 {
     m_outbox = new Outbox(this);
+    m_search = new LetterSearch(this);
+    m_searchResults = new SearchResults(m_search, this);
     m_records = new RecordMirror(m_connection.get(), this);
     Connection *c = m_connection.get();
     connect(this, &Profile::setUsername, c, &Connection::setUsername, Qt::QueuedConnection);
@@ -50,6 +52,7 @@ Profile::Profile(QString email, QObject *parent)
     connect(c, &Connection::queryPassword, this, &Profile::onPasswordWanted, Qt::QueuedConnection);
     connect(c, &Connection::authFailed, this, &Profile::authFailedSlot, Qt::QueuedConnection);
     connect(c, &Connection::sendFinished, this, &Profile::onSendFinished, Qt::QueuedConnection);
+    connect(c, &Connection::mailArrived, this, &Profile::onMailArrived, Qt::QueuedConnection);
 
     const Settings::AccountRecord stored = Settings::account(m_email);
     m_incomingServerStr = stored.inServer;
@@ -105,18 +108,19 @@ Model *Profile::folderModel(int folder) const
     return folder >= 0 && folder < int(m_models.size()) ? m_models[size_t(folder)].data() : nullptr;
 }
 
-void Profile::setProxy(int folder, ProxyModel *proxy)
+ProxyModel *Profile::folder(int folder) const
 {
-    if (m_proxies[size_t(folder)] == proxy)
-        return;
-    m_proxies[size_t(folder)] = proxy;
-    switch (folder) {
-    case Letter::IncomingFolder: emit incomingProxyModelChanged(); break;
-    case Letter::DraftsFolder: emit draftsProxyModelChanged(); break;
-    case Letter::SentFolder: emit sentProxyModelChanged(); break;
-    case Letter::ArchiveFolder: emit archiveProxyModelChanged(); break;
-    case Letter::TrashFolder: emit trashProxyModelChanged(); break;
-    }
+    return folder >= 0 && folder < int(m_proxies.size()) ? m_proxies[size_t(folder)].data() : nullptr;
+}
+
+QVariantList Profile::folders() const
+{
+    QVariantList list;
+    if (!m_proxies[0])
+        return list;
+    for (const auto &proxy : m_proxies)
+        list.append(QVariant::fromValue<QObject *>(proxy.data()));
+    return list;
 }
 
 void Profile::buildFolders()
@@ -155,11 +159,8 @@ void Profile::buildFolders()
         proxy->sort(0, Qt::DescendingOrder);
         m_proxies[size_t(folder)] = proxy;
     }
-    emit incomingProxyModelChanged();
-    emit draftsProxyModelChanged();
-    emit sentProxyModelChanged();
-    emit archiveProxyModelChanged();
-    emit trashProxyModelChanged();
+    connectSearch();
+    emit foldersChanged();
 
     Cache *cache = m_cache;
     // A message that could not be stored is told to the user.
@@ -168,23 +169,16 @@ void Profile::buildFolders()
 
     Model *incoming = m_models[Letter::IncomingFolder];
     connect(cache, &Cache::seenLetter, incoming, &Model::onSeenLetter);
-    connect(cache, &Cache::newIncomingLetter, this, &Profile::receiveLetter);
     connect(incoming, &Model::unseenLettersChanged, this, &Profile::onUnseenLettersChanged);
-
-    connect(cache, &Cache::newIncomingLetter, incoming, &Model::onNewLetter);
-    connect(cache, &Cache::newDraftLetter, m_models[Letter::DraftsFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newSentLetter, m_models[Letter::SentFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newArchiveLetter, m_models[Letter::ArchiveFolder], &Model::onNewLetter);
-    connect(cache, &Cache::newTrashLetter, m_models[Letter::TrashFolder], &Model::onNewLetter);
-
-    connect(cache, &Cache::removeIncomingLetter, incoming, &Model::onRemoveLetter);
-    connect(cache, &Cache::removeDraftLetter, m_models[Letter::DraftsFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeSentLetter, m_models[Letter::SentFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeArchiveLetter, m_models[Letter::ArchiveFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::removeTrashLetter, m_models[Letter::TrashFolder], &Model::onRemoveLetter);
-    connect(cache, &Cache::messageDiscarded, this, [this](int folder, const QString &id) {
-        if (folder >= 0 && folder < Letter::FolderCount && m_models[size_t(folder)])
-            m_models[size_t(folder)]->onRemoveLetterWithId(id);
+    connect(cache, &Cache::letterFiled, this, [this](int folder, Letter *letter) {
+        if (folder == Letter::IncomingFolder)
+            emit receiveLetter(letter);
+        if (Model *model = folderModel(folder))
+            model->onNewLetter(letter);
+    });
+    connect(cache, &Cache::letterRemoved, this, [this](int folder, const QString &id) {
+        if (Model *model = folderModel(folder))
+            model->onRemoveLetterWithId(id);
     });
 
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
@@ -195,6 +189,19 @@ void Profile::buildFolders()
 
     m_unseenLetters = incoming->unseenLetters();
     emit unseenLettersChanged();
+}
+
+void Profile::connectSearch()
+{
+    m_search->watch(m_cache);
+    std::array<Model *, Letter::FolderCount> models{};
+    for (int folder = 0; folder < Letter::FolderCount; ++folder) {
+        models[size_t(folder)] = m_models[size_t(folder)];
+        m_proxies[size_t(folder)]->setTextSearch([search = m_search, folder](const QString &text) {
+            return search->matchingNames(text, folder);
+        });
+    }
+    m_searchResults->setFolders(models);
 }
 
 bool Profile::changeEmail(const QString &email)
@@ -470,6 +477,17 @@ void Profile::onGetMailIntervalChanged(int interval)
     m_timer.setInterval(qMax(interval, shortestTimerInterval));
     if (m_timer.isActive())
         m_timer.start();
+}
+
+void Profile::onMailArrived()
+{
+    if (m_checkWanted)
+        return;
+    m_checkWanted = true;
+    whenIdle([this] {
+        m_checkWanted = false;
+        queryIncomingMail();
+    });
 }
 
 void Profile::onUnseenLettersChanged(int c)

@@ -5,12 +5,15 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 
 #include "base/keyring.h"
 #include "net/serverquestion.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "servers/server.h"
+#include "search/lettersearch.h"
+#include "search/searchresults.h"
 #include "store/cache.h"
 
 #include <array>
@@ -37,14 +40,14 @@ class Profile : public QObject
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
     Q_PROPERTY(QString incomingServerStr READ incomingServerStr WRITE setIncomingServerStr)
     Q_PROPERTY(QString outgoingServerStr READ outgoingServerStr WRITE setOutgoingServerStr)
-    Q_PROPERTY(ProxyModel *incomingModel READ incomingModel WRITE setIncomingModel NOTIFY incomingProxyModelChanged)
-    Q_PROPERTY(ProxyModel *draftsModel READ draftsModel WRITE setDraftsModel NOTIFY draftsProxyModelChanged)
-    Q_PROPERTY(ProxyModel *sentModel READ sentModel WRITE setSentModel NOTIFY sentProxyModelChanged)
-    Q_PROPERTY(ProxyModel *archiveModel READ archiveModel WRITE setArchiveModel NOTIFY archiveProxyModelChanged)
-    Q_PROPERTY(ProxyModel *trashModel READ trashModel WRITE setTrashModel NOTIFY trashProxyModelChanged)
+    // The five folders' sorted and filtered lists, indexed by
+    // Letter::FolderType; empty until the account has an incoming server.
+    Q_PROPERTY(QVariantList folders READ folders NOTIFY foldersChanged)
     Q_PROPERTY(Cache *cache READ cache WRITE setCache)
     Q_PROPERTY(Letter *newLetter READ newLetter WRITE setNewLetter)
     Q_PROPERTY(Status status READ status NOTIFY statusChanged)
+    // The letters of every folder that the search text finds.
+    Q_PROPERTY(SearchResults *searchResults READ searchResults CONSTANT)
 
 public:
     enum Status {
@@ -89,19 +92,15 @@ public:
     QString outgoingServerStr() const { return m_outgoingServerStr; }
     void setOutgoingServerStr(const QString &address) { m_outgoingServerStr = address; }
 
-    ProxyModel *incomingModel() const { return m_proxies[0]; }
-    ProxyModel *draftsModel() const { return m_proxies[1]; }
-    ProxyModel *sentModel() const { return m_proxies[2]; }
-    ProxyModel *archiveModel() const { return m_proxies[3]; }
-    ProxyModel *trashModel() const { return m_proxies[4]; }
-    void setIncomingModel(ProxyModel *model) { setProxy(0, model); }
-    void setDraftsModel(ProxyModel *model) { setProxy(1, model); }
-    void setSentModel(ProxyModel *model) { setProxy(2, model); }
-    void setArchiveModel(ProxyModel *model) { setProxy(3, model); }
-    void setTrashModel(ProxyModel *model) { setProxy(4, model); }
+    QVariantList folders() const;
+    // A folder's list and the model under it; null for a folder number out
+    // of range or before the folders are built.
+    ProxyModel *folder(int folder) const;
     Model *folderModel(int folder) const;
 
     Cache *cache() const { return m_cache; }
+    LetterSearch *search() const { return m_search; }
+    SearchResults *searchResults() const { return m_searchResults; }
     void setCache(Cache *cache) { m_cache = cache; }
     Letter *newLetter() const { return m_newLetter.get(); }
     void setNewLetter(Letter *letter);
@@ -116,11 +115,7 @@ public:
     int pendingLetters() const;
 
 signals:
-    void incomingProxyModelChanged();
-    void draftsProxyModelChanged();
-    void sentProxyModelChanged();
-    void archiveProxyModelChanged();
-    void trashProxyModelChanged();
+    void foldersChanged();
     void emailChanged();
     void nameChanged();
     void statusChanged();
@@ -159,12 +154,16 @@ private slots:
     void onPasswordWanted(const ServerQuestion &question);
     void onUsernameWanted(const ServerQuestion &question);
     void onUnseenLettersChanged(int c);
+    // The server announced new mail: a check as soon as the account is ready.
+    void onMailArrived();
     void onSendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
     // The running check is over: it goes.
     void onCheckEnded();
 
 private:
     void buildFolders();
+    // Has the account's letters indexed and the folders' search use the index.
+    void connectSearch();
     // Runs the job now when the account is ready, else once it is: swapping
     // a server record or the store under a running check would lose the
     // messages it has announced.
@@ -176,7 +175,6 @@ private:
     // setIncomingServer() and setOutgoingServer(): a Server record for one
     // direction; anything else is ignored.
     void takeRecord(bool incoming, QObject *object);
-    void setProxy(int folder, ProxyModel *proxy);
     void giveId(Letter *letter) const;
     void sendNextLetter();
     // Moves the entry of one direction when its server or the account's
@@ -189,6 +187,7 @@ private:
     QString m_name;
     QString m_incomingServerStr;
     QString m_outgoingServerStr;
+    bool m_checkWanted = false;
     // The status last announced by statusChanged().
     Status m_status = READY_STATUS;
     QTimer m_timer;
@@ -204,6 +203,8 @@ private:
     // setOutgoingServer().
     Outbox *m_outbox;
     RecordMirror *m_records;
+    LetterSearch *m_search;
+    SearchResults *m_searchResults;
     QList<std::function<void()>> m_idleJobs;
     QPointer<Keyring> m_keyring;
     // Per direction (incoming first): a stored password was handed out

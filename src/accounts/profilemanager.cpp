@@ -67,6 +67,11 @@ void ProfileManager::connectProfile(Profile *profile)
     connect(profile, &Profile::queryPassword, this, &ProfileManager::queryPassword);
     connect(profile, &Profile::authFailed, this, &ProfileManager::authFailed);
     connect(profile, &Profile::receiveLetter, this, &ProfileManager::onReceiveLetter);
+    connect(profile, &Profile::statusChanged, this, [this, profile] {
+        if (profile->status() != Profile::RECIEVING_STATUS)
+            showNewMailNotice(profile);
+    });
+    connect(profile, &QObject::destroyed, this, [this, profile] { m_newMail.remove(profile); });
     connect(this, &ProfileManager::getMailTimerIntervalChanged, profile, &Profile::onGetMailIntervalChanged);
 }
 
@@ -336,9 +341,26 @@ void ProfileManager::setPasswordQml(QString pass, bool save)
 
 void ProfileManager::onReceiveLetter(Letter *letter)
 {
-    if (!letter || letter->letterType() != Letter::LetterUnseen)
+    auto *profile = qobject_cast<Profile *>(sender());
+    if (!profile || !letter || letter->letterType() != Letter::LetterUnseen)
         return;
-    emit trayMessageQml(tr("New message:"), letter->from() + QLatin1Char('\n') + letter->subject());
+    NewMail &news = m_newMail[profile];
+    if (++news.count == 1) {
+        news.from = letter->from();
+        news.subject = letter->subject();
+    }
+    // Outside a check nothing gathers more letters.
+    if (profile->status() != Profile::RECIEVING_STATUS)
+        showNewMailNotice(profile);
+}
+
+void ProfileManager::showNewMailNotice(Profile *profile)
+{
+    const NewMail news = m_newMail.take(profile);
+    if (news.count == 1)
+        emit trayMessageQml(tr("New message:"), news.from + QLatin1Char('\n') + news.subject);
+    else if (news.count > 1)
+        emit trayMessageQml(tr("New messages:"), tr("%n new letters", nullptr, news.count));
 }
 
 bool ProfileManager::keyringAvailable() const

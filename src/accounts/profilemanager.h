@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -110,6 +111,10 @@ private:
     // queue; null when there is none.
     Profile *takeAsker(Question question);
 
+    // The notice of the new letters an account got since its last notice:
+    // one per check, however many letters it brought.
+    void showNewMailNotice(Profile *profile);
+
     void connectProfile(Profile *profile);
     void saveCurrentProfile() const;
     // The index of the account that sent the running signal, or -1.
@@ -126,4 +131,13 @@ private:
     Keyring *m_keyring; // child
     QString m_keyringNotice;
     bool m_keyringNoticeGiven = false;
+    // New unseen letters per account, not yet in a notice; the sender and
+    // subject of the first name it when it is alone.
+    struct NewMail
+    {
+        int count = 0;
+        QString from;
+        QString subject;
+    };
+    QHash<Profile *, NewMail> m_newMail;
 };

@@ -69,14 +69,11 @@ void ContactsModel::addContactsFromLetter(Letter *letter)
 {
     if (!letter)
         return;
-    const QStringList toList = letter->toList();
     const QString now = QString::number(QDateTime::currentMSecsSinceEpoch());
-    for (int i = 0; i < toList.size(); ++i) {
-        const QStringList parts = toList.at(i).split(QStringLiteral(":::"));
-        const QString email = parts.value(0);
-        const QString name = parts.value(1);
+    for (const Recipient &recipient : letter->toList()) {
+        const QString email = recipient.address();
         // A recipient with a name came from the suggestions: it is known.
-        if (!name.isEmpty() || email.isEmpty() || hasEmail(email))
+        if (!recipient.name().isEmpty() || email.isEmpty() || hasEmail(email))
             continue;
 
         Contact contact{now, email.section(QLatin1Char('@'), 0, 0), email};

@@ -147,7 +147,7 @@ void Startup::readAheadShownAccount()
     if (account.isEmpty())
         return;
     for (int folder = 0; folder < Letter::FolderCount; ++folder)
-        Model::readAhead(StoreLayout::indexPath(account, folder), folder);
+        Model::readAhead(StoreLayout::indexPath(account, folder));
 }
 
 void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, bool tabletMode,

@@ -138,21 +138,27 @@ QString privateTemporaryDirectory()
 
 } // namespace
 
+QString Attachment::nameOf(const vmime::attachment &handle)
+{
+    QString name = QString::fromStdString(
+            handle.getName().getConvertedText(vmime::charset(vmime::charsets::UTF_8)));
+    if (name.isEmpty()) {
+        if (auto file = dynamic_cast<const vmime::fileAttachment *>(&handle)) {
+            const vmime::fileAttachment::fileInfo &info = file->getFileInfo();
+            if (info.hasFilename())
+                name = QString::fromStdString(info.getFilename().getConvertedText(
+                        vmime::charset(vmime::charsets::UTF_8)));
+        }
+    }
+    return name;
+}
+
 Attachment::Attachment(vmime::shared_ptr<vmime::attachment> handle, QObject *parent)
     : QObject(parent)
     , m_handle(std::move(handle))
 {
     try {
-        m_name = QString::fromStdString(
-                m_handle->getName().getConvertedText(vmime::charset(vmime::charsets::UTF_8)));
-        if (m_name.isEmpty()) {
-            if (auto file = vmime::dynamicCast<vmime::fileAttachment>(m_handle)) {
-                const vmime::fileAttachment::fileInfo &info = file->getFileInfo();
-                if (info.hasFilename())
-                    m_name = QString::fromStdString(info.getFilename().getConvertedText(
-                            vmime::charset(vmime::charsets::UTF_8)));
-            }
-        }
+        m_name = nameOf(*m_handle);
         m_type = QString::fromStdString(m_handle->getType().generate());
         m_size = sizeText(decodedSize(m_handle->getData()));
     } catch (vmime::exception &e) {

@@ -20,6 +20,8 @@ class Attachment : public QObject
 public:
     // The handle is never null; callers check it.
     Attachment(vmime::shared_ptr<vmime::attachment> handle, QObject *parent);
+    // The name the message gives the attachment; empty when it gives none.
+    static QString nameOf(const vmime::attachment &handle);
 
     QString name() const { return m_name; }
     void setName(const QString &name);

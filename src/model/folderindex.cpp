@@ -184,22 +184,66 @@ FolderIndex::Contents FolderIndex::read(const QString &path)
         if (file.open(QIODevice::ReadOnly))
             data = file.readAll();
     }
-    const int appended = qMax(0, data.count("[mail]") - 1);
-    IniReader::Groups groups;
-    if (!IniReader::read(data, mailGroup, keyNames, &groups)) {
+    // Only what was appended since the cache was made is parsed.
+    QVector<FolderIndexCache::Group> groups;
+    int covered = 0;
+    int sections = 0;
+    const bool cached = FolderIndexCache::read(path, data, KeyCount, &groups, &covered, &sections);
+    const QByteArray tail = QByteArray::fromRawData(data.constData() + covered, data.size() - covered);
+    IniReader::Groups appended;
+    if (!IniReader::read(tail, mailGroup, keyNames, &appended)) {
         Contents contents = readWithSettings(path);
-        contents.appended = appended;
+        contents.appended = qMax(0, data.count("[mail]") - 1);
         return contents;
     }
+    sections += tail.count("[mail]");
+    const auto byName = [](const FolderIndexCache::Group &a, const FolderIndexCache::Group &b) {
+        return a.first < b.first;
+    };
+    QVector<FolderIndexCache::Group> added;
+    for (auto it = appended.cbegin(); it != appended.cend(); ++it) {
+        const FolderIndexCache::Group group(it.key(), it.value());
+        const auto known = std::lower_bound(groups.begin(), groups.end(), group, byName);
+        if (known == groups.end() || known->first != group.first) {
+            added.append(group);
+            continue;
+        }
+        // The last value of a key wins.
+        for (int k = 0; k < KeyCount; ++k) {
+            if (group.second.at(k).isValid())
+                known->second[k] = group.second.at(k);
+        }
+    }
+    std::sort(added.begin(), added.end(), byName);
+    const int before = groups.size();
+    groups.append(added);
+    std::inplace_merge(groups.begin(), groups.begin() + before, groups.end(), byName);
+
     Contents contents;
-    contents.appended = appended;
+    contents.appended = qMax(0, sections - 1);
     contents.groups = groups.size();
-    QStringList names = groups.keys();
-    std::sort(names.begin(), names.end());
-    contents.entries.reserve(names.size());
-    for (const QString &name : qAsConst(names))
-        takeEntry(name, groups.value(name), &contents);
+    contents.entries.reserve(groups.size());
+    // A cache that leaves much to parse is made again; otherwise each
+    // group's values go as soon as they are taken, which keeps the peak
+    // of a large folder's start low.
+    const bool cacheDue = !cached || tail.size() > data.size() / 8;
+    for (FolderIndexCache::Group &group : groups) {
+        takeEntry(group.first, group.second, &contents);
+        if (!cacheDue)
+            group = FolderIndexCache::Group();
+    }
+    if (cacheDue) {
+        contents.cacheData = data;
+        contents.cacheGroups = std::move(groups);
+        contents.cacheSections = sections;
+    }
     return contents;
+}
+
+void FolderIndex::writeCache(const QString &path, const Contents &contents)
+{
+    if (!contents.cacheData.isNull() || !contents.cacheGroups.isEmpty())
+        FolderIndexCache::write(path, contents.cacheData, contents.cacheGroups, contents.cacheSections);
 }
 
 FolderIndex::Contents FolderIndex::readWithSettings(const QString &path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/folderindexcache.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <QString>
@@ -42,6 +44,11 @@ public:
         QSet<QString> removed;
         int appended = 0;
         int groups = 0;
+        // Set when the file's cache covered too little of it: what to keep
+        // in a new one (writeCache()).
+        QByteArray cacheData;
+        QVector<FolderIndexCache::Group> cacheGroups;
+        int cacheSections = 0;
     };
 
     explicit FolderIndex(QString path);
@@ -57,6 +64,9 @@ public:
     // makes what it found this object's state.
     static Contents read(const QString &path);
     QVector<Entry> take(const Contents &contents);
+    // Keeps what read() found in the file's cache when it asked for that;
+    // any thread, best after the entries are shown.
+    static void writeCache(const QString &path, const Contents &contents);
 
     bool addEntry(const Entry &entry);
     bool setLetterType(const QString &id, int letterType);

@@ -36,7 +36,7 @@ void Letter::setFrom(const QString &from)
     emit fromChanged();
 }
 
-void Letter::setReplyTo(const QString &replyTo)
+void Letter::setReplyTo(const Recipient &replyTo)
 {
     if (m_replyTo == replyTo)
         return;
@@ -77,7 +77,7 @@ void Letter::setBodyList(const QStringList &bodyList)
     emit bodyListChanged();
 }
 
-void Letter::setToList(const QStringList &toList)
+void Letter::setToList(const QList<Recipient> &toList)
 {
     if (m_toList == toList)
         return;
@@ -85,7 +85,7 @@ void Letter::setToList(const QStringList &toList)
     emit toListChanged();
 }
 
-void Letter::setCopyList(const QStringList &copyList)
+void Letter::setCopyList(const QList<Recipient> &copyList)
 {
     if (m_copyList == copyList)
         return;
@@ -123,7 +123,7 @@ void Letter::clear()
     // object for a new letter of the same kind.
     m_id.clear();
     m_from.clear();
-    m_replyTo.clear();
+    m_replyTo = Recipient();
     m_subject.clear();
     m_date = QDateTime();
     m_bodyHtmlList.clear();

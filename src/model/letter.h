@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include "model/recipient.h"
+
 // One e-mail message as the folder lists, the reading view and the compose
 // form see it. Lives on the main thread; the connection thread only reads a
 // letter that is handed to it for sending.
@@ -16,13 +18,14 @@ class Letter : public QObject
     Q_PROPERTY(int letterType READ letterType WRITE setLetterType NOTIFY letterTypeChanged)
     Q_PROPERTY(QString id READ id WRITE setId NOTIFY idChanged)
     Q_PROPERTY(QString from READ from WRITE setFrom NOTIFY fromChanged)
-    Q_PROPERTY(QString replyTo READ replyTo WRITE setReplyTo NOTIFY replyToChanged)
+    Q_PROPERTY(Recipient replyTo READ replyTo WRITE setReplyTo NOTIFY replyToChanged)
     Q_PROPERTY(QString subject READ subject WRITE setSubject NOTIFY subjectChanged)
     Q_PROPERTY(QDateTime date READ date WRITE setDate NOTIFY dateChanged)
     Q_PROPERTY(QList<bool> bodyHtmlList READ bodyHtmlList WRITE setBodyHtmlList NOTIFY bodyHtmlListChanged)
     Q_PROPERTY(QStringList bodyList READ bodyList WRITE setBodyList NOTIFY bodyListChanged)
-    Q_PROPERTY(QStringList toList READ toList WRITE setToList NOTIFY toListChanged)
-    Q_PROPERTY(QStringList copyList READ copyList WRITE setCopyList NOTIFY copyListChanged)
+    // Lists of Recipient values; QML may write {address, name} objects.
+    Q_PROPERTY(QVariantList toList READ toListQml WRITE setToListQml NOTIFY toListChanged)
+    Q_PROPERTY(QVariantList copyList READ copyListQml WRITE setCopyListQml NOTIFY copyListChanged)
     Q_PROPERTY(QVariantList attachList READ attachList WRITE setAttachList NOTIFY attachListChanged)
     // Message-ID without angle brackets, and the ids of its References field
     // (for a letter being written: the thread it answers, the answered
@@ -71,8 +74,8 @@ public:
     QString from() const { return m_from; }
     void setFrom(const QString &from);
 
-    QString replyTo() const { return m_replyTo; }
-    void setReplyTo(const QString &replyTo);
+    Recipient replyTo() const { return m_replyTo; }
+    void setReplyTo(const Recipient &replyTo);
 
     QString subject() const { return m_subject; }
     void setSubject(const QString &subject);
@@ -90,11 +93,11 @@ public:
     QStringList bodyList() const { return m_bodyList; }
     void setBodyList(const QStringList &bodyList);
 
-    QStringList toList() const { return m_toList; }
-    void setToList(const QStringList &toList);
+    QList<Recipient> toList() const { return m_toList; }
+    void setToList(const QList<Recipient> &toList);
 
-    QStringList copyList() const { return m_copyList; }
-    void setCopyList(const QStringList &copyList);
+    QList<Recipient> copyList() const { return m_copyList; }
+    void setCopyList(const QList<Recipient> &copyList);
 
     QVariantList attachList() const { return m_attachList; }
     void setAttachList(const QVariantList &attachList);
@@ -129,19 +132,24 @@ public slots:
     void prepareNonQtBody();
 
 private:
+    QVariantList toListQml() const { return Recipient::toVariantList(m_toList); }
+    void setToListQml(const QVariantList &list) { setToList(Recipient::fromVariantList(list)); }
+    QVariantList copyListQml() const { return Recipient::toVariantList(m_copyList); }
+    void setCopyListQml(const QVariantList &list) { setCopyList(Recipient::fromVariantList(list)); }
+
     bool m_parsed = false;
     int m_letterType = LetterUnseen;
     int m_folderType = IncomingFolder;
     QString m_id;
     QString m_from;
-    QString m_replyTo;
+    Recipient m_replyTo;
     QString m_subject;
     QString m_recipients;
     QDateTime m_date;
     QList<bool> m_bodyHtmlList;
     QStringList m_bodyList;
-    QStringList m_toList;
-    QStringList m_copyList;
+    QList<Recipient> m_toList;
+    QList<Recipient> m_copyList;
     QVariantList m_attachList; // points at Attachments owned elsewhere
     QString m_messageId;
     QStringList m_references;

@@ -14,7 +14,17 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 #include <malloc.h>
+
+namespace {
+
+qint64 sortTime(const QDateTime &date)
+{
+    return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+}
+
+} // namespace
 
 Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     : QAbstractListModel(parent)
@@ -22,18 +32,21 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     , m_folder(folder)
 {
     if (loading == Loading::Now) {
-        take(read(m_index.path(), m_folder));
+        const Contents contents = read(m_index.path());
+        take(contents);
+        takeCheck(check(m_index.path(), m_folder, ids()));
         return;
     }
     const bool ahead = readsAhead().contains(m_index.path());
     QFuture<Contents> reading = ahead ? readsAhead().take(m_index.path())
-                                      : QtConcurrent::run(&Model::read, m_index.path(), m_folder);
+                                      : QtConcurrent::run(&Model::read, m_index.path());
     // A read already done is taken at once: the window's first frame then
     // shows the rows.
     if (reading.isFinished()) {
         take(reading.result());
         reading = QFuture<Contents>(); // frees the result before the trim
         trimHeaps();
+        checkInBackground();
         return;
     }
     // The watcher goes with the model: a model gone before the read ends
@@ -42,9 +55,32 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
         take(watcher->result());
+        watcher->setFuture(QFuture<Contents>());
+        trimHeaps();
+        checkInBackground();
+    });
+    watcher->setFuture(reading);
+}
+
+void Model::checkInBackground()
+{
+    // Listing many thousand files takes longer than showing the rows.
+    auto *watcher = new QFutureWatcher<Check>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        takeCheck(watcher->result());
     });
     connect(watcher, &QObject::destroyed, &Model::trimHeaps);
-    watcher->setFuture(reading);
+    watcher->setFuture(QtConcurrent::run(&Model::check, m_index.path(), m_folder, ids()));
+}
+
+QVector<QString> Model::ids() const
+{
+    QVector<QString> ids;
+    ids.reserve(m_rows.size());
+    for (const FolderIndex::Entry &entry : m_rows)
+        ids.append(entry.id);
+    return ids;
 }
 
 void Model::trimHeaps()
@@ -55,10 +91,10 @@ void Model::trimHeaps()
     ::malloc_trim(0);
 }
 
-void Model::readAhead(const QString &indexPath, int folder)
+void Model::readAhead(const QString &indexPath)
 {
     if (!readsAhead().contains(indexPath))
-        readsAhead().insert(indexPath, QtConcurrent::run(&Model::read, indexPath, folder));
+        readsAhead().insert(indexPath, QtConcurrent::run(&Model::read, indexPath));
 }
 
 void Model::forgetReadsAhead()
@@ -75,10 +111,6 @@ QHash<QString, QFuture<Model::Contents>> &Model::readsAhead()
 void Model::take(const Contents &contents)
 {
     m_index.take(contents.index);
-    for (const QString &id : contents.gone)
-        m_index.removeEntry(id);
-    for (const FolderIndex::Entry &entry : contents.found)
-        m_index.addEntry(entry);
 
     // The texts are copied here: shared, they would keep the reading
     // thread's heap, where they lie among its freed temporaries, in memory
@@ -86,9 +118,7 @@ void Model::take(const Contents &contents)
     const auto copied = [](const QString &text) { return QString(text.constData(), text.size()); };
     beginResetModel();
     m_rows.reserve(contents.shown.size());
-    m_keys.reserve(contents.keys.size());
-    for (const QString &key : contents.keys)
-        m_keys.append(copied(key));
+    m_times.reserve(contents.shown.size());
     for (const FolderIndex::Entry &shown : contents.shown) {
         FolderIndex::Entry entry = shown;
         entry.id = copied(shown.id);
@@ -97,15 +127,82 @@ void Model::take(const Contents &contents)
         entry.recipients = copied(shown.recipients);
         if (entry.letterType == Letter::LetterUnseen)
             ++m_unseen;
+        m_times.append(sortTime(entry.date));
         m_rows.append(entry);
     }
     m_letters.resize(m_rows.size());
+    m_keys.resize(m_rows.size());
     endResetModel();
     m_loaded = true;
     emit unseenLettersChanged(m_unseen);
     const QVector<std::function<void()>> waiting = std::move(m_waiting);
     for (const auto &change : waiting)
         change();
+}
+
+void Model::takeCheck(const Check &check)
+{
+    // The rows may have changed since the files were listed: a row that
+    // went meanwhile is not there to drop, a file that came back is kept,
+    // and a file that was announced meanwhile has its row already.
+    const QString directory = QFileInfo(m_index.path()).absolutePath() + QLatin1Char('/')
+            + StoreLayout::folderName(m_folder) + QLatin1Char('/');
+    QSet<QString> gone;
+    for (const QString &id : check.gone) {
+        if (!QFile::exists(directory + StoreLayout::messageFileName(id)))
+            gone.insert(id);
+    }
+    // Many rows at once go as one reset rather than one change each.
+    const bool many = gone.size() > 32;
+    if (many)
+        beginResetModel();
+    for (int row = m_rows.size() - 1; row >= 0 && !gone.isEmpty(); --row) {
+        if (!gone.remove(m_rows.at(row).id))
+            continue;
+        m_index.removeEntry(m_rows.at(row).id);
+        const Letter *letter = m_letters.at(row);
+        m_unseen -= (letter ? letter->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
+        if (!many)
+            beginRemoveRows(QModelIndex(), row, row);
+        m_rows.removeAt(row);
+        m_times.removeAt(row);
+        m_keys.removeAt(row);
+        if (Letter *letter = m_letters.takeAt(row))
+            letter->deleteLater();
+        if (!many)
+            endRemoveRows();
+    }
+    if (many)
+        endResetModel();
+
+    QSet<QString> shown;
+    if (check.found.size() > 32) {
+        shown.reserve(m_rows.size());
+        for (const FolderIndex::Entry &entry : qAsConst(m_rows))
+            shown.insert(entry.id);
+    }
+    QVector<FolderIndex::Entry> found;
+    for (const FolderIndex::Entry &entry : check.found) {
+        if (check.found.size() > 32 ? !shown.contains(entry.id) : rowOf(entry.id) < 0)
+            found.append(entry);
+    }
+    if (!found.isEmpty()) {
+        beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size() + found.size() - 1);
+        for (const FolderIndex::Entry &entry : qAsConst(found)) {
+            m_index.addEntry(entry);
+            m_rows.append(entry);
+            m_times.append(sortTime(entry.date));
+            m_keys.append(QString());
+            m_letters.append(nullptr);
+            m_unseen += entry.letterType == Letter::LetterUnseen ? 1 : 0;
+        }
+        endInsertRows();
+    }
+    m_checked = true;
+    if (!check.gone.isEmpty() || !found.isEmpty()) {
+        emit unseenLettersChanged(m_unseen);
+        emit checkFolderLimits();
+    }
 }
 
 Letter *Model::letterAt(int row) const
@@ -125,6 +222,33 @@ Letter *Model::letterAt(int row) const
         letter->setDate(entry.date);
     }
     return letter;
+}
+
+const QString &Model::plainKey()
+{
+    static const QString key = QStringLiteral("plain");
+    return key;
+}
+
+bool Model::matchesSearch(int row, const QStringList &words) const
+{
+    const FolderIndex::Entry &entry = m_rows.at(row);
+    QString &key = m_keys[row];
+    if (key.isNull()) {
+        const auto plain = [](const QString &text) {
+            return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        };
+        key = plain(entry.from) && plain(entry.recipients) && plain(entry.subject) ? plainKey() : searchKey(entry);
+    }
+    for (const QString &word : words) {
+        const bool found = key.constData() == plainKey().constData()
+                ? entry.from.contains(word, Qt::CaseInsensitive) || entry.recipients.contains(word, Qt::CaseInsensitive)
+                        || entry.subject.contains(word, Qt::CaseInsensitive)
+                : key.contains(word);
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 QDateTime Model::dateAt(int row) const
@@ -211,14 +335,16 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
     if (row < 0) {
         beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
         m_rows.append(entry);
-        m_keys.append(searchKey(entry));
+        m_times.append(sortTime(entry.date));
+        m_keys.append(QString());
         m_letters.append(letter);
         endInsertRows();
     } else {
         Letter *previous = m_letters.at(row);
         wasUnseen = (previous ? previous->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
         m_rows[row] = entry;
-        m_keys[row] = searchKey(entry);
+        m_times[row] = sortTime(entry.date);
+        m_keys[row] = QString();
         m_letters[row] = letter;
         if (previous && previous != letter)
             previous->deleteLater();
@@ -277,6 +403,7 @@ void Model::dropRow(int index)
 
     beginRemoveRows(QModelIndex(), index, index);
     m_rows.removeAt(index);
+    m_times.removeAt(index);
     m_keys.removeAt(index);
     m_letters.removeAt(index);
     endRemoveRows();
@@ -290,30 +417,40 @@ void Model::dropRow(int index)
     emit checkFolderLimits();
 }
 
-Model::Contents Model::read(const QString &indexPath, int folder)
+Model::Contents Model::read(const QString &indexPath)
+{
+    Contents contents;
+    contents.index = FolderIndex::read(indexPath);
+    if (!contents.index.cacheData.isNull()) {
+        // Kept for the next start while this one goes on.
+        FolderIndex::Contents cache;
+        std::swap(cache.cacheData, contents.index.cacheData);
+        std::swap(cache.cacheGroups, contents.index.cacheGroups);
+        cache.cacheSections = contents.index.cacheSections;
+        QtConcurrent::run([indexPath, cache] { FolderIndex::writeCache(indexPath, cache); });
+    }
+    contents.shown = contents.index.entries;
+    return contents;
+}
+
+Model::Check Model::check(const QString &indexPath, int folder, const QVector<QString> &shown)
 {
     // The message files are the truth; the index only saves parsing them.
     // A crash or power cut between a file change and its index append
     // leaves them apart: rows come back for files the index lacks, and rows
     // whose file is gone are dropped.
-    Contents contents;
-    contents.index = FolderIndex::read(indexPath);
+    Check check;
     const QDir directory(QFileInfo(indexPath).absolutePath() + QLatin1Char('/')
                          + StoreLayout::folderName(folder));
-    if (!directory.exists()) {
-        contents.shown = contents.index.entries;
-        return withKeys(std::move(contents));
-    }
+    if (!directory.exists())
+        return check;
     QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
     // Files that the index lacks come back in name order.
     std::sort(names.begin(), names.end());
     QSet<QString> files(names.cbegin(), names.cend());
-    contents.shown.reserve(contents.index.entries.size());
-    for (const FolderIndex::Entry &entry : qAsConst(contents.index.entries)) {
-        if (files.remove(StoreLayout::messageFileName(entry.id)))
-            contents.shown.append(entry);
-        else
-            contents.gone.append(entry.id);
+    for (const QString &id : shown) {
+        if (!files.remove(StoreLayout::messageFileName(id)))
+            check.gone.append(id);
     }
     for (const QString &name : qAsConst(names)) {
         if (!files.contains(name))
@@ -331,18 +468,9 @@ Model::Contents Model::read(const QString &indexPath, int folder)
         entry.date = fields.date.isValid() ? fields.date : QFileInfo(file).lastModified().toUTC();
         entry.letterType = folder == Letter::IncomingFolder ? Letter::LetterUnseen : Letter::LetterSeen;
         entry.folderType = folder == Letter::TrashFolder ? Letter::IncomingFolder : folder;
-        contents.found.append(entry);
-        contents.shown.append(entry);
+        check.found.append(entry);
     }
-    return withKeys(std::move(contents));
-}
-
-Model::Contents Model::withKeys(Contents contents)
-{
-    contents.keys.reserve(contents.shown.size());
-    for (const FolderIndex::Entry &entry : qAsConst(contents.shown))
-        contents.keys.append(searchKey(entry));
-    return contents;
+    return check;
 }
 
 QString Model::searchKey(const FolderIndex::Entry &entry)

@@ -29,14 +29,16 @@ public:
     // Starts the background read of a folder now, for the model that is
     // made for the same index file later: at start, the folders of the
     // account to be shown are read while the window is set up.
-    static void readAhead(const QString &indexPath, int folder);
+    static void readAhead(const QString &indexPath);
     // Drops the reads that no model took: made later, a model must not take
     // what the files said back then.
     static void forgetReadsAhead();
 
     // Loads the folder's index file and lists its message files, at once or
-    // on a worker thread. Until a background load is done the folder is
-    // empty and the changes that come in wait for it, in order.
+    // on a worker thread. Until a background load has read the index the
+    // folder is empty and the changes that come in wait for it, in order;
+    // the rows are shown then, and put right from the message files (rows
+    // whose file is gone, files the index lacks) once they are listed.
     Model(QString indexPath, int folder, QObject *parent = nullptr, Loading loading = Loading::Now);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -50,7 +52,10 @@ public:
     // letters keeps only their list fields until a row is shown or opened.
     Letter *letterAt(int row) const;
     QDateTime dateAt(int row) const;
-    bool isLoaded() const { return m_loaded; }
+    // The date as a number to sort by; invalid dates first.
+    qint64 timeAt(int row) const { return m_times.at(row); }
+    // The index is read and the rows agree with the message files.
+    bool isLoaded() const { return m_loaded && m_checked; }
     // The row of the letter with that id; -1 when it is not in the folder.
     int rowOf(const QString &id) const;
 
@@ -59,9 +64,14 @@ public:
     static QString filterString(const QString &from, const QString &subject, const QDateTime &date);
     // Text as the search compares it: case-folded, without accents.
     static QString foldForSearch(const QString &text);
-    // The folded sender, recipients and subject of a row, made when the row is, so
-    // that a search over many thousand letters folds only what is typed.
-    const QString &searchKeyAt(int row) const { return m_keys.at(row); }
+    // Whether the row's sender, recipients or subject hold every one of
+    // the (folded) words. A row's folded text is made on the first search,
+    // and only for rows beyond ASCII, whose text is not already its own
+    // folded form but for case: a folder of many thousand letters then
+    // folds only what is typed, and keeps no second copy of plain rows.
+    bool matchesSearch(int row, const QStringList &words) const;
+    // The letter id of a row, without making its letter.
+    const QString &idAt(int row) const { return m_rows.at(row).id; }
 
 signals:
     void unseenLettersChanged(int unseen);
@@ -75,21 +85,25 @@ public slots:
     void onRemoveLetterWithId(const QString &id);
 
 private:
-    // What the index and the folder's files say, and how the index must
-    // change to agree with the files.
+    // What the index says; the rows it shows.
     struct Contents {
         FolderIndex::Contents index;
         QVector<FolderIndex::Entry> shown;
+    };
+    // How the rows must change to agree with the folder's files.
+    struct Check {
         QStringList gone;
         QVector<FolderIndex::Entry> found;
-        QVector<QString> keys; // of shown
     };
     static QString searchKey(const FolderIndex::Entry &entry);
-    static Contents withKeys(Contents contents);
-    static Contents read(const QString &indexPath, int folder);
+    static Contents read(const QString &indexPath);
+    static Check check(const QString &indexPath, int folder, const QVector<QString> &shown);
     static QHash<QString, QFuture<Contents>> &readsAhead();
     static void trimHeaps();
     void take(const Contents &contents);
+    void checkInBackground();
+    QVector<QString> ids() const;
+    void takeCheck(const Check &check);
     void addLetter(Letter *letter, const FolderIndex::Entry &entry);
     void dropRow(int index);
     // Runs a change now, or once the folder is loaded.
@@ -97,9 +111,14 @@ private:
 
     int m_unseen = 0;
     bool m_loaded = false;
+    bool m_checked = false;
     QVector<std::function<void()>> m_waiting;
     QVector<FolderIndex::Entry> m_rows;
-    QVector<QString> m_keys;
+    QVector<qint64> m_times;
+    // The folded text of a row beyond ASCII; plainKey() for the others;
+    // null until the first search.
+    mutable QVector<QString> m_keys;
+    static const QString &plainKey();
     // Null until made; once made, the letter is what the row shows.
     mutable QVector<Letter *> m_letters;
     FolderIndex m_index;

@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "model/letter.h"
 #include "model/model.h"
+#include "model/storelayout.h"
 
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
@@ -15,6 +16,8 @@ bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) con
 {
     // Sorting a folder of many thousand letters compares often: straight
     // from the folder model rather than through the role's variants.
+    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
+        return model->timeAt(left.row()) < model->timeAt(right.row());
     return dateAt(left.row()) < dateAt(right.row());
 }
 
@@ -25,11 +28,6 @@ QDateTime ProxyModel::dateAt(int sourceRow) const
     const auto *letter = qobject_cast<Letter *>(
             sourceModel()->index(sourceRow, 0).data(Model::LetterRole).value<QObject *>());
     return letter ? letter->date() : QDateTime();
-}
-
-int ProxyModel::getSourceModelIndex(int index)
-{
-    return mapToSource(this->index(index, 0)).row();
 }
 
 int ProxyModel::count()
@@ -43,6 +41,7 @@ void ProxyModel::setSearchText(const QString &text)
     if (words == m_searchWords)
         return;
     m_searchWords = words;
+    m_textMatches = m_textSearch && !words.isEmpty() ? m_textSearch(text) : QSet<QString>();
     invalidateFilter();
 }
 
@@ -53,12 +52,9 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    const QString &key = model->searchKeyAt(sourceRow);
-    for (const QString &word : m_searchWords) {
-        if (!key.contains(word))
-            return false;
-    }
-    return true;
+    return model->matchesSearch(sourceRow, m_searchWords)
+            || (!m_textMatches.isEmpty()
+                && m_textMatches.contains(StoreLayout::fileBaseName(model->idAt(sourceRow))));
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const
@@ -119,8 +115,7 @@ void ProxyModel::onCheckFolderLimits()
         // A letter in Trash carries the folder it came from; the letter to
         // remove is in this model's own folder.
         const auto *model = qobject_cast<const Model *>(sourceModel());
-        emit beyondLimits(letter->id(), row, model ? model->folder() : letter->folderType(),
-                          nullptr);
+        emit beyondLimits(letter->id(), model ? model->folder() : letter->folderType(), nullptr);
     } while (m_checkAgain);
     m_checking = false;
 }

@@ -2,7 +2,10 @@
 
 #include <QDateTime>
 #include <QSortFilterProxyModel>
+#include <QSet>
 #include <QStringList>
+
+#include <functional>
 
 class Letter;
 
@@ -17,11 +20,16 @@ class ProxyModel : public QSortFilterProxyModel
 public:
     explicit ProxyModel(QObject *parent = nullptr);
 
+    // Where the words of the letters are looked up: given the typed text,
+    // the message file base names of this folder whose words hold it. Their
+    // rows are shown beside those whose sender, recipients or subject do.
+    using TextSearch = std::function<QSet<QString>(const QString &text)>;
+    void setTextSearch(TextSearch search) { m_textSearch = std::move(search); }
+
 signals:
-    void beyondLimits(QString id, int index, int folder, Letter *letter);
+    void beyondLimits(QString id, int folder, Letter *letter);
 
 public slots:
-    int getSourceModelIndex(int index);
     int count();
     // The unfiltered row of the letter with that id, -1 when it is not in
     // the folder, and the letter of such a row.
@@ -44,6 +52,8 @@ private:
     // the nested request is turned into another round of the outer loop, so
     // the stack stays flat however many letters have to go.
     QStringList m_searchWords; // folded
+    TextSearch m_textSearch;
+    QSet<QString> m_textMatches;
     bool m_checking = false;
     bool m_checkAgain = false;
 };

@@ -6,7 +6,6 @@ Authenticator::Authenticator(const QString &username, const QString &password, b
     , m_password(password)
     , m_incoming(incoming)
 {
-    qRegisterMetaType<ServerQuestion>();
 }
 
 const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>> Authenticator::getAcceptableMechanisms(

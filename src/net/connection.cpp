@@ -6,6 +6,7 @@
 #include "model/messagefiles.h"
 #include "net/authenticator.h"
 #include "net/endpoint.h"
+#include "net/idlewatcher.h"
 #include "net/inbox.h"
 #include "net/messagebuilder.h"
 
@@ -33,9 +34,14 @@ void yieldToTheWindow()
 
 Connection::Connection()
     : m_thread(std::make_unique<QThread>())
+    , m_idle(std::make_unique<IdleWatcher>())
 {
+    // Straight from the watcher's thread: the news must not wait behind a
+    // job of this one.
+    connect(m_idle.get(), &IdleWatcher::mailArrived, this, &Connection::mailArrived, Qt::DirectConnection);
     qRegisterMetaType<StoredMessages>("StoredMessages");
     qRegisterMetaType<QList<int>>("QList<int>");
+    qRegisterMetaType<ServerQuestion>();
     m_thread->setObjectName(QStringLiteral("Connection"));
     moveToThread(m_thread.get());
     // Both are emitted on the worker thread itself.
@@ -207,6 +213,8 @@ void Connection::onQueryGetMail(int index)
         int high = index;
         if (index <= 0) {
             high = server->startCheck();
+            if (high >= 0)
+                watchInbox(server);
             if (high < 1) {
                 emit connectionClosed();
                 emit checkFailed();
@@ -281,6 +289,13 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
                 fetchJob(QStringLiteral("Connection::finishWindow():"), [this] { finishWindow(); });
         }, Qt::QueuedConnection);
     });
+}
+
+void Connection::watchInbox(Inbox *server)
+{
+    if (m_incomingAuthenticator)
+        m_idle->watch(server->watchCopy(), m_incomingAuthenticator->username(),
+                      m_incomingAuthenticator->password());
 }
 
 void Connection::finishWindow()

@@ -18,6 +18,7 @@
 
 class Authenticator;
 class Endpoint;
+class IdleWatcher;
 class Inbox;
 class Letter;
 
@@ -47,6 +48,8 @@ public:
     void setAuthenticator(const bool &incoming, QString login, QString password);
     // Any thread. The Connection takes the record over (see the definition).
     void setServer(const bool &incoming, Endpoint *server);
+    // Waits in IDLE on the inbox of the last check that logged in.
+    IdleWatcher *idleWatcher() const { return m_idle.get(); }
 
 signals:
     void error(QString message);
@@ -71,6 +74,9 @@ signals:
     // content: the message exactly as it went to the server (empty when
     // none went).
     void sendFinished(Letter *letter, bool sent, QString failure, QByteArray content);
+    // The server announced new mail. Emitted on the thread that made the
+    // Connection, not on the worker, which may be busy with a job.
+    void mailArrived();
 
 public slots:
     // index <= 0 starts a check and announces the newest window; a number
@@ -112,6 +118,8 @@ private:
     // Waits for the window being written and announces it; throws when its
     // write failed.
     void finishWindow();
+    // Hands the watcher a copy of the inbox that a check has just logged in to.
+    void watchInbox(Inbox *server);
 
     std::unique_ptr<QThread> m_thread;
     Endpoint *m_incoming = nullptr;
@@ -133,4 +141,5 @@ private:
     // The failure (or a null text), and the messages stored.
     std::future<QPair<QString, StoredMessages>> m_windowWrite;
     int m_windowSequence = 0;
+    std::unique_ptr<IdleWatcher> m_idle;
 };

@@ -25,6 +25,9 @@ public:
     vmime::shared_ptr<vmime::net::session> session() const { return m_session; }
     void setAuthenticator(const std::shared_ptr<Authenticator> &authenticator) { m_authenticator = authenticator; }
     std::shared_ptr<Authenticator> authenticator() const { return m_authenticator; }
+    // How the service makes its connections; null for the library's own.
+    void setSocketFactory(const vmime::shared_ptr<vmime::net::socketFactory> &factory) { m_socketFactory = factory; }
+    vmime::shared_ptr<vmime::net::socketFactory> socketFactory() const { return m_socketFactory; }
 
     virtual void deleteMessageByNumber(int number) = 0;
     // Sends a generated message as it is to the recipients.
@@ -57,6 +60,7 @@ protected:
 private:
     vmime::shared_ptr<vmime::net::session> m_session;
     std::shared_ptr<Authenticator> m_authenticator;
+    vmime::shared_ptr<vmime::net::socketFactory> m_socketFactory;
     int m_jobs = 0;
     bool m_released = false;
 };

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QVector>
 
+#include <vmime/vmime.hpp>
+
+class Endpoint;
+
 // Worker thread of the Connection that holds it.
 // The receiving side of an Endpoint, as a mail check walks it.
 class Inbox
@@ -25,4 +29,15 @@ public:
     // Ends the check's session: deletions are carried out, and the server
     // is not held open until the next check.
     virtual void endCheck() = 0;
+
+    // For a second connection to the same inbox, the IDLE watcher's: a copy
+    // of the record, owned by the caller, whose certificate questions are
+    // put as this record's. Null when the protocol cannot wait for mail.
+    virtual Endpoint *watchCopy() = 0;
+    // Connects as startCheck() does, leaving the session to the caller: the
+    // library's store, or null when no connection could be made.
+    virtual vmime::shared_ptr<vmime::net::store> connectStore() = 0;
+    // What a connection is made from (protocol, security, server): records
+    // with equal texts reach one mailbox the same way.
+    virtual QString identity() const = 0;
 };

@@ -4,6 +4,7 @@
 #include "base/inlineimages.h"
 #include "model/attachment.h"
 #include "model/letter.h"
+#include "model/recipient.h"
 #include "net/headerwriter.h"
 #include "net/messagebody.h"
 
@@ -26,21 +27,18 @@ vmime::emailAddress emailAddress(const QString &address)
     return vmime::emailAddress(address.trimmed().toUtf8().toStdString());
 }
 
-// One recipient entry, "address" or "address:::name".
-vmime::shared_ptr<vmime::mailbox> mailbox(const QString &entry)
+vmime::shared_ptr<vmime::mailbox> mailbox(const Recipient &recipient)
 {
-    const QStringList parts = entry.split(QStringLiteral(":::"));
-    const QString name = parts.size() > 1 ? parts.at(1).trimmed() : QString();
-    if (name.isEmpty())
-        return vmime::make_shared<vmime::mailbox>(emailAddress(parts.at(0)));
-    return vmime::make_shared<vmime::mailbox>(utf8Text(name), emailAddress(parts.at(0)));
+    if (recipient.name().isEmpty())
+        return vmime::make_shared<vmime::mailbox>(emailAddress(recipient.address()));
+    return vmime::make_shared<vmime::mailbox>(utf8Text(recipient.name()), emailAddress(recipient.address()));
 }
 
-vmime::addressList addressList(const QStringList &entries)
+vmime::addressList addressList(const QList<Recipient> &recipients)
 {
     vmime::addressList list;
-    for (const QString &entry : entries)
-        list.appendAddress(mailbox(entry));
+    for (const Recipient &recipient : recipients)
+        list.appendAddress(mailbox(recipient));
     return list;
 }
 
@@ -61,9 +59,9 @@ bool isAscii(const QString &text)
     return true;
 }
 
-// The sender as "name <address>" or a bare address: {address, name} or
-// {address}.
-QStringList senderParts(const QString &from)
+// The sender as the compose form writes it, "name <address>", or a bare
+// address.
+Recipient senderOf(const QString &from)
 {
     // The last " <" starts the address: a name may hold one, an address
     // cannot.
@@ -72,9 +70,9 @@ QStringList senderParts(const QString &from)
         QString address = from.mid(start + 2);
         if (address.endsWith(QLatin1Char('>')))
             address.chop(1);
-        return {address, from.left(start)};
+        return Recipient(address, from.left(start));
     }
-    return {from};
+    return Recipient(from);
 }
 } // namespace
 
@@ -85,9 +83,9 @@ QString MessageBuilder::messageId(const QString &letterId)
 
 QString MessageBuilder::unsendableAddress(const Letter *letter)
 {
-    QStringList addresses{senderParts(letter->from()).at(0)};
-    for (const QString &entry : letter->toList() + letter->copyList())
-        addresses << entry.section(QStringLiteral(":::"), 0, 0);
+    QStringList addresses{senderOf(letter->from()).address()};
+    for (const Recipient &recipient : letter->toList() + letter->copyList())
+        addresses << recipient.address();
     for (const QString &address : qAsConst(addresses)) {
         if (!isAscii(address))
             return address;
@@ -103,11 +101,7 @@ vmime::shared_ptr<vmime::message> MessageBuilder::toVmimeMessage(Letter *letter,
     try {
         vmime::messageBuilder builder;
 
-        const QStringList sender = senderParts(letter->from());
-        if (sender.size() == 2)
-            builder.setExpeditor(vmime::mailbox(utf8Text(sender.at(1)), emailAddress(sender.at(0))));
-        else
-            builder.setExpeditor(vmime::mailbox(emailAddress(sender.at(0))));
+        builder.setExpeditor(*mailbox(senderOf(letter->from())));
 
         vmime::addressList recipients = addressList(letter->toList());
         // The builder refuses a message without recipients; a filed draft

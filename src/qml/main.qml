@@ -19,6 +19,11 @@ Item {
     readonly property int minWidth: Math.round(900 * dpiRatio)
     readonly property int minHeight: Math.round(500 * dpiRatio)
     property int currentFolder: Letter.IncomingFolder
+    // The search looks through every folder; the list shows what it found
+    // instead of a folder while there is a search text.
+    property bool searchEverywhere: false
+    readonly property bool showingResults: searchEverywhere && header.searchText !== ""
+                                           && currentProfile !== null
     // By folder number (Letter.FolderType).
     readonly property var folderNames: [qsTr("Incoming"), qsTr("Drafts"), qsTr("Sent"), qsTr("Archive"),
                                         qsTr("Trash")]
@@ -91,7 +96,27 @@ Item {
         notice.show(text, actionText, action)
     }
 
+    // The search text goes to the folder shown or to the letters found in all.
+    function search(text) {
+        if (!currentProfile)
+            return
+        currentProfile.searchResults.setSearchText(searchEverywhere ? text : "")
+        var model = MailScript.folderModel(currentProfile, currentFolder)
+        if (model)
+            model.setSearchText(searchEverywhere ? "" : text)
+    }
+    function setSearchEverywhere(everywhere) {
+        searchEverywhere = everywhere
+        mailList.currentIndex = -1
+        search(header.searchText)
+    }
+
     function chooseFolder(folder) {
+        if (searchEverywhere) {
+            searchEverywhere = false
+            if (currentProfile)
+                currentProfile.searchResults.setSearchText("")
+        }
         currentFolder = folder
         header.setMenuBackButtonState("menu")
         mailList.currentIndex = -1
@@ -273,7 +298,7 @@ Item {
         mail: mail
         folderList: folderList
         profile: root.currentProfile
-        folder: root.currentFolder
+        folder: mailList.shownFolder
         comboBoxList: comboBoxList
         lineEditForm: lineEditForm
         messageForm: messageForm
@@ -300,6 +325,7 @@ Item {
         width: parent.width * 0.4
         profile: root.currentProfile
         folder: root.currentFolder
+        showingResults: root.showingResults
         refreshEnabled: header.refreshButtonEnabled
         onCurrentLetterChanged: mail.updateView(currentLetter)
         onNotify: root.notify(text)
@@ -333,7 +359,7 @@ Item {
         letter: mailList.currentLetter
         letterCount: mailList.count
         profile: root.currentProfile
-        folder: root.currentFolder
+        folder: mailList.shownFolder
         folderNames: root.folderNames
         messageForm: messageForm
         keysActive: keyboardShortcuts.onMainScreen
@@ -371,10 +397,9 @@ Item {
         onAddProfileClicked: root.addProfile()
         onNewMailClicked: root.showNewMail()
         onSettingsClicked: root.showSettings()
-        onSearchTextChanged: {
-            if (mailList.model)
-                mailList.model.setSearchText(searchText)
-        }
+        searchEverywhere: root.searchEverywhere
+        onSearchEverywhereToggled: root.setSearchEverywhere(everywhere)
+        onSearchTextChanged: root.search(searchText)
     }
 
     Notice {

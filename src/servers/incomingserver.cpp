@@ -127,6 +127,28 @@ QMap<int, QByteArray> IncomingServer::contents(const QList<int> &numbers)
     return result;
 }
 
+Endpoint *IncomingServer::watchCopy()
+{
+    if (protocol() != ServerKind::IMAP)
+        return nullptr;
+    Server *copy = clone(); // the caller owns the copy
+    connect(copy, &Server::queryCertificate, this, &Server::queryCertificate, Qt::QueuedConnection);
+    connect(this, &Server::userAnswer, copy, &Server::userAnswer, Qt::QueuedConnection);
+    return copy;
+}
+
+vmime::shared_ptr<vmime::net::store> IncomingServer::connectStore()
+{
+    const Job job(this);
+    endCheck();
+    return connectService() ? m_store : nullptr;
+}
+
+QString IncomingServer::identity() const
+{
+    return QStringLiteral("%1 %2 %3").arg(int(protocol())).arg(int(ssl())).arg(address());
+}
+
 QString IncomingServer::derivedMessageId(const QByteArray &content)
 {
     return QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex())

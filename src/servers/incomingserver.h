@@ -40,6 +40,9 @@ public:
     QVector<QPair<int, QString>> messageIds(int low, int high) override;
     // Whole messages as the server holds them, every line ended by CR LF.
     QMap<int, QByteArray> contents(const QList<int> &numbers) override;
+    Endpoint *watchCopy() override;
+    vmime::shared_ptr<vmime::net::store> connectStore() override;
+    QString identity() const override;
 
     // The id that a message without a Message-ID gets: derived from its
     // whole content, so the same message gets the same id at every check.

@@ -160,6 +160,8 @@ vmime::shared_ptr<vmime::net::service> Server::createService(bool store)
     connect(this, &Server::userAnswer, verifier.get(), &CertificateVerifier::userAnswer);
     m_service->setCertificateVerifier(verifier);
     m_service->setTimeoutHandlerFactory(vmime::make_shared<timeoutHandlerFactory>());
+    if (socketFactory())
+        m_service->setSocketFactory(socketFactory());
     return m_service;
 }
 

@@ -89,20 +89,19 @@ void ServerManager::forgetPasswords(const QString &address)
     }
 }
 
-void ServerManager::addServer(ServerKind::Type type, ServerKind::Protocol protocol,
-                              ServerKind::Ssl ssl, ServerKind::Auth auth, QString address)
+void ServerManager::addServer(int type, int protocol, int ssl, int auth, QString address)
 {
-    Server *server = createRecord(type); // owned here; accounts work on copies
+    Server *server = createRecord(ServerKind::Type(type)); // owned here; accounts work on copies
     if (!server)
         return;
-    server->setConnectionFields(protocol, ssl, auth, address);
+    server->setConnectionFields(ServerKind::Protocol(protocol), ServerKind::Ssl(ssl),
+                                ServerKind::Auth(auth), address);
     save(server);
     append(server);
     emit serversChanged();
 }
 
-void ServerManager::changeServer(int index, ServerKind::Type, ServerKind::Protocol protocol,
-                                 ServerKind::Ssl ssl, ServerKind::Auth auth, QString address)
+void ServerManager::changeServer(int index, int, int protocol, int ssl, int auth, QString address)
 {
     if (index < 0 || index >= m_servers.size())
         return;
@@ -111,7 +110,8 @@ void ServerManager::changeServer(int index, ServerKind::Type, ServerKind::Protoc
         return;
     if (server->address() != address)
         removeGroup(server->address());
-    server->setConnectionFields(protocol, ssl, auth, address);
+    server->setConnectionFields(ServerKind::Protocol(protocol), ServerKind::Ssl(ssl),
+                                ServerKind::Auth(auth), address);
     save(server);
 }
 

@@ -38,11 +38,11 @@ public:
     QStringList authNames() const { return m_authNames; }
     void setAuthNames(const QStringList &names);
 
-    Q_INVOKABLE void addServer(ServerKind::Type type, ServerKind::Protocol protocol,
-                               ServerKind::Ssl ssl, ServerKind::Auth auth, QString address);
-    Q_INVOKABLE void changeServer(int index, ServerKind::Type type,
-                                  ServerKind::Protocol protocol, ServerKind::Ssl ssl,
-                                  ServerKind::Auth auth, QString address);
+    // The kinds as the numbers of ServerKind: the QML knows them as the
+    // indexes of the name lists above.
+    Q_INVOKABLE void addServer(int type, int protocol, int ssl, int auth, QString address);
+    Q_INVOKABLE void changeServer(int index, int type, int protocol, int ssl, int auth,
+                                  QString address);
     Q_INVOKABLE void removeServer(int index);
     // The answer to one question, by its number; it reaches only the record
     // that asked it.

@@ -57,39 +57,70 @@ QString Cache::messageFilePath(int folder, const QString &id) const
 
 void Cache::initFolders()
 {
+    QStringList paths;
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         const QString path = folderPath(folder);
         PrivateFiles::makeDirectory(path);
         m_folders[folder] = QDir(path);
-        if (!m_folders[folder].exists())
+        paths.append(m_folders[folder].exists() ? path : QString());
+    }
+    m_scan = QtConcurrent::run(&Cache::scanFolders, accountPath(), paths);
+    m_scanning = true;
+}
+
+QSet<QString> Cache::scanFolders(const QString &accountPath, const QStringList &folderPaths)
+{
+    QSet<QString> known;
+    for (int folder = 0; folder < folderPaths.size(); ++folder) {
+        const QString &path = folderPaths.at(folder);
+        if (path.isEmpty())
             continue;
         // What a write that was cut short (a crash, a kill) left behind under
         // its temporary name; no message file name ends like this.
         const QStringList leftovers = MessageFiles::fileNames(
                 path, QStringLiteral(".eml") + QLatin1String(MessageFiles::temporarySuffix()));
         for (const QString &name : leftovers)
-            m_folders[folder].remove(name);
+            QFile::remove(path + QLatin1Char('/') + name);
         if (folder == Letter::IncomingFolder || folder == Letter::ArchiveFolder
                 || folder == Letter::TrashFolder) {
             const QStringList names = MessageFiles::fileNames(path, QStringLiteral(".eml"));
-            m_knownMessageFiles.reserve(m_knownMessageFiles.size() + names.size());
+            known.reserve(known.size() + names.size());
             for (const QString &name : names)
-                m_knownMessageFiles.insert(name);
+                known.insert(name);
         }
     }
-    QFile removed(accountPath() + QStringLiteral("/fully-removed"));
+    QFile removed(accountPath + QStringLiteral("/fully-removed"));
     if (removed.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> lines = removed.readAll().split('\n');
         for (const QByteArray &line : lines) {
             if (!line.isEmpty())
-                m_knownMessageFiles.insert(QString::fromUtf8(line));
+                known.insert(QString::fromUtf8(line));
         }
     }
+    return known;
+}
+
+void Cache::settleScan() const
+{
+    if (!m_scanning)
+        return;
+    m_scanning = false;
+    QSet<QString> scanned = m_scan.result();
+    m_scan = QFuture<QSet<QString>>();
+    scanned.unite(m_knownMessageFiles);
+    m_knownMessageFiles = std::move(scanned);
 }
 
 bool Cache::isKnownMessageFile(const QString &fileName) const
 {
+    settleScan();
     return m_knownMessageFiles.contains(fileName);
+}
+
+const QSet<QString> &Cache::knownMessageFiles() const
+{
+    settleScan();
+    return m_knownMessageFiles;
 }
 
 bool Cache::holdsMessageFile(const QString &fileName) const
@@ -106,7 +137,7 @@ void Cache::listReceived(const ListFields &fields, const QString &id)
     m_knownMessageFiles.insert(StoreLayout::messageFileName(id));
     Letter *letter = listLetter(fields, id);
     letter->setFolderType(Letter::IncomingFolder);
-    emitNewLetter(Letter::IncomingFolder, letter);
+    emit letterFiled(Letter::IncomingFolder, letter);
 }
 
 Letter *Cache::listLetter(const ListFields &fields, const QString &id)
@@ -125,6 +156,8 @@ Letter *Cache::listLetter(const ListFields &fields, const QString &id)
 bool Cache::writeMessageFile(int folder, const QString &id, const QByteArray &content,
                              const char *operation)
 {
+    // The scan removes what a cut-short write left; it must not meet this one.
+    settleScan();
     QString failure;
     if (MessageFiles::writeDurably(folderPath(folder), {StoreLayout::messageFileName(id), content}, &failure))
         return true;
@@ -178,7 +211,7 @@ void Cache::discardMessage(const QString &id, int folder)
     if (id.isEmpty() || !QFile::exists(messageFilePath(folder, id)))
         return;
     removeMessageFile(id, folder, false);
-    emit messageDiscarded(folder, id);
+    emit letterRemoved(folder, id);
 }
 
 bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
@@ -191,7 +224,7 @@ bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Le
         letter->setFolderType(source->folderType());
     else
         letter->setFolderType(isValidFolder(folder) ? folder : Letter::IncomingFolder);
-    emitNewLetter(folder, letter);
+    emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, letter);
     return true;
 }
 
@@ -211,7 +244,7 @@ bool Cache::fileLetter(Letter *letter, int sourceFolder, const QString &sourceId
                 || letter->letterType() == Letter::LetterSeenWithAttachment;
         filed->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment : Letter::LetterSeen);
         filed->setFolderType(folder == Letter::TrashFolder ? letter->folderType() : folder);
-        emitNewLetter(folder, filed);
+        emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, filed);
         return true;
     }
     if (letter->id().isEmpty())
@@ -239,7 +272,7 @@ void Cache::appendFullyRemoved(const QString &fileName)
     ::fsync(file.handle());
 }
 
-bool Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::deleteMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::TrashFolder) {
         if (letter->id().isEmpty())
@@ -249,11 +282,11 @@ bool Cache::deleteMessage(QString id, int index, int folder, Letter *letter)
             return false;
     }
     removeMessageFile(id, folder, letter == nullptr);
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
-bool Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
+bool Cache::archiveMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::ArchiveFolder) {
         if (letter->id().isEmpty())
@@ -262,11 +295,11 @@ bool Cache::archiveMessage(QString id, int index, int folder, Letter *letter)
             return false;
     }
     removeMessageFile(id, folder, false);
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
-bool Cache::restoreMessage(QString id, int index, Letter *letter)
+bool Cache::restoreMessage(const QString &id, Letter *letter)
 {
     if (letter) {
         if (letter->id().isEmpty())
@@ -275,17 +308,17 @@ bool Cache::restoreMessage(QString id, int index, Letter *letter)
             return false;
     }
     removeMessageFile(id, Letter::TrashFolder, false);
-    emit removeTrashLetter(index);
+    emit letterRemoved(Letter::TrashFolder, id);
     return true;
 }
 
-bool Cache::returnMessage(QString id, int index, int folder, int target, Letter *letter)
+bool Cache::returnMessage(const QString &id, int folder, int target, Letter *letter)
 {
     if (!letter || !isValidFolder(target) || !fileLetter(letter, folder, id, target))
         return false;
     // Not from Trash's "fully removed" list: the letter lives on.
     QFile::remove(messageFilePath(folder, id));
-    emitRemoveLetter(folder, index);
+    emit letterRemoved(folder, id);
     return true;
 }
 
@@ -358,26 +391,4 @@ void Cache::setLetterSeen(Letter *letter, bool seen)
         letter->setLetterType(letter->attachList().isEmpty() ? Letter::LetterSeen
                                                              : Letter::LetterSeenWithAttachment);
     emit seenLetter(letter);
-}
-
-void Cache::emitNewLetter(int folder, Letter *letter)
-{
-    switch (folder) {
-    case Letter::DraftsFolder: emit newDraftLetter(letter); break;
-    case Letter::SentFolder: emit newSentLetter(letter); break;
-    case Letter::ArchiveFolder: emit newArchiveLetter(letter); break;
-    case Letter::TrashFolder: emit newTrashLetter(letter); break;
-    default: emit newIncomingLetter(letter); break;
-    }
-}
-
-void Cache::emitRemoveLetter(int folder, int index)
-{
-    switch (folder) {
-    case Letter::DraftsFolder: emit removeDraftLetter(index); break;
-    case Letter::SentFolder: emit removeSentLetter(index); break;
-    case Letter::ArchiveFolder: emit removeArchiveLetter(index); break;
-    case Letter::TrashFolder: emit removeTrashLetter(index); break;
-    default: emit removeIncomingLetter(index); break;
-    }
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFuture>
 #include <QObject>
 #include <QMap>
 #include <QSet>
@@ -54,7 +55,7 @@ public:
     // already received: those in Incoming, Archive and Trash at start-up,
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
-    const QSet<QString> &knownMessageFiles() const { return m_knownMessageFiles; }
+    const QSet<QString> &knownMessageFiles() const;
     // The message's file is in place in Incoming, Archive or Trash, whole
     // and durable: the store holds it, whatever the server does with it.
     bool holdsMessageFile(const QString &fileName) const;
@@ -76,19 +77,11 @@ public:
 signals:
     void seenLetter(Letter *letter);
 
-    void newIncomingLetter(Letter *letter);
-    void newDraftLetter(Letter *letter);
-    void newSentLetter(Letter *letter);
-    void newArchiveLetter(Letter *letter);
-    void newTrashLetter(Letter *letter);
-
-    void removeIncomingLetter(int index);
-    void removeDraftLetter(int index);
-    void removeSentLetter(int index);
-    void removeArchiveLetter(int index);
-    void removeTrashLetter(int index);
-    // discardMessage() removed the file of that id.
-    void messageDiscarded(int folder, const QString &id);
+    // A letter's file is in place in folder (a Letter::FolderType); the
+    // letter is the store's child.
+    void letterFiled(int folder, Letter *letter);
+    // The file of that id has left folder (moved, removed, discarded).
+    void letterRemoved(int folder, const QString &id);
 
     // A file could not be written (disk full, no permission). The text is
     // meant for the user. Nothing was announced for it.
@@ -105,13 +98,14 @@ public slots:
     void loadLetter(Letter *letter, int folder, bool markSeen = true);
     // Marks a letter of Incoming seen or unseen.
     void setLetterSeen(Letter *letter, bool seen);
-    // The moves are false when the letter stayed where it was.
-    bool archiveMessage(QString id, int index, int folder, Letter *letter);
-    bool deleteMessage(QString id, int index, int folder, Letter *letter);
-    bool restoreMessage(QString id, int index, Letter *letter);
-    // Takes back an archive or delete: moves the letter of row index of
+    // The moves are false when the letter stayed where it was. id names
+    // the letter's file in folder; letter null removes it for good.
+    bool archiveMessage(const QString &id, int folder, Letter *letter);
+    bool deleteMessage(const QString &id, int folder, Letter *letter);
+    bool restoreMessage(const QString &id, Letter *letter);
+    // Takes back an archive or delete: moves the letter of that id from
     // folder to target.
-    bool returnMessage(QString id, int index, int folder, int target, Letter *letter);
+    bool returnMessage(const QString &id, int folder, int target, Letter *letter);
 
 private:
     void initFolders();
@@ -130,12 +124,17 @@ private:
     void appendFullyRemoved(const QString &fileName);
     void showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message,
                     bool markSeen);
-    void emitNewLetter(int folder, Letter *letter);
-    void emitRemoveLetter(int folder, int index);
     Letter *listLetter(const ListFields &fields, const QString &id);
 
     QString m_accountAddress;
     QString m_incomingServerText;
     std::array<QDir, 5> m_folders;
-    QSet<QString> m_knownMessageFiles;
+    // The folders are scanned on a worker thread, so that a store of many
+    // thousand letters does not hold up the window; whatever needs the
+    // names or writes a message file waits for the scan first.
+    static QSet<QString> scanFolders(const QString &accountPath, const QStringList &folderPaths);
+    void settleScan() const;
+    mutable QFuture<QSet<QString>> m_scan;
+    mutable bool m_scanning = false;
+    mutable QSet<QString> m_knownMessageFiles;
 };

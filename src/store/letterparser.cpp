@@ -6,6 +6,7 @@
 #include "model/attachment.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
+#include "model/recipient.h"
 
 #include <QMimeDatabase>
 
@@ -119,11 +120,9 @@ QString nameForType(const vmime::mediaType &type)
     return suffix.isEmpty() ? QStringLiteral("attachment") : QStringLiteral("attachment.") + suffix;
 }
 
-// "address:::name", as the compose form's recipients are written.
-QString recipientEntry(const vmime::mailbox &mbox)
+Recipient recipientOf(const vmime::mailbox &mbox)
 {
-    return QString::fromStdString(mbox.getEmail().toString()) + QStringLiteral(":::")
-            + utf8(mbox.getName());
+    return Recipient(QString::fromStdString(mbox.getEmail().toString()), utf8(mbox.getName()));
 }
 
 } // namespace
@@ -224,9 +223,9 @@ QString LetterParser::makeLinks(const QString &text)
 void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::message> &message,
                         QObject *attachmentParent)
 {
-    QStringList toList = letter->toList();
-    QStringList copyList = letter->copyList();
-    QString replyTo = letter->replyTo();
+    QList<Recipient> toList = letter->toList();
+    QList<Recipient> copyList = letter->copyList();
+    Recipient replyTo = letter->replyTo();
     QString messageId = letter->messageId();
     QStringList references = letter->references();
     QVariantList attachList = letter->attachList();
@@ -243,11 +242,11 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
 
         if (auto mailboxes = parser.getRecipients().toMailboxList()) {
             for (const auto &mbox : mailboxes->getMailboxList())
-                toList << recipientEntry(*mbox);
+                toList << recipientOf(*mbox);
         }
         if (auto mailboxes = parser.getCopyRecipients().toMailboxList()) {
             for (const auto &mbox : mailboxes->getMailboxList())
-                copyList << recipientEntry(*mbox);
+                copyList << recipientOf(*mbox);
         }
         // What a reply needs: where answers go and the thread's ids.
         auto header = message->getHeader();
@@ -255,9 +254,9 @@ void LetterParser::fill(Letter *letter, const vmime::shared_ptr<const vmime::mes
             if (auto list = field->getValue<vmime::addressList>()) {
                 const auto mailboxes = list->toMailboxList()->getMailboxList();
                 if (!mailboxes.empty())
-                    replyTo = recipientEntry(*mailboxes.front());
+                    replyTo = recipientOf(*mailboxes.front());
             } else if (auto mbox = field->getValue<vmime::mailbox>()) {
-                replyTo = recipientEntry(*mbox);
+                replyTo = recipientOf(*mbox);
             }
         }
         if (auto field = header->findField(vmime::fields::MESSAGE_ID)) {

@@ -7,6 +7,7 @@
 #include "main/startup.h"
 #include "model/letter.h"
 #include "net/connection.h"
+#include "net/idlewatcher.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
 #include "servertestcase.h"
@@ -46,12 +47,13 @@ class AccountMailTest : public ServerTestCase
     }
 
     // Plain IMAP and SMTP records, attached as the start-up attaches them.
-    Profile *addAccount(const QString &email, const QString &login, const QString &password, int inPort = 0)
+    Profile *addAccount(const QString &email, const QString &login, const QString &password, int inPort = 0,
+                        SM::Ssl inSsl = SM::NO_SSL)
     {
         const QString in = MailServers::address(inPort ? inPort : servers.imapPort());
         const QString out = MailServers::address(servers.smtpPort());
         if (!record(in))
-            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, SM::NO_SSL, SM::AUTO_AUTH, in);
+            sm->addServer(SM::INCOMING_TYPE, SM::IMAP, inSsl, SM::AUTO_AUTH, in);
         if (!record(out))
             sm->addServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, SM::AUTO_AUTH, out);
         pm->addProfile(QStringLiteral("Test User"), email, nullptr, nullptr, login, password);
@@ -77,7 +79,7 @@ class AccountMailTest : public ServerTestCase
     static void fetchExpecting(Profile *profile, int count)
     {
         profile->queryIncomingMail();
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), count, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), count, 20000);
     }
 
 private slots:
@@ -104,20 +106,22 @@ private slots:
         Profile *profile = addTestAccount();
         fetchExpecting(profile, 2);
         QVERIFY(waitReady(profile));
-        QCOMPARE(notices.count(), 2);
+        // One notice for the check, not one per letter.
+        QCOMPARE(notices.count(), 1);
+        QCOMPARE(notices.at(0).at(1).toString(), QStringLiteral("2 new letters"));
         QCOMPARE(profile->unseenLetters(), 2);
         QVERIFY(QFile::exists(stored("test@example.org", "one@example.org")));
         // A letter sent is filed and delivered, and comes back in as mail.
         Letter *letter = profile->newLetter();
         letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
         letter->setSubject(QStringLiteral("Round trip"));
         letter->setBodyList({QStringLiteral("<p>Hello there</p>")});
         profile->sendNewLetter();
         profile->newLetter()->clear(); // the compose form starts over at once
         QVERIFY(waitReady(profile));
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
-        QCOMPARE(profile->draftsModel()->count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 1, 10000);
+        QCOMPARE(profile->folder(Letter::DraftsFolder)->count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(servers.messages().size(), 3, 10000);
         QVERIFY(servers.messages().last().contains("Subject: Round trip"));
         fetchExpecting(profile, 3);
@@ -141,7 +145,7 @@ private slots:
         profile->setIncomingServer(record(profile->incomingServerStr()));
         profile->setOutgoingServer(record(profile->outgoingServerStr()));
         profile->mailTimer()->start(1500); // the setting cannot go below a minute
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 1, 10000);
     }
 
     // Two accounts at once; the one without a stored password asks once per
@@ -157,7 +161,7 @@ private slots:
         fetchExpecting(first, 1);
         QTRY_COMPARE_WITH_TIMEOUT(password.count(), 1, 20000);
         pm->setPasswordQml(QStringLiteral("  ") + MailServers::password() + QStringLiteral("\t"), true);
-        QTRY_COMPARE_WITH_TIMEOUT(second->incomingModel()->count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(second->folder(Letter::IncomingFolder)->count(), 1, 20000);
         QVERIFY(waitReady(second));
         // Without a keyring the answer is kept for the session, never in the file.
         QVERIFY(!Fixtures::accountValue("other@example.org", "inPassword").isValid());
@@ -174,7 +178,7 @@ private slots:
         Profile *profile = addTestAccount();
         // The address is edited: the account follows and rebuilds its folders.
         const QString renamed = QStringLiteral("localhost:") + QString::number(servers.imapPort());
-        QSignalSpy rebuilt(profile, &Profile::incomingProxyModelChanged);
+        QSignalSpy rebuilt(profile, &Profile::foldersChanged);
         sm->changeServer(recordIndex(MailServers::address(servers.imapPort())), SM::INCOMING_TYPE, SM::IMAP,
                          SM::NO_SSL, SM::AUTO_AUTH, renamed);
         QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 1, 5000);
@@ -203,7 +207,7 @@ private slots:
         for (const char *subject : {"First", "Second"}) {
             Letter *letter = profile->newLetter();
             letter->setFrom(QStringLiteral("Test User <test@example.org>"));
-            letter->setToList({QStringLiteral("test@example.org:::Test User")});
+            letter->setToList({{QStringLiteral("test@example.org"), QStringLiteral("Test User")}});
             letter->setSubject(QString::fromLatin1(subject));
             profile->sendNewLetter();
             profile->newLetter()->clear();
@@ -211,7 +215,91 @@ private slots:
         QVERIFY(waitReady(profile));
         QCOMPARE(readyWithLettersLeft, QList<int>());
         // Given at once, the two still get ids, and so files, of their own.
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 2, 10000);
+    }
+
+    // New mail is pushed by the server while the account waits in IDLE: it
+    // is listed without the timer, also after the IDLE was renewed or its
+    // connection cut, and checks and sends go on meanwhile. A server that
+    // does not offer IDLE is never sent one, and its account checks on its
+    // timer.
+    void mailIsPushed_data()
+    {
+        QTest::addColumn<bool>("secure");
+        QTest::addColumn<QStringList>("proxy"); // options of a proxy in between
+        QTest::addColumn<int>("renewMs");
+        const int never = IdleWatcher::defaultRenewMs;
+        QTest::newRow("imap") << false << QStringList() << never;
+        QTest::newRow("imaps, renewed every 200 ms") << true << QStringList() << 200;
+        // The check's connection is the first, the watcher's the second.
+        QTest::newRow("first idle connection cut")
+                << false << QStringList{QStringLiteral("--cut-on"), QStringLiteral(" IDLE"),
+                                        QStringLiteral("--connections"), QStringLiteral("2")}
+                << never;
+        QTest::newRow("server without IDLE")
+                << false << QStringList{QStringLiteral("--hide"), QStringLiteral("IDLE")} << never;
+    }
+
+    void mailIsPushed()
+    {
+        QFETCH(bool, secure);
+        QFETCH(QStringList, proxy);
+        QFETCH(int, renewMs);
+        const bool offered = !proxy.contains(QStringLiteral("--hide"));
+        const QString record = TestHome::path() + QStringLiteral("/client-lines");
+        FaultServer between;
+        if (!proxy.isEmpty())
+            QVERIFY(between.startProxy(servers.imapPort(), proxy + QStringList{QStringLiteral("--record"), record}));
+        const int port = secure ? servers.imapsPort() : proxy.isEmpty() ? servers.imapPort() : between.port();
+        if (secure)
+            servers.trustCertificate(port);
+        seed("before@example.org");
+        Profile *profile = addAccount(QStringLiteral("test@example.org"), MailServers::user(),
+                                      MailServers::password(), port, secure ? SM::TLS_SSL : SM::NO_SSL);
+        IdleWatcher *watcher = profile->connection()->idleWatcher();
+        watcher->setRenewInterval(renewMs);
+        QSignalSpy idling(watcher, &IdleWatcher::idling);
+        QSignalSpy unavailable(watcher, &IdleWatcher::unavailable);
+        profile->mailTimer()->stop();
+        fetchExpecting(profile, 1);
+        QVERIFY(waitReady(profile));
+        if (!offered) {
+            QTRY_COMPARE_WITH_TIMEOUT(unavailable.count(), 1, 10000);
+            profile->mailTimer()->start(1000);
+            seed("timer@example.org");
+            QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 2, 10000);
+            QVERIFY(!Fixtures::readFile(record).contains(" IDLE"));
+            QCOMPARE(idling.count(), 0);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(idling.count() > 0, 10000);
+        seed("pushed@example.org");
+        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 2, 10000);
+        // A letter sent while the watch waits comes back in by itself; a
+        // check asked for meanwhile ends as any other.
+        Letter *letter = profile->newLetter();
+        letter->setFrom(QStringLiteral("Test User <test@example.org>"));
+        letter->setToList({QStringLiteral("test@example.org:::Test User")});
+        letter->setSubject(QStringLiteral("Round trip"));
+        profile->sendNewLetter();
+        profile->newLetter()->clear();
+        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 3, 10000);
+        QVERIFY(waitReady(profile));
+        fetchExpecting(profile, 3);
+        QVERIFY(waitReady(profile));
+        seed("after-check@example.org");
+        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 4, 10000);
+        QCOMPARE(unavailable.count(), 0);
+        if (renewMs < IdleWatcher::defaultRenewMs)
+            QVERIFY(idling.count() > 3);
+        // The proxy records only the connections it may cut: the watcher's
+        // first opened the inbox and never reached the server with IDLE.
+        if (!proxy.isEmpty()) {
+            QVERIFY(Fixtures::readFile(record).contains("w1 EXAMINE INBOX"));
+            QVERIFY(!Fixtures::readFile(record).contains(" IDLE\r\n"));
+        }
+        QVERIFY(!profile->mailTimer()->isActive());
     }
 
     // The account goes, then the program quits, while workers wait on a

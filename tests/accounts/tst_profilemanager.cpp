@@ -266,7 +266,7 @@ private slots:
             QVERIFY(!profile.newLetter()->id().isEmpty());
         }
         QCOMPARE(profile.newLetter()->id(), QStringLiteral("own-id@example.org"));
-        QTRY_COMPARE(profile.draftsModel()->count(), 2);
+        QTRY_COMPARE(profile.folder(Letter::DraftsFolder)->count(), 2);
     }
 
     void attachingAFile()

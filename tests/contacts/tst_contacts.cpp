@@ -81,7 +81,7 @@ QString pngBase64(const QImage &image)
     return QString::fromLatin1(bytes.toBase64());
 }
 
-void sendTo(ContactsModel &model, const QStringList &to)
+void sendTo(ContactsModel &model, const QList<Recipient> &to)
 {
     Letter letter;
     letter.setToList(to);
@@ -161,9 +161,9 @@ private slots:
     {
         sql(configPath(), {createStatement, insertRow(1, "Ann", QString(), "ann@example.org")});
         ContactsModel model;
-        sendTo(model, {"bob.smith@example.org", "ann@example.org", "carol@example.org:::Carol", QString(),
-                       ":::", "Ann@Example.org", "bob.smith@example.org"});
-        sendTo(model, {"bob.smith@example.org"});
+        sendTo(model, {{"bob.smith@example.org"}, {"ann@example.org"}, {"carol@example.org", "Carol"}, {},
+                       {"Ann@Example.org"}, {"bob.smith@example.org"}});
+        sendTo(model, {{"bob.smith@example.org"}});
         model.addContactsFromLetter(nullptr);
         const QStringList expected{"ann@example.org", "bob.smith@example.org", "Ann@Example.org"};
         QCOMPARE(column(model, ContactsModel::EmailRole), expected);
@@ -177,7 +177,7 @@ private slots:
         QVERIFY(QDir().mkpath(configPath()));
         {
             ContactsModel model;
-            sendTo(model, {"dan@example.org"});
+            sendTo(model, {{"dan@example.org"}});
             QCOMPARE(column(model, ContactsModel::NameRole), QStringList{"dan"});
         }
         QVERIFY(QDir(configPath()).removeRecursively());
@@ -201,9 +201,9 @@ private slots:
         }
         auto first = std::make_unique<ContactsModel>();
         auto second = std::make_unique<ContactsModel>();
-        sendTo(*first, {"erin@example.org"});
+        sendTo(*first, {{"erin@example.org"}});
         first.reset();
-        sendTo(*second, {"finn@example.org"});
+        sendTo(*second, {{"finn@example.org"}});
         QCOMPARE(sql(configPath(), {QStringLiteral("select emailList from contact where emailList <> '' order by rowid")}),
                  (QStringList{"erin@example.org", "finn@example.org"}));
         second.reset();
@@ -243,7 +243,7 @@ private slots:
             QThread::msleep(5);
         QVERIFY(timer.elapsed() < 5000);
         if (insert)
-            sendTo(*model, {"hal@example.org"});
+            sendTo(*model, {{"hal@example.org"}});
         else
             model.reset(new ContactsModel);
         QVERIFY(writer.waitForFinished(10000) && writer.exitCode() == 0);
@@ -265,7 +265,7 @@ private slots:
         proxy.sort();
         proxy.setFilterFixedString(QStringLiteral("tin"));
         QCOMPARE(column(proxy, ContactsModel::NameRole), (QStringList{"Bob", "MARTIN Anna"}));
-        sendTo(model, {"Austin@x.org", "plain@x.org"});
+        sendTo(model, {{"Austin@x.org"}, {"plain@x.org"}});
         QCOMPARE(column(proxy, ContactsModel::NameRole), (QStringList{"Austin", "Bob", "MARTIN Anna"}));
     }
 

@@ -7,6 +7,7 @@
 #include "mailservers.h"
 #include "main/startup.h"
 #include "model/letter.h"
+#include "net/idlewatcher.h"
 #include "servertestcase.h"
 #include "testhome.h"
 
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstdio>
 
 #include <sys/mount.h>
 
@@ -35,11 +37,25 @@ void seed(MailServers &servers, int from, int to, int size = 0)
 }
 
 // The victim: one check in a process of its own, which a crash point ends.
-int victim(int protocol, int port, int ssl)
+// A pushed check is started by the server's news: a first check finds
+// nothing new and starts the watch, the victim says "idling" on its
+// standard output, and the test delivers.
+int victim(int protocol, int port, int ssl, bool pushed)
 {
     TestHome::prepareProgram();
     MailAccount account(ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl)));
-    return account.check() && account.finished == 1 ? 0 : 1;
+    if (pushed) {
+        QSignalSpy idling(account.connection->idleWatcher(), &IdleWatcher::idling);
+        QSignalSpy arrived(account.connection.get(), &Connection::mailArrived);
+        if (!account.check() || !QTest::qWaitFor([&] { return idling.count() > 0; }, 20000))
+            return 1;
+        std::puts("idling");
+        std::fflush(stdout);
+        if (!QTest::qWaitFor([&] { return arrived.count() > 0; }, 60000))
+            return 1;
+    }
+    const int before = account.finished;
+    return account.check() && account.finished == before + 1 ? 0 : 1;
 }
 }
 
@@ -66,6 +82,8 @@ private slots:
         // Deleting on the server from the killed check on; the earlier
         // check kept its messages there.
         QTest::addColumn<bool>("deleting");
+        // The check is started by the server's news while the account idles.
+        QTest::addColumn<bool>("pushed");
         // 60 new messages make three windows of contents: the newest alone,
         // the rest of the first 50, the last 10. With 10 held the mark is
         // written before the walk reaches them, and again once it has.
@@ -82,14 +100,18 @@ private slots:
                 QTest::addRow("%s %s after %d", protocol.first == SM::POP3 ? "pop3" : "imap",
                               step.second, step.first)
                         << protocol.first << protocol.second << int(SM::NO_SSL) << step.first
-                        << QString::fromLatin1(step.second) << false;
+                        << QString::fromLatin1(step.second) << false << false;
         }
+        for (const auto &step : {std::make_pair(0, "file-written:1"), std::make_pair(10, "letter-listed:1")})
+            QTest::addRow("imap pushed %s after %d", step.second, step.first)
+                    << int(SM::IMAP) << servers.imapPort() << int(SM::NO_SSL) << step.first
+                    << QString::fromLatin1(step.second) << false << true;
         QTest::newRow("pop3s deleting file-renamed:5 after 10")
                 << int(SM::POP3) << servers.pop3sPort() << int(SM::TLS_SSL) << 10
-                << QStringLiteral("file-renamed:5") << true;
+                << QStringLiteral("file-renamed:5") << true << false;
         QTest::newRow("imaps deleting file-renamed:5 after 10")
                 << int(SM::IMAP) << servers.imapsPort() << int(SM::TLS_SSL) << 10
-                << QStringLiteral("file-renamed:5") << true;
+                << QStringLiteral("file-renamed:5") << true << false;
     }
 
     void killedAtEveryStep()
@@ -100,6 +122,7 @@ private slots:
         QFETCH(int, held);
         QFETCH(QString, step);
         QFETCH(bool, deleting);
+        QFETCH(bool, pushed);
         servers.trustCertificate(port);
         if (held) {
             seed(servers, 1, held);
@@ -107,7 +130,8 @@ private slots:
             QVERIFY(first.check());
         }
         Settings::setDeleteFromServer(deleting);
-        seed(servers, held + 1, held + 60);
+        if (!pushed)
+            seed(servers, held + 1, held + 60);
 
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -116,7 +140,15 @@ private slots:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--victim"), QString::number(protocol), QString::number(port),
-                       QString::number(ssl)});
+                       QString::number(ssl), QString::number(int(pushed))});
+        if (pushed) {
+            QVERIFY(QTest::qWaitFor([&] {
+                process.waitForReadyRead(100);
+                return process.canReadLine() || process.state() == QProcess::NotRunning;
+            }, 30000));
+            QCOMPARE(process.readLine().trimmed(), QByteArray("idling"));
+            seed(servers, held + 1, held + 60);
+        }
         QVERIFY(process.waitForFinished(60000));
         // 86: the crash point was reached, so the process really died there.
         QCOMPARE(process.exitCode(), 86);
@@ -195,8 +227,8 @@ int main(int argc, char *argv[])
 {
     TestHome::prepare();
     QApplication app(argc, argv);
-    if (argc == 5 && qstrcmp(argv[1], "--victim") == 0)
-        return victim(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
+    if (argc == 6 && qstrcmp(argv[1], "--victim") == 0)
+        return victim(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]) != 0);
     TestCrashSafety tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);

@@ -40,7 +40,7 @@ private slots:
     void headers_data()
     {
         QTest::addColumn<QString>("from");
-        QTest::addColumn<QStringList>("to");
+        QTest::addColumn<QList<Recipient>>("to");
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("senderName");
@@ -48,21 +48,24 @@ private slots:
         QTest::addColumn<QString>("messageId");
         const QString word = QStringLiteral("Gr\u00FC\u00DFe \u65E5\u672C");
         QTest::newRow("UTF-8 names and subject, millisecond id")
-                << (word + " <a@example.org>") << QStringList{"b@example.net:::" + word} << word
+                << (word + " <a@example.org>") << QList<Recipient>{{"b@example.net", word}} << word
                 << "1765000000123" << word << QStringList{word + "|b@example.net"} << "1765000000123@drel-mail";
+        // The second as earlier versions handed recipients around.
         QTest::newRow("recipients with and without names, id with at sign")
-                << "a@example.org" << QStringList{"b@example.net", "c@example.net:::Carl Berg", "d@example.net:::"}
+                << "a@example.org"
+                << QList<Recipient>{{"b@example.net"}, Recipient::fromString("c@example.net:::Carl Berg"),
+                                    {"d@example.net", ""}}
                 << "Hi" << "abc.def@host.example" << ""
                 << QStringList{"|b@example.net", "Carl Berg|c@example.net", "|d@example.net"}
                 << "abc.def@host.example";
         // The whole text goes to the address: no display name.
-        QTest::newRow("no at in the address part") << "Anna <local>" << QStringList{"b@example.net"} << "Hi"
+        QTest::newRow("no at in the address part") << "Anna <local>" << QList<Recipient>{{"b@example.net"}} << "Hi"
                                                    << "" << "" << QStringList{"|b@example.net"} << "";
     }
     void headers()
     {
         QFETCH(QString, from);
-        QFETCH(QStringList, to);
+        QFETCH(QList<Recipient>, to);
         QFETCH(QString, subject);
         QFETCH(QString, id);
         QFETCH(QString, senderName);

@@ -326,7 +326,7 @@ private slots:
         servers.trustCertificate(port);
         Letter letter;
         letter.setFrom(QStringLiteral("Test User <test@example.org>"));
-        letter.setToList({QStringLiteral("other@example.org:::Other Person")});
+        letter.setToList({{QStringLiteral("other@example.org"), QStringLiteral("Other Person")}});
         letter.setSubject(QStringLiteral("Report with two files"));
         // Only the first body is sent.
         letter.setBodyList({QStringLiteral("<p>First line \u00e9\u2029second line</p>"), QStringLiteral("not sent")});
@@ -398,6 +398,7 @@ private slots:
             {"literal encoded-word text", QStringLiteral("=?utf-8?B?SGVsbG8=?= is not encoded")},
             {"quotes", QStringLiteral("Anna \"the boss\" Berg")},
             {"comma and angle brackets", QStringLiteral("Berg, Anna <admin>")},
+            {"separators of lists", QStringLiteral("a:::b; \"c\\\" d\\")},
         };
         for (const auto &text : texts) {
             const bool asName = text.second.toUtf8().size() < 39;
@@ -415,8 +416,11 @@ private slots:
         const QString name = asName ? text : QStringLiteral("Short \u00E9");
         Letter letter;
         letter.setFrom(name + QStringLiteral(" <test@example.org>"));
-        letter.setToList({QStringLiteral("other@example.org:::") + name});
-        letter.setCopyList({QStringLiteral("test@example.org:::") + name});
+        const Recipient other(QStringLiteral("other@example.org"), name);
+        // Shown as a header writes it, read back whole.
+        QCOMPARE(Recipient::fromString(other.toString()), other);
+        letter.setToList({other});
+        letter.setCopyList({{QStringLiteral("test@example.org"), name}});
         letter.setSubject(text);
         letter.setBodyList({QStringLiteral("Body")});
         Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, port));

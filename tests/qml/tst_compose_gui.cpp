@@ -349,8 +349,9 @@ private slots:
                 << QByteArray() << "old@example.org," << "Ann Lee <ann@example.org>"
                 << QStringList{"Ann Lee|ann@example.org"} << QStringList() << "Hello" << "" << "" << "";
         QTest::newRow("pasted list with names and a repeat")
-                << QByteArray() << "Ann <ann@example.org>; bob@example.org\n\"Berg, Carl\" <carl@example.org>, BOB@example.org"
-                << "" << QStringList{"Ann|ann@example.org", "|bob@example.org", "Berg, Carl|carl@example.org"}
+                << QByteArray()
+                << "Ann <ann@example.org>; bob@example.org\n\"Berg, Carl ::: \\\"CB\\\"\" <carl@example.org>, BOB@example.org"
+                << "" << QStringList{"Ann|ann@example.org", "|bob@example.org", "Berg, Carl ::: \"CB\"|carl@example.org"}
                 << QStringList() << "Hello" << "" << "" << "";
         QTest::newRow("unclosed bracket refused")
                 << QByteArray() << "Ann <ann@example.org" << "" << QStringList() << QStringList() << "" << "" << ""
@@ -358,15 +359,17 @@ private slots:
         QTest::newRow("chip edited to an unclosed bracket refused")
                 << QByteArray() << "old@example.org," << "Ann <ann@example.com" << QStringList() << QStringList()
                 << "" << "" << "" << "Not valid recipient addresses!\nAnn <ann@example.com";
-        QTest::newRow("reply to all with Reply-To and Cc")
-                << QByteArray("From: Sam <sam@example.org>\r\nReply-To: List <list@example.org>\r\n"
-                              "To: Test User <test@example.org>, Other <other@example.org>\r\n"
+        // A line break in a name arrives as a blank.
+        QTest::newRow("reply to all with Reply-To and Cc, names with separators and a line break")
+                << QByteArray("From: Sam <sam@example.org>\r\n"
+                              "Reply-To: =?utf-8?q?List=0D=0ABcc=3A_spy=40example=2Eorg?= <list@example.org>\r\n"
+                              "To: Test User <test@example.org>, \"Other ::: x\" <other@example.org>\r\n"
                               "Cc: Carl <carl@example.org>, TEST@example.org\r\nSubject: RE: Aw: plan\r\n"
                               "Message-ID: <second@example.org>\r\nReferences: <first@example.org>\r\n"
                               "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n"
                               "Mail <a@b.com> &amp; more\r\n")
-                << "" << "" << QStringList{"List|list@example.org"}
-                << QStringList{"Other|other@example.org", "Carl|carl@example.org"} << "Re: plan"
+                << "" << "" << QStringList{"List Bcc: spy@example.org|list@example.org"}
+                << QStringList{"Other ::: x|other@example.org", "Carl|carl@example.org"} << "Re: plan"
                 << "<second@example.org>" << "<first@example.org> <second@example.org>" << "";
     }
 

@@ -1,4 +1,5 @@
 #include "accounts/profile.h"
+#include "model/letter.h"
 #include "mailservers.h"
 #include "networknamespace.h"
 #include "testhome.h"
@@ -57,7 +58,7 @@ private slots:
         // A second later the new account fetches the waiting letter.
         QVERIFY(window.answerUntil([&] {
             Profile *profile = window.profile();
-            return profile && profile->incomingModel() && profile->incomingModel()->rowCount() == 1;
+            return profile && profile->folder(Letter::IncomingFolder) && profile->folder(Letter::IncomingFolder)->rowCount() == 1;
         }, MailServers::password()));
     }
 };

@@ -4,11 +4,13 @@ printed as the first line of standard output.
   faultserver.py silent
       accepts connections and never says a word.
   faultserver.py proxy TARGET_PORT --cut-on REGEX [--count K] [--connections C]
-                  [--record FILE]
+                  [--record FILE] [--hide WORD]
       forwards to 127.0.0.1:TARGET_PORT and cuts both sides of a connection
       when the client sends its K-th line matching REGEX (that line is not
       forwarded). Only the first C connections are cut (default: all). With
-      --record, every line forwarded from a client is appended to FILE.
+      --record, every line forwarded from a client is appended to FILE. With
+      --hide WORD, the word is taken out of what the server says (a
+      capability it does not offer then).
   faultserver.py endless-pop3 [--one-line]
       a POP3 server with one message whose RETR answer never ends: endless
       short lines, or one endless line.
@@ -31,6 +33,7 @@ def main():
     p.add_argument("--count", type=int, default=1)
     p.add_argument("--connections", type=int, default=-1)
     p.add_argument("--record")
+    p.add_argument("--hide")
     p.add_argument("--one-line", action="store_true")
     a = p.parse_args()
 
@@ -58,6 +61,8 @@ def main():
                 data = server.recv(65536)
                 if not data:
                     break
+                if a.hide:
+                    data = data.replace(b" " + a.hide.encode(), b"")
                 client.sendall(data)
         except OSError:
             pass

@@ -1,5 +1,7 @@
 #include "fixtures.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
@@ -89,4 +91,27 @@ DialogAnswer::DialogAnswer(const QString &path)
 DialogAnswer::~DialogAnswer()
 {
     FileDialog::setAnswer({});
+}
+
+void Fixtures::writeIncomingFolder(const QString &accountDir, int letters)
+{
+    QDir().mkpath(accountDir + "/Incoming");
+    QSettings index(accountDir + "/incoming.conf", QSettings::IniFormat);
+    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < letters; ++i) {
+        const QString id = QStringLiteral("m%1@bench").arg(i);
+        index.beginGroup("mail/" + id);
+        index.setValue("from", QStringLiteral("Sender %1 <s%1@example.org>").arg(i));
+        index.setValue("subject", QStringLiteral("Letter number %1 about something").arg(i));
+        index.setValue("date", start.addSecs(i * 60));
+        index.setValue("letterType", i % 3 ? 1 : 0);
+        index.setValue("folderType", 0);
+        index.endGroup();
+        writeFile(accountDir + "/Incoming/" + id + ".eml",
+                  QStringLiteral("Message-ID: <%1>\r\nFrom: Sender %2 <s%2@example.org>\r\n"
+                                 "Subject: Letter number %2 about something\r\n\r\nText %2\r\n")
+                      .arg(id)
+                      .arg(i)
+                      .toUtf8());
+    }
 }

@@ -23,6 +23,11 @@ QStringList settingsGroups(const QString &group);
 QVariant accountValue(const QString &email, const QString &key);
 // Accounts as the settings file of an earlier run leaves them.
 void storeAccounts(const QStringList &emails, const QString &current = QString());
+// An Incoming folder of many letters as an earlier run leaves it, in the
+// account directory: the index as QSettings writes it and a small message
+// file per letter, "m<i>@bench", subject "Letter number <i> about
+// something", a minute apart from 2024-01-01 on, every third one unseen.
+void writeIncomingFolder(const QString &accountDir, int letters);
 // Permission bits of a file, -1 when it is missing.
 int fileMode(const QString &path);
 // Values of one role, row by row.

@@ -22,8 +22,12 @@ MailAccount::MailAccount(Server *incomingServer, const QString &address)
 {
     Cache *store = cache.get();
     QObject::connect(store, &Cache::writeFailed, connection.get(), &Connection::onStoreWriteFailed);
-    QObject::connect(store, &Cache::newIncomingLetter, incoming.get(), &Model::onNewLetter);
-    QObject::connect(store, &Cache::newIncomingLetter, store, [this](Letter *l) { stored.append(l->id()); });
+    QObject::connect(store, &Cache::letterFiled, store, [this](int folder, Letter *l) {
+        if (folder != Letter::IncomingFolder)
+            return;
+        incoming->onNewLetter(l);
+        stored.append(l->id());
+    });
     connection->setAuthenticator(true, MailServers::user(), MailServers::password());
     connection->start();
     connection->setServer(true, incomingServer);

@@ -73,18 +73,18 @@ Item {
         for (var i = 0; i < recipients.count; ++i) {
             var r = recipients.get(i)
             if (r.cc === cc)
-                list.push(r.email + ":::" + (r.name ? r.name : ""))
+                list.push({ address: r.email, name: r.name ? r.name : "" })
         }
         return list
     }
 
-    // "email:::name" per To chip, then what is typed.
+    // {address, name} per To chip, then what is typed.
     function addresses() {
         var list = entries(false)
         var typed = TextRules.parseRecipients(freeField.text).recipients
         for (var i = 0; i < typed.length; ++i) {
             if (chipOf(typed[i].email) < 0)
-                list.push(typed[i].email + ":::" + typed[i].name)
+                list.push({ address: typed[i].email, name: typed[i].name })
         }
         return list
     }

@@ -93,7 +93,7 @@ FormFrame {
         if (letter) {
             sourceLetter = letter
             subjectField.text = TextRules.prefixedSubject("Re: ", letter.subject)
-            if (letter.replyTo !== "") {
+            if (letter.replyTo.address !== "") {
                 addChips([letter.replyTo], false)
             } else {
                 var sender = TextRules.splitSender(letter.from)
@@ -144,8 +144,7 @@ FormFrame {
 
     function addChips(entries, cc) {
         for (var i = 0; i < entries.length; ++i) {
-            var r = TextRules.splitRecipient(entries[i])
-            recipientField.addChip(r.name, r.email, cc)
+            recipientField.addChip(entries[i].name, entries[i].address, cc)
         }
     }
 
@@ -157,7 +156,7 @@ FormFrame {
             return
         var own = profiles.map(function(p) { return p.email.toLowerCase() })
         var others = letter.toList.concat(letter.copyList).filter(function(entry) {
-            return own.indexOf(TextRules.splitRecipient(entry).email.toLowerCase()) < 0
+            return own.indexOf(entry.address.toLowerCase()) < 0
         })
         addChips(others, true)
         markChanged()
@@ -224,7 +223,7 @@ FormFrame {
         recipientField.commit()
         writeLetter()
         if (profile.newLetter.toList.length === 0)
-            profile.newLetter.toList = [profile.email + ":::" + profile.name]
+            profile.newLetter.toList = [{ address: profile.email, name: profile.name }]
         // Under the letter's id: an earlier draft of it is replaced.
         profile.saveNewLetterToDrafts()
         changed = false

@@ -21,12 +21,15 @@ Item {
     property string drawerKeyText: ""
     property string findKeyText: ""
     property Item dropDownList: null
+    // The search looks through every folder of the account.
+    property bool searchEverywhere: false
 
     signal drawerClicked(bool open)
     signal profileChosen(int index)
     signal addProfileClicked
     signal newMailClicked
     signal settingsClicked
+    signal searchEverywhereToggled(bool everywhere)
 
     function focusSearch() {
         searchField.setFocus()
@@ -50,7 +53,7 @@ Item {
             anchors.top: parent.top
             anchors.bottom: parent.bottom
             width: height
-            enabled: root.currentProfile !== null && root.currentProfile.incomingModel !== null
+            enabled: root.currentProfile !== null && root.currentProfile.folders.length > 0
             onClicked: header.drawerClicked(opened)
             ToolTipArea { text: qsTr("Folders (%1)").arg(header.drawerKeyText) }
         }
@@ -110,7 +113,7 @@ Item {
             id: searchField
             objectName: "searchField"
             anchors.left: newLetterButton.right
-            anchors.right: rightGroup.left
+            anchors.right: scopeBox.left
             anchors.leftMargin: 15
             anchors.rightMargin: 15
             anchors.top: parent.top
@@ -121,6 +124,21 @@ Item {
             accessibleName: qsTr("Search")
             ToolTipArea { text: qsTr("Search (%1)").arg(header.findKeyText) }
             showClearButton: true
+        }
+
+        CheckBox {
+            id: scopeBox
+            objectName: "searchEverywhereBox"
+            anchors.right: rightGroup.left
+            anchors.rightMargin: 15
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            text: qsTr("All folders")
+            textColor: "white"
+            on: header.searchEverywhere
+            enabled: header.profile !== null
+            onClicked: header.searchEverywhereToggled(on)
+            ToolTipArea { text: qsTr("Search the letters of every folder") }
         }
 
         Row {

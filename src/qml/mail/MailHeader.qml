@@ -59,12 +59,10 @@ Item {
     }
     function run(profile, letter, action, folder) {
         var id = letter.id
-        // The shown row: a letter made here may have no id yet.
-        var row = mailList.model.getSourceModelIndex(mailList.currentIndex)
         var target = action === "archive" ? 3 : action === "delete" ? 4 : letter.folderType
-        var done = action === "archive" ? profile.cache.archiveMessage(id, row, folder, letter)
-                 : action === "delete" ? profile.cache.deleteMessage(id, row, folder, letter)
-                 : profile.cache.restoreMessage(id, row, letter)
+        var done = action === "archive" ? profile.cache.archiveMessage(id, folder, letter)
+                 : action === "delete" ? profile.cache.deleteMessage(id, folder, letter)
+                 : profile.cache.restoreMessage(id, letter)
         if (!done) {
             var failed = action === "archive" ? qsTr("The letter could not be archived.")
                        : action === "delete" ? qsTr("The letter could not be deleted.")
@@ -81,7 +79,7 @@ Item {
         var model = MailScript.folderModel(profile, from)
         var row = model ? model.sourceRowOf(id) : -1
         var letter = row >= 0 ? model.sourceLetterAt(row) : null
-        if (!letter || !profile.cache.returnMessage(id, row, from, to, letter))
+        if (!letter || !profile.cache.returnMessage(id, from, to, letter))
             block.notify(qsTr("The letter could not be moved back. It is in %1.").arg(block.folderNames[from]),
                          "", null)
     }

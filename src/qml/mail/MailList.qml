@@ -19,6 +19,12 @@ Rectangle {
     // The account and the folder number (Letter.FolderType) listed.
     property QtObject profile: null
     property int folder: Letter.IncomingFolder
+    // Lists the letters that the search found in every folder of the
+    // account instead of the folder.
+    property bool showingResults: false
+    // The folder of the letter shown: the one listed, or in the letters
+    // found in every folder the one the letter was found in.
+    property int shownFolder: folder
     // Pulling the list down checks for mail only while a check may start.
     property bool refreshEnabled: true
 
@@ -34,10 +40,11 @@ Rectangle {
         if (!letter || !profile)
             return
         var markSeen = byUser !== false
+        shownFolder = showingResults ? listView.model.folderAt(index) : folder
         unreadable.target = profile.cache
         if (!letter.parsed)
-            profile.cache.loadLetter(letter, folder, markSeen)
-        else if (markSeen && folder === Letter.IncomingFolder)
+            profile.cache.loadLetter(letter, shownFolder, markSeen)
+        else if (markSeen && shownFolder === Letter.IncomingFolder)
             profile.cache.setLetterSeen(letter, true)
         currentLetter = letter
     }
@@ -78,11 +85,12 @@ Rectangle {
         // Rows are made only for what is on screen.
         cacheBuffer: 0
         boundsBehavior: Flickable.DragOverBounds
-        model: MailScript.folderModel(mailList.profile, mailList.folder)
+        model: mailList.showingResults && mailList.profile ? mailList.profile.searchResults
+                                                           : MailScript.folderModel(mailList.profile, mailList.folder)
         activeFocusOnTab: true
         keyNavigationEnabled: false
         Accessible.role: Accessible.List
-        Accessible.name: qsTr("Letters")
+        Accessible.name: mailList.showingResults ? qsTr("Letters found in all folders") : qsTr("Letters")
 
         readonly property int pageRows: Math.max(1, Math.floor(height / (itemHeight * 1.5)) - 1)
         Keys.onPressed: {

@@ -4,17 +4,10 @@
 // items that use them.
 
 // The folder model of a profile for a folder number (Letter.FolderType);
-// null without a profile.
+// null without a profile or before its folders are built.
 function folderModel(profile, folder) {
-    if (!profile)
-        return null
-    switch (folder) {
-    case 1: return profile.draftsModel
-    case 2: return profile.sentModel
-    case 3: return profile.archiveModel
-    case 4: return profile.trashModel
-    default: return profile.incomingModel
-    }
+    var folders = profile ? profile.folders : []
+    return folders[folder] ? folders[folder] : null
 }
 
 // The letter of a row of a folder model (its "letter" role), or null.

@@ -23,20 +23,12 @@ function splitSender(text) {
     return { name: text.substring(0, at), email: rest.substring(0, rest.length - 1) }
 }
 
-// "address:::name" -> {name, email}
-function splitRecipient(entry) {
-    var parts = String(entry).split(":::")
-    return { email: parts[0], name: parts.length > 1 ? parts[1] : "" }
-}
-
-// A letter's To list for the forward header, as escaped rich text.
+// A letter's To list (Recipient values) for the forward header, as
+// escaped rich text.
 function formatToList(toList) {
     var out = []
-    for (var i = 0; i < toList.length; ++i) {
-        var r = splitRecipient(toList[i])
-        out.push(r.name !== "" ? escapeHtml(r.name) + " &lt;" + escapeHtml(r.email) + "&gt;"
-                               : escapeHtml(r.email))
-    }
+    for (var i = 0; i < toList.length; ++i)
+        out.push(escapeHtml(toList[i].text))
     return out.join(", ")
 }
 

@@ -1,0 +1,221 @@
+#include "search/indexer.h"
+
+#include "base/crashpoint.h"
+#include "model/messagebounds.h"
+#include "model/storelayout.h"
+#include "search/letterwords.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QThread>
+#include <QtDebug>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+
+namespace {
+
+const QString messageSuffix = QStringLiteral(".eml");
+
+// After a failure that is no damage (a full disk, a locked file) the
+// folders are compared again this much later.
+constexpr int RetryMilliseconds = 60 * 1000;
+
+} // namespace
+
+Indexer::Indexer(QString indexPath, QString accountAddress)
+    : m_path(std::move(indexPath))
+    , m_account(std::move(accountAddress))
+    , m_batchTimer(new QTimer(this))
+    , m_retryTimer(new QTimer(this))
+    , m_sweepTimer(new QTimer(this))
+{
+    m_batchTimer->setSingleShot(true);
+    m_batchTimer->setInterval(0);
+    connect(m_batchTimer, &QTimer::timeout, this, &Indexer::runBatch);
+    m_retryTimer->setSingleShot(true);
+    m_retryTimer->setInterval(RetryMilliseconds);
+    connect(m_retryTimer, &QTimer::timeout, this, &Indexer::reconcileAll);
+    m_sweepTimer->setSingleShot(true);
+    m_sweepTimer->setInterval(500);
+    connect(m_sweepTimer, &QTimer::timeout, this, [this] {
+        const QVector<int> folders = std::move(m_shrunk);
+        for (const int folder : folders)
+            reconcile(folder);
+        schedule();
+    });
+}
+
+Indexer::~Indexer() = default;
+
+void Indexer::start()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    // Behind the window and the mail check whenever they want the processor.
+    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QFile::setPermissions(QFileInfo(m_path).absolutePath(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    reconcileAll();
+}
+
+bool Indexer::openIndex()
+{
+    if (m_index && m_index->isOpen())
+        return true;
+    m_index = std::make_unique<SearchIndex>(m_path, SearchIndex::Mode::Write);
+    if (m_index->open())
+        return true;
+    if (m_index->damaged()) {
+        // Damaged, or of another version: it is only a cache.
+        qWarning().noquote() << "Indexer: the search index" << m_path << "is made anew";
+        m_index->discard();
+        m_index = std::make_unique<SearchIndex>(m_path, SearchIndex::Mode::Write);
+        if (m_index->open())
+            return true;
+    }
+    m_index.reset();
+    return false;
+}
+
+void Indexer::reconcileAll()
+{
+    m_jobs.clear();
+    m_next = 0;
+    if (!openIndex()) {
+        m_retryTimer->start();
+        emit progress(m_indexed, 0);
+        return;
+    }
+    for (int folder = 0; folder < 5; ++folder)
+        reconcile(folder);
+    schedule();
+}
+
+void Indexer::reconcile(int folder)
+{
+    if (!openIndex())
+        return;
+    // The directory listing and the index's list of names: both cheap next
+    // to reading a single letter.
+    QSet<QString> onDisk;
+    const QStringList files = QDir(StoreLayout::folderPath(m_account, folder))
+            .entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Unsorted);
+    for (const QString &file : files)
+        onDisk.insert(file.chopped(messageSuffix.size()));
+    const QSet<QString> indexed = m_index->names(folder);
+    for (const QString &name : indexed) {
+        if (!onDisk.contains(name))
+            m_jobs.append({folder, name, false});
+    }
+    for (const QString &name : onDisk) {
+        if (!indexed.contains(name))
+            m_jobs.append({folder, name, true});
+    }
+}
+
+void Indexer::fileAdded(int folder, const QString &name)
+{
+    m_jobs.append({folder, name, true});
+    schedule();
+}
+
+void Indexer::fileRemoved(int folder, const QString &name)
+{
+    m_jobs.append({folder, name, false});
+    schedule();
+}
+
+void Indexer::folderShrank(int folder)
+{
+    if (!m_shrunk.contains(folder))
+        m_shrunk.append(folder);
+    m_sweepTimer->start();
+}
+
+void Indexer::schedule()
+{
+    if (m_next < m_jobs.size() && !m_retryTimer->isActive())
+        m_batchTimer->start();
+}
+
+bool Indexer::roomLeft() const
+{
+    // The index gives way to the mail: it never takes the last space that
+    // the store needs for a letter.
+    const QStorageInfo volume(QFileInfo(m_path).absolutePath());
+    const qint64 margin = qMin<qint64>(qint64(MessageBounds::MaxSize), volume.bytesTotal() / 10);
+    return !volume.isValid() || volume.bytesAvailable() > margin;
+}
+
+void Indexer::runBatch()
+{
+    if (m_next >= m_jobs.size())
+        return;
+    if (!openIndex() || !roomLeft() || !m_index->begin()) {
+        recover();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    int done = m_next;
+    int added = 0;
+    bool ok = true;
+    while (ok && done < m_jobs.size() && clock.elapsed() < BatchMilliseconds) {
+        const Job &job = m_jobs.at(done);
+        if (job.add) {
+            QFile file(StoreLayout::folderPath(m_account, job.folder) + QLatin1Char('/') + job.name
+                       + messageSuffix);
+            // Gone meanwhile (moved on): its removal follows.
+            if (file.open(QIODevice::ReadOnly)) {
+                ok = m_index->put(job.folder, job.name, LetterWords::fromMessage(file.read(MessageBounds::MaxSize)));
+                ++added;
+            }
+        } else {
+            ok = m_index->remove(job.folder, job.name);
+        }
+        crashPoint("search-letter");
+        ++done;
+    }
+    if (!ok || !m_index->commit()) {
+        m_index->rollback();
+        recover();
+        return;
+    }
+    crashPoint("search-batch");
+    m_next = done;
+    m_indexed += added;
+    if (m_next >= m_jobs.size()) {
+        m_jobs.clear();
+        m_next = 0;
+    } else if (m_next > 4096) {
+        m_jobs.remove(0, m_next);
+        m_next = 0;
+    }
+    emit progress(m_indexed, m_jobs.size() - m_next);
+    emit changed();
+    schedule();
+}
+
+void Indexer::recover()
+{
+    m_jobs.clear();
+    m_next = 0;
+    if (m_index && m_index->damaged()) {
+        qWarning().noquote() << "Indexer: the search index" << m_path << "is damaged and made anew";
+        m_index->discard();
+        m_index.reset();
+        emit changed();
+        reconcileAll();
+        return;
+    }
+    // Whatever waited is found again by the comparison.
+    m_index.reset();
+    m_retryTimer->start();
+    emit progress(m_indexed, 0);
+}

@@ -1,0 +1,117 @@
+#include "search/lettersearch.h"
+
+#include "model/letter.h"
+#include "model/storelayout.h"
+#include "search/indexer.h"
+#include "store/cache.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+LetterSearch::LetterSearch(QObject *parent)
+    : QObject(parent)
+{
+    m_thread.setObjectName(QStringLiteral("search-indexer"));
+}
+
+LetterSearch::~LetterSearch()
+{
+    stop();
+}
+
+QString LetterSearch::indexPath(const QString &accountAddress)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+            + QStringLiteral("/drel-mail/search/") + StoreLayout::fileBaseName(accountAddress)
+            + QStringLiteral(".sqlite");
+}
+
+void LetterSearch::stop()
+{
+    if (m_cache)
+        m_cache->disconnect(this);
+    m_reader.reset();
+    if (m_thread.isRunning()) {
+        m_thread.quit();
+        m_thread.wait();
+    }
+    m_indexer = nullptr;
+}
+
+void LetterSearch::watch(Cache *cache)
+{
+    stop();
+    m_cache = cache;
+    if (!cache)
+        return;
+    m_path = indexPath(cache->accountAddress());
+    m_indexer = new Indexer(m_path, cache->accountAddress());
+    m_indexer->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_indexer, &QObject::deleteLater);
+    connect(this, &LetterSearch::fileAdded, m_indexer, &Indexer::fileAdded);
+    connect(this, &LetterSearch::fileRemoved, m_indexer, &Indexer::fileRemoved);
+    connect(this, &LetterSearch::folderShrank, m_indexer, &Indexer::folderShrank);
+    connect(m_indexer, &Indexer::progress, this, &LetterSearch::onProgress);
+    connect(m_indexer, &Indexer::changed, this, [this] {
+        // A reader keeps the file it opened: one made anew needs a new one.
+        if (m_reader && !QFile::exists(m_path))
+            m_reader.reset();
+        emit changed();
+    });
+    m_thread.start();
+    QMetaObject::invokeMethod(m_indexer, &Indexer::start, Qt::QueuedConnection);
+
+    // Where the store announces letters; the one place that knows its signals.
+    const auto filed = [this](int folder) {
+        return [this, folder](Letter *letter) {
+            if (letter)
+                emit fileAdded(folder, StoreLayout::fileBaseName(letter->id()));
+        };
+    };
+    connect(cache, &Cache::newIncomingLetter, this, filed(Letter::IncomingFolder));
+    connect(cache, &Cache::newDraftLetter, this, filed(Letter::DraftsFolder));
+    connect(cache, &Cache::newSentLetter, this, filed(Letter::SentFolder));
+    connect(cache, &Cache::newArchiveLetter, this, filed(Letter::ArchiveFolder));
+    connect(cache, &Cache::newTrashLetter, this, filed(Letter::TrashFolder));
+    // Removals name only the row: the folder is compared with the index.
+    const auto shrank = [this](int folder) { return [this, folder] { emit folderShrank(folder); }; };
+    connect(cache, &Cache::removeIncomingLetter, this, shrank(Letter::IncomingFolder));
+    connect(cache, &Cache::removeDraftLetter, this, shrank(Letter::DraftsFolder));
+    connect(cache, &Cache::removeSentLetter, this, shrank(Letter::SentFolder));
+    connect(cache, &Cache::removeArchiveLetter, this, shrank(Letter::ArchiveFolder));
+    connect(cache, &Cache::removeTrashLetter, this, shrank(Letter::TrashFolder));
+    connect(cache, &Cache::messageDiscarded, this, [this](int folder, const QString &id) {
+        emit fileRemoved(folder, StoreLayout::fileBaseName(id));
+    });
+}
+
+void LetterSearch::onProgress(int indexed, int waiting)
+{
+    const bool was = isIndexing();
+    m_waiting = waiting;
+    if (was != isIndexing())
+        emit indexingChanged();
+    emit progress(indexed, waiting);
+}
+
+QVector<SearchIndex::Hit> LetterSearch::search(const QString &typed, int folder)
+{
+    if (m_path.isEmpty())
+        return {};
+    if (!m_reader) {
+        m_reader = std::make_unique<SearchIndex>(m_path, SearchIndex::Mode::Read);
+        if (!QFile::exists(m_path) || !m_reader->open()) {
+            m_reader.reset();
+            return {};
+        }
+    }
+    return m_reader->search(typed, folder);
+}
+
+QSet<QString> LetterSearch::matchingNames(const QString &typed, int folder)
+{
+    QSet<QString> names;
+    for (const SearchIndex::Hit &hit : search(typed, folder))
+        names.insert(hit.name);
+    return names;
+}

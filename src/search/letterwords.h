@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Any thread.
+// The words of a message file that a search finds it by: the list fields,
+// the names of its attachments and the text of every body, as far as the
+// parser reads the message (a message beyond the parser's limits gives what
+// it gives within them).
+struct LetterWords {
+    QString subject;
+    QString sender;
+    QString recipients;
+    QString attachments;
+    QString body;
+
+    static LetterWords fromMessage(const QByteArray &content);
+};

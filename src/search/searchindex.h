@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVector>
+
+struct LetterWords;
+
+// Thread: the one that opens it (a connection is used on one thread only).
+// An account's word index, an SQLite database with a full-text table: one
+// row per message file, keyed by folder and file base name. It is a cache
+// of what the message files say and can be deleted at any time; one writer
+// (the indexer) and any readers work at once.
+class SearchIndex
+{
+public:
+    struct Hit {
+        int folder = 0;
+        QString name; // the message file's base name
+    };
+    enum class Mode { Write, Read };
+
+    SearchIndex(QString path, Mode mode);
+    ~SearchIndex();
+    SearchIndex(const SearchIndex &) = delete;
+    SearchIndex &operator=(const SearchIndex &) = delete;
+
+    // Opens the database, a writer making its tables. False when it cannot
+    // be opened or is no index of ours (damaged()).
+    bool open();
+    bool isOpen() const { return m_db.isOpen(); }
+    QString path() const { return m_path; }
+    // The last failure said the file is damaged or not a database: it has
+    // to be made anew.
+    bool damaged() const { return m_damaged; }
+    // The last failure was a full disk.
+    bool full() const { return m_full; }
+    // Closes it and removes the database with its journal files.
+    void discard();
+
+    // Writer. A batch of changes is one transaction: a kill keeps either
+    // all of it or none.
+    bool begin();
+    bool commit();
+    void rollback();
+    bool put(int folder, const QString &name, const LetterWords &words);
+    bool remove(int folder, const QString &name);
+    // The base names of the files the index holds for a folder.
+    QSet<QString> names(int folder);
+    int size();
+
+    // Reader. The newest-indexed hits first, at most limit; folder -1
+    // searches every folder.
+    QVector<Hit> search(const QString &typed, int folder = -1, int limit = DefaultLimit);
+    // As many as a list read through while typing can show; a word that
+    // is in most letters would otherwise cost a fetch of all of them.
+    static constexpr int DefaultLimit = 1000;
+
+private:
+    // A statement prepared once per connection: the indexer runs the same
+    // few for every letter. Null when it cannot be prepared.
+    QSqlQuery *statement(const QString &text);
+    bool exec(QSqlQuery &query);
+    bool exec(const QString &statement);
+    bool failed(const QSqlQuery &query);
+
+    QString m_path;
+    Mode m_mode;
+    QString m_connection;
+    QSqlDatabase m_db;
+    QHash<QString, QSqlQuery *> m_statements;
+    bool m_damaged = false;
+    bool m_full = false;
+};
