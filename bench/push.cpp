@@ -72,7 +72,7 @@ int main(int argc, char *argv[])
     QSignalSpy idling(profile->connection()->idleWatcher(), &IdleWatcher::idling);
     servers.seed(MailServers::makeMessage(QStringLiteral("start@example.org"), QStringLiteral("Start")));
     profile->queryIncomingMail();
-    ProxyModel *incoming = profile->incomingModel();
+    ProxyModel *incoming = profile->folder(Letter::IncomingFolder);
     if (!QTest::qWaitFor([&] { return incoming->count() == 1 && idling.count() > 0; }, 30000)) {
         std::fprintf(stderr, "the account did not start waiting in IDLE\n");
         return 1;

@@ -33,7 +33,6 @@ Indexer::Indexer(QString indexPath, QString accountAddress)
     , m_account(std::move(accountAddress))
     , m_batchTimer(new QTimer(this))
     , m_retryTimer(new QTimer(this))
-    , m_sweepTimer(new QTimer(this))
 {
     m_batchTimer->setSingleShot(true);
     m_batchTimer->setInterval(0);
@@ -41,14 +40,6 @@ Indexer::Indexer(QString indexPath, QString accountAddress)
     m_retryTimer->setSingleShot(true);
     m_retryTimer->setInterval(RetryMilliseconds);
     connect(m_retryTimer, &QTimer::timeout, this, &Indexer::reconcileAll);
-    m_sweepTimer->setSingleShot(true);
-    m_sweepTimer->setInterval(500);
-    connect(m_sweepTimer, &QTimer::timeout, this, [this] {
-        const QVector<int> folders = std::move(m_shrunk);
-        for (const int folder : folders)
-            reconcile(folder);
-        schedule();
-    });
 }
 
 Indexer::~Indexer() = default;
@@ -129,13 +120,6 @@ void Indexer::fileRemoved(int folder, const QString &name)
 {
     m_jobs.append({folder, name, false});
     schedule();
-}
-
-void Indexer::folderShrank(int folder)
-{
-    if (!m_shrunk.contains(folder))
-        m_shrunk.append(folder);
-    m_sweepTimer->start();
 }
 
 void Indexer::schedule()

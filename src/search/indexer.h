@@ -13,8 +13,8 @@
 // slot runs there.
 // Keeps an account's word index in step with its message files: files
 // announced as filed or removed are indexed or dropped in batches, each one
-// transaction, and at start, after a failed batch and when a folder lost
-// letters, the index is compared with the folder directories and set right.
+// transaction, and at start and after a failed batch the index is compared
+// with the folder directories and set right.
 // The index is only a cache: a damaged one is made anew, and a full disk
 // only postpones the work.
 class Indexer : public QObject
@@ -34,9 +34,6 @@ public slots:
     void start();
     void fileAdded(int folder, const QString &name);
     void fileRemoved(int folder, const QString &name);
-    // A folder lost letters whose names were not given: it is compared
-    // with the index soon (several losses in a row are one comparison).
-    void folderShrank(int folder);
 
 signals:
     // After each batch: letters indexed so far and letters still waiting.
@@ -68,6 +65,4 @@ private:
     int m_indexed = 0;
     QTimer *m_batchTimer;
     QTimer *m_retryTimer;
-    QTimer *m_sweepTimer;
-    QVector<int> m_shrunk;
 };

@@ -50,7 +50,6 @@ void LetterSearch::watch(Cache *cache)
     connect(&m_thread, &QThread::finished, m_indexer, &QObject::deleteLater);
     connect(this, &LetterSearch::fileAdded, m_indexer, &Indexer::fileAdded);
     connect(this, &LetterSearch::fileRemoved, m_indexer, &Indexer::fileRemoved);
-    connect(this, &LetterSearch::folderShrank, m_indexer, &Indexer::folderShrank);
     connect(m_indexer, &Indexer::progress, this, &LetterSearch::onProgress);
     connect(m_indexer, &Indexer::changed, this, [this] {
         // A reader keeps the file it opened: one made anew needs a new one.
@@ -62,25 +61,11 @@ void LetterSearch::watch(Cache *cache)
     QMetaObject::invokeMethod(m_indexer, &Indexer::start, Qt::QueuedConnection);
 
     // Where the store announces letters; the one place that knows its signals.
-    const auto filed = [this](int folder) {
-        return [this, folder](Letter *letter) {
-            if (letter)
-                emit fileAdded(folder, StoreLayout::fileBaseName(letter->id()));
-        };
-    };
-    connect(cache, &Cache::newIncomingLetter, this, filed(Letter::IncomingFolder));
-    connect(cache, &Cache::newDraftLetter, this, filed(Letter::DraftsFolder));
-    connect(cache, &Cache::newSentLetter, this, filed(Letter::SentFolder));
-    connect(cache, &Cache::newArchiveLetter, this, filed(Letter::ArchiveFolder));
-    connect(cache, &Cache::newTrashLetter, this, filed(Letter::TrashFolder));
-    // Removals name only the row: the folder is compared with the index.
-    const auto shrank = [this](int folder) { return [this, folder] { emit folderShrank(folder); }; };
-    connect(cache, &Cache::removeIncomingLetter, this, shrank(Letter::IncomingFolder));
-    connect(cache, &Cache::removeDraftLetter, this, shrank(Letter::DraftsFolder));
-    connect(cache, &Cache::removeSentLetter, this, shrank(Letter::SentFolder));
-    connect(cache, &Cache::removeArchiveLetter, this, shrank(Letter::ArchiveFolder));
-    connect(cache, &Cache::removeTrashLetter, this, shrank(Letter::TrashFolder));
-    connect(cache, &Cache::messageDiscarded, this, [this](int folder, const QString &id) {
+    connect(cache, &Cache::letterFiled, this, [this](int folder, Letter *letter) {
+        if (letter)
+            emit fileAdded(folder, StoreLayout::fileBaseName(letter->id()));
+    });
+    connect(cache, &Cache::letterRemoved, this, [this](int folder, const QString &id) {
         emit fileRemoved(folder, StoreLayout::fileBaseName(id));
     });
 }

@@ -54,7 +54,6 @@ signals:
     // To the indexer.
     void fileAdded(int folder, const QString &name);
     void fileRemoved(int folder, const QString &name);
-    void folderShrank(int folder);
 
 private:
     void stop();

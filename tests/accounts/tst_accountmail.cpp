@@ -267,14 +267,14 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(unavailable.count(), 1, 10000);
             profile->mailTimer()->start(1000);
             seed("timer@example.org");
-            QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 2, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 2, 10000);
             QVERIFY(!Fixtures::readFile(record).contains(" IDLE"));
             QCOMPARE(idling.count(), 0);
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(idling.count() > 0, 10000);
         seed("pushed@example.org");
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 2, 10000);
         // A letter sent while the watch waits comes back in by itself; a
         // check asked for meanwhile ends as any other.
         Letter *letter = profile->newLetter();
@@ -283,13 +283,13 @@ private slots:
         letter->setSubject(QStringLiteral("Round trip"));
         profile->sendNewLetter();
         profile->newLetter()->clear();
-        QTRY_COMPARE_WITH_TIMEOUT(profile->sentModel()->count(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::SentFolder)->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 3, 10000);
         QVERIFY(waitReady(profile));
         fetchExpecting(profile, 3);
         QVERIFY(waitReady(profile));
         seed("after-check@example.org");
-        QTRY_COMPARE_WITH_TIMEOUT(profile->incomingModel()->count(), 4, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 4, 10000);
         QCOMPARE(unavailable.count(), 0);
         if (renewMs < IdleWatcher::defaultRenewMs)
             QVERIFY(idling.count() > 3);

@@ -172,14 +172,14 @@ private slots:
         Cache cache(account, QString());
         LetterSearch search;
         search.watch(&cache);
-        QSignalSpy filed(&cache, &Cache::newIncomingLetter);
+        QSignalSpy filed(&cache, &Cache::letterFiled);
         feedStore(&cache, {plain("m1", "utf-8", "walrus\r\n")});
-        auto *letter = qvariant_cast<Letter *>(filed.at(0).at(0));
+        auto *letter = qvariant_cast<Letter *>(filed.at(0).at(1));
         QTRY_VERIFY(finds(search, QStringLiteral("walrus"), QStringLiteral("m1"), Letter::IncomingFolder));
-        QVERIFY(cache.deleteMessage(letter->id(), 0, Letter::IncomingFolder, letter));
+        QVERIFY(cache.deleteMessage(letter->id(), Letter::IncomingFolder, letter));
         QTRY_VERIFY(finds(search, QStringLiteral("walrus"), QStringLiteral("m1"), Letter::TrashFolder));
         QTRY_VERIFY(!finds(search, QStringLiteral("walrus"), QStringLiteral("m1"), Letter::IncomingFolder));
-        QVERIFY(cache.deleteMessage(letter->id(), 0, Letter::TrashFolder, nullptr));
+        QVERIFY(cache.deleteMessage(letter->id(), Letter::TrashFolder, nullptr));
         QTRY_VERIFY(!finds(search, QStringLiteral("walrus"), QStringLiteral("m1")));
     }
 
