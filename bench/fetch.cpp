@@ -137,10 +137,10 @@ ClientRun clientFetch(ServerKind::Protocol protocol, int port, int expected)
         last = clock.elapsed();
     });
     bool listed = false;
-    QObject::connect(account.cache.get(), &Cache::newIncomingLetter, account.cache.get(), [&] {
-        if (!listed)
+    QObject::connect(account.cache.get(), &Cache::letterFiled, account.cache.get(), [&](int folder) {
+        if (!listed && folder == Letter::IncomingFolder)
             run.firstLetterSeconds = clock.nsecsElapsed() / 1e9;
-        listed = true;
+        listed = listed || folder == Letter::IncomingFolder;
     });
     application->longestEventCpuMs = 0;
     application->watching = true;
