@@ -203,6 +203,21 @@ QStringList fileNames(const QString &directory, const QString &suffix)
 
 QByteArray withCrlf(const QByteArray &content)
 {
+    // Servers nearly always send CR LF already: then the bytes are shared,
+    // not copied.
+    const char *begin = content.constData();
+    const char *stop = begin + content.size();
+    const char *at = begin;
+    bool bare = false;
+    while (!bare && at < stop) {
+        const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(stop - at)));
+        if (!lf)
+            break;
+        bare = lf == begin || lf[-1] != '\r';
+        at = lf + 1;
+    }
+    if (!bare && (content.isEmpty() || content.endsWith('\n')))
+        return content;
     QByteArray result;
     result.reserve(content.size() + content.size() / 40 + 2);
     const char *p = content.constData();

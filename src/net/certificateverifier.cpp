@@ -4,6 +4,7 @@
 #include "net/rootcertificates.h"
 
 #include <QCryptographicHash>
+#include <QSet>
 
 #include <gnutls/x509.h>
 
@@ -54,6 +55,26 @@ bool issuedBy(const X509 &subject, const X509 &issuer)
             && status == 0;
 }
 
+QByteArray encoded(const X509 &certificate)
+{
+    const vmime::byteArray der = certificate->getEncoded();
+    return QByteArray(reinterpret_cast<const char *>(der.data()), int(der.size()));
+}
+
+// The system's authorities as DER, made once: the library's equals()
+// encodes both certificates at every call, which for every authority took
+// a large part of each connection's set-up.
+const QSet<QByteArray> &rootEncodings()
+{
+    static const QSet<QByteArray> roots = [] {
+        QSet<QByteArray> set;
+        for (const X509 &root : RootCertificates::system())
+            set.insert(encoded(root));
+        return set;
+    }();
+    return roots;
+}
+
 QByteArray digest(const X509 &certificate, QCryptographicHash::Algorithm algorithm)
 {
     const vmime::byteArray der = certificate->getEncoded();
@@ -93,13 +114,10 @@ CertificateVerifier::Problems CertificateVerifier::problems(cert::certificateCha
     }
     const X509 first = x509At(chain, 0);
     const X509 last = x509At(chain, count - 1);
-    bool rooted = false;
-    for (const X509 &root : RootCertificates::system()) {
-        if (last->equals(root) || issuedBy(last, root)) {
-            rooted = true;
-            break;
-        }
-    }
+    bool rooted = rootEncodings().contains(encoded(last));
+    for (auto root = RootCertificates::system().cbegin(); !rooted && root != RootCertificates::system().cend();
+         ++root)
+        rooted = issuedBy(last, *root);
     if (!linked || !rooted)
         found |= count == 1 && issuedBy(first, first) ? SelfSigned : UnknownIssuer;
     if (!first->verifyHostName(hostname))

@@ -16,8 +16,11 @@
 #include <unistd.h>
 
 namespace {
-// Messages per command: as fast as larger windows, and little to hold.
-const int windowSize = 50;
+// Message ids per command. A check mostly ends within its first window;
+// one that goes on (a first check, one after an interrupted check) walks
+// in larger steps, ahead of the fetches that follow it.
+const int firstIdWindow = 50;
+const int idWindow = 1000;
 
 // The calling thread yields the processor to the window's thread whenever
 // both want it, so that a check's work never delays what the user sees.
@@ -218,8 +221,8 @@ void Connection::onQueryGetMail(int index)
                 return;
             }
         }
-        const QVector<QPair<int, QString>> window
-                = server->messageIds(qMax(1, high - windowSize + 1), high);
+        const int low = qMax(1, high - (index <= 0 ? firstIdWindow : idWindow) + 1);
+        const QVector<QPair<int, QString>> window = server->messageIds(low, high);
         QList<int> numbers;
         QStringList ids;
         for (const auto &entry : window) {
@@ -228,7 +231,7 @@ void Connection::onQueryGetMail(int index)
         }
         if (numbers.isEmpty()) {
             // Every message of the window went away meanwhile.
-            numbers.append(qMax(1, high - windowSize + 1));
+            numbers.append(low);
             ids.append(QString());
         }
         emit newMessageIds_chain(numbers, ids, index <= 0);
@@ -249,26 +252,34 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
     fetchJob(operationOf(Q_FUNC_INFO), [&] {
         const QMap<int, QByteArray> contents = server->contents(numbers);
         QVector<MessageFiles::Pending> files;
-        StoredMessages stored;
+        QVector<int> fetched;
         for (int i = 0; i < numbers.size(); ++i) {
             const auto it = contents.constFind(numbers.at(i));
             if (it == contents.cend())
                 continue;
             files.append({fileNames.value(i), it.value()});
-            StoredMessage message;
-            message.number = numbers.at(i);
-            message.fields = ListFields::fromMessage(it.value());
-            stored.append(message);
+            fetched.append(numbers.at(i));
         }
         finishWindow();
-        m_windowWrite = std::async(std::launch::async, [directory, files] {
+        m_windowWrite = std::async(std::launch::async, [directory, files, fetched] {
             yieldToTheWindow();
-            QString failure;
-            if (MessageFiles::writeDurably(directory, files, &failure))
-                return QString();
-            return failure.isNull() ? QStringLiteral("") : failure;
+            QPair<QString, StoredMessages> result;
+            if (!MessageFiles::writeDurably(directory, files, &result.first)) {
+                if (result.first.isNull())
+                    result.first = QStringLiteral("");
+                return result;
+            }
+            // The list's fields are read here, on a core of their own, while
+            // the worker fetches the next window.
+            result.second.reserve(files.size());
+            for (int i = 0; i < files.size(); ++i) {
+                StoredMessage message;
+                message.number = fetched.at(i);
+                message.fields = ListFields::fromMessage(files.at(i).content);
+                result.second.append(message);
+            }
+            return result;
         });
-        m_windowStored = stored;
         // The store keeps more windows asked for than this one, so the next
         // request is normally queued before this: it finishes the window
         // after fetching its own. Only after the last one does this run.
@@ -291,12 +302,10 @@ void Connection::finishWindow()
 {
     if (!m_windowWrite.valid())
         return;
-    const QString failure = m_windowWrite.get();
-    const StoredMessages stored = std::move(m_windowStored);
-    m_windowStored.clear();
-    if (!failure.isNull())
-        throw std::runtime_error(tr("Cannot store the message %1").arg(failure).toStdString());
-    emit messagesStored_chain(stored);
+    const QPair<QString, StoredMessages> written = m_windowWrite.get();
+    if (!written.first.isNull())
+        throw std::runtime_error(tr("Cannot store the message %1").arg(written.first).toStdString());
+    emit messagesStored_chain(written.second);
 }
 
 void Connection::onSetCheckMark(QString path, QByteArray content, bool present)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QMutex>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QThread>
@@ -137,8 +138,8 @@ private:
     // The last fetched window, written on a thread of its own while the
     // next one is fetched: the disk and the network work at the same time.
     // Its result is announced before the next window's or the check's end.
-    std::future<QString> m_windowWrite;   // the failure, or a null text
-    StoredMessages m_windowStored;
+    // The failure (or a null text), and the messages stored.
+    std::future<QPair<QString, StoredMessages>> m_windowWrite;
     int m_windowSequence = 0;
     std::unique_ptr<IdleWatcher> m_idle;
 };

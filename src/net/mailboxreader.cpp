@@ -2,6 +2,7 @@
 
 #include "model/messagebounds.h"
 
+#include <QPair>
 #include <QtDebug>
 
 #include <vmime/net/imap/IMAPCommand.hpp>
@@ -184,17 +185,25 @@ private:
         throw vmime::exceptions::command_error("POP3", what);
     }
 
-    // One line without its CR LF. The search goes on where the last chunk
-    // ended, so that a long line is read in linear time.
+    // One line without its CR LF.
     QByteArray line()
+    {
+        const QPair<int, int> span = nextLine();
+        return m_buffer.mid(span.first, span.second);
+    }
+
+    // Where the next line starts in the buffer and how long it is without
+    // its CR LF; valid until the next read. The search goes on where the
+    // last chunk ended, so that a long line is read in linear time.
+    QPair<int, int> nextLine()
     {
         int searched = 0;   // bytes after m_position known to hold no CR LF
         for (;;) {
             const int end = m_buffer.indexOf("\r\n", m_position + qMax(0, searched - 1));
             if (end >= 0) {
-                const QByteArray result = m_buffer.mid(m_position, end - m_position);
+                const int start = m_position;
                 m_position = end + 2;
-                return result;
+                return {start, end - start};
             }
             searched = m_buffer.size() - m_position;
             if (searched > MessageBounds::MaxSize)
@@ -245,22 +254,27 @@ private:
     // on every line and every line ended by CR LF. A message larger than the
     // store takes is kept up to that size and the rest read past, so that
     // the check goes on; one that does not end within twice that is refused.
+    // Lines are taken straight from the buffer: a message has hundreds.
     QByteArray multiLine()
     {
         QByteArray result;
         qint64 total = 0;
         for (;;) {
-            QByteArray text = line();
-            if (text == ".")
+            const QPair<int, int> span = nextLine();
+            const char *text = m_buffer.constData() + span.first;
+            int length = span.second;
+            if (length == 1 && text[0] == '.')
                 return result;
-            if (text.startsWith('.'))
-                text.remove(0, 1);
-            total += text.size() + 2;
+            if (length > 0 && text[0] == '.') {
+                ++text;
+                --length;
+            }
+            total += length + 2;
             if (total > 2 * qint64(MessageBounds::MaxSize))
                 refuse("a message that does not end");
             if (total <= MessageBounds::MaxSize) {
-                result += text;
-                result += "\r\n";
+                result.append(text, length);
+                result.append("\r\n", 2);
             }
         }
     }

@@ -9,11 +9,25 @@
 #include <QFile>
 
 namespace {
-// Messages per fetch window, and windows asked for ahead: while the worker
-// writes one it fetches the next, and the request after that is already
-// waiting for it.
-const int windowSize = 50;
+// Windows asked for ahead: while the worker writes one it fetches the
+// next, and the request after that is already waiting for it.
 const int windowsAhead = 4;
+
+// Where the fetch window that starts after the first fetched messages ends:
+// the newest message alone, so that it is listed at once; then windows that
+// grow while the first are written and listed, ending on multiples of the
+// first full one. Larger windows cost fewer commands and flushes; the
+// largest bounds what the worker holds.
+int fetchWindowEnd(int fetched)
+{
+    const int full = 50;
+    const int largest = 200;
+    if (fetched == 0)
+        return 1;
+    if (fetched < full)
+        return full;
+    return fetched + qMin(fetched, largest);
+}
 // Letters listed per turn of the event loop: a whole window at once would
 // hold up the user's window for as long.
 const int lettersPerTurn = 10;
@@ -34,6 +48,7 @@ void MailCheck::start()
 {
     QFile mark(markPath());
     m_hasMark = mark.open(QIODevice::ReadOnly);
+    m_resuming = m_hasMark;
     m_markStop = m_hasMark ? QString::fromUtf8(mark.readAll()).trimmed() : QString();
     // Read once: the worker opens the inbox for writing only when it is set.
     m_deleteOnServer = Settings::deleteFromServer();
@@ -46,27 +61,38 @@ void MailCheck::onNewMessageIds(QList<int> numbers, QStringList ids, bool restar
     if (m_walkDone || m_ended || !m_cache)
         return;
     walkWindow(numbers, ids);
-    if (!m_walkDone) {
-        const int lowest = numbers.isEmpty() ? 1 : numbers.last();
-        if (lowest > 1) {
-            emit getNewMail(lowest - 1);
-            return;
-        }
+    const int lowest = numbers.isEmpty() ? 1 : numbers.last();
+    if (!m_walkDone && lowest <= 1)
         m_walkDone = true;   // reached the oldest message
-    }
-    if (m_toFetch.isEmpty()) {
-        finish();
+    // Deleting, the fetch waits for the walk's end: a mark that names no
+    // stop would let the next check walk past, and delete on the server,
+    // what earlier checks kept there.
+    if (m_toFetch.isEmpty() || (!m_walkDone && m_deleteOnServer && !m_hasMark)) {
+        if (m_walkDone)
+            finish();
+        else
+            emit getNewMail(lowest - 1);
         return;
     }
     if (!m_hasMark) {
         // Before the first file of the check (the worker takes the jobs in
         // order, and fetches nothing once this fails): from here until the
         // check ends, held messages no longer prove that older ones are held.
-        emit setCheckMark(markPath(), m_stopAt.toUtf8() + '\n', true);
+        // While the walk goes on, its stop is not known: the mark names none
+        // (the next check walks to the oldest) until the walk finds it.
+        emit setCheckMark(markPath(), (m_walkDone ? m_stopAt : QString()).toUtf8() + '\n', true);
         m_hasMark = true;
-        m_markStop = m_stopAt;
+        m_markOpen = !m_walkDone;
+    } else if (m_markOpen && m_walkDone) {
+        if (!m_stopAt.isEmpty())
+            emit setCheckMark(markPath(), m_stopAt.toUtf8() + '\n', true);
+        m_markOpen = false;
     }
     fetchNextWindow();
+    // The walk goes on while the first new messages are fetched; the worker
+    // takes the jobs in order, so the first windows come first.
+    if (!m_walkDone)
+        emit getNewMail(lowest - 1);
 }
 
 void MailCheck::walkWindow(const QList<int> &numbers, const QStringList &ids)
@@ -75,17 +101,19 @@ void MailCheck::walkWindow(const QList<int> &numbers, const QStringList &ids)
         if (ids.at(i).isEmpty())
             continue;
         const QString fileName = StoreLayout::messageFileName(ids.at(i));
+        // Two server messages with one id share one file. This check's own
+        // are known once listed, which the walk may meet later: they are
+        // not held ones.
+        if (m_inWalk.contains(fileName))
+            continue;
         if (!m_cache->isKnownMessageFile(fileName)) {
-            // Two server messages with one id share one file.
-            if (!m_inWalk.contains(fileName)) {
-                m_inWalk.insert(fileName);
-                m_toFetch.append({numbers.at(i), ids.at(i)});
-            }
+            m_inWalk.insert(fileName);
+            m_toFetch.append({numbers.at(i), ids.at(i)});
             continue;
         }
         // Held. Without a mark everything below is held as well; with one,
         // only below the message it names.
-        if (!m_hasMark || (!m_markStop.isEmpty() && fileName == m_markStop)) {
+        if (!m_resuming || (!m_markStop.isEmpty() && fileName == m_markStop)) {
             m_stopAt = fileName;
             m_walkDone = true;
             return;
@@ -102,7 +130,11 @@ void MailCheck::walkWindow(const QList<int> &numbers, const QStringList &ids)
 void MailCheck::fetchNextWindow()
 {
     while (!m_failed && m_windowsInFlight < windowsAhead && m_fetched < m_toFetch.size()) {
-        const int end = qMin(m_fetched + windowSize, m_toFetch.size());
+        const int wanted = fetchWindowEnd(m_fetched);
+        // A window cut short by the walk's frontier would only cost commands.
+        if (!m_walkDone && m_fetched > 0 && wanted > m_toFetch.size())
+            break;
+        const int end = qMin(wanted, m_toFetch.size());
         QList<int> numbers;
         QStringList fileNames;
         for (int i = m_fetched; i < end; ++i) {

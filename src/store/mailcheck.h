@@ -84,7 +84,9 @@ private:
     QPointer<Cache> m_cache;
     bool m_deleteOnServer = false;
     bool m_hasMark = false;                    // a mark exists on disk
+    bool m_resuming = false;                   // there was one when the check began
     QString m_markStop;                        // the file name it names; empty: the oldest
+    bool m_markOpen = false;                   // written before the stop was known
     bool m_walkDone = false;
     QString m_stopAt;                          // the held message this check stops at
     QVector<QPair<int, QString>> m_toFetch;    // new messages, newest first

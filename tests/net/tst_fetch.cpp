@@ -132,9 +132,10 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("count");
-        // The second window of contents is cut off.
+        // The window after the first 50 messages (the newest alone, then the
+        // other 49) is cut off.
         QTest::newRow("pop3") << int(SM::POP3) << servers.pop3Port() << "^RETR " << "51";
-        QTest::newRow("imap") << int(SM::IMAP) << servers.imapPort() << "BODY\\.PEEK\\[\\]" << "2";
+        QTest::newRow("imap") << int(SM::IMAP) << servers.imapPort() << "BODY\\.PEEK\\[\\]" << "3";
     }
 
     void cutConnectionResumesAtTheNextCheck()
