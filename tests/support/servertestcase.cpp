@@ -32,12 +32,13 @@ void ServerTestCase::init()
     QDir(QDir::homePath() + QStringLiteral("/.drel-mail")).removeRecursively();
 }
 
-void storeTestAccount(int inPort, ServerKind::Ssl ssl, int outPort, const QString &password)
+void storeTestAccount(int inPort, ServerKind::Ssl ssl, int outPort, const QString &password,
+                      ServerKind::Protocol protocol)
 {
     const QString email = QStringLiteral("test@example.org");
     const QString in = MailServers::address(inPort);
     const QString out = outPort ? MailServers::address(outPort) : QString();
-    Settings::saveServer(in, {int(ServerKind::INCOMING_TYPE), int(ServerKind::IMAP), int(ssl),
+    Settings::saveServer(in, {int(ServerKind::INCOMING_TYPE), int(protocol), int(ssl),
                               int(ServerKind::AUTO_AUTH), QString()});
     if (outPort)
         Settings::saveServer(out, {int(ServerKind::OUTGOING_TYPE), int(ServerKind::SMTP), int(ssl),

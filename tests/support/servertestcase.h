@@ -8,11 +8,13 @@
 class Profile;
 
 // The settings of the account "test@example.org" ("Test User") at the
-// harness's servers, as a user leaves them: the IMAP record at inPort and,
-// unless outPort is 0, the SMTP record at outPort, both with that security,
-// and the test user's login with that password.
+// harness's servers, as a user leaves them: the incoming record (IMAP unless
+// said otherwise) at inPort and, unless outPort is 0, the SMTP record at
+// outPort, both with that security, and the test user's login with that
+// password.
 void storeTestAccount(int inPort, ServerKind::Ssl ssl = ServerKind::NO_SSL, int outPort = 0,
-                      const QString &password = MailServers::password());
+                      const QString &password = MailServers::password(),
+                      ServerKind::Protocol protocol = ServerKind::IMAP);
 // No check runs and no letter waits to go out.
 bool isSettled(const Profile *profile);
 
