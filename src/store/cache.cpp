@@ -50,6 +50,11 @@ Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent
     initFolders();
 }
 
+Cache::~Cache()
+{
+    m_scan.waitForFinished();
+}
+
 QString Cache::messageFilePath(int folder, const QString &id) const
 {
     return folderPath(folder) + QLatin1Char('/') + StoreLayout::messageFileName(id);

@@ -31,6 +31,9 @@ class Cache : public QObject
 
 public:
     Cache(QString accountAddress, QString incomingServerText, QObject *parent = nullptr);
+    // Waits for the scan of the folders: it removes the leftovers of cut-short
+    // writes, and must not outlive this store to meet the next one's writes.
+    ~Cache() override;
 
     // Files a letter that the client made (a draft, a sent copy) in a folder,
     // as the message MessageBuilder::toVmimeMessage() builds from it. False when
