@@ -253,7 +253,7 @@ bool MailWindow::typeInto(const QString &form, const QString &field, const QStri
     if (!ready(form) || !click(edit))
         return false;
     QQuickItem *input = item(QStringLiteral("input"), edit);
-    if (!input || !waitFor([&] { return input->hasActiveFocus(); }, 2000))
+    if (!input || !waitFor([&] { return input->hasActiveFocus(); }))
         return false;
     QMetaObject::invokeMethod(input, "selectAll");
     key(Qt::Key_Delete);
@@ -285,7 +285,8 @@ bool MailWindow::choose(const QString &form, const QString &combo, const QString
     });
     if (!row)
         qWarning("MailWindow::choose: no row %s in the list of %s", qPrintable(label), qPrintable(combo));
-    return row && click(row);
+    // The open list covers the window: a click before it has closed is its own.
+    return row && click(row) && gone(QStringLiteral("comboBoxList"));
 }
 
 bool MailWindow::pick(const QString &entry)
