@@ -166,25 +166,33 @@ private slots:
         QVERIFY(!QFile::exists(a.cache->accountPath() + QStringLiteral("/interrupted-check")));
     }
 
-    // A message larger than the store takes is kept up to that size and the
-    // check goes on past it; one that never ends is an error of that check
-    // only. Over POP3, where the program reads the server's answers itself.
-    void oversizedMessagesNeverStopACheck_data()
+    // A server's answers are a stranger's input. A message larger than the
+    // store takes is kept up to that size and the check goes on past it; an
+    // answer that never ends, breaks off or fails is an error of that check
+    // only; whatever else an answer carries is passed over.
+    void hostileAnswersCostOnlyTheirCheck_data()
     {
-        QTest::addColumn<QString>("source");   // Dovecot, or the endless fault server's shape
+        QTest::addColumn<QString>("source");   // Dovecot, or a fault server's shape
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<int>("errors");
-        QTest::newRow("60 MB message among others") << "dovecot" << ids(3, 1) << 0;
-        QTest::newRow("endless lines") << "lines" << QStringList{} << 1;
-        QTest::newRow("one endless line") << "line" << QStringList{} << 1;
+        QTest::newRow("pop3: 60 MB message among others") << "dovecot" << ids(3, 1) << 0;
+        QTest::newRow("pop3: endless lines") << "lines" << QStringList{} << 1;
+        QTest::newRow("pop3: one endless line") << "line" << QStringList{} << 1;
+        QTest::newRow("imap: literal past the bound") << "oversized" << ids(3, 1) << 0;
+        QTest::newRow("imap: literal past twice the bound") << "endless" << ids(3, 3) << 1;
+        QTest::newRow("imap: cut inside a literal") << "cut" << ids(3, 3) << 1;
+        QTest::newRow("imap: NO after the data") << "no" << ids(3, 3) << 1;
+        QTest::newRow("imap: items around the body") << "reordered" << ids(3, 1) << 0;
+        QTest::newRow("imap: other answers between") << "interleaved" << ids(3, 1) << 0;
     }
 
-    void oversizedMessagesNeverStopACheck()
+    void hostileAnswersCostOnlyTheirCheck()
     {
         QFETCH(QString, source);
         QFETCH(QStringList, stored);
         QFETCH(int, errors);
-        FaultServer endless;
+        FaultServer fault;
+        int protocol = SM::POP3;
         int port = servers.pop3Port();
         if (source == QLatin1String("dovecot")) {
             seed(1, 1);
@@ -193,18 +201,30 @@ private slots:
                                                   QString::fromLatin1(line.append("\r\n").repeated(
                                                           60 * 1024 * 1024 / 80))));
             seed(3, 3);
+        } else if (source.startsWith(QLatin1String("line"))) {
+            QVERIFY(fault.startEndlessPop3(source == QLatin1String("line")));
+            port = fault.port();
         } else {
-            QVERIFY(endless.startEndlessPop3(source == QLatin1String("line")));
-            port = endless.port();
+            QVERIFY(fault.startImap(source));
+            protocol = SM::IMAP;
+            port = fault.port();
         }
-        MailAccount a(ConnectionRecorder::incoming(SM::POP3, port));
+        MailAccount a(ConnectionRecorder::incoming(protocol, port));
         QVERIFY(a.check(120000));
         QCOMPARE(a.stored, stored);
         QCOMPARE(a.log->errors.size(), errors);
-        if (!stored.isEmpty()) {
-            const qint64 size = QFileInfo(a.cache->messageFilePath(Letter::IncomingFolder, idOf(2))).size();
-            QVERIFY2(size <= MessageBounds::MaxSize && size > MessageBounds::MaxSize - 100,
-                     qPrintable(QString::number(size)));
+        const bool oversized = source == QLatin1String("dovecot") || source == QLatin1String("oversized");
+        for (int i = 1; i <= 3; ++i) {
+            if (!stored.contains(idOf(i)))
+                continue;
+            QFile file(a.cache->messageFilePath(Letter::IncomingFolder, idOf(i)));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            if (oversized && i == 2)
+                QVERIFY2(file.size() <= MessageBounds::MaxSize && file.size() > MessageBounds::MaxSize - 100,
+                         qPrintable(QString::number(file.size())));
+            else if (protocol == SM::IMAP)   // as the fault server holds it
+                QCOMPARE(file.readAll(), QStringLiteral("Message-ID: <%1>\r\nSubject: Message %2\r\n\r\n"
+                                                        "Body of %2\r\n").arg(idOf(i)).arg(i).toUtf8());
         }
     }
 

@@ -14,6 +14,14 @@ printed as the first line of standard output.
   faultserver.py endless-pop3 [--one-line]
       a POP3 server with one message whose RETR answer never ends: endless
       short lines, or one endless line.
+  faultserver.py imap --shape SHAPE
+      an IMAP server with three messages (see imap_message) whose FETCH
+      answers for message 2 are hostile: "oversized" (a literal past the
+      store's bound), "endless" (a literal announced past twice that),
+      "cut" (the connection ends inside the literal), "no" (a NO after the
+      window's data), "reordered" (other items before and after the body, a literal
+      among them) or "interleaved" (EXISTS, EXPUNGE, RECENT and a FLAGS
+      FETCH before it).
 
 Both stop when standard input closes, so they never outlive the test."""
 import argparse
@@ -25,9 +33,22 @@ import sys
 import threading
 
 
+def imap_message(number):
+    return (b"Message-ID: <m%d@example.org>\r\nSubject: Message %d\r\n\r\nBody of %d\r\n"
+            % (number, number, number))
+
+
+def imap_numbers(sequence):
+    numbers = []
+    for part in sequence.split(b","):
+        low, _, high = part.partition(b":")
+        numbers += range(int(low), int(high or low) + 1)
+    return sorted(numbers, reverse=True)
+
+
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("mode", choices=["silent", "proxy", "endless-pop3"])
+    p.add_argument("mode", choices=["silent", "proxy", "endless-pop3", "imap"])
     p.add_argument("target", type=int, nargs="?")
     p.add_argument("--cut-on", default="(?!)")
     p.add_argument("--count", type=int, default=1)
@@ -35,6 +56,7 @@ def main():
     p.add_argument("--record")
     p.add_argument("--hide")
     p.add_argument("--one-line", action="store_true")
+    p.add_argument("--shape")
     a = p.parse_args()
 
     listener = socket.socket()
@@ -120,11 +142,67 @@ def main():
             pass
         close(client)
 
+    def imap_answer(number, item):
+        body = imap_message(number)
+        if number != 2 or a.shape == "interleaved":
+            pre = (b"* 5 EXISTS\r\n* 5 EXPUNGE\r\n* 1 RECENT\r\n* 1 FETCH (FLAGS (\\Seen))\r\n"
+                   if a.shape == "interleaved" else b"")
+            return pre + b"* %d FETCH (%s {%d}\r\n%s)\r\n" % (number, item, len(body), body)
+        if a.shape == "reordered":
+            return (b"* 2 FETCH (FLAGS (\\Seen $Junk) UID 7 %s {%d}\r\n%s RFC822.SIZE %d"
+                    b" BODYSTRUCTURE (\"text\" \"plain\" NIL NIL {4}\r\n(}\"{ \"7bit\" 9 1))\r\n"
+                    % (item, len(body), body, len(body)))
+        if b"HEADER" in item or a.shape == "no":
+            return b"* 2 FETCH (%s {%d}\r\n%s)\r\n" % (item, len(body), body)
+        if a.shape == "oversized":
+            filler = (b"b" * 78 + b"\r\n") * (51 * 1024 * 1024 // 80)
+            return b"* 2 FETCH (%s {%d}\r\n%s%s)\r\n" % (item, len(body) + len(filler), body, filler)
+        if a.shape == "endless":
+            return b"* 2 FETCH (%s {%d}\r\n%s" % (item, 200 * 1024 * 1024, body)
+        return b"* 2 FETCH (%s {%d}\r\n%s" % (item, len(body) + 1000, body)   # cut
+
+    def imap(client):
+        lines = client.makefile("rb")
+        try:
+            client.sendall(b"* OK ready\r\n")
+            for line in lines:
+                words = line.split()
+                tag, command = words[0], words[1].upper() if len(words) > 1 else b""
+                reply = b""
+                if command == b"CAPABILITY":
+                    reply = b"* CAPABILITY IMAP4rev1\r\n"
+                elif command in (b"SELECT", b"EXAMINE"):
+                    reply = b"* 3 EXISTS\r\n* FLAGS ()\r\n"
+                elif command == b"FETCH":
+                    item = b"BODY[]" if b"BODY.PEEK[]" in line else b"BODY[HEADER.FIELDS (MESSAGE-ID)]"
+                    numbers = imap_numbers(words[2])
+                    for number in numbers:
+                        reply += imap_answer(number, item)
+                        if number == 2 and item == b"BODY[]" and a.shape in ("cut", "endless"):
+                            client.sendall(reply)
+                            while a.shape == "endless":
+                                client.sendall(b"x" * 65536)
+                            raise OSError
+                    if 2 in numbers and item == b"BODY[]" and a.shape == "no":
+                        client.sendall(reply + tag + b" NO [SERVERBUG] failed\r\n")
+                        continue
+                elif command == b"AUTHENTICATE":
+                    client.sendall(tag + b" NO no mechanisms\r\n")
+                    continue
+                client.sendall(reply + tag + b" OK done\r\n")
+                if command == b"LOGOUT":
+                    break
+        except OSError:
+            pass
+        close(client)
+
     def serve():
         while True:
             conn, _ = listener.accept()
             if a.mode == "silent":
                 held.append(conn)
+            elif a.mode == "imap":
+                threading.Thread(target=imap, args=(conn,), daemon=True).start()
             elif a.mode == "endless-pop3":
                 threading.Thread(target=endless_pop3, args=(conn,), daemon=True).start()
             else:

@@ -226,6 +226,11 @@ bool FaultServer::startEndlessPop3(bool oneLine)
                          : QStringList{QStringLiteral("endless-pop3")});
 }
 
+bool FaultServer::startImap(const QString &shape)
+{
+    return start({QStringLiteral("imap"), QStringLiteral("--shape"), shape});
+}
+
 bool FaultServer::start(const QStringList &arguments)
 {
     stop();

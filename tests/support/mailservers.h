@@ -92,6 +92,9 @@ public:
     bool startProxy(int targetPort, const QStringList &options = QStringList());
     // A POP3 server whose one message never ends (endless lines, or one line).
     bool startEndlessPop3(bool oneLine);
+    // An IMAP server whose answers for one message have a hostile shape (see
+    // the script).
+    bool startImap(const QString &shape);
     void stop();
     int port() const { return m_port; }
 
