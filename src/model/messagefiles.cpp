@@ -201,6 +201,35 @@ QStringList fileNames(const QString &directory, const QString &suffix)
     return names;
 }
 
+QByteArray headerFields(const QByteArray &header, std::initializer_list<const char *> names)
+{
+    QByteArray kept;
+    bool keeping = false;
+    const char *at = header.constData();
+    const char *const end = at + header.size();
+    while (at < end) {
+        const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+        const char *next = lf ? lf + 1 : end;
+        if (*at == '\n' || (*at == '\r' && next - at <= 2))
+            break;   // the blank line that ends the header
+        if (*at != ' ' && *at != '\t') {
+            const char *colon = static_cast<const char *>(std::memchr(at, ':', size_t(next - at)));
+            const char *nameEnd = colon;
+            while (nameEnd && nameEnd > at && (nameEnd[-1] == ' ' || nameEnd[-1] == '\t'))
+                --nameEnd;
+            keeping = false;
+            for (const char *name : names) {
+                const size_t length = std::strlen(name);
+                keeping = keeping || (nameEnd && size_t(nameEnd - at) == length && qstrnicmp(at, name, uint(length)) == 0);
+            }
+        }
+        if (keeping)
+            kept.append(at, int(next - at));
+        at = next;
+    }
+    return kept;
+}
+
 QByteArray withCrlf(const QByteArray &content)
 {
     // Servers nearly always send CR LF already: then the bytes are shared,
@@ -239,8 +268,12 @@ QByteArray withCrlf(const QByteArray &content)
 ListFields ListFields::fromMessage(const QByteArray &content)
 {
     ListFields fields;
-    // Only the header block: the body is parsed when the letter is opened.
-    const QByteArray head = MessageBounds::headerBlock(content);
+    // Only the fields shown, of the header block alone: the parser builds an
+    // object for every field, and real mail carries dozens (Received, DKIM
+    // signatures) that the list never shows. The body is parsed when the
+    // letter is opened.
+    const QByteArray head = MessageFiles::headerFields(MessageBounds::headerBlock(content),
+                                                       {"message-id", "from", "to", "cc", "subject", "date"});
     try {
         vmime::header header;
         header.parse(head.toStdString());

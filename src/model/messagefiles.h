@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <initializer_list>
+
 // Any thread. Writing message files so that a file is either absent or
 // complete and on disk under its final name, and the list fields of a stored
 // message read from its header alone.
@@ -41,6 +43,10 @@ inline const char *temporarySuffix() { return ".part"; }
 // entries without a status call per file, which a folder of many thousand
 // letters would feel at every start.
 QStringList fileNames(const QString &directory, const QString &suffix);
+
+// The fields of a header named by one of names (lower case), with their
+// continuation lines, in their order, up to the blank line that ends it.
+QByteArray headerFields(const QByteArray &header, std::initializer_list<const char *> names);
 
 // The received message as the server holds it: transport framing undone
 // (POP3 byte-stuffing), every line ended by CR LF.

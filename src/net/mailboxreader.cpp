@@ -1,6 +1,7 @@
 #include "net/mailboxreader.h"
 
 #include "model/messagebounds.h"
+#include "model/messagefiles.h"
 
 #include <QPair>
 #include <QtDebug>
@@ -423,7 +424,12 @@ public:
         QList<int> numbers;
         for (int n = low; n <= high; ++n)
             numbers.append(n);
-        return multiLineReplies(numbers, "TOP %1 0\r\n");
+        QMap<int, QByteArray> headers = multiLineReplies(numbers, "TOP %1 0\r\n");
+        // As IMAP gives it: the rest of the header would only be parsed for
+        // nothing.
+        for (QByteArray &header : headers)
+            header = MessageFiles::headerFields(header, {"message-id"});
+        return headers;
     }
 
     QMap<int, QByteArray> contents(const QList<int> &numbers) override
