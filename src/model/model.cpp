@@ -1,5 +1,6 @@
 #include "model/model.h"
 
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/messagefiles.h"
@@ -63,7 +64,9 @@ void Model::checkInBackground()
     connect(watcher, &QObject::destroyed, &Model::trimHeaps);
     // The rows go along as they are now (shared, not copied); the worker
     // makes their ids.
-    watcher->setFuture(QtConcurrent::run(&Model::check, m_index.path(), m_folder, m_rows));
+    watcher->setFuture(BackgroundWork::run([path = m_index.path(), folder = m_folder, rows = m_rows] {
+        return check(path, folder, rows);
+    }));
 }
 
 void Model::trimHeaps()

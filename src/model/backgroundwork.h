@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QFuture>
+#include <QtConcurrent>
+
+// Thread: any.
+// Work that must not hold up the window, such as listing a folder of a
+// hundred thousand message files at start: it runs on a pool of its own, one
+// thread below the window's priority, so that the window's first frame gets
+// the processor first. Work on the path to that frame (reading a folder's
+// index) runs on the global pool instead.
+namespace BackgroundWork {
+
+QThreadPool *pool();
+// Lowers the calling thread's priority; every task of the pool does so first.
+void yieldToWindow();
+
+template<typename Function>
+auto run(Function function) -> QFuture<decltype(function())>
+{
+    return QtConcurrent::run(pool(), [function] {
+        yieldToWindow();
+        return function();
+    });
+}
+
+} // namespace BackgroundWork
