@@ -6,6 +6,7 @@
 #include "model/messagefiles.h"
 #include "model/storelayout.h"
 
+#include <QBitArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstring>
+#include <numeric>
 #include <malloc.h>
 
 Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
@@ -418,18 +421,46 @@ Model::Check Model::check(const QString &indexPath, int folder, const FolderRows
                          + StoreLayout::folderName(folder));
     if (!directory.exists())
         return check;
-    QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
-    // Files that the index lacks come back in name order.
-    std::sort(names.begin(), names.end());
-    QSet<QString> files(names.cbegin(), names.cend());
+    // The names stay in one block, and each row's file name is made and
+    // dropped in turn: a folder of a hundred thousand letters is checked
+    // without a string per file and per row.
+    MessageFiles::NameBlock files = MessageFiles::encodedFileNames(directory.path(), QStringLiteral(".eml"));
+    for (int i = 0; i < files.size(); ++i) {
+        // A row names its file by the name decoded; a name that does not
+        // come back from that is compared as it does.
+        const char *name = files.name(i);
+        if (std::all_of(name, name + std::strlen(name), [](char c) { return uchar(c) < 0x80; }))
+            continue;
+        const QByteArray again = QFile::encodeName(QFile::decodeName(name));
+        if (again != name) {
+            files.starts[i] = files.bytes.size();
+            files.bytes.append(again.constData(), again.size() + 1);
+        }
+    }
+    const auto less = [&files](int a, const char *b) { return std::strcmp(files.name(a), b) < 0; };
+    QVector<int> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return less(a, files.name(b)); });
+    QBitArray matched(files.size());
     for (int row = 0; row < shown.size(); ++row) {
         const QString id = shown.id(row);
-        if (!files.remove(StoreLayout::messageFileName(id)))
+        const QByteArray name = QFile::encodeName(StoreLayout::messageFileName(id));
+        auto at = std::lower_bound(order.cbegin(), order.cend(), name.constData(), less);
+        while (at != order.cend() && std::strcmp(files.name(*at), name.constData()) == 0 && matched.testBit(*at))
+            ++at;
+        if (at != order.cend() && std::strcmp(files.name(*at), name.constData()) == 0)
+            matched.setBit(*at);
+        else
             check.gone.append(id);
     }
-    for (const QString &name : qAsConst(names)) {
-        if (!files.contains(name))
-            continue;
+    QStringList lacking;
+    for (int i = 0; i < files.size(); ++i) {
+        if (!matched.testBit(i))
+            lacking.append(QFile::decodeName(files.name(i)));
+    }
+    // Files that the index lacks come back in name order.
+    std::sort(lacking.begin(), lacking.end());
+    for (const QString &name : qAsConst(lacking)) {
         QFile file(directory.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
