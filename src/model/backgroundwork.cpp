@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,4 +22,9 @@ void BackgroundWork::yieldToWindow()
 {
     // A lower priority is always allowed, and stays with the pool's thread.
     ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
+}
+
+void BackgroundWork::returnFreedMemory()
+{
+    ::malloc_trim(0);
 }

@@ -14,13 +14,18 @@ namespace BackgroundWork {
 QThreadPool *pool();
 // Lowers the calling thread's priority; every task of the pool does so first.
 void yieldToWindow();
+// Gives the memory that the task's temporaries left free back to the
+// system; every task of the pool does so last, while the window goes on.
+void returnFreedMemory();
 
 template<typename Function>
 auto run(Function function) -> QFuture<decltype(function())>
 {
     return QtConcurrent::run(pool(), [function] {
         yieldToWindow();
-        return function();
+        auto result = function();
+        returnFreedMemory();
+        return result;
     });
 }
 
