@@ -281,7 +281,9 @@ private slots:
         QSignalSpy unavailable(watcher, &IdleWatcher::unavailable);
         QSignalSpy lost(watcher, &IdleWatcher::lost);
         int checks = 0;
-        connect(profile, &Profile::statusChanged, this, [&] { checks += profile->status() == Profile::RECIEVING_STATUS; });
+        const QObject counting; // ends the count with this function
+        connect(profile, &Profile::statusChanged, &counting,
+                [&] { checks += profile->status() == Profile::RECIEVING_STATUS; });
         profile->mailTimer()->stop();
         fetchExpecting(profile, 1);
         QVERIFY(waitReady(profile));
