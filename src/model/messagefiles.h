@@ -44,6 +44,16 @@ inline const char *temporarySuffix() { return ".part"; }
 // letters would feel at every start.
 QStringList fileNames(const QString &directory, const QString &suffix);
 
+// The same names as the file system holds them, in one block, each ended by
+// a null byte: a folder of a hundred thousand files in two allocations.
+struct NameBlock {
+    QByteArray bytes;
+    QVector<int> starts;
+    int size() const { return starts.size(); }
+    const char *name(int i) const { return bytes.constData() + starts.at(i); }
+};
+NameBlock encodedFileNames(const QString &directory, const QString &suffix);
+
 // The fields of a header named by one of names (lower case), with their
 // continuation lines, in their order, up to the blank line that ends it.
 QByteArray headerFields(const QByteArray &header, std::initializer_list<const char *> names);
