@@ -5,6 +5,8 @@
 #include "model/model.h"
 #include "model/storelayout.h"
 
+#include <algorithm>
+
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
 {
@@ -41,8 +43,43 @@ void ProxyModel::setSearchText(const QString &text)
     if (words == m_searchWords)
         return;
     m_searchWords = words;
-    m_textMatches = m_textSearch && !words.isEmpty() ? m_textSearch(text) : QSet<QString>();
+    m_searchText = text;
+    m_wordLimit = WordHitsAtFirst;
+    takeWordHits(m_textSearch && !words.isEmpty() ? m_textSearch(text, m_wordLimit) : QSet<QString>());
+    // Rows made again in one sort: announced one by one, the rows that
+    // come back when a search of a folder of many thousand letters is
+    // cleared cost seconds.
+    invalidate();
+}
+
+void ProxyModel::refreshWordHits()
+{
+    if (!m_textSearch || m_searchWords.isEmpty())
+        return;
+    QSet<QString> matches = m_textSearch(m_searchText, m_wordLimit);
+    if (matches == m_textMatches)
+        return;
+    takeWordHits(std::move(matches));
     invalidateFilter();
+}
+
+bool ProxyModel::canFetchMore(const QModelIndex &parent) const
+{
+    // A full set of hits leaves older ones unasked.
+    return QSortFilterProxyModel::canFetchMore(parent)
+            || (!parent.isValid() && !m_searchWords.isEmpty() && m_textMatches.size() >= m_wordLimit);
+}
+
+void ProxyModel::fetchMore(const QModelIndex &parent)
+{
+    if (QSortFilterProxyModel::canFetchMore(parent)) {
+        QSortFilterProxyModel::fetchMore(parent);
+        return;
+    }
+    if (parent.isValid() || m_searchWords.isEmpty() || m_textMatches.size() < m_wordLimit)
+        return;
+    m_wordLimit *= 4;
+    refreshWordHits();
 }
 
 bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -52,9 +89,19 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    return model->matchesSearch(sourceRow, m_searchWords)
-            || (!m_textMatches.isEmpty()
-                && m_textMatches.contains(StoreLayout::fileBaseName(model->idAt(sourceRow))));
+    // Most letter ids are their file's name: the name is made only when
+    // some hit's is not an id.
+    const QString &id = model->idAt(sourceRow);
+    return m_textMatches.contains(id) || model->matchesSearch(sourceRow, m_searchWords)
+            || (m_hashedMatches && m_textMatches.contains(StoreLayout::fileBaseName(id)));
+}
+
+void ProxyModel::takeWordHits(QSet<QString> matches)
+{
+    m_textMatches = std::move(matches);
+    m_hashedMatches = std::any_of(m_textMatches.cbegin(), m_textMatches.cend(), [](const QString &name) {
+        return name.startsWith(StoreLayout::hashedNamePrefix());
+    });
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const

@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QtDebug>
 
+#include <cerrno>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -47,8 +49,13 @@ Indexer::~Indexer() = default;
 void Indexer::start()
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    // Behind the window and the mail check whenever they want the processor.
-    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
+    // Behind the window and the mail check whenever they want the processor,
+    // also when the program itself was started with a lower priority.
+    const pid_t thread = pid_t(::syscall(SYS_gettid));
+    errno = 0;
+    const int own = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, thread, qMin(own + 10, 19));
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile::setPermissions(QFileInfo(m_path).absolutePath(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

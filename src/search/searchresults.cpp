@@ -13,17 +13,20 @@ SearchResults::SearchResults(LetterSearch *search, QObject *parent)
     : QAbstractListModel(parent)
     , m_search(search)
 {
-    // Letters filed or indexed while results are shown: one refresh for
-    // a burst of them.
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(200);
     connect(&m_refresh, &QTimer::timeout, this, &SearchResults::refresh);
-    if (search) {
-        connect(search, &LetterSearch::changed, this, [this] {
-            if (!m_text.isEmpty())
-                m_refresh.start();
-        });
-    }
+    if (search)
+        connect(search, &LetterSearch::changed, this, &SearchResults::refreshSoon);
+}
+
+void SearchResults::refreshSoon()
+{
+    // Letters filed or indexed while results are shown: one refresh for a
+    // burst of them, and a check of many letters or the first indexing of
+    // a store still fills the list in as it goes.
+    if (!m_text.isEmpty() && !m_refresh.isActive())
+        m_refresh.start();
 }
 
 void SearchResults::setFolders(const std::array<Model *, 5> &folders)
@@ -34,14 +37,12 @@ void SearchResults::setFolders(const std::array<Model *, 5> &folders)
         m_folders[folder] = folders[folder];
         if (!folders[folder])
             continue;
-        const auto later = [this] {
-            if (!m_text.isEmpty())
-                m_refresh.start();
-        };
-        connect(folders[folder], &QAbstractItemModel::rowsInserted, this, later);
-        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, later);
-        connect(folders[folder], &QAbstractItemModel::modelReset, this, later);
+        connect(folders[folder], &QAbstractItemModel::rowsInserted, this, &SearchResults::refreshSoon);
+        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, &SearchResults::refreshSoon);
+        connect(folders[folder], &QAbstractItemModel::modelReset, this, &SearchResults::refreshSoon);
     }
+    // Rows of other models: listed anew.
+    m_listed.clear();
     refresh();
 }
 
@@ -72,7 +73,22 @@ void SearchResults::setSearchText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_limit = FirstRows;
     emit searchTextChanged();
+    m_refresh.stop();
+    refresh();
+}
+
+bool SearchResults::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_cut;
+}
+
+void SearchResults::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    m_limit *= 4;
     m_refresh.stop();
     refresh();
 }
@@ -106,13 +122,20 @@ Letter *SearchResults::letterAt(int row) const
 void SearchResults::refresh()
 {
     QVector<Row> rows;
+    bool cut = false;
     const QStringList words = Model::foldForSearch(m_text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (!words.isEmpty()) {
         std::array<QSet<QString>, 5> hits;
+        // Names of files whose letter id is no file name: a row is then
+        // looked up by its name, not by its id.
+        bool hashed = false;
         if (m_search) {
-            for (const auto &hit : m_search->search(m_text)) {
+            const QVector<SearchIndex::Hit> found = m_search->search(m_text, -1, m_limit);
+            cut = found.size() >= m_limit;
+            for (const auto &hit : found) {
                 if (hit.folder >= 0 && hit.folder < int(hits.size()))
                     hits[size_t(hit.folder)].insert(hit.name);
+                hashed = hashed || hit.name.startsWith(StoreLayout::hashedNamePrefix());
             }
         }
         for (int folder = 0; folder < int(m_folders.size()); ++folder) {
@@ -121,18 +144,70 @@ void SearchResults::refresh()
                 continue;
             const QSet<QString> &found = hits[size_t(folder)];
             for (int row = 0; row < model->rowCount(); ++row) {
-                bool match = model->matchesSearch(row, words);
-                if (!match && !found.isEmpty())
-                    match = found.contains(StoreLayout::fileBaseName(model->idAt(row)));
-                if (match)
-                    rows.append({folder, model->idAt(row), model->dateAt(row), row});
+                const QString &id = model->idAt(row);
+                if (found.contains(id) || model->matchesSearch(row, words)
+                        || (hashed && found.contains(StoreLayout::fileBaseName(id))))
+                    rows.append({folder, id, model->timeAt(row), row});
             }
         }
-        std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.date > b.date; });
-        if (rows.size() > MaxRows)
-            rows.resize(MaxRows);
+        if (rows.size() > m_limit) {
+            std::partial_sort(rows.begin(), rows.begin() + m_limit, rows.end(), &SearchResults::listedBefore);
+            rows.resize(m_limit);
+            cut = true;
+        } else {
+            std::sort(rows.begin(), rows.end(), &SearchResults::listedBefore);
+        }
     }
+    m_cut = cut;
+    if (m_listed == m_text) {
+        update(std::move(rows));
+        return;
+    }
+    m_listed = m_text;
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+bool SearchResults::listedBefore(const Row &a, const Row &b)
+{
+    if (a.time != b.time)
+        return a.time > b.time;
+    if (a.folder != b.folder)
+        return a.folder < b.folder;
+    return a.id < b.id;
+}
+
+void SearchResults::update(QVector<Row> rows)
+{
+    int at = 0;
+    int next = 0;
+    while (at < m_rows.size() || next < rows.size()) {
+        if (at < m_rows.size() && next < rows.size() && !listedBefore(m_rows.at(at), rows.at(next))
+                && !listedBefore(rows.at(next), m_rows.at(at))) {
+            m_rows[at].sourceRow = rows.at(next).sourceRow;
+            ++at;
+            ++next;
+            continue;
+        }
+        // The rows listed before the next one found are no longer found.
+        int gone = at;
+        while (gone < m_rows.size() && (next >= rows.size() || listedBefore(m_rows.at(gone), rows.at(next))))
+            ++gone;
+        if (gone > at) {
+            beginRemoveRows(QModelIndex(), at, gone - 1);
+            m_rows.erase(m_rows.begin() + at, m_rows.begin() + gone);
+            endRemoveRows();
+            continue;
+        }
+        int added = next;
+        while (added < rows.size() && (at >= m_rows.size() || listedBefore(rows.at(added), m_rows.at(at))))
+            ++added;
+        beginInsertRows(QModelIndex(), at, at + added - next - 1);
+        m_rows.insert(at, added - next, Row{});
+        std::move(rows.begin() + next, rows.begin() + added, m_rows.begin() + at);
+        endInsertRows();
+        at += added - next;
+        next = added;
+    }
 }

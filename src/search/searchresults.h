@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QDateTime>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -36,9 +35,12 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     QString searchText() const { return m_text; }
-    // More than this many are not listed: a word found in every letter
-    // makes no list anyone reads through.
-    static constexpr int MaxRows = 5000;
+    // At first this many are listed, of the newest letters found; a list
+    // read to its end asks for four times as many.
+    static constexpr int FirstRows = 1000;
+
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
 signals:
     void searchTextChanged();
@@ -55,15 +57,29 @@ private:
     struct Row {
         int folder;
         QString id;
-        QDateTime date;
+        qint64 time; // as the folder model sorts by
         mutable int sourceRow;
     };
+    // Looks the rows up again; a new search text lists them anew, else the
+    // rows that came or went are announced as such, so the list stays
+    // where the user scrolled it.
     void refresh();
+    void update(QVector<Row> rows);
+    // A refresh after a burst of changes, at most one per interval.
+    void refreshSoon();
+    // Newest first; rows of the same time in a fixed order, so that two
+    // lists can be compared in one pass.
+    static bool listedBefore(const Row &a, const Row &b);
     Model *folderModel(int folder) const;
 
     QPointer<LetterSearch> m_search;
     std::array<QPointer<Model>, 5> m_folders;
     QString m_text;
     QVector<Row> m_rows;
+    QString m_listed; // the search text that m_rows were found for
+    int m_limit = FirstRows;
+    // The last search left letters out (more rows, or more hits in the
+    // index, than the limit).
+    bool m_cut = false;
     QTimer m_refresh;
 };
