@@ -4,10 +4,13 @@
 #include <QSortFilterProxyModel>
 #include <QSet>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
+#include <vector>
 
 class Letter;
+class Model;
 
 // Thread: main.
 // Sorts a folder's letters by date (the account sorts it descending, newest
@@ -31,6 +34,7 @@ public:
 
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
+    void setSourceModel(QAbstractItemModel *model) override;
 
 signals:
     void beyondLimits(QString id, int folder, Letter *letter);
@@ -57,6 +61,12 @@ private:
     int oldestSourceRow() const;
     QDateTime dateAt(int sourceRow) const;
     void takeWordHits(QSet<QString> matches);
+    // Whether a row's sender, recipients or subject hold the words, kept
+    // while the text stays: the word hits change every half second while
+    // letters are indexed, and the rows' own fields need not be looked
+    // through again each time.
+    bool fieldsMatch(const Model &model, int sourceRow) const;
+    void forgetFieldMatches() { m_fieldMatches.clear(); }
 
     // Removing one letter makes the model ask again from inside this slot;
     // the nested request is turned into another round of the outer loop, so
@@ -67,6 +77,8 @@ private:
     QSet<QString> m_textMatches;
     bool m_hashedMatches = false; // some hit's file name is no letter id
     int m_wordLimit = WordHitsAtFirst;
+    mutable QVector<qint8> m_fieldMatches; // by source row: -1 not known yet; empty when out of step
+    std::vector<QMetaObject::Connection> m_sourceConnections;
     bool m_checking = false;
     bool m_checkAgain = false;
 };

@@ -120,19 +120,24 @@ void Indexer::reconcile(int folder)
 void Indexer::fileAdded(int folder, const QString &name)
 {
     m_jobs.append({folder, name, true});
+    m_sinceArrival.start();
     schedule();
 }
 
 void Indexer::fileRemoved(int folder, const QString &name)
 {
     m_jobs.append({folder, name, false});
+    m_sinceArrival.start();
     schedule();
 }
 
 void Indexer::schedule()
 {
-    if (m_next < m_jobs.size() && !m_retryTimer->isActive())
-        m_batchTimer->start();
+    if (m_next >= m_jobs.size() || m_retryTimer->isActive() || m_batchTimer->isActive())
+        return;
+    const bool arriving = m_sinceArrival.isValid() && m_sinceArrival.elapsed() < ArrivingBatchMilliseconds;
+    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : ArrivingBatchMilliseconds;
+    m_batchTimer->start(arriving ? int(qMax<qint64>(0, ArrivingBatchMilliseconds - since)) : 0);
 }
 
 bool Indexer::roomLeft() const
@@ -154,6 +159,7 @@ void Indexer::runBatch()
     }
     QElapsedTimer clock;
     clock.start();
+    m_sinceBatch.start();
     int done = m_next;
     int added = 0;
     bool ok = true;

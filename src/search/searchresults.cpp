@@ -37,10 +37,14 @@ void SearchResults::setFolders(const std::array<Model *, 5> &folders)
         m_folders[folder] = folders[folder];
         if (!folders[folder])
             continue;
-        connect(folders[folder], &QAbstractItemModel::rowsInserted, this, &SearchResults::refreshSoon);
-        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, &SearchResults::refreshSoon);
-        connect(folders[folder], &QAbstractItemModel::modelReset, this, &SearchResults::refreshSoon);
+        const int number = int(folder);
+        connect(folders[folder], &QAbstractItemModel::rowsInserted, this,
+                [this, number](const QModelIndex &, int first, int last) { folderRowsInserted(number, first, last); });
+        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, [this, number] { forgetFolderRows(number); });
+        connect(folders[folder], &QAbstractItemModel::modelReset, this, [this, number] { forgetFolderRows(number); });
     }
+    for (int folder = 0; folder < int(m_folderRows.size()); ++folder)
+        m_folderRows[size_t(folder)] = FolderRows();
     // Rows of other models: listed anew.
     m_listed.clear();
     refresh();
@@ -73,6 +77,11 @@ void SearchResults::setSearchText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (FolderRows &rows : m_folderRows) {
+        rows.matching.clear();
+        rows.matched = false;
+    }
     m_limit = FirstRows;
     emit searchTextChanged();
     m_refresh.stop();
@@ -119,43 +128,84 @@ Letter *SearchResults::letterAt(int row) const
     return model && sourceRow >= 0 ? model->letterAt(sourceRow) : nullptr;
 }
 
+void SearchResults::folderRowsInserted(int folder, int first, int last)
+{
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const Model *model = folderModel(folder);
+    // A folder adds its letters at the end; anything else is looked
+    // through again.
+    if (!model || last != model->rowCount() - 1) {
+        forgetFolderRows(folder);
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        const QString &id = model->idAt(row);
+        if (!rows.byName.isEmpty())
+            rows.byName.insert(StoreLayout::fileBaseName(id), row);
+        if (rows.matched && model->matchesSearch(row, m_words))
+            rows.matching.append({folder, id, model->timeAt(row), row});
+    }
+    refreshSoon();
+}
+
+void SearchResults::forgetFolderRows(int folder)
+{
+    m_folderRows[size_t(folder)] = FolderRows();
+    refreshSoon();
+}
+
+SearchResults::FolderRows &SearchResults::rowsOf(int folder)
+{
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const Model *model = folderModel(folder);
+    if (!rows.matched && model) {
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->matchesSearch(row, m_words))
+                rows.matching.append({folder, model->idAt(row), model->timeAt(row), row});
+        }
+        rows.matched = true;
+    }
+    return rows;
+}
+
 void SearchResults::refresh()
 {
     QVector<Row> rows;
     bool cut = false;
-    const QStringList words = Model::foldForSearch(m_text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (!words.isEmpty()) {
-        std::array<QSet<QString>, 5> hits;
-        // Names of files whose letter id is no file name: a row is then
-        // looked up by its name, not by its id.
-        bool hashed = false;
-        if (m_search) {
-            const QVector<SearchIndex::Hit> found = m_search->search(m_text, -1, m_limit);
-            cut = found.size() >= m_limit;
-            for (const auto &hit : found) {
-                if (hit.folder >= 0 && hit.folder < int(hits.size()))
-                    hits[size_t(hit.folder)].insert(hit.name);
-                hashed = hashed || hit.name.startsWith(StoreLayout::hashedNamePrefix());
-            }
-        }
-        for (int folder = 0; folder < int(m_folders.size()); ++folder) {
-            const Model *model = folderModel(folder);
+    if (!m_words.isEmpty()) {
+        const QVector<SearchIndex::Hit> hits = m_search ? m_search->search(m_text, -1, m_limit) : QVector<SearchIndex::Hit>();
+        cut = hits.size() >= m_limit;
+        for (int folder = 0; folder < int(m_folders.size()); ++folder)
+            rows += rowsOf(folder).matching;
+        for (const SearchIndex::Hit &hit : hits) {
+            const Model *model = folderModel(hit.folder);
             if (!model)
                 continue;
-            const QSet<QString> &found = hits[size_t(folder)];
-            for (int row = 0; row < model->rowCount(); ++row) {
-                const QString &id = model->idAt(row);
-                if (found.contains(id) || model->matchesSearch(row, words)
-                        || (hashed && found.contains(StoreLayout::fileBaseName(id))))
-                    rows.append({folder, id, model->timeAt(row), row});
+            QHash<QString, int> &byName = m_folderRows[size_t(hit.folder)].byName;
+            if (byName.isEmpty()) {
+                byName.reserve(model->rowCount());
+                for (int row = 0; row < model->rowCount(); ++row)
+                    byName.insert(StoreLayout::fileBaseName(model->idAt(row)), row);
             }
+            // Not listed in the folder (yet): a letter being moved, or one
+            // filed an instant ago.
+            const int row = byName.value(hit.name, -1);
+            if (row >= 0 && row < model->rowCount())
+                rows.append({hit.folder, model->idAt(row), model->timeAt(row), row});
         }
+        // A letter found by its words and by the list's fields alike is
+        // there twice, side by side once sorted: the newest limit of them
+        // are among the newest limit and hits.
+        const int keep = qMin(rows.size(), m_limit + hits.size());
+        cut = cut || keep < rows.size();
+        std::partial_sort(rows.begin(), rows.begin() + keep, rows.end(), &SearchResults::listedBefore);
+        rows.resize(keep);
+        rows.erase(std::unique(rows.begin(), rows.end(),
+                               [](const Row &a, const Row &b) { return a.folder == b.folder && a.id == b.id; }),
+                   rows.end());
         if (rows.size() > m_limit) {
-            std::partial_sort(rows.begin(), rows.begin() + m_limit, rows.end(), &SearchResults::listedBefore);
             rows.resize(m_limit);
             cut = true;
-        } else {
-            std::sort(rows.begin(), rows.end(), &SearchResults::listedBefore);
         }
     }
     m_cut = cut;

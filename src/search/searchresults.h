@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -71,12 +72,25 @@ private:
     // lists can be compared in one pass.
     static bool listedBefore(const Row &a, const Row &b);
     Model *folderModel(int folder) const;
+    // What a folder's rows say, kept between refreshes: the index changes
+    // far more often than the folders while letters are indexed, and
+    // looking through 100,000 rows each time held up the window.
+    struct FolderRows {
+        QVector<Row> matching;       // whose sender, recipients or subject hold the text
+        QHash<QString, int> byName;  // row by message file name; made on first use
+        bool matched = false;
+    };
+    FolderRows &rowsOf(int folder);
+    void folderRowsInserted(int folder, int first, int last);
+    void forgetFolderRows(int folder);
 
     QPointer<LetterSearch> m_search;
     std::array<QPointer<Model>, 5> m_folders;
     QString m_text;
     QVector<Row> m_rows;
     QString m_listed; // the search text that m_rows were found for
+    QStringList m_words; // m_text folded
+    std::array<FolderRows, 5> m_folderRows;
     int m_limit = FirstRows;
     // The last search left letters out (more rows, or more hits in the
     // index, than the limit).
