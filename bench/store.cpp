@@ -1,5 +1,5 @@
 // Measures the local store's hot paths: one change to a folder index
-// (onNewLetter, onSeenLetter, onRemoveLetter) on a folder of 100 and of
+// (onNewLetter, onSeenLetter, onRemoveLetterWithId) on a folder of 100 and of
 // 10,000 letters, loading a folder of 10,000 letters, and parsing a 10 MB
 // message with attachments. Runs in a temporary home; prints medians and the
 // spread between repeated rounds as the machine's noise.
@@ -121,8 +121,9 @@ OperationFigures measureOperations(const QString &dir, int n, int rounds, int op
             seen.push_back(t.wallMs());
             seenCpu.push_back(t.cpuMsSince());
 
+            const QString removed = model.letterAt((k * 31) % model.rowCount())->id();
             t.start();
-            model.onRemoveLetter((k * 31) % model.rowCount());
+            model.onRemoveLetterWithId(removed);
             remove.push_back(t.wallMs());
             removeCpu.push_back(t.cpuMsSince());
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -278,8 +279,8 @@ int main(int argc, char *argv[])
         print("onNewLetter,    10,000 letters", large.add);
         print("onSeenLetter,   100 letters", small.seen);
         print("onSeenLetter,   10,000 letters", large.seen);
-        print("onRemoveLetter, 100 letters", small.remove);
-        print("onRemoveLetter, 10,000 letters", large.remove);
+        print("onRemoveLetterWithId, 100 letters", small.remove);
+        print("onRemoveLetterWithId, 10,000 letters", large.remove);
         std::printf("ratio 10,000 / 100: new %.2f  seen %.2f  remove %.2f\n",
                     large.add.overall() / small.add.overall(),
                     large.seen.overall() / small.seen.overall(),

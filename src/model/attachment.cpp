@@ -11,6 +11,7 @@
 #include <QtDebug>
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +22,9 @@ namespace {
 // 255 bytes (60 characters are at most 180), and a name is only there to be
 // recognised.
 const int maxNameLength = 60;
+// How long an opened attachment's file is kept: long enough for any viewer
+// to have read it, short enough that the folder does not fill up over months.
+const int openedFileLifeSeconds = 24 * 60 * 60;
 
 // Types a desktop would run rather than show: such an attachment is only
 // ever saved where the user says.
@@ -134,6 +138,20 @@ QString privateTemporaryDirectory()
     if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return QString();
     return dir;
+}
+
+// Removes the files of earlier openings that are older than a day. Only our
+// own regular files: the folder is private, but what is not ours is left.
+void removeOldOpenedFiles(const QString &dir)
+{
+    const time_t oldest = ::time(nullptr) - openedFileLifeSeconds;
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid()
+                && st.st_mtime < oldest)
+            ::unlink(path.constData());
+    }
 }
 
 } // namespace
@@ -271,6 +289,7 @@ bool Attachment::open()
                     << QDir::tempPath();
         return false;
     }
+    removeOldOpenedFiles(dir);
     // A file of its own for every opening: a viewer may still show an
     // earlier one, and a forged attachment of the same name and size must
     // never be shown for the genuine one. O_EXCL and O_NOFOLLOW keep us from

@@ -383,11 +383,6 @@ void Model::onSeenLetter(Letter *letter)
     });
 }
 
-void Model::onRemoveLetter(int index)
-{
-    whenLoaded([this, index] { dropRow(index); });
-}
-
 void Model::onRemoveLetterWithId(const QString &id)
 {
     whenLoaded([this, id] { dropRow(rowOf(id)); });

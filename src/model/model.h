@@ -80,7 +80,6 @@ signals:
 public slots:
     void onNewLetter(Letter *letter);
     void onSeenLetter(Letter *letter);
-    void onRemoveLetter(int index);
     // The row of that id goes, if the folder shows one.
     void onRemoveLetterWithId(const QString &id);
 

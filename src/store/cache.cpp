@@ -10,7 +10,6 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <algorithm>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QPointer>
@@ -19,6 +18,7 @@
 #include <QtConcurrent>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -208,7 +208,8 @@ bool Cache::fileMessage(const QByteArray &content, Letter *letter, int folder)
     const QString id = ListFields::fromMessage(content).id;
     if (!writeMessageFile(folder, id, content, "Cache::fileMessage()"))
         return false;
-    return announceFiledLetter(content, id, letter, folder);
+    announceFiledLetter(content, id, !letter->attachList().isEmpty(), letter->folderType(), folder);
+    return true;
 }
 
 void Cache::discardMessage(const QString &id, int folder)
@@ -219,18 +220,14 @@ void Cache::discardMessage(const QString &id, int folder)
     emit letterRemoved(folder, id);
 }
 
-bool Cache::announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
-                                int folder)
+void Cache::announceFiledLetter(const QByteArray &content, const QString &id, bool withAttachment,
+                                int origin, int folder)
 {
+    const int shownIn = isValidFolder(folder) ? folder : int(Letter::IncomingFolder);
     Letter *letter = listLetter(ListFields::fromMessage(content), id);
-    letter->setLetterType(source->attachList().isEmpty() ? Letter::LetterSeen
-                                                         : Letter::LetterSeenWithAttachment);
-    if (folder == Letter::TrashFolder)
-        letter->setFolderType(source->folderType());
-    else
-        letter->setFolderType(isValidFolder(folder) ? folder : Letter::IncomingFolder);
-    emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, letter);
-    return true;
+    letter->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment : Letter::LetterSeen);
+    letter->setFolderType(folder == Letter::TrashFolder ? origin : shownIn);
+    emit letterFiled(shownIn, letter);
 }
 
 bool Cache::fileLetter(Letter *letter, int sourceFolder, const QString &sourceId, int folder)
@@ -244,12 +241,9 @@ bool Cache::fileLetter(Letter *letter, int sourceFolder, const QString &sourceId
         source.close();
         if (!writeMessageFile(folder, sourceId, content, "Cache::fileLetter()"))
             return false;
-        Letter *filed = listLetter(ListFields::fromMessage(content), sourceId);
         const bool withAttachment = !letter->attachList().isEmpty()
                 || letter->letterType() == Letter::LetterSeenWithAttachment;
-        filed->setLetterType(withAttachment ? Letter::LetterSeenWithAttachment : Letter::LetterSeen);
-        filed->setFolderType(folder == Letter::TrashFolder ? letter->folderType() : folder);
-        emit letterFiled(isValidFolder(folder) ? folder : Letter::IncomingFolder, filed);
+        announceFiledLetter(content, sourceId, withAttachment, letter->folderType(), folder);
         return true;
     }
     if (letter->id().isEmpty())
@@ -280,8 +274,6 @@ void Cache::appendFullyRemoved(const QString &fileName)
 bool Cache::deleteMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::TrashFolder) {
-        if (letter->id().isEmpty())
-            letter->setId(newClientId());
         // Without its copy in Trash the letter would be lost: it stays.
         if (!fileLetter(letter, folder, id, Letter::TrashFolder))
             return false;
@@ -294,8 +286,6 @@ bool Cache::deleteMessage(const QString &id, int folder, Letter *letter)
 bool Cache::archiveMessage(const QString &id, int folder, Letter *letter)
 {
     if (letter && folder != Letter::ArchiveFolder) {
-        if (letter->id().isEmpty())
-            letter->setId(newClientId());
         if (!fileLetter(letter, folder, id, Letter::ArchiveFolder))
             return false;
     }
@@ -307,8 +297,6 @@ bool Cache::archiveMessage(const QString &id, int folder, Letter *letter)
 bool Cache::restoreMessage(const QString &id, Letter *letter)
 {
     if (letter) {
-        if (letter->id().isEmpty())
-            letter->setId(newClientId());
         if (!fileLetter(letter, Letter::TrashFolder, id, letter->folderType()))
             return false;
     }

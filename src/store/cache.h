@@ -121,8 +121,10 @@ private:
     // sourceFolder when there is one (so nothing of the original is lost),
     // otherwise builds the message from the letter.
     bool fileLetter(Letter *letter, int sourceFolder, const QString &sourceId, int folder);
-    bool announceFiledLetter(const QByteArray &content, const QString &id, Letter *source,
-                             int folder);
+    // Lists a letter whose file is now in place in folder; in Trash it
+    // remembers origin, the folder it came from.
+    void announceFiledLetter(const QByteArray &content, const QString &id, bool withAttachment,
+                             int origin, int folder);
     void removeMessageFile(const QString &id, int folder, bool forget);
     void appendFullyRemoved(const QString &fileName);
     void showLetter(Letter *letter, int folder, const vmime::shared_ptr<vmime::message> &message,

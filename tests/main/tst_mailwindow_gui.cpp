@@ -84,16 +84,7 @@ class MailWindowTest : public QObject
     int rows() const { return window.value("mailList", "count").toInt(); }
     bool waitRows(int n) { return MailWindow::waitFor([&] { return rows() == n; }, 20000); }
     QQuickItem *row(int i) const { return window.item(QStringLiteral("mailRow%1").arg(i)); }
-    bool openRow(int i)
-    {
-        // The letter is read off the main thread; the pane fills when it is.
-        return window.click(row(i))
-            && MailWindow::waitFor([&] {
-                   auto *letter = window.value("mailList", "currentLetter").value<QObject *>();
-                   return letter && letter->property("parsed").toBool()
-                       && window.text("mailSubject") == window.text("letterSubject", row(i));
-               });
-    }
+    bool openRow(int i) { return window.click(row(i)) && window.letterShown(window.text("letterSubject", row(i))); }
     bool toggleDrawer(bool open)
     {
         QQuickItem *drawer = window.item("folderList");
@@ -171,8 +162,8 @@ private slots:
         QCOMPARE(window.text("attachmentCount"), QStringLiteral("Attachments: 1"));
         window.screenshot("letter");
 
-        // The attachment opens and saves, the letter prints; F1 opens the
-        // help.
+        // The attachment opens and saves (printing is hostileLetter's); F1
+        // opens the help.
         QVERIFY(window.click("attachmentTitle"));
         // The panel grows: its row takes clicks once all of it shows.
         QVERIFY(MailWindow::waitFor([&] {
@@ -188,15 +179,10 @@ private slots:
         QCOMPARE(opened.readAll(), QByteArray("attached notes\n"));
 
         const QString saved = TestHome::path() + "/saved.txt";
-        const QString pdf = TestHome::path() + "/letter.pdf";
-        FileDialog::setAnswer([&](const QString &caption, const QString &) {
-            return caption.contains("pdf") ? pdf : saved;
-        });
+        FileDialog::setAnswer([&](const QString &, const QString &) { return saved; });
         QVERIFY(choose("Save"));
         QVERIFY(MailWindow::waitFor([&] { return QFileInfo(saved).size() == 15; }));
-        QVERIFY(MailWindow::waitFor([&] { return !window.item("listViewForm")->isVisible(); }));
-        QVERIFY(window.click("printButton"));
-        QVERIFY(MailWindow::waitFor([&] { return QFileInfo(pdf).size() > 0; }));
+        QVERIFY(window.gone("listViewForm"));
         FileDialog::setAnswer(nullptr);
         window.key(Qt::Key_F1);
         QCOMPARE(desktop.opened.last(), QUrl("help:drel-mail"));
@@ -503,12 +489,7 @@ private slots:
         QVERIFY(waitRows(3));
         QQuickItem *list = window.item("mailListView");
         QVERIFY(MailWindow::waitFor([&] { return list->hasActiveFocus(); }));
-        const auto shows = [&](const QString &subject) {
-            return MailWindow::waitFor([&] {
-                auto *letter = window.value("mailList", "currentLetter").value<QObject *>();
-                return letter && letter->property("parsed").toBool() && window.text("mailSubject") == subject;
-            });
-        };
+        const auto shows = [&](const QString &subject) { return window.letterShown(subject); };
         const auto unseen = [&](int i) {
             return window.item("letterIcon", row(i))->property("source").toString().endsWith("/unseen.png");
         };

@@ -151,6 +151,27 @@ private slots:
         QCOMPARE(Fixtures::fileMode(Attachment::temporaryDirectory()), 0700);
     }
 
+    // Each opening leaves a file: over months they would fill the folder,
+    // and a name opened a thousand times could not be opened again.
+    void openRemovesFilesOfEarlierDays()
+    {
+        const QString dir = Attachment::temporaryDirectory();
+        const QString old = dir + QStringLiteral("/invoice.pdf");
+        const QString recent = dir + QStringLiteral("/invoice (2).pdf");
+        QVERIFY(Fixtures::writeFile(old, "old") && Fixtures::writeFile(recent, "recent"));
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-25 * 3600),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        Attachment a(attachment("new", "invoice.pdf", "application/pdf"), nullptr);
+        a.open();
+        QCOMPARE(m_urls.opened.size(), 1);
+        QCOMPARE(readFile(m_urls.opened.at(0).toLocalFile()), QByteArray("new"));
+        QVERIFY(!QFile::exists(old) || readFile(old) == "new");
+        QCOMPARE(readFile(recent), QByteArray("recent"));
+    }
+
     // Another user plants something where the file will be written.
     void plantedFileIsNotWrittenThrough_data()
     {

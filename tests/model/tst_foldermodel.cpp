@@ -165,10 +165,9 @@ private slots:
         // Changes and compaction leave the other reader's entries alone.
         for (int i = 0; i < 150; ++i) {
             model.onNewLetter(makeLetter(&m_owner, QStringLiteral("n%1@x").arg(i), i));
-            model.onRemoveLetter(model.rowCount() - 1);
+            model.onRemoveLetterWithId(QStringLiteral("n%1@x").arg(i));
         }
-        model.onRemoveLetter(-1);
-        model.onRemoveLetter(model.rowCount());
+        model.onRemoveLetterWithId(QStringLiteral("never@x"));
         FolderIndex index(path);
         index.load();
         QVERIFY(index.compact());
@@ -191,7 +190,7 @@ private slots:
         first->setLetterType(Letter::LetterSeenWithAttachment);
         model.onSeenLetter(first);
         QPointer<Letter> removed = model.letterAt(1);
-        model.onRemoveLetter(1);
+        model.onRemoveLetterWithId(removed->id());
         QCOMPARE(indexGroups(path).size(), 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(removed.isNull());
@@ -228,7 +227,7 @@ private slots:
         fresh->setLetterType(Letter::LetterSeen);
         model.onSeenLetter(fresh);
         QVERIFY(QFile::remove(messageFilePath(Letter::IncomingFolder, QStringLiteral("old0@x"))));
-        model.onRemoveLetter(0); // old0@x, the first row once the folder is read
+        model.onRemoveLetterWithId(QStringLiteral("old0@x"));
         QVERIFY(QTest::qWaitFor([&] { return model.isLoaded(); }));
         const QStringList expected{"fresh@x", "old1@x", "old2@x"};
         QCOMPARE(ids(proxy), expected);
@@ -284,13 +283,13 @@ private slots:
         for (int i = 0; i < 400; ++i) {
             model.onNewLetter(makeLetter(&m_owner, QStringLiteral("c%1@x").arg(i), i % 50));
             if (i % 3 == 0)
-                model.onRemoveLetter(0); // the first round removes c0@x
+                model.onRemoveLetterWithId(model.letterAt(0)->id()); // the first round removes c0@x
             largest = qMax(largest, QFileInfo(path).size());
         }
         for (int round = 0; round < 2; ++round) {
             model.onNewLetter(makeLetter(&m_owner, QStringLiteral("c0@x"), 1));
             if (round == 0)
-                model.onRemoveLetter(ids(model).indexOf(QStringLiteral("c0@x")));
+                model.onRemoveLetterWithId(QStringLiteral("c0@x"));
         }
         QStringList expected = ids(model);
         expected.sort();

@@ -325,28 +325,23 @@ private slots:
         QVERIFY2(w.log->errors.isEmpty(), qPrintable(w.log->errors.join(QLatin1Char('\n'))));
         QTRY_COMPARE_WITH_TIMEOUT(servers.messages(QStringLiteral("other")).size(), 1, 10000);
 
-        vmime::shared_ptr<vmime::message> delivered = vmime::make_shared<vmime::message>();
-        delivered->parse(servers.messages(QStringLiteral("other")).at(0).toStdString());
-        vmime::messageParser parser(delivered);
         // Text-only readers get the plain alternative; the HTML carries none
         // of the editor's own markup.
         const QJsonObject read = Fixtures::readByPython(servers.messages(QStringLiteral("other")).at(0));
         QCOMPARE(read.value("type").toString(), QStringLiteral("multipart/mixed"));
         const QJsonArray parts = read.value("parts").toArray();
+        QCOMPARE(parts.size(), 4);
         QCOMPARE(parts.at(0).toArray().at(0).toString(), QStringLiteral("text/plain"));
         QCOMPARE(parts.at(0).toArray().at(1).toString(), QStringLiteral("First line \u00e9\nsecond line\n"));
         QCOMPARE(parts.at(1).toArray().at(0).toString(), QStringLiteral("text/html"));
         const QString html = parts.at(1).toArray().at(1).toString();
         QVERIFY2(html.contains(QStringLiteral("<p>First line \u00e9<br>second line</p>")), qPrintable(html));
-        QCOMPARE(int(parser.getAttachmentCount()), 2);
         const QByteArray expected[] = {binary, text};
         const char *names[] = {"data.bin", "notes.txt"};
         for (int i = 0; i < 2; ++i) {
-            std::string data;
-            vmime::utility::outputStreamStringAdapter out(data);
-            parser.getAttachmentAt(i)->getData()->extract(out);
-            QCOMPARE(QByteArray::fromStdString(data), expected[i]);
-            QCOMPARE(parser.getAttachmentAt(i)->getName().getBuffer(), std::string(names[i]));
+            QCOMPARE(parts.at(2 + i).toArray().at(2).toString(), QString::fromLatin1(names[i]));
+            QCOMPARE(parts.at(2 + i).toArray().at(3).toString(),
+                     QString::fromLatin1(QCryptographicHash::hash(expected[i], QCryptographicHash::Sha256).toHex()));
         }
     }
 
@@ -418,48 +413,54 @@ private slots:
         QCOMPARE(read.value("to").toArray().at(0).toArray().at(1).toString(), QStringLiteral("other@example.org"));
     }
 
-    void wrongSmtpPasswordIsASendError()
+    // A send that fails says why, in the server's own words where it has
+    // them, and holds up no later letter; without an outgoing server the
+    // worker says nothing (the account tells the user).
+    void sendFailures_data()
     {
+        QTest::addColumn<QString>("recipient");
+        QTest::addColumn<QString>("password"); // of the SMTP login; empty: no outgoing server
+        QTest::addColumn<QStringList>("error"); // what the error names; empty: no error
+        const QString other = QStringLiteral("other@example.org");
+        QTest::newRow("wrong password") << other << "wrong" << QStringList{"Authentication error", "535"};
+        QTest::newRow("refused recipient, then one accepted")
+                << "reject@example.org" << MailServers::password() << QStringList{"Send mail error: "};
+        QTest::newRow("no outgoing server") << other << QString() << QStringList();
+    }
+
+    void sendFailures()
+    {
+        QFETCH(QString, recipient);
+        QFETCH(QString, password);
+        QFETCH(QStringList, error);
         Letter letter;
-        address(letter, QStringLiteral("other@example.org"), QStringLiteral("Never sent"));
-        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, servers.smtpPort()),
-                 MailServers::user(), "wrong");
+        address(letter, recipient, QStringLiteral("Never sent"));
+        Server *server = password.isEmpty() ? nullptr
+                : ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, servers.smtpPort());
+        Worker w(nullptr, server, MailServers::user(), password);
         w.log->send(&letter);
+        if (error.isEmpty()) {
+            w.log->getMail(0); // a job queued after the send, to know it has run
+            QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 10000);
+            QVERIFY(w.log->errors.isEmpty());
+            return;
+        }
         QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
-        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));
-        QVERIFY2(w.log->errors.at(0).contains(QStringLiteral("Authentication error")), qPrintable(w.log->errors.at(0)));
-        // The server's own reply, not only the library's words.
-        QVERIFY2(w.log->errors.at(0).contains(QStringLiteral("535")), qPrintable(w.log->errors.at(0)));
+        const QString said = w.log->errors.at(0);
+        QVERIFY2(said.startsWith(QStringLiteral("Send mail error: ")), qPrintable(said));
+        for (const QString &part : error)
+            QVERIFY2(said.contains(part), qPrintable(said));
         QCOMPARE(w.log->closed, 0);
         QVERIFY(w.log->authFailures.isEmpty());
         QVERIFY(servers.messages(QStringLiteral("other")).isEmpty());
-    }
-
-    void aRefusedSendDoesNotBlockTheNext()
-    {
-        Letter refused;
-        address(refused, QStringLiteral("reject@example.org"), QStringLiteral("Refused"));
+        if (password != MailServers::password())
+            return;
         Letter accepted;
         address(accepted, QStringLiteral("other@example.org"), QStringLiteral("Accepted"));
-        Worker w(nullptr, ConnectionRecorder::makeServer(SM::OUTGOING_TYPE, SM::SMTP, SM::NO_SSL, servers.smtpPort()));
-        w.log->send(&refused);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->errors.size(), 1, 30000);
-        QVERIFY2(w.log->errors.at(0).startsWith(QStringLiteral("Send mail error: ")), qPrintable(w.log->errors.at(0)));
         w.log->send(&accepted);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 30000);
         QCOMPARE(w.log->errors.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(servers.messages(QStringLiteral("other")).size(), 1, 10000);
-    }
-
-    void sendWithoutOutgoingServerSaysNothing()
-    {
-        Letter letter;
-        address(letter, QStringLiteral("other@example.org"));
-        Worker w(nullptr, nullptr);
-        w.log->send(&letter);
-        w.log->getMail(0); // a job queued after the send, to know it has run
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 10000);
-        QVERIFY(w.log->errors.isEmpty());
     }
 
     // An attacker on the line blocks TLS to read the password.

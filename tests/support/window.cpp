@@ -294,6 +294,16 @@ bool MailWindow::pick(const QString &entry)
     return ready(QStringLiteral("listViewForm")) && click(textItem(entry));
 }
 
+bool MailWindow::letterShown(const QString &subject) const
+{
+    // A letter is read off the main thread: the pane fills once it is.
+    return waitFor([&] {
+        auto *letter = value(QStringLiteral("mailList"), "currentLetter").value<QObject *>();
+        return letter && letter->property("parsed").toBool()
+            && (subject.isNull() || text(QStringLiteral("mailSubject")) == subject);
+    });
+}
+
 QString MailWindow::message(int timeoutMs) const
 {
     return shown(QStringLiteral("messageForm"), timeoutMs) ? value(QStringLiteral("messageForm"), "text").toString()

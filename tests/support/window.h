@@ -74,6 +74,9 @@ public:
     // An empty label clicks the list's extra button.
     bool choose(const QString &form, const QString &combo, const QString &label);
     bool pick(const QString &entry);
+    // The letter chosen in the list read and shown, with that subject when
+    // one is given (waits).
+    bool letterShown(const QString &subject = QString()) const;
     // The message box's text once shown; empty after the time-out.
     QString message(int timeoutMs = 10000) const;
     bool answer(bool ok) { return close(QStringLiteral("messageForm"), ok ? "okButton" : "cancelButton"); }

@@ -53,7 +53,7 @@ Item {
             anchors.top: parent.top
             anchors.bottom: parent.bottom
             width: height
-            enabled: root.currentProfile !== null && root.currentProfile.folders.length > 0
+            enabled: header.profile !== null && header.profile.folders.length > 0
             onClicked: header.drawerClicked(opened)
             ToolTipArea { text: qsTr("Folders (%1)").arg(header.drawerKeyText) }
         }
