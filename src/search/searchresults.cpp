@@ -140,8 +140,10 @@ void SearchResults::folderRowsInserted(int folder, int first, int last)
     }
     for (int row = first; row <= last; ++row) {
         const QString &id = model->idAt(row);
-        if (!rows.byName.isEmpty())
-            rows.byName.insert(StoreLayout::fileBaseName(id), row);
+        if (!rows.byId.isEmpty())
+            rows.byId.insert(id, row);
+        if (!rows.byHashedName.isEmpty())
+            rows.byHashedName.insert(StoreLayout::fileBaseName(id), row);
         if (rows.matched && model->matchesSearch(row, m_words))
             rows.matching.append({folder, id, model->timeAt(row), row});
     }
@@ -168,6 +170,22 @@ SearchResults::FolderRows &SearchResults::rowsOf(int folder)
     return rows;
 }
 
+int SearchResults::rowOfFile(int folder, const QString &name)
+{
+    const Model *model = folderModel(folder);
+    if (!model)
+        return -1;
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const bool hashed = name.startsWith(StoreLayout::hashedNamePrefix());
+    QHash<QString, int> &rowOf = hashed ? rows.byHashedName : rows.byId;
+    if (rowOf.isEmpty()) {
+        rowOf.reserve(model->rowCount());
+        for (int row = 0; row < model->rowCount(); ++row)
+            rowOf.insert(hashed ? StoreLayout::fileBaseName(model->idAt(row)) : model->idAt(row), row);
+    }
+    return rowOf.value(name, -1);
+}
+
 void SearchResults::refresh()
 {
     QVector<Row> rows;
@@ -181,15 +199,9 @@ void SearchResults::refresh()
             const Model *model = folderModel(hit.folder);
             if (!model)
                 continue;
-            QHash<QString, int> &byName = m_folderRows[size_t(hit.folder)].byName;
-            if (byName.isEmpty()) {
-                byName.reserve(model->rowCount());
-                for (int row = 0; row < model->rowCount(); ++row)
-                    byName.insert(StoreLayout::fileBaseName(model->idAt(row)), row);
-            }
             // Not listed in the folder (yet): a letter being moved, or one
             // filed an instant ago.
-            const int row = byName.value(hit.name, -1);
+            const int row = rowOfFile(hit.folder, hit.name);
             if (row >= 0 && row < model->rowCount())
                 rows.append({hit.folder, model->idAt(row), model->timeAt(row), row});
         }

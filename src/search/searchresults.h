@@ -77,10 +77,14 @@ private:
     // looking through 100,000 rows each time held up the window.
     struct FolderRows {
         QVector<Row> matching;       // whose sender, recipients or subject hold the text
-        QHash<QString, int> byName;  // row by message file name; made on first use
+        // Row by message file name, made on first use: by id, which is the
+        // name of most files, and by name for the few whose id is none.
+        QHash<QString, int> byId;
+        QHash<QString, int> byHashedName;
         bool matched = false;
     };
     FolderRows &rowsOf(int folder);
+    int rowOfFile(int folder, const QString &name);
     void folderRowsInserted(int folder, int first, int last);
     void forgetFolderRows(int folder);
 
