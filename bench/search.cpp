@@ -286,6 +286,8 @@ int main(int argc, char *argv[])
     for (int round = 0; round < 2 * pairs; ++round) {
         const int followed = round % 2;
         const QString address = QStringLiteral("check%1-%2@example.org").arg(followed).arg(round);
+        // Left by a run cut short: its letters would count as known.
+        QDir(StoreLayout::accountPath(address)).removeRecursively();
         Cache cache(address, QString());
         LetterSearch search;
         if (followed)
