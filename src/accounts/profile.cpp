@@ -198,9 +198,10 @@ void Profile::connectSearch()
     std::array<Model *, Letter::FolderCount> models{};
     for (int folder = 0; folder < Letter::FolderCount; ++folder) {
         models[size_t(folder)] = m_models[size_t(folder)];
-        m_proxies[size_t(folder)]->setTextSearch([search = m_search, folder](const QString &text) {
-            return search->matchingNames(text, folder);
+        m_proxies[size_t(folder)]->setTextSearch([search = m_search, folder](const QString &text, int limit) {
+            return search->matchingNames(text, folder, limit);
         });
+        connect(m_search, &LetterSearch::changed, m_proxies[size_t(folder)], &ProxyModel::refreshWordHits);
     }
     m_searchResults->setFolders(models);
 }

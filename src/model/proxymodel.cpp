@@ -5,6 +5,8 @@
 #include "model/model.h"
 #include "model/storelayout.h"
 
+#include <algorithm>
+
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
 {
@@ -41,8 +43,48 @@ void ProxyModel::setSearchText(const QString &text)
     if (words == m_searchWords)
         return;
     m_searchWords = words;
-    m_textMatches = m_textSearch && !words.isEmpty() ? m_textSearch(text) : QSet<QString>();
+    m_searchText = text;
+    forgetFieldMatches();
+    if (sourceModel() && !words.isEmpty())
+        m_fieldMatches.fill(-1, sourceModel()->rowCount());
+    m_wordLimit = WordHitsAtFirst;
+    takeWordHits(m_textSearch && !words.isEmpty() ? m_textSearch(text, m_wordLimit) : QSet<QString>());
+    // Rows made again in one sort: announced one by one, the rows that
+    // come back when a search of a folder of many thousand letters is
+    // cleared cost seconds.
+    invalidate();
+}
+
+void ProxyModel::refreshWordHits()
+{
+    if (!m_textSearch || m_searchWords.isEmpty())
+        return;
+    QSet<QString> matches = m_textSearch(m_searchText, m_wordLimit);
+    if (matches == m_textMatches)
+        return;
+    if (sourceModel() && m_fieldMatches.size() != sourceModel()->rowCount())
+        m_fieldMatches.fill(-1, sourceModel()->rowCount());
+    takeWordHits(std::move(matches));
     invalidateFilter();
+}
+
+bool ProxyModel::canFetchMore(const QModelIndex &parent) const
+{
+    // A full set of hits leaves older ones unasked.
+    return QSortFilterProxyModel::canFetchMore(parent)
+            || (!parent.isValid() && !m_searchWords.isEmpty() && m_textMatches.size() >= m_wordLimit);
+}
+
+void ProxyModel::fetchMore(const QModelIndex &parent)
+{
+    if (QSortFilterProxyModel::canFetchMore(parent)) {
+        QSortFilterProxyModel::fetchMore(parent);
+        return;
+    }
+    if (parent.isValid() || m_searchWords.isEmpty() || m_textMatches.size() < m_wordLimit)
+        return;
+    m_wordLimit *= 4;
+    refreshWordHits();
 }
 
 bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -52,9 +94,62 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     const auto *model = qobject_cast<const Model *>(sourceModel());
     if (!model)
         return false;
-    return model->matchesSearch(sourceRow, m_searchWords)
-            || (!m_textMatches.isEmpty()
-                && m_textMatches.contains(StoreLayout::fileBaseName(model->idAt(sourceRow))));
+    // Most letter ids are their file's name: the name is made only when
+    // some hit's is not an id.
+    const QString &id = model->idAt(sourceRow);
+    return m_textMatches.contains(id) || (m_hashedMatches && m_textMatches.contains(StoreLayout::fileBaseName(id)))
+            || fieldsMatch(*model, sourceRow);
+}
+
+bool ProxyModel::fieldsMatch(const Model &model, int sourceRow) const
+{
+    if (m_fieldMatches.size() != model.rowCount())
+        return model.matchesSearch(sourceRow, m_searchWords);
+    qint8 &known = m_fieldMatches[sourceRow];
+    if (known < 0)
+        known = model.matchesSearch(sourceRow, m_searchWords) ? 1 : 0;
+    return known == 1;
+}
+
+void ProxyModel::setSourceModel(QAbstractItemModel *model)
+{
+    for (const QMetaObject::Connection &connection : m_sourceConnections)
+        disconnect(connection);
+    m_sourceConnections.clear();
+    forgetFieldMatches();
+    QSortFilterProxyModel::setSourceModel(model);
+    if (!model)
+        return;
+    // After the base class's own handlers: a row it filters meanwhile is
+    // looked at without the kept matches.
+    m_sourceConnections = {
+        connect(model, &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex &, int first, int last) {
+                    // A folder adds its letters at the end.
+                    if (first == m_fieldMatches.size() && sourceModel()->rowCount() == last + 1)
+                        m_fieldMatches.insert(first, last - first + 1, qint8(-1));
+                    else
+                        forgetFieldMatches();
+                }),
+        connect(model, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex &, int first, int last) {
+                    if (m_fieldMatches.size() == sourceModel()->rowCount() + last - first + 1)
+                        m_fieldMatches.remove(first, last - first + 1);
+                    else
+                        forgetFieldMatches();
+                }),
+        connect(model, &QAbstractItemModel::dataChanged, this, &ProxyModel::forgetFieldMatches),
+        connect(model, &QAbstractItemModel::modelReset, this, &ProxyModel::forgetFieldMatches),
+        connect(model, &QAbstractItemModel::layoutChanged, this, &ProxyModel::forgetFieldMatches),
+    };
+}
+
+void ProxyModel::takeWordHits(QSet<QString> matches)
+{
+    m_textMatches = std::move(matches);
+    m_hashedMatches = std::any_of(m_textMatches.cbegin(), m_textMatches.cend(), [](const QString &name) {
+        return name.startsWith(StoreLayout::hashedNamePrefix());
+    });
 }
 
 int ProxyModel::sourceRowOf(const QString &id) const

@@ -4,10 +4,13 @@
 #include <QSortFilterProxyModel>
 #include <QSet>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
+#include <vector>
 
 class Letter;
+class Model;
 
 // Thread: main.
 // Sorts a folder's letters by date (the account sorts it descending, newest
@@ -21,10 +24,17 @@ public:
     explicit ProxyModel(QObject *parent = nullptr);
 
     // Where the words of the letters are looked up: given the typed text,
-    // the message file base names of this folder whose words hold it. Their
-    // rows are shown beside those whose sender, recipients or subject do.
-    using TextSearch = std::function<QSet<QString>(const QString &text)>;
+    // the message file base names of this folder whose words hold it, at
+    // most limit of the newest letters. Their rows are shown beside those
+    // whose sender, recipients or subject hold it; more are asked for when
+    // the list is read to its end.
+    using TextSearch = std::function<QSet<QString>(const QString &text, int limit)>;
     void setTextSearch(TextSearch search) { m_textSearch = std::move(search); }
+    static constexpr int WordHitsAtFirst = 1000;
+
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+    void setSourceModel(QAbstractItemModel *model) override;
 
 signals:
     void beyondLimits(QString id, int folder, Letter *letter);
@@ -37,6 +47,9 @@ public slots:
     // Shows the letters whose sender, recipients or subject hold every
     // word of text, whatever their case and accents.
     void setSearchText(const QString &text);
+    // The words of the letters have changed (more are indexed): the rows
+    // found by them are looked up again.
+    void refreshWordHits();
     Letter *sourceLetterAt(int sourceRow) const;
     void onCheckFolderLimits();
 
@@ -47,13 +60,25 @@ protected:
 private:
     int oldestSourceRow() const;
     QDateTime dateAt(int sourceRow) const;
+    void takeWordHits(QSet<QString> matches);
+    // Whether a row's sender, recipients or subject hold the words, kept
+    // while the text stays: the word hits change every half second while
+    // letters are indexed, and the rows' own fields need not be looked
+    // through again each time.
+    bool fieldsMatch(const Model &model, int sourceRow) const;
+    void forgetFieldMatches() { m_fieldMatches.clear(); }
 
     // Removing one letter makes the model ask again from inside this slot;
     // the nested request is turned into another round of the outer loop, so
     // the stack stays flat however many letters have to go.
     QStringList m_searchWords; // folded
+    QString m_searchText;
     TextSearch m_textSearch;
     QSet<QString> m_textMatches;
+    bool m_hashedMatches = false; // some hit's file name is no letter id
+    int m_wordLimit = WordHitsAtFirst;
+    mutable QVector<qint8> m_fieldMatches; // by source row: -1 not known yet; empty when out of step
+    std::vector<QMetaObject::Connection> m_sourceConnections;
     bool m_checking = false;
     bool m_checkAgain = false;
 };

@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QtDebug>
 
+#include <cerrno>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -47,8 +49,13 @@ Indexer::~Indexer() = default;
 void Indexer::start()
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    // Behind the window and the mail check whenever they want the processor.
-    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
+    // Behind the window and the mail check whenever they want the processor,
+    // also when the program itself was started with a lower priority.
+    const pid_t thread = pid_t(::syscall(SYS_gettid));
+    errno = 0;
+    const int own = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, thread, qMin(own + 10, 19));
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile::setPermissions(QFileInfo(m_path).absolutePath(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -113,19 +120,24 @@ void Indexer::reconcile(int folder)
 void Indexer::fileAdded(int folder, const QString &name)
 {
     m_jobs.append({folder, name, true});
+    m_sinceArrival.start();
     schedule();
 }
 
 void Indexer::fileRemoved(int folder, const QString &name)
 {
     m_jobs.append({folder, name, false});
+    m_sinceArrival.start();
     schedule();
 }
 
 void Indexer::schedule()
 {
-    if (m_next < m_jobs.size() && !m_retryTimer->isActive())
-        m_batchTimer->start();
+    if (m_next >= m_jobs.size() || m_retryTimer->isActive() || m_batchTimer->isActive())
+        return;
+    const bool arriving = m_sinceArrival.isValid() && m_sinceArrival.elapsed() < ArrivingBatchMilliseconds;
+    const qint64 since = m_sinceBatch.isValid() ? m_sinceBatch.elapsed() : ArrivingBatchMilliseconds;
+    m_batchTimer->start(arriving ? int(qMax<qint64>(0, ArrivingBatchMilliseconds - since)) : 0);
 }
 
 bool Indexer::roomLeft() const
@@ -147,6 +159,7 @@ void Indexer::runBatch()
     }
     QElapsedTimer clock;
     clock.start();
+    m_sinceBatch.start();
     int done = m_next;
     int added = 0;
     bool ok = true;

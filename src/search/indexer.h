@@ -2,6 +2,7 @@
 
 #include "search/searchindex.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -28,6 +29,10 @@ public:
     // A batch ends after this long, so that new work and a quit are taken
     // in between.
     static constexpr int BatchMilliseconds = 100;
+    // While a check files letters, one batch at most this often: the
+    // index's writes would otherwise be flushed with every window of
+    // letters the store makes durable, and slow the check down.
+    static constexpr int ArrivingBatchMilliseconds = 1000;
 
 public slots:
     // Opens (or makes) the index and catches up with the folders.
@@ -64,5 +69,7 @@ private:
     int m_next = 0;
     int m_indexed = 0;
     QTimer *m_batchTimer;
+    QElapsedTimer m_sinceArrival; // since a file was last announced
+    QElapsedTimer m_sinceBatch;
     QTimer *m_retryTimer;
 };

@@ -12,6 +12,11 @@ LetterSearch::LetterSearch(QObject *parent)
     : QObject(parent)
 {
     m_thread.setObjectName(QStringLiteral("search-indexer"));
+    m_notice.setSingleShot(true);
+    connect(&m_notice, &QTimer::timeout, this, [this] {
+        m_sinceNotice.start();
+        emit changed();
+    });
 }
 
 LetterSearch::~LetterSearch()
@@ -31,6 +36,7 @@ void LetterSearch::stop()
     if (m_cache)
         m_cache->disconnect(this);
     m_reader.reset();
+    m_notice.stop();
     if (m_thread.isRunning()) {
         m_thread.quit();
         m_thread.wait();
@@ -51,12 +57,7 @@ void LetterSearch::watch(Cache *cache)
     connect(this, &LetterSearch::fileAdded, m_indexer, &Indexer::fileAdded);
     connect(this, &LetterSearch::fileRemoved, m_indexer, &Indexer::fileRemoved);
     connect(m_indexer, &Indexer::progress, this, &LetterSearch::onProgress);
-    connect(m_indexer, &Indexer::changed, this, [this] {
-        // A reader keeps the file it opened: one made anew needs a new one.
-        if (m_reader && !QFile::exists(m_path))
-            m_reader.reset();
-        emit changed();
-    });
+    connect(m_indexer, &Indexer::changed, this, &LetterSearch::onIndexChanged);
     m_thread.start();
     QMetaObject::invokeMethod(m_indexer, &Indexer::start, Qt::QueuedConnection);
 
@@ -79,7 +80,18 @@ void LetterSearch::onProgress(int indexed, int waiting)
     emit progress(indexed, waiting);
 }
 
-QVector<SearchIndex::Hit> LetterSearch::search(const QString &typed, int folder)
+void LetterSearch::onIndexChanged()
+{
+    // A reader keeps the file it opened: one made anew needs a new one.
+    if (m_reader && !QFile::exists(m_path))
+        m_reader.reset();
+    if (m_notice.isActive())
+        return;
+    const qint64 since = m_sinceNotice.isValid() ? m_sinceNotice.elapsed() : NoticeMilliseconds;
+    m_notice.start(int(qMax<qint64>(0, NoticeMilliseconds - since)));
+}
+
+QVector<SearchIndex::Hit> LetterSearch::search(const QString &typed, int folder, int limit, qint64 before)
 {
     if (m_path.isEmpty())
         return {};
@@ -90,13 +102,13 @@ QVector<SearchIndex::Hit> LetterSearch::search(const QString &typed, int folder)
             return {};
         }
     }
-    return m_reader->search(typed, folder);
+    return m_reader->search(typed, folder, limit, before);
 }
 
-QSet<QString> LetterSearch::matchingNames(const QString &typed, int folder)
+QSet<QString> LetterSearch::matchingNames(const QString &typed, int folder, int limit)
 {
     QSet<QString> names;
-    for (const SearchIndex::Hit &hit : search(typed, folder))
+    for (const SearchIndex::Hit &hit : search(typed, folder, limit))
         names.insert(hit.name);
     return names;
 }

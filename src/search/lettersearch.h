@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -34,18 +36,26 @@ public:
     // the one watched before.
     void watch(Cache *cache);
 
-    // The files whose words hold every word typed (the last characters of
-    // each may go on), newest indexed first; folder -1 for all folders.
-    QVector<SearchIndex::Hit> search(const QString &typed, int folder = -1);
+    // The files whose words hold every word typed (the last one may go
+    // on), those of the newest letters first, at most limit of them and
+    // only those ordered below before (to go on from an earlier call's
+    // last hit); folder -1 for all folders.
+    QVector<SearchIndex::Hit> search(const QString &typed, int folder = -1, int limit = SearchIndex::DefaultLimit,
+                                     qint64 before = std::numeric_limits<qint64>::max());
     // The message file base names of one folder's hits.
-    QSet<QString> matchingNames(const QString &typed, int folder);
+    QSet<QString> matchingNames(const QString &typed, int folder, int limit = SearchIndex::DefaultLimit);
 
     // Letters are waiting to be indexed.
     bool isIndexing() const { return m_waiting > 0; }
 
+    static constexpr int NoticeMilliseconds = 500;
+
 signals:
     void indexingChanged();
-    // The index changed: the results of a search shown may have too.
+    // The index changed: the results of a search shown may have too. At
+    // most every NoticeMilliseconds while letters are indexed, so that the
+    // lists shown fill in as the index grows without being made again for
+    // every batch.
     void changed();
     // After each batch of the indexer (also a failed one): letters indexed
     // since the start, and letters still waiting.
@@ -58,6 +68,7 @@ signals:
 private:
     void stop();
     void onProgress(int indexed, int waiting);
+    void onIndexChanged();
 
     QThread m_thread;
     Indexer *m_indexer = nullptr; // lives on m_thread, deleted when it ends
@@ -65,4 +76,6 @@ private:
     std::unique_ptr<SearchIndex> m_reader;
     QString m_path;
     int m_waiting = 0;
+    QTimer m_notice;
+    QElapsedTimer m_sinceNotice;
 };

@@ -23,6 +23,7 @@ LetterWords LetterWords::fromMessage(const QByteArray &content)
     words.subject = SearchText::forIndex(fields.subject);
     words.sender = SearchText::forIndex(fields.from);
     words.recipients = SearchText::forIndex(fields.recipients);
+    words.date = fields.date;
 
     QStringList names;
     QString body;

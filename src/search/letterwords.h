@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // Any thread.
@@ -14,6 +15,7 @@ struct LetterWords {
     QString recipients;
     QString attachments;
     QString body;
+    QDateTime date; // invalid when the message has none
 
     static LetterWords fromMessage(const QByteArray &content);
 };

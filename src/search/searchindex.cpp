@@ -12,7 +12,7 @@
 namespace {
 
 // Bumped when the tables change: an index of another version is made anew.
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 
 QString newConnectionName()
 {
@@ -104,7 +104,10 @@ QSqlQuery *SearchIndex::statement(const QString &text)
         query = new QSqlQuery(m_db);
         query->setForwardOnly(true);
         if (!query->prepare(text)) {
-            failed(*query);
+            // A reader fails quietly while the indexer has not yet made the
+            // tables.
+            if (m_mode == Mode::Write)
+                failed(*query);
             delete query;
             m_statements.remove(text);
             return nullptr;
@@ -160,20 +163,54 @@ void SearchIndex::rollback()
     query.exec(QStringLiteral("ROLLBACK"));
 }
 
+qint64 SearchIndex::orderKey(const QDateTime &date)
+{
+    // Letters without a date are the oldest, as the folder lists them.
+    return date.isValid() ? qMax<qint64>(0, date.toSecsSinceEpoch()) * KeysPerSecond : 0;
+}
+
+QVariant SearchIndex::freeKey(const QDateTime &date)
+{
+    const qint64 first = orderKey(date);
+    QSqlQuery *taken = statement(QStringLiteral("SELECT max(id) FROM files WHERE id >= ? AND id < ?"));
+    QSqlQuery *last = statement(QStringLiteral("SELECT max(id) FROM files"));
+    if (!taken || !last)
+        return QVariant();
+    taken->addBindValue(first);
+    taken->addBindValue(first + KeysPerSecond);
+    if (!exec(*taken) || !taken->next())
+        return QVariant();
+    const QVariant most = taken->value(0);
+    taken->finish();
+    if (most.isNull())
+        return first;
+    if (most.toLongLong() + 1 < first + KeysPerSecond)
+        return most.toLongLong() + 1;
+    // A second with more letters than keys: after the newest, out of order
+    // but never lost.
+    if (!exec(*last) || !last->next())
+        return QVariant();
+    const qint64 next = last->value(0).toLongLong() + 1;
+    last->finish();
+    return next;
+}
+
 bool SearchIndex::put(int folder, const QString &name, const LetterWords &words)
 {
     if (!remove(folder, name))
         return false;
-    QSqlQuery *file = statement(QStringLiteral("INSERT INTO files(folder, name) VALUES(?, ?)"));
+    QSqlQuery *file = statement(QStringLiteral("INSERT INTO files(id, folder, name) VALUES(?, ?, ?)"));
     QSqlQuery *text = statement(QStringLiteral("INSERT INTO words(rowid, subject, sender, recipients,"
                                                " attachments, body) VALUES(?, ?, ?, ?, ?, ?)"));
-    if (!file || !text)
+    const QVariant key = freeKey(words.date);
+    if (!file || !text || key.isNull())
         return false;
+    file->addBindValue(key);
     file->addBindValue(folder);
     file->addBindValue(name);
     if (!exec(*file))
         return false;
-    text->addBindValue(file->lastInsertId());
+    text->addBindValue(key);
     text->addBindValue(words.subject);
     text->addBindValue(words.sender);
     text->addBindValue(words.recipients);
@@ -225,27 +262,31 @@ int SearchIndex::size()
     return query.value(0).toInt();
 }
 
-QVector<SearchIndex::Hit> SearchIndex::search(const QString &typed, int folder, int limit)
+QVector<SearchIndex::Hit> SearchIndex::search(const QString &typed, int folder, int limit, qint64 before)
 {
     QVector<Hit> hits;
     const QString match = SearchText::matchExpression(typed);
-    if (match.isEmpty() || !isOpen())
+    if (match.isEmpty() || !isOpen() || limit <= 0)
         return hits;
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    // Fails quietly while the indexer has not yet made the tables.
-    if (!query.prepare(QStringLiteral("SELECT files.folder, files.name FROM words JOIN files ON files.id = words.rowid"
-                                      " WHERE words MATCH ?%1 ORDER BY words.rowid DESC LIMIT ?")
-                               .arg(folder < 0 ? QString() : QStringLiteral(" AND files.folder = ?"))))
+    // The index walks the words' lists from the newest letter down and
+    // stops at the limit.
+    QSqlQuery *query = statement(QStringLiteral("SELECT files.folder, files.name, files.id FROM words"
+                                                " JOIN files ON files.id = words.rowid"
+                                                " WHERE words MATCH ? AND words.rowid < ?%1"
+                                                " ORDER BY words.rowid DESC LIMIT ?")
+                                         .arg(folder < 0 ? QString() : QStringLiteral(" AND files.folder = ?")));
+    if (!query)
         return hits;
-    query.addBindValue(match);
+    query->addBindValue(match);
+    query->addBindValue(before);
     if (folder >= 0)
-        query.addBindValue(folder);
-    query.addBindValue(limit);
-    if (!exec(query))
+        query->addBindValue(folder);
+    query->addBindValue(limit);
+    if (!exec(*query))
         return hits;
     hits.reserve(limit);
-    while (query.next())
-        hits.append({query.value(0).toInt(), query.value(1).toString()});
+    while (query->next())
+        hits.append({query->value(0).toInt(), query->value(1).toString(), query->value(2).toLongLong()});
+    query->finish();
     return hits;
 }

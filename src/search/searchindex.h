@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVector>
+
+#include <limits>
 
 struct LetterWords;
 
@@ -20,6 +23,7 @@ public:
     struct Hit {
         int folder = 0;
         QString name; // the message file's base name
+        qint64 key = 0; // orders the hits by the letters' dates (orderKey())
     };
     enum class Mode { Write, Read };
 
@@ -52,17 +56,29 @@ public:
     QSet<QString> names(int folder);
     int size();
 
-    // Reader. The newest-indexed hits first, at most limit; folder -1
+    // Reader. The hits of the newest letters first (by their Date), at
+    // most limit, and only those ordered below before (the key of the
+    // last hit of an earlier call, to go on from there); folder -1
     // searches every folder.
-    QVector<Hit> search(const QString &typed, int folder = -1, int limit = DefaultLimit);
+    QVector<Hit> search(const QString &typed, int folder = -1, int limit = DefaultLimit,
+                        qint64 before = std::numeric_limits<qint64>::max());
     // As many as a list read through while typing can show; a word that
     // is in most letters would otherwise cost a fetch of all of them.
     static constexpr int DefaultLimit = 1000;
+
+    // The letters' row ids are their dates in seconds times this, plus a
+    // count among those of the same second: the index hands out the hits
+    // of the newest letters first without sorting all hits of a common
+    // word.
+    static constexpr qint64 KeysPerSecond = 1024;
+    static qint64 orderKey(const QDateTime &date);
 
 private:
     // A statement prepared once per connection: the indexer runs the same
     // few for every letter. Null when it cannot be prepared.
     QSqlQuery *statement(const QString &text);
+    // A row id for a new letter of that date that no other holds.
+    QVariant freeKey(const QDateTime &date);
     bool exec(QSqlQuery &query);
     bool exec(const QString &statement);
     bool failed(const QSqlQuery &query);

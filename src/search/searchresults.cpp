@@ -13,17 +13,20 @@ SearchResults::SearchResults(LetterSearch *search, QObject *parent)
     : QAbstractListModel(parent)
     , m_search(search)
 {
-    // Letters filed or indexed while results are shown: one refresh for
-    // a burst of them.
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(200);
     connect(&m_refresh, &QTimer::timeout, this, &SearchResults::refresh);
-    if (search) {
-        connect(search, &LetterSearch::changed, this, [this] {
-            if (!m_text.isEmpty())
-                m_refresh.start();
-        });
-    }
+    if (search)
+        connect(search, &LetterSearch::changed, this, &SearchResults::refreshSoon);
+}
+
+void SearchResults::refreshSoon()
+{
+    // Letters filed or indexed while results are shown: one refresh for a
+    // burst of them, and a check of many letters or the first indexing of
+    // a store still fills the list in as it goes.
+    if (!m_text.isEmpty() && !m_refresh.isActive())
+        m_refresh.start();
 }
 
 void SearchResults::setFolders(const std::array<Model *, 5> &folders)
@@ -34,14 +37,16 @@ void SearchResults::setFolders(const std::array<Model *, 5> &folders)
         m_folders[folder] = folders[folder];
         if (!folders[folder])
             continue;
-        const auto later = [this] {
-            if (!m_text.isEmpty())
-                m_refresh.start();
-        };
-        connect(folders[folder], &QAbstractItemModel::rowsInserted, this, later);
-        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, later);
-        connect(folders[folder], &QAbstractItemModel::modelReset, this, later);
+        const int number = int(folder);
+        connect(folders[folder], &QAbstractItemModel::rowsInserted, this,
+                [this, number](const QModelIndex &, int first, int last) { folderRowsInserted(number, first, last); });
+        connect(folders[folder], &QAbstractItemModel::rowsRemoved, this, [this, number] { forgetFolderRows(number); });
+        connect(folders[folder], &QAbstractItemModel::modelReset, this, [this, number] { forgetFolderRows(number); });
     }
+    for (int folder = 0; folder < int(m_folderRows.size()); ++folder)
+        m_folderRows[size_t(folder)] = FolderRows();
+    // Rows of other models: listed anew.
+    m_listed.clear();
     refresh();
 }
 
@@ -72,7 +77,27 @@ void SearchResults::setSearchText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (FolderRows &rows : m_folderRows) {
+        rows.matching.clear();
+        rows.matched = false;
+    }
+    m_limit = FirstRows;
     emit searchTextChanged();
+    m_refresh.stop();
+    refresh();
+}
+
+bool SearchResults::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_cut;
+}
+
+void SearchResults::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    m_limit *= 4;
     m_refresh.stop();
     refresh();
 }
@@ -103,36 +128,148 @@ Letter *SearchResults::letterAt(int row) const
     return model && sourceRow >= 0 ? model->letterAt(sourceRow) : nullptr;
 }
 
+void SearchResults::folderRowsInserted(int folder, int first, int last)
+{
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const Model *model = folderModel(folder);
+    // A folder adds its letters at the end; anything else is looked
+    // through again.
+    if (!model || last != model->rowCount() - 1) {
+        forgetFolderRows(folder);
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        const QString &id = model->idAt(row);
+        if (!rows.byId.isEmpty())
+            rows.byId.insert(id, row);
+        if (!rows.byHashedName.isEmpty())
+            rows.byHashedName.insert(StoreLayout::fileBaseName(id), row);
+        if (rows.matched && model->matchesSearch(row, m_words))
+            rows.matching.append({folder, id, model->timeAt(row), row});
+    }
+    refreshSoon();
+}
+
+void SearchResults::forgetFolderRows(int folder)
+{
+    m_folderRows[size_t(folder)] = FolderRows();
+    refreshSoon();
+}
+
+SearchResults::FolderRows &SearchResults::rowsOf(int folder)
+{
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const Model *model = folderModel(folder);
+    if (!rows.matched && model) {
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->matchesSearch(row, m_words))
+                rows.matching.append({folder, model->idAt(row), model->timeAt(row), row});
+        }
+        rows.matched = true;
+    }
+    return rows;
+}
+
+int SearchResults::rowOfFile(int folder, const QString &name)
+{
+    const Model *model = folderModel(folder);
+    if (!model)
+        return -1;
+    FolderRows &rows = m_folderRows[size_t(folder)];
+    const bool hashed = name.startsWith(StoreLayout::hashedNamePrefix());
+    QHash<QString, int> &rowOf = hashed ? rows.byHashedName : rows.byId;
+    if (rowOf.isEmpty()) {
+        rowOf.reserve(model->rowCount());
+        for (int row = 0; row < model->rowCount(); ++row)
+            rowOf.insert(hashed ? StoreLayout::fileBaseName(model->idAt(row)) : model->idAt(row), row);
+    }
+    return rowOf.value(name, -1);
+}
+
 void SearchResults::refresh()
 {
     QVector<Row> rows;
-    const QStringList words = Model::foldForSearch(m_text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (!words.isEmpty()) {
-        std::array<QSet<QString>, 5> hits;
-        if (m_search) {
-            for (const auto &hit : m_search->search(m_text)) {
-                if (hit.folder >= 0 && hit.folder < int(hits.size()))
-                    hits[size_t(hit.folder)].insert(hit.name);
-            }
-        }
-        for (int folder = 0; folder < int(m_folders.size()); ++folder) {
-            const Model *model = folderModel(folder);
+    bool cut = false;
+    if (!m_words.isEmpty()) {
+        const QVector<SearchIndex::Hit> hits = m_search ? m_search->search(m_text, -1, m_limit) : QVector<SearchIndex::Hit>();
+        cut = hits.size() >= m_limit;
+        for (int folder = 0; folder < int(m_folders.size()); ++folder)
+            rows += rowsOf(folder).matching;
+        for (const SearchIndex::Hit &hit : hits) {
+            const Model *model = folderModel(hit.folder);
             if (!model)
                 continue;
-            const QSet<QString> &found = hits[size_t(folder)];
-            for (int row = 0; row < model->rowCount(); ++row) {
-                bool match = model->matchesSearch(row, words);
-                if (!match && !found.isEmpty())
-                    match = found.contains(StoreLayout::fileBaseName(model->idAt(row)));
-                if (match)
-                    rows.append({folder, model->idAt(row), model->dateAt(row), row});
-            }
+            // Not listed in the folder (yet): a letter being moved, or one
+            // filed an instant ago.
+            const int row = rowOfFile(hit.folder, hit.name);
+            if (row >= 0 && row < model->rowCount())
+                rows.append({hit.folder, model->idAt(row), model->timeAt(row), row});
         }
-        std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.date > b.date; });
-        if (rows.size() > MaxRows)
-            rows.resize(MaxRows);
+        // A letter found by its words and by the list's fields alike is
+        // there twice, side by side once sorted: the newest limit of them
+        // are among the newest limit and hits.
+        const int keep = qMin(rows.size(), m_limit + hits.size());
+        cut = cut || keep < rows.size();
+        std::partial_sort(rows.begin(), rows.begin() + keep, rows.end(), &SearchResults::listedBefore);
+        rows.resize(keep);
+        rows.erase(std::unique(rows.begin(), rows.end(),
+                               [](const Row &a, const Row &b) { return a.folder == b.folder && a.id == b.id; }),
+                   rows.end());
+        if (rows.size() > m_limit) {
+            rows.resize(m_limit);
+            cut = true;
+        }
     }
+    m_cut = cut;
+    if (m_listed == m_text) {
+        update(std::move(rows));
+        return;
+    }
+    m_listed = m_text;
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+bool SearchResults::listedBefore(const Row &a, const Row &b)
+{
+    if (a.time != b.time)
+        return a.time > b.time;
+    if (a.folder != b.folder)
+        return a.folder < b.folder;
+    return a.id < b.id;
+}
+
+void SearchResults::update(QVector<Row> rows)
+{
+    int at = 0;
+    int next = 0;
+    while (at < m_rows.size() || next < rows.size()) {
+        if (at < m_rows.size() && next < rows.size() && !listedBefore(m_rows.at(at), rows.at(next))
+                && !listedBefore(rows.at(next), m_rows.at(at))) {
+            m_rows[at].sourceRow = rows.at(next).sourceRow;
+            ++at;
+            ++next;
+            continue;
+        }
+        // The rows listed before the next one found are no longer found.
+        int gone = at;
+        while (gone < m_rows.size() && (next >= rows.size() || listedBefore(m_rows.at(gone), rows.at(next))))
+            ++gone;
+        if (gone > at) {
+            beginRemoveRows(QModelIndex(), at, gone - 1);
+            m_rows.erase(m_rows.begin() + at, m_rows.begin() + gone);
+            endRemoveRows();
+            continue;
+        }
+        int added = next;
+        while (added < rows.size() && (at >= m_rows.size() || listedBefore(rows.at(added), m_rows.at(at))))
+            ++added;
+        beginInsertRows(QModelIndex(), at, at + added - next - 1);
+        m_rows.insert(at, added - next, Row{});
+        std::move(rows.begin() + next, rows.begin() + added, m_rows.begin() + at);
+        endInsertRows();
+        at += added - next;
+        next = added;
+    }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QDateTime>
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -36,9 +36,12 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     QString searchText() const { return m_text; }
-    // More than this many are not listed: a word found in every letter
-    // makes no list anyone reads through.
-    static constexpr int MaxRows = 5000;
+    // At first this many are listed, of the newest letters found; a list
+    // read to its end asks for four times as many.
+    static constexpr int FirstRows = 1000;
+
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
 signals:
     void searchTextChanged();
@@ -55,15 +58,46 @@ private:
     struct Row {
         int folder;
         QString id;
-        QDateTime date;
+        qint64 time; // as the folder model sorts by
         mutable int sourceRow;
     };
+    // Looks the rows up again; a new search text lists them anew, else the
+    // rows that came or went are announced as such, so the list stays
+    // where the user scrolled it.
     void refresh();
+    void update(QVector<Row> rows);
+    // A refresh after a burst of changes, at most one per interval.
+    void refreshSoon();
+    // Newest first; rows of the same time in a fixed order, so that two
+    // lists can be compared in one pass.
+    static bool listedBefore(const Row &a, const Row &b);
     Model *folderModel(int folder) const;
+    // What a folder's rows say, kept between refreshes: the index changes
+    // far more often than the folders while letters are indexed, and
+    // looking through 100,000 rows each time held up the window.
+    struct FolderRows {
+        QVector<Row> matching;       // whose sender, recipients or subject hold the text
+        // Row by message file name, made on first use: by id, which is the
+        // name of most files, and by name for the few whose id is none.
+        QHash<QString, int> byId;
+        QHash<QString, int> byHashedName;
+        bool matched = false;
+    };
+    FolderRows &rowsOf(int folder);
+    int rowOfFile(int folder, const QString &name);
+    void folderRowsInserted(int folder, int first, int last);
+    void forgetFolderRows(int folder);
 
     QPointer<LetterSearch> m_search;
     std::array<QPointer<Model>, 5> m_folders;
     QString m_text;
     QVector<Row> m_rows;
+    QString m_listed; // the search text that m_rows were found for
+    QStringList m_words; // m_text folded
+    std::array<FolderRows, 5> m_folderRows;
+    int m_limit = FirstRows;
+    // The last search left letters out (more rows, or more hits in the
+    // index, than the limit).
+    bool m_cut = false;
     QTimer m_refresh;
 };

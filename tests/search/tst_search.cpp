@@ -183,6 +183,34 @@ private slots:
         QTRY_VERIFY(!finds(search, QStringLiteral("walrus"), QStringLiteral("m1")));
     }
 
+    // A word in many letters: those of the newest dates come first, and a
+    // list read to its end goes on where it stopped; a letter without a
+    // date is the oldest.
+    void newestFirst()
+    {
+        const QString account = QStringLiteral("dates@example.org");
+        Cache cache(account, QString());
+        LetterSearch search;
+        search.watch(&cache);
+        QList<QByteArray> letters;
+        for (const char *year : {"2022", "2026", "", "2020", "2024"}) {
+            QByteArray message = plain(QByteArray("y") + year, "utf-8", "walrus\r\n");
+            letters << (*year ? message.replace("2026", year) : message.replace("Date: Mon, 7 Dec 2026 10:00:00 +0000\r\n", ""));
+        }
+        feedStore(&cache, letters);
+        const auto order = [&] {
+            QStringList names;
+            qint64 last = std::numeric_limits<qint64>::max();
+            for (QVector<SearchIndex::Hit> page; !(page = search.search(QStringLiteral("walrus"), -1, 2, last)).isEmpty();) {
+                for (const auto &hit : page)
+                    names << hit.name;
+                last = page.last().key;
+            }
+            return names;
+        };
+        QTRY_COMPARE(order(), QStringList({"y2026", "y2024", "y2022", "y2020", "y"}));
+    }
+
     void indexLostOrBroken_data()
     {
         QTest::addColumn<QString>("fault");
