@@ -8,7 +8,6 @@
 #include "testhome.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -235,13 +234,10 @@ private slots:
                              .toUtf8());
         writer.waitForBytesWritten();
         writer.closeWriteChannel();
-        QElapsedTimer timer;
-        timer.start();
-        while (sql(configPath(), {QStringLiteral("select count(*) from contact")}, "QSQLITE_BUSY_TIMEOUT=0")
-                       != QStringList{"<error>"}
-               && timer.elapsed() < 5000)
-            QThread::msleep(5);
-        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(QTest::qWaitFor([] {
+            return sql(configPath(), {QStringLiteral("select count(*) from contact")}, "QSQLITE_BUSY_TIMEOUT=0")
+                == QStringList{"<error>"};
+        }, 5000));
         if (insert)
             sendTo(*model, {{"hal@example.org"}});
         else
