@@ -1,11 +1,11 @@
 #include "accounts/profile.h"
+#include "base/settings.h"
 #include "fixtures.h"
 #include "testhome.h"
 #include "window.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSettings>
 #include <QtTest>
 
 // Accounts, servers and the global mail options as a user edits them in the
@@ -22,9 +22,9 @@ class SettingsFormsTest : public QObject
 
     void startWithAccount(const MailWindow::Options &options = MailWindow::Options())
     {
-        MailWindow::addServer(0, 1, 0, "imap.example.org");
-        MailWindow::addServer(1, 2, 0, "smtp.example.org");
-        MailWindow::addAccount("bob@example.org", "Bob", QString(), QString(), QString(), QString());
+        Settings::saveServer("imap.example.org", {0, 1, 0, 0, QString()});
+        Settings::saveServer("smtp.example.org", {1, 2, 0, 0, QString()});
+        Settings::saveAccount("bob@example.org", "Bob", QString(), QString());
         QVERIFY(window.start(options));
     }
     void openManagement(const QString &row)
@@ -59,8 +59,7 @@ private slots:
         // Outgoing turned the protocol to SMTP on its own.
         QCOMPARE(stored("servers/smtp.example.org/protocol").toInt(), 2);
 
-        QVERIFY(window.click(window.textItem("imap.example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("imap.example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(window.choose("serverForm", "serverProtocolChooser", "IMAP"));
         QVERIFY(window.typeInto("serverForm", "serverAddressField", "mail.example.org"));
         QVERIFY(window.click("serverForm", "serverOkButton"));
@@ -87,8 +86,7 @@ private slots:
         QCOMPARE(stored("profiles/ann@example.org/inServer").toString(), QString("imap.example.org"));
 
         // A changed address re-points the account: its record moves.
-        QVERIFY(window.click(window.textItem("ann@example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("ann@example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(window.typeInto("profileForm", "profileEmailField", "ann.lee@example.org"));
         QVERIFY(window.click("profileForm", "profileOkButton"));
         QVERIFY(window.waitFor([] { return settingsGroups("profiles").contains("ann.lee@example.org"); }));
@@ -220,8 +218,7 @@ private slots:
         QVERIFY(window.close("managementForm", "managementCloseButton"));
         QVERIFY(window.click("settingsForm", "profileManagementItem"));
         QVERIFY(fits("managementForm", "managementWizardButton"));
-        QVERIFY(window.click(window.textItem("bob@example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("bob@example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(fits("profileForm", "profileOkButton"));
         QVERIFY(window.close("profileForm", "profileCloseButton"));
         QVERIFY(window.click("managementForm", "managementWizardButton"));
