@@ -12,9 +12,6 @@
 #include "store/privatefiles.h"
 #include "testhome.h"
 
-#include <QProcess>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 using Fixtures::accountValue;

@@ -7,14 +7,11 @@
 #include "model/letter.h"
 #include "testhome.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QThread>
 #include <QtTest>
 
 // The contacts file is shared with the phone application.

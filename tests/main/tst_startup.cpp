@@ -6,15 +6,12 @@
 #include "main/singleapplication.h"
 #include "main/startup.h"
 #include "main/trayicon.h"
-#include "model/letter.h"
 #include "testhome.h"
 
 #include <QAction>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QScreen>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>

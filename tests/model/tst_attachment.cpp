@@ -1,4 +1,3 @@
-#include "base/filedialog.h"
 #include "fixtures.h"
 #include "model/attachment.h"
 #include "model/letter.h"

@@ -10,17 +10,10 @@
 #include "model/letter.h"
 #include "net/authenticator.h"
 #include "net/connection.h"
-#include "servers/incomingserver.h"
-#include "servers/outgoingserver.h"
 #include "servers/servermanager.h"
 #include "servertestcase.h"
 #include "testhome.h"
 
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <vmime/platforms/posix/posixHandler.hpp>

@@ -11,7 +11,6 @@
 #include "window.h"
 
 #include <QClipboard>
-#include <QJsonArray>
 #include <QQuickItem>
 #include <QSqlDatabase>
 #include <QSqlQuery>

@@ -12,7 +12,6 @@
 #include "storefeeder.h"
 #include "testhome.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {

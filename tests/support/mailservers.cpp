@@ -2,14 +2,8 @@
 
 #include "base/settings.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QMap>
 #include <QSslCertificate>
 #include <QSslSocket>
-#include <QThread>
 #include <QtTest>
 
 #include <signal.h>

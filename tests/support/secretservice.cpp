@@ -1,7 +1,5 @@
 #include "secretservice.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 namespace {
