@@ -212,20 +212,18 @@ bool MailWindow::gone(const QString &form) const
 bool MailWindow::click(QQuickItem *item, QPointF at)
 {
     const QRectF rect = visibleRect(item);
-    if (rect.isEmpty())
-        return false;
-    const QPoint p = at.x() < 0 ? rect.center().toPoint() : item->mapToScene(at).toPoint();
-    QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    return true;
+    if (!rect.isEmpty())
+        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier,
+                          at.x() < 0 ? rect.center().toPoint() : item->mapToScene(at).toPoint());
+    return !rect.isEmpty();
 }
 
 bool MailWindow::doubleClick(QQuickItem *item)
 {
     const QRectF rect = visibleRect(item);
-    if (rect.isEmpty())
-        return false;
-    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
-    return true;
+    if (!rect.isEmpty())
+        QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
+    return !rect.isEmpty();
 }
 
 void MailWindow::type(const QString &text)
