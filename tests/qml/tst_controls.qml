@@ -97,10 +97,8 @@ Item {
             combo.buttonText = data.button
             mouseClick(combo)
             verify(comboBoxList.visible && combo.opened)
-            compare(comboBoxList.listX, data.listX)
-            compare(comboBoxList.listY, data.listY)
-            compare(comboBoxList.listWidth, data.listWidth)
-            compare(comboBoxList.listHeight, data.listHeight)
+            compare([comboBoxList.listX, comboBoxList.listY, comboBoxList.listWidth, comboBoxList.listHeight],
+                    [data.listX, data.listY, data.listWidth, data.listHeight])
             var listView = findChild(comboBoxList, "listView")
             compare(listView.count, data.entries)
             // The whole list can be reached by scrolling.
