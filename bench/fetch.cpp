@@ -22,6 +22,7 @@
 #include "net/authenticator.h"
 #include "net/certificateverifier.h"
 #include "net/connection.h"
+#include "net/rootcertificates.h"
 #include "servers/incomingserver.h"
 #include "store/cache.h"
 #include "testhome.h"
@@ -244,6 +245,8 @@ int main(int argc, char *argv[])
     TestHome::prepare();
     BenchApplication app(argc, argv);
     TestHome::prepareProgram();
+    // As the program does at its start.
+    RootCertificates::readAhead();
 
     QList<int> counts;
     for (int i = 1; i < argc; ++i)

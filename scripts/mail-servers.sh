@@ -10,6 +10,8 @@
 # "ready" on standard output says that every port answers.
 # The servers stop when this script gets SIGTERM/SIGINT, and also when the
 # process that started it goes away (a test that crashed or was killed).
+# SIGUSR1 stops Dovecot alone ("stopped" on standard output once it is gone),
+# SIGUSR2 starts it again ("started" once its ports answer): a server restart.
 # Optional environment:
 #   MAIL_USERS      the mail users, all with password "secret" (default
 #                   "test other"); the SMTP server delivers mail for unknown
@@ -22,9 +24,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 python=/usr/bin/python3     # Debian's own interpreter: aiosmtpd belongs to it
 owner=$PPID
 pids=()
+dovecot=
 
 stop() {
-    trap - EXIT INT TERM
+    trap - EXIT INT TERM USR1 USR2
+    [ -n "$dovecot" ] && pids+=("$dovecot")
     for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done
     for _ in $(seq 50); do
         alive=0
@@ -172,8 +176,11 @@ protocol pop3 {
 }
 CONF
 
-/usr/sbin/dovecot -F -c "$dir/dovecot.conf" >>"$dir/dovecot.log" 2>&1 &
-pids+=($!)
+start_dovecot() {
+    /usr/sbin/dovecot -F -c "$dir/dovecot.conf" >>"$dir/dovecot.log" 2>&1 &
+    dovecot=$!
+}
+start_dovecot
 "$python" "$here/smtpserver.py" --maildir "$dir/mail" --uid "$mail_uid" --gid "$mail_gid" \
     --cert "$dir/cert-a.pem" --key "$dir/key-a.pem" --users "$dir/users" \
     --port "$smtp" --tls-port "$smtps" --ascii-port "$smtpascii" >>"$dir/smtp.log" 2>&1 &
@@ -194,8 +201,9 @@ USER=$(head -n1 "$dir/users" | cut -d: -f1)
 PASSWORD=secret
 ENV
 
-# Wait until every port takes connections (at most 20 s).
-"$python" - $imap $imaps $pop3 $pop3s $smtp $smtps $smtpascii <<'PY' || exit 1
+# Wait until every port given takes connections (at most 20 s).
+wait_for_ports() {
+    "$python" - "$@" <<'PY'
 import socket, sys, time
 deadline = time.time() + 20
 for port in map(int, sys.argv[1:]):
@@ -207,10 +215,14 @@ for port in map(int, sys.argv[1:]):
                 sys.exit("port %d did not open" % port)
             time.sleep(0.05)
 PY
+}
+wait_for_ports $imap $imaps $pop3 $pop3s $smtp $smtps $smtpascii || exit 1
 echo ready
 
+trap '[ -n "$dovecot" ] && kill -TERM "$dovecot" && wait "$dovecot"; dovecot=; echo stopped' USR1
+trap '[ -n "$dovecot" ] || { start_dovecot; wait_for_ports $imap $imaps $pop3 $pop3s || stop; }; echo started' USR2
 while kill -0 "$owner" 2>/dev/null; do
-    for p in "${pids[@]}"; do
+    for p in "${pids[@]}" $dovecot; do
         kill -0 "$p" 2>/dev/null || { echo "a server died" >&2; stop; }
     done
     sleep 0.5 &

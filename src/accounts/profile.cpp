@@ -12,6 +12,7 @@
 #include "model/proxymodel.h"
 #include "model/storelayout.h"
 #include "net/connection.h"
+#include "net/idlewatcher.h"
 #include "net/messagebuilder.h"
 #include "servers/server.h"
 #include "store/cache.h"
@@ -488,6 +489,14 @@ void Profile::onMailArrived()
         m_checkWanted = false;
         queryIncomingMail();
     });
+}
+
+void Profile::onNetworkChanged()
+{
+    if (!m_initialized)
+        return;
+    m_connection->idleWatcher()->reconnect();
+    onMailArrived();
 }
 
 void Profile::onUnseenLettersChanged(int c)

@@ -147,6 +147,9 @@ public slots:
     void onIncomingServerAdressChanged(QString address);
     void onOutgoingServerAdressChanged(QString address);
     void onGetMailIntervalChanged(int interval);
+    // The machine's network changed: the push connection may lead nowhere
+    // now, and mail may have come while it did.
+    void onNetworkChanged();
 
 private slots:
     // The worker needs a password: the keyring's, the one remembered for

@@ -5,6 +5,7 @@
 #include "base/keyring.h"
 #include "base/settings.h"
 #include "model/letter.h"
+#include "net/networkwatcher.h"
 #include "servers/server.h"
 
 
@@ -18,6 +19,7 @@ QString ProfileManager::accountShownAtStart()
 ProfileManager::ProfileManager(QObject *parent)
     : QObject(parent)
     , m_keyring(new Keyring(this))
+    , m_network(new NetworkWatcher(this))
 {
     connect(m_keyring, &Keyring::stateChanged, this, &ProfileManager::onKeyringStateChanged);
     // Before any account asks: the keyring does its work in the order given.
@@ -73,6 +75,7 @@ void ProfileManager::connectProfile(Profile *profile)
     });
     connect(profile, &QObject::destroyed, this, [this, profile] { m_newMail.remove(profile); });
     connect(this, &ProfileManager::getMailTimerIntervalChanged, profile, &Profile::onGetMailIntervalChanged);
+    connect(m_network, &NetworkWatcher::changed, profile, &Profile::onNetworkChanged);
 }
 
 void ProfileManager::saveCurrentProfile() const

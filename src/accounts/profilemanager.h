@@ -10,6 +10,7 @@
 #include <QVariantList>
 
 class Keyring;
+class NetworkWatcher;
 class Letter;
 class Profile;
 class Server;
@@ -129,6 +130,8 @@ private:
     QList<PendingQuestion> m_questions;
     bool m_questionShown = false;
     Keyring *m_keyring; // child
+    // Every account checks and reconnects its push when the network changed.
+    NetworkWatcher *m_network; // child
     QString m_keyringNotice;
     bool m_keyringNoticeGiven = false;
     // New unseen letters per account, not yet in a notice; the sender and

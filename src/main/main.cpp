@@ -6,6 +6,7 @@
 #include "main/qtquick2applicationviewer.h"
 #include "main/singleapplication.h"
 #include "main/startup.h"
+#include "net/rootcertificates.h"
 #include "store/privatefiles.h"
 
 #include <QGuiApplication>
@@ -33,6 +34,9 @@ int main(int argc, char *argv[])
 
     // Letters and sealed passwords are the user's alone.
     PrivateFiles::protect();
+    // The first check of a server's certificate needs them; they are read
+    // meanwhile on another thread.
+    RootCertificates::readAhead();
 
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("drel-mail")));
     // Closing the window leaves the program in the tray.

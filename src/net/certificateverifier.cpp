@@ -4,10 +4,10 @@
 #include "net/rootcertificates.h"
 
 #include <QCryptographicHash>
-#include <QSet>
 
 #include <gnutls/x509.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace cert = vmime::security::cert;
@@ -61,18 +61,13 @@ QByteArray encoded(const X509 &certificate)
     return QByteArray(reinterpret_cast<const char *>(der.data()), int(der.size()));
 }
 
-// The system's authorities as DER, made once: the library's equals()
-// encodes both certificates at every call, which for every authority took
-// a large part of each connection's set-up.
-const QSet<QByteArray> &rootEncodings()
+QByteArray issuerName(const X509 &certificate)
 {
-    static const QSet<QByteArray> roots = [] {
-        QSet<QByteArray> set;
-        for (const X509 &root : RootCertificates::system())
-            set.insert(encoded(root));
-        return set;
-    }();
-    return roots;
+    const GnutlsCertificate parsed = toGnutls(certificate);
+    gnutls_datum_t name{nullptr, 0};
+    if (!parsed || gnutls_x509_crt_get_raw_issuer_dn(parsed.get(), &name) < 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(name.data), int(name.size));
 }
 
 QByteArray digest(const X509 &certificate, QCryptographicHash::Algorithm algorithm)
@@ -114,10 +109,11 @@ CertificateVerifier::Problems CertificateVerifier::problems(cert::certificateCha
     }
     const X509 first = x509At(chain, 0);
     const X509 last = x509At(chain, count - 1);
-    bool rooted = rootEncodings().contains(encoded(last));
-    for (auto root = RootCertificates::system().cbegin(); !rooted && root != RootCertificates::system().cend();
-         ++root)
-        rooted = issuedBy(last, *root);
+    bool rooted = RootCertificates::contains(encoded(last));
+    if (!rooted) {
+        const RootCertificates::List issuers = RootCertificates::named(issuerName(last));
+        rooted = std::any_of(issuers.cbegin(), issuers.cend(), [&](const X509 &root) { return issuedBy(last, root); });
+    }
     if (!linked || !rooted)
         found |= count == 1 && issuedBy(first, first) ? SelfSigned : UnknownIssuer;
     if (!first->verifyHostName(hostname))
@@ -134,10 +130,6 @@ void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain
         if (!x509At(*chain, i))
             refuse("The server sent a certificate of a type other than X.509.");
     }
-    const Problems found = problems(*chain, hostname);
-    if (!found)
-        return;
-
     const X509 first = x509At(*chain, 0);
     // Stored as SHA-1, as accepted certificates always were.
     QList<unsigned char> fingerprint;
@@ -145,7 +137,10 @@ void CertificateVerifier::verify(vmime::shared_ptr<cert::certificateChain> chain
         fingerprint.append(static_cast<unsigned char>(b));
     // Accepted before: the user knows its problems. The library checks each
     // IMAPS connection twice; the second check ends here too.
-    if (fingerprint == m_fingerprint)
+    if (!m_fingerprint.isEmpty() && fingerprint == m_fingerprint)
+        return;
+    const Problems found = problems(*chain, hostname);
+    if (!found)
         return;
     if (!ask(questionText(found, digest(first, QCryptographicHash::Sha256))))
         refuse("User did not accept the certificate.");

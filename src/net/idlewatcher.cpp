@@ -7,6 +7,7 @@
 #include "net/wakeablesocket.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QThread>
 #include <QtDebug>
@@ -19,10 +20,15 @@
 #include <optional>
 
 namespace {
-// A lost connection is tried again after a pause that doubles up to the
-// longest: a server that is down for hours sees one attempt in five minutes.
+// A lost connection is tried again after a pause that doubles up to half a
+// minute, so that push is back soon after a server's restart; a server that
+// stays away for ten minutes sees one attempt in five minutes (a check that
+// gets through reconnects at once). A connection that reached IDLE starts
+// the pauses afresh when it is lost.
 constexpr int firstRetryMs = 1000;
-constexpr int longestRetryMs = 5 * 60 * 1000;
+constexpr int shortRetryCapMs = 30 * 1000;
+constexpr qint64 shortRetriesForMs = 10 * 60 * 1000;
+constexpr int longRetryMs = 5 * 60 * 1000;
 // The server's answer to a command of ours.
 constexpr int answerMs = 10000;
 // Longer than any line of the few answers read here.
@@ -84,6 +90,10 @@ public:
                 return true;
         }
     }
+
+    // Leaves the IDLE without a word: the connection may lead nowhere any
+    // more, and its server drops it as any other broken one.
+    void cut() { m_socket->disconnect(); }
 
     // Ends the IDLE command; true when the server announced a message on
     // the way.
@@ -207,6 +217,8 @@ struct IdleWatcher::Target
     // The message count of the last session, to tell after a reconnect
     // whether mail came meanwhile; -1 before the first.
     int count = -1;
+    // The last session waited in IDLE.
+    bool reached = false;
 };
 
 IdleWatcher::IdleWatcher(QObject *parent)
@@ -238,7 +250,7 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
     const QString key = inbox ? inbox->identity() + QLatin1Char('\n') + login + QLatin1Char('\n') + password
                               : QString();
     QMutexLocker locker(&m_lock);
-    if (!key.isEmpty() && key == m_currentKey && (m_connected || key == m_unavailableKey) && !m_next) {
+    if (!key.isEmpty() && key == m_currentKey && (m_inSession || key == m_unavailableKey) && !m_next) {
         delete record;
         return;
     }
@@ -271,10 +283,20 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
     m_waker->wake();
 }
 
+void IdleWatcher::reconnect()
+{
+    QMutexLocker locker(&m_lock);
+    m_reconnecting = true;
+    m_wake.wakeAll();
+    m_waker->wake();
+}
+
 void IdleWatcher::run()
 {
     std::unique_ptr<Target> target;
     int retryMs = firstRetryMs;
+    // Runs while no connection reaches IDLE.
+    QElapsedTimer unreachable;
     for (;;) {
         {
             QMutexLocker locker(&m_lock);
@@ -282,6 +304,11 @@ void IdleWatcher::run()
                 m_wake.wait(&m_lock);
             if (m_stopping)
                 break;
+            if (m_reconnecting.exchange(false)) {
+                m_waker->rearm();
+                retryMs = firstRetryMs;
+                unreachable.invalidate();
+            }
             if (m_next) {
                 const int count = target && m_next->key == target->key ? target->count : -1;
                 target = std::move(m_next);
@@ -290,16 +317,26 @@ void IdleWatcher::run()
                 m_replaced = false;
                 m_waker->rearm();
                 retryMs = firstRetryMs;
+                unreachable.invalidate();
                 if (!target->record)
                     continue;
             }
         }
-        switch (session(*target)) {
+        const Outcome outcome = session(*target);
+        if (target->reached) {
+            target->reached = false;
+            retryMs = firstRetryMs;
+            unreachable.invalidate();
+        }
+        switch (outcome) {
         case Outcome::Lost: {
+            if (!unreachable.isValid())
+                unreachable.start();
+            announce(&IdleWatcher::lost);
             QMutexLocker locker(&m_lock);
-            if (!m_stopping && !m_next)
+            if (!m_stopping && !m_next && !m_reconnecting)
                 m_wake.wait(&m_lock, ulong(retryMs));
-            retryMs = qMin(2 * retryMs, longestRetryMs);
+            retryMs = unreachable.elapsed() < shortRetriesForMs ? qMin(2 * retryMs, shortRetryCapMs) : longRetryMs;
             break;
         }
         case Outcome::GaveUp:
@@ -326,8 +363,9 @@ IdleWatcher::Outcome IdleWatcher::session(Target &target)
     auto *inbox = dynamic_cast<Inbox *>(target.record.get());
     // Whatever ends the session, its server is left in a state that the
     // next one starts from.
+    m_inSession = true;
     const auto endSession = qScopeGuard([&] {
-        m_connected = false;
+        m_inSession = false;
         inbox->endCheck();
     });
     try {
@@ -358,7 +396,7 @@ IdleWatcher::Outcome IdleWatcher::session(Target &target)
                 announce(&IdleWatcher::unavailable);
                 return Outcome::GaveUp;
             }
-            m_connected = true;
+            target.reached = true;
             if (news)
                 announce(&IdleWatcher::mailArrived);
             announce(&IdleWatcher::idling);
@@ -366,6 +404,10 @@ IdleWatcher::Outcome IdleWatcher::session(Target &target)
             while (!renew.hasExpired() && !interrupted()) {
                 if (idle.waitForNews(renew))
                     announce(&IdleWatcher::mailArrived);
+            }
+            if (m_reconnecting) {
+                idle.cut();
+                return m_stopping ? Outcome::Stopped : Outcome::Replaced;
             }
             if (idle.endIdle())
                 announce(&IdleWatcher::mailArrived);

@@ -19,7 +19,8 @@ class SocketWaker;
 // checks at once instead of at the next tick of its timer. The connection
 // is made by the record like every other one (security probe, certificate
 // rules, login); the IDLE is renewed before servers drop it, and a lost
-// connection is made again after a growing pause. A server that does not
+// connection is made again after a growing pause, or at once when the
+// machine's network changed. A server that does not
 // offer IDLE, a refused login or a refused certificate end the watch until
 // the record is handed over again. It reads nothing but the message count:
 // fetching stays with the check.
@@ -38,9 +39,13 @@ public:
     // Called on the record's thread. Watches the inbox of record, a copy
     // made for this and given up to the watcher, which moves it to its
     // thread and deletes it; null stops watching. The same server and login
-    // again leave a watch that is connected (or found no IDLE) alone, and
-    // reconnect one that waits to try again.
+    // again leave a watch that is connected or connecting (or found no IDLE)
+    // alone, and reconnect one that waits to try again.
     void watch(Endpoint *record, const QString &login, const QString &password);
+    // Any thread. Drops the connection, which may have gone with an address
+    // of this machine, and makes it again at once, with the pauses between
+    // attempts starting afresh.
+    void reconnect();
     // How long one IDLE command lasts before it is renewed.
     void setRenewInterval(int ms) { m_renewMs = ms; }
 
@@ -52,6 +57,9 @@ signals:
     void idling();
     // The server does not offer IDLE: only the account's timer checks.
     void unavailable();
+    // The connection broke or could not be made; it is tried again after
+    // a pause.
+    void lost();
 
 private:
     struct Target;
@@ -59,7 +67,7 @@ private:
 
     void run();
     Outcome session(Target &target);
-    bool interrupted() const { return m_stopping || m_replaced; }
+    bool interrupted() const { return m_stopping || m_replaced || m_reconnecting; }
     // Emits the signal on the watcher's own thread.
     void announce(void (IdleWatcher::*signal)());
 
@@ -69,7 +77,9 @@ private:
     std::atomic<int> m_renewMs{defaultRenewMs};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_replaced{false};
-    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_reconnecting{false};
+    // A connection is made or waits in IDLE.
+    std::atomic<bool> m_inSession{false};
 
     mutable QMutex m_lock;
     QWaitCondition m_wake;

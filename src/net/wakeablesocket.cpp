@@ -69,8 +69,18 @@ public:
         if (m_fd < 0)
             throw vmime::exceptions::connection_error("cannot connect to " + address + ": " + std::strerror(lastError));
         m_peerName = address;
+        // A connection that waits for news hears nothing from a server that
+        // vanished without a word (or from a router that forgot it) until the
+        // renewal, half an hour later: the kernel's probes find it dead
+        // within two minutes, and keep routers from forgetting it.
         const int on = 1;
+        const int idleSeconds = 60;
+        const int probeSeconds = 15;
+        const int probes = 4;
         ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &probeSeconds, sizeof probeSeconds);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
     }
 
     bool isConnected() const override { return m_fd >= 0; }

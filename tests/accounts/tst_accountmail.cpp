@@ -4,6 +4,7 @@
 #include "base/settings.h"
 #include "fixtures.h"
 #include "mailservers.h"
+#include "networknamespace.h"
 #include "main/drel.h"
 #include "main/startup.h"
 #include "connectionrecorder.h"
@@ -101,6 +102,10 @@ class AccountMailTest : public ServerTestCase
         profile->queryIncomingMail();
         QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), count, 20000);
     }
+
+public:
+    // Runs in a network of its own, whose changes no other test sees.
+    bool isolated = false;
 
 private slots:
     void init()
@@ -226,25 +231,29 @@ private slots:
     }
 
     // New mail is pushed by the server while the account waits in IDLE: it
-    // is listed without the timer, also after the IDLE was renewed or its
-    // connection cut, and checks and sends go on meanwhile. A server that
-    // does not offer IDLE is never sent one, and its account checks on its
-    // timer.
+    // is listed without the timer, also after the IDLE was renewed, its
+    // connection cut, the server restarted or the network changed, and
+    // checks and sends go on meanwhile. A server that does not offer IDLE is
+    // never sent one, and its account checks on its timer.
     void mailIsPushed_data()
     {
         QTest::addColumn<bool>("secure");
         QTest::addColumn<QStringList>("proxy"); // options of a proxy in between
         QTest::addColumn<int>("renewMs");
+        QTest::addColumn<QString>("whileIdle"); // what happens once the watch waits
         const int never = IdleWatcher::defaultRenewMs;
-        QTest::newRow("imap") << false << QStringList() << never;
-        QTest::newRow("imaps, renewed every 200 ms") << true << QStringList() << 200;
+        QTest::newRow("imap") << false << QStringList() << never << QString();
+        QTest::newRow("imaps, renewed every 200 ms") << true << QStringList() << 200 << QString();
         // The check's connection is the first, the watcher's the second.
         QTest::newRow("first idle connection cut")
                 << false << QStringList{QStringLiteral("--cut-on"), QStringLiteral(" IDLE"),
                                         QStringLiteral("--connections"), QStringLiteral("2")}
-                << never;
+                << never << QString();
         QTest::newRow("server without IDLE")
-                << false << QStringList{QStringLiteral("--hide"), QStringLiteral("IDLE")} << never;
+                << false << QStringList{QStringLiteral("--hide"), QStringLiteral("IDLE")} << never << QString();
+        QTest::newRow("server restarted") << false << QStringList() << never << QStringLiteral("restart");
+        QTest::newRow("imaps, address added and removed")
+                << true << QStringList() << never << QStringLiteral("network");
     }
 
     void mailIsPushed()
@@ -252,6 +261,9 @@ private slots:
         QFETCH(bool, secure);
         QFETCH(QStringList, proxy);
         QFETCH(int, renewMs);
+        QFETCH(QString, whileIdle);
+        if (whileIdle == QLatin1String("network") && !isolated)
+            QSKIP("changes the network: needs root (and ip) for a network namespace of its own");
         const bool offered = !proxy.contains(QStringLiteral("--hide"));
         const QString record = TestHome::path() + QStringLiteral("/client-lines");
         FaultServer between;
@@ -267,6 +279,11 @@ private slots:
         watcher->setRenewInterval(renewMs);
         QSignalSpy idling(watcher, &IdleWatcher::idling);
         QSignalSpy unavailable(watcher, &IdleWatcher::unavailable);
+        QSignalSpy lost(watcher, &IdleWatcher::lost);
+        int checks = 0;
+        const QObject counting; // ends the count with this function
+        connect(profile, &Profile::statusChanged, &counting,
+                [&] { checks += profile->status() == Profile::RECIEVING_STATUS; });
         profile->mailTimer()->stop();
         fetchExpecting(profile, 1);
         QVERIFY(waitReady(profile));
@@ -280,6 +297,23 @@ private slots:
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(idling.count() > 0, 10000);
+        if (whileIdle == QLatin1String("restart")) {
+            // Away long enough for the watcher to find it gone twice.
+            QVERIFY(servers.stopDovecot());
+            QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 2, 10000);
+            QVERIFY(servers.startDovecot());
+        } else if (whileIdle == QLatin1String("network")) {
+            // One burst: one new connection and one check.
+            const int checksBefore = checks;
+            const int idlingBefore = idling.count();
+            const QString address = QStringLiteral("127.0.0.77/8");
+            QCOMPARE(QProcess::execute(QStringLiteral("ip"), {"addr", "add", address, "dev", "lo"}), 0);
+            QCOMPARE(QProcess::execute(QStringLiteral("ip"), {"addr", "del", address, "dev", "lo"}), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(checks, checksBefore + 1, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(idling.count(), idlingBefore + 1, 10000);
+            QVERIFY(waitReady(profile));
+            QCOMPARE(lost.count(), 0);
+        }
         seed("pushed@example.org");
         QTRY_COMPARE_WITH_TIMEOUT(profile->folder(Letter::IncomingFolder)->count(), 2, 10000);
         // A letter sent while the watch waits comes back in by itself; a
@@ -387,5 +421,8 @@ private slots:
     }
 };
 
-MAIL_TEST_MAIN(AccountMailTest)
+int main(int argc, char *argv[])
+{
+    return NetworkNamespace::run<AccountMailTest>(argc, argv, QByteArray());
+}
 #include "tst_accountmail.moc"

@@ -77,6 +77,13 @@ void MailServers::stop()
     m_env.clear();
 }
 
+bool MailServers::signalScript(int signal, const QByteArray &done)
+{
+    QByteArray line;
+    return isRunning() && ::kill(pid_t(m_process->processId()), signal) == 0
+            && readLine(*m_process, line, 30000) && line == done;
+}
+
 bool MailServers::isRunning() const
 {
     return m_process && m_process->state() == QProcess::Running;

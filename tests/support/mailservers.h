@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include <csignal>
+
 // The real mail servers of one test program: Dovecot (IMAP, POP3, each plain
 // with STARTTLS and with implicit TLS) and an SMTP server that delivers into
 // Dovecot's Maildir, all on 127.0.0.1 on free ports. Start them in
@@ -25,6 +27,10 @@ public:
     bool start();
     void stop();
     bool isRunning() const;
+    // Stops Dovecot as a restart does (its sessions hear BYE) and starts it
+    // again; each returns once that is done.
+    bool stopDovecot() { return signalScript(SIGUSR1, "stopped"); }
+    bool startDovecot() { return signalScript(SIGUSR2, "started"); }
 
     int imapPort() const { return value("IMAP_PORT").toInt(); }
     int imapsPort() const { return value("IMAPS_PORT").toInt(); }
@@ -69,6 +75,7 @@ public:
 private:
     QString value(const QString &key) const { return m_env.value(key); }
     QString userDir(const QString &user) const;
+    bool signalScript(int signal, const QByteArray &done);
 
     std::unique_ptr<QProcess> m_process;
     QString m_dir;

@@ -27,6 +27,8 @@ bool run(const QString &program, const QStringList &args)
 
 bool setUp(const QByteArray &hosts)
 {
+    if (hosts.isEmpty())
+        return run(QStringLiteral("ip"), {"link", "set", "lo", "up"});
     const QString hostsFile = QDir::tempPath() + QStringLiteral("/hosts");
     QFile f(hostsFile);
     if (!f.open(QIODevice::WriteOnly) || f.write(hosts) != hosts.size())
@@ -49,7 +51,8 @@ int NetworkNamespace::enter(int &argc, char **argv, const QByteArray &hosts, boo
         }
         QFile ready(readyMarker());
         ready.open(QIODevice::WriteOnly);
-        qputenv("MAIL_STANDARD_PORTS", "1");
+        if (!hosts.isEmpty())
+            qputenv("MAIL_STANDARD_PORTS", "1");
         return -1;
     }
     if (::getuid() != 0 || !qEnvironmentVariableIsEmpty("MAIL_NO_NAMESPACE"))

@@ -4,8 +4,10 @@
 #include <QtTest>
 
 // The wizard's tests need the standard mail ports under the names the wizard
-// tries: as root, the test runs again in network and mount namespaces of its
-// own, with a private loopback and a hosts file.
+// tries, and the tests of network changes a loopback that no other test
+// shares: as root, the test runs again in network and mount namespaces of
+// its own, with a private loopback and, when given one, a hosts file and
+// the standard ports.
 namespace NetworkNamespace {
 
 // Call first in main(). -1: run the test in this process (isolated: in the
