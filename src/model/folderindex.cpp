@@ -159,47 +159,67 @@ QString FolderIndex::groupName(const QString &id)
 
 QVector<FolderIndex::Entry> FolderIndex::load()
 {
-    return take(read(m_path));
+    const Contents contents = read(m_path);
+    take(contents);
+    return contents.rows.entries();
 }
 
 QVector<FolderIndex::Entry> FolderIndex::loadWithSettings()
 {
-    return take(readWithSettings(m_path));
+    const Contents contents = readWithSettings(m_path);
+    take(contents);
+    return contents.rows.entries();
 }
 
-QVector<FolderIndex::Entry> FolderIndex::take(const Contents &contents)
+void FolderIndex::take(const Contents &contents)
 {
     m_removed = contents.removed;
     m_readded.clear();
     m_appended = contents.appended;
     m_groups = contents.groups;
-    return contents.entries;
 }
 
 FolderIndex::Contents FolderIndex::read(const QString &path)
 {
-    QByteArray data;
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            data = file.readAll();
-    }
     // Only what was appended since the cache was made is parsed.
-    QVector<FolderIndexCache::Group> groups;
-    int covered = 0;
-    int sections = 0;
-    const bool cached = FolderIndexCache::read(path, data, KeyCount, &groups, &covered, &sections);
-    const QByteArray tail = QByteArray::fromRawData(data.constData() + covered, data.size() - covered);
+    QByteArray data;
+    QByteArray tail;
+    FolderIndexCache::Stamp stamp;
+    FolderIndexCache::Copy copy;
+    const bool cached = copy.open(path, KeyCount, &data, &stamp, &tail);
+    if (!cached) {
+        if (data.isNull())
+            data = FolderIndexCache::readIndex(path, &stamp);
+        tail = data;
+    }
     IniReader::Groups appended;
     if (!IniReader::read(tail, mailGroup, keyNames, &appended)) {
         Contents contents = readWithSettings(path);
         contents.appended = qMax(0, data.count("[mail]") - 1);
         return contents;
     }
-    sections += tail.count("[mail]");
+    const int sections = (cached ? copy.sections() : 0) + tail.count("[mail]");
+    // A cache that leaves much to parse is made again.
+    if (cached && tail.size() <= data.size() / 8) {
+        Contents contents;
+        if (readThroughCopy(&copy, appended, &contents)) {
+            contents.appended = qMax(0, sections - 1);
+            return contents;
+        }
+        return readWithSettings(path);
+    }
+
     const auto byName = [](const FolderIndexCache::Group &a, const FolderIndexCache::Group &b) {
         return a.first < b.first;
     };
+    QVector<FolderIndexCache::Group> groups;
+    if (cached) {
+        groups.reserve(copy.groupCount());
+        while (copy.next())
+            groups.append(copy.group());
+        if (!copy.ok())
+            return readWithSettings(path);
+    }
     QVector<FolderIndexCache::Group> added;
     for (auto it = appended.cbegin(); it != appended.cend(); ++it) {
         const FolderIndexCache::Group group(it.key(), it.value());
@@ -222,28 +242,107 @@ FolderIndex::Contents FolderIndex::read(const QString &path)
     Contents contents;
     contents.appended = qMax(0, sections - 1);
     contents.groups = groups.size();
-    contents.entries.reserve(groups.size());
-    // A cache that leaves much to parse is made again; otherwise each
-    // group's values go as soon as they are taken, which keeps the peak
-    // of a large folder's start low.
-    const bool cacheDue = !cached || tail.size() > data.size() / 8;
-    for (FolderIndexCache::Group &group : groups) {
+    contents.rows.reserve(groups.size());
+    for (const FolderIndexCache::Group &group : qAsConst(groups))
         takeEntry(group.first, group.second, &contents);
-        if (!cacheDue)
-            group = FolderIndexCache::Group();
-    }
-    if (cacheDue) {
-        contents.cacheData = data;
-        contents.cacheGroups = std::move(groups);
-        contents.cacheSections = sections;
-    }
+    contents.cacheData = data;
+    contents.cacheStamp = stamp;
+    contents.cacheGroups = std::move(groups);
+    contents.cacheSections = sections;
     return contents;
+}
+
+bool FolderIndex::readThroughCopy(FolderIndexCache::Copy *copy, const IniReader::Groups &appended,
+                                  Contents *contents)
+{
+    // The groups appended since, met in the copy's order (by name).
+    QVector<FolderIndexCache::Group> added;
+    added.reserve(appended.size());
+    for (auto it = appended.cbegin(); it != appended.cend(); ++it)
+        added.append({it.key(), it.value()});
+    std::sort(added.begin(), added.end(),
+              [](const FolderIndexCache::Group &a, const FolderIndexCache::Group &b) { return a.first < b.first; });
+    auto next = added.cbegin();
+    contents->rows.setCopy(copy->content());
+    contents->rows.reserve(copy->groupCount() + added.size());
+    int groups = 0;
+    while (copy->next()) {
+        const QStringView name = copy->name();
+        for (; next != added.cend() && QStringView(next->first).compare(name) < 0; ++next, ++groups)
+            takeEntry(next->first, next->second, contents);
+        ++groups;
+        if (next != added.cend() && QStringView(next->first).compare(name) == 0) {
+            // The last value of a key wins.
+            FolderIndexCache::Group group = copy->group();
+            for (int k = 0; k < KeyCount; ++k) {
+                if (next->second.at(k).isValid())
+                    group.second[k] = next->second.at(k);
+            }
+            takeEntry(group.first, group.second, contents);
+            ++next;
+        } else if (!takeInCopy(*copy, contents)) {
+            const FolderIndexCache::Group group = copy->group();
+            takeEntry(group.first, group.second, contents);
+        }
+    }
+    if (!copy->ok())
+        return false;
+    for (; next != added.cend(); ++next, ++groups)
+        takeEntry(next->first, next->second, contents);
+    contents->groups = groups;
+    return true;
+}
+
+bool FolderIndex::takeInCopy(const FolderIndexCache::Copy &copy, Contents *contents)
+{
+    using Value = FolderIndexCache::Copy::Value;
+    // Hidden entries, and values that QVariant would convert, go the
+    // general way.
+    if (copy.value(Archived).kind != Value::Invalid || copy.value(Removed).kind != Value::Invalid)
+        return false;
+    const auto text = [&copy](int key, FolderRows::Text *text) {
+        const Value &value = copy.value(key);
+        *text = value.kind == Value::Text ? value.text : FolderRows::Text();
+        return value.kind == Value::Text || value.kind == Value::Invalid;
+    };
+    const auto number = [&copy](int key, int *number) {
+        const Value &value = copy.value(key);
+        *number = 0;
+        if (value.kind == Value::Invalid)
+            return true;
+        const QStringView digits(reinterpret_cast<const QChar *>(copy.content().constData() + value.text.offset),
+                                 qsizetype(value.text.size));
+        if (value.kind != Value::Text || digits.isEmpty() || digits.size() > 9)
+            return false;
+        for (const QChar c : digits) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+            *number = *number * 10 + (c.unicode() - '0');
+        }
+        return true;
+    };
+    FolderRows::Text id, from, subject, recipients;
+    int letterType = 0, folderType = 0;
+    if (!text(From, &from) || !text(Subject, &subject) || !text(To, &recipients) || !text(Id, &id)
+            || !number(LetterType, &letterType) || !number(FolderType, &folderType))
+        return false;
+    if (copy.value(Id).kind == Value::Invalid)
+        id = copy.nameText();
+    FolderRows::Date date;
+    const Value &dateValue = copy.value(Date);
+    if (dateValue.kind == Value::DateTime)
+        date = dateValue.date;
+    else if (dateValue.kind != Value::Invalid)
+        return false;
+    contents->rows.appendInCopy(id, from, subject, recipients, date, letterType, folderType);
+    return true;
 }
 
 void FolderIndex::writeCache(const QString &path, const Contents &contents)
 {
     if (!contents.cacheData.isNull() || !contents.cacheGroups.isEmpty())
-        FolderIndexCache::write(path, contents.cacheData, contents.cacheGroups, contents.cacheSections);
+        FolderIndexCache::write(path, contents.cacheData, contents.cacheStamp, contents.cacheGroups,
+                                contents.cacheSections);
 }
 
 FolderIndex::Contents FolderIndex::readWithSettings(const QString &path)
@@ -253,7 +352,7 @@ FolderIndex::Contents FolderIndex::readWithSettings(const QString &path)
     settings.beginGroup(mailGroup);
     const QStringList groups = settings.childGroups();
     contents.groups = groups.size();
-    contents.entries.reserve(groups.size());
+    contents.rows.reserve(groups.size());
     for (const QString &group : groups) {
         settings.beginGroup(group);
         QVector<QVariant> values(KeyCount);
@@ -283,7 +382,7 @@ void FolderIndex::takeEntry(const QString &group, const QVector<QVariant> &value
     entry.letterType = values.at(LetterType).toInt();
     entry.folderType = values.at(FolderType).toInt();
     entry.date = values.at(Date).toDateTime();
-    contents->entries.append(entry);
+    contents->rows.append(entry);
 }
 
 bool FolderIndex::addEntry(const Entry &entry)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/folderindexcache.h"
+#include "model/folderrows.h"
+#include "model/inireader.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -27,26 +29,19 @@
 class FolderIndex
 {
 public:
-    struct Entry {
-        QString id;
-        QString from;
-        QString subject;
-        QString recipients;
-        QDateTime date;
-        int letterType = 0;
-        int folderType = 0;
-    };
+    using Entry = FolderEntry;
 
     // What reading the file found: the entries that are shown, and what the
     // object needs to know of the rest to append and compact later.
     struct Contents {
-        QVector<Entry> entries;
+        FolderRows rows;
         QSet<QString> removed;
         int appended = 0;
         int groups = 0;
         // Set when the file's cache covered too little of it: what to keep
         // in a new one (writeCache()).
         QByteArray cacheData;
+        FolderIndexCache::Stamp cacheStamp;
         QVector<FolderIndexCache::Group> cacheGroups;
         int cacheSections = 0;
     };
@@ -63,7 +58,7 @@ public:
     // on any thread, as long as no change is appended meanwhile; take()
     // makes what it found this object's state.
     static Contents read(const QString &path);
-    QVector<Entry> take(const Contents &contents);
+    void take(const Contents &contents);
     // Keeps what read() found in the file's cache when it asked for that;
     // any thread, best after the entries are shown.
     static void writeCache(const QString &path, const Contents &contents);
@@ -91,6 +86,13 @@ private:
     // cut the folder's load puts them right from the message files.
     bool append(const QString &id, const Values &values, bool durable = false);
     static Contents readWithSettings(const QString &path);
+    // read() through a copy that covers most of the file: its rows show
+    // the copy's texts in place. False when the copy turns out damaged.
+    static bool readThroughCopy(FolderIndexCache::Copy *copy, const IniReader::Groups &appended,
+                                Contents *contents);
+    // Takes a group whose values are the plain ones this program writes
+    // as a row in the copy; false, with nothing taken, for any other.
+    static bool takeInCopy(const FolderIndexCache::Copy &copy, Contents *contents);
     // Takes one sub-group's values into the list (or notes it as dropped).
     static void takeEntry(const QString &group, const QVector<QVariant> &values, Contents *contents);
     void compactWhenDue();

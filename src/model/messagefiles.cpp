@@ -176,10 +176,20 @@ bool removeDurably(const QString &path)
 
 QStringList fileNames(const QString &directory, const QString &suffix)
 {
+    const NameBlock block = encodedFileNames(directory, suffix);
     QStringList names;
+    names.reserve(block.size());
+    for (int i = 0; i < block.size(); ++i)
+        names.append(QFile::decodeName(block.name(i)));
+    return names;
+}
+
+NameBlock encodedFileNames(const QString &directory, const QString &suffix)
+{
+    NameBlock block;
     DIR *dir = opendir(QFile::encodeName(directory).constData());
     if (!dir)
-        return names;
+        return block;
     const QByteArray encodedSuffix = QFile::encodeName(suffix);
     const QByteArray path = QFile::encodeName(directory) + '/';
     while (const dirent *entry = readdir(dir)) {
@@ -194,11 +204,13 @@ QStringList fileNames(const QString &directory, const QString &suffix)
             struct stat status;
             regular = stat((path + entry->d_name).constData(), &status) == 0 && S_ISREG(status.st_mode);
         }
-        if (regular)
-            names.append(QFile::decodeName(entry->d_name));
+        if (regular) {
+            block.starts.append(block.bytes.size());
+            block.bytes.append(entry->d_name, int(length) + 1);
+        }
     }
     closedir(dir);
-    return names;
+    return block;
 }
 
 QByteArray withCrlf(const QByteArray &content)

@@ -42,6 +42,16 @@ inline const char *temporarySuffix() { return ".part"; }
 // letters would feel at every start.
 QStringList fileNames(const QString &directory, const QString &suffix);
 
+// The same names as the file system holds them, in one block, each ended by
+// a null byte: a folder of a hundred thousand files in two allocations.
+struct NameBlock {
+    QByteArray bytes;
+    QVector<int> starts;
+    int size() const { return starts.size(); }
+    const char *name(int i) const { return bytes.constData() + starts.at(i); }
+};
+NameBlock encodedFileNames(const QString &directory, const QString &suffix);
+
 // The received message as the server holds it: transport framing undone
 // (POP3 byte-stuffing), every line ended by CR LF.
 QByteArray withCrlf(const QByteArray &content);

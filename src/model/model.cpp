@@ -1,10 +1,12 @@
 #include "model/model.h"
 
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/messagefiles.h"
 #include "model/storelayout.h"
 
+#include <QBitArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,17 +16,9 @@
 #include <QSet>
 
 #include <algorithm>
-#include <limits>
+#include <cstring>
+#include <numeric>
 #include <malloc.h>
-
-namespace {
-
-qint64 sortTime(const QDateTime &date)
-{
-    return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-}
-
-} // namespace
 
 Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     : QAbstractListModel(parent)
@@ -34,7 +28,7 @@ Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     if (loading == Loading::Now) {
         const Contents contents = read(m_index.path());
         take(contents);
-        takeCheck(check(m_index.path(), m_folder, ids()));
+        takeCheck(check(m_index.path(), m_folder, m_rows));
         return;
     }
     const bool ahead = readsAhead().contains(m_index.path());
@@ -71,16 +65,11 @@ void Model::checkInBackground()
         takeCheck(watcher->result());
     });
     connect(watcher, &QObject::destroyed, &Model::trimHeaps);
-    watcher->setFuture(QtConcurrent::run(&Model::check, m_index.path(), m_folder, ids()));
-}
-
-QVector<QString> Model::ids() const
-{
-    QVector<QString> ids;
-    ids.reserve(m_rows.size());
-    for (const FolderIndex::Entry &entry : m_rows)
-        ids.append(entry.id);
-    return ids;
+    // The rows go along as they are now (shared, not copied); the worker
+    // makes their ids.
+    watcher->setFuture(BackgroundWork::run([path = m_index.path(), folder = m_folder, rows = m_rows] {
+        return check(path, folder, rows);
+    }));
 }
 
 void Model::trimHeaps()
@@ -110,26 +99,14 @@ QHash<QString, QFuture<Model::Contents>> &Model::readsAhead()
 
 void Model::take(const Contents &contents)
 {
-    m_index.take(contents.index);
+    m_index.take(contents);
 
-    // The texts are copied here: shared, they would keep the reading
-    // thread's heap, where they lie among its freed temporaries, in memory
-    // for as long as the rows live.
-    const auto copied = [](const QString &text) { return QString(text.constData(), text.size()); };
+    // The rows are taken as they are: two blocks of text and a table,
+    // however many letters the folder holds.
     beginResetModel();
-    m_rows.reserve(contents.shown.size());
-    m_times.reserve(contents.shown.size());
-    for (const FolderIndex::Entry &shown : contents.shown) {
-        FolderIndex::Entry entry = shown;
-        entry.id = copied(shown.id);
-        entry.from = copied(shown.from);
-        entry.subject = copied(shown.subject);
-        entry.recipients = copied(shown.recipients);
-        if (entry.letterType == Letter::LetterUnseen)
-            ++m_unseen;
-        m_times.append(sortTime(entry.date));
-        m_rows.append(entry);
-    }
+    m_rows = contents.rows;
+    for (int row = 0; row < m_rows.size(); ++row)
+        m_unseen += m_rows.letterType(row) == Letter::LetterUnseen;
     m_letters.resize(m_rows.size());
     m_keys.resize(m_rows.size());
     endResetModel();
@@ -157,15 +134,15 @@ void Model::takeCheck(const Check &check)
     if (many)
         beginResetModel();
     for (int row = m_rows.size() - 1; row >= 0 && !gone.isEmpty(); --row) {
-        if (!gone.remove(m_rows.at(row).id))
+        const QString id = m_rows.id(row);
+        if (!gone.remove(id))
             continue;
-        m_index.removeEntry(m_rows.at(row).id);
+        m_index.removeEntry(id);
         const Letter *letter = m_letters.at(row);
-        m_unseen -= (letter ? letter->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
+        m_unseen -= (letter ? letter->letterType() : m_rows.letterType(row)) == Letter::LetterUnseen;
         if (!many)
             beginRemoveRows(QModelIndex(), row, row);
-        m_rows.removeAt(row);
-        m_times.removeAt(row);
+        m_rows.remove(row);
         m_keys.removeAt(row);
         if (Letter *letter = m_letters.takeAt(row))
             letter->deleteLater();
@@ -178,8 +155,8 @@ void Model::takeCheck(const Check &check)
     QSet<QString> shown;
     if (check.found.size() > 32) {
         shown.reserve(m_rows.size());
-        for (const FolderIndex::Entry &entry : qAsConst(m_rows))
-            shown.insert(entry.id);
+        for (int row = 0; row < m_rows.size(); ++row)
+            shown.insert(m_rows.id(row));
     }
     QVector<FolderIndex::Entry> found;
     for (const FolderIndex::Entry &entry : check.found) {
@@ -191,7 +168,6 @@ void Model::takeCheck(const Check &check)
         for (const FolderIndex::Entry &entry : qAsConst(found)) {
             m_index.addEntry(entry);
             m_rows.append(entry);
-            m_times.append(sortTime(entry.date));
             m_keys.append(QString());
             m_letters.append(nullptr);
             m_unseen += entry.letterType == Letter::LetterUnseen ? 1 : 0;
@@ -211,7 +187,7 @@ Letter *Model::letterAt(int row) const
         return nullptr;
     Letter *&letter = m_letters[row];
     if (!letter) {
-        const FolderIndex::Entry &entry = m_rows.at(row);
+        const FolderIndex::Entry entry = m_rows.entry(row);
         letter = new Letter(const_cast<Model *>(this));
         letter->setId(entry.id);
         letter->setFrom(entry.from);
@@ -232,18 +208,20 @@ const QString &Model::plainKey()
 
 bool Model::matchesSearch(int row, const QStringList &words) const
 {
-    const FolderIndex::Entry &entry = m_rows.at(row);
+    const QStringView from = m_rows.fromView(row);
+    const QStringView recipients = m_rows.recipientsView(row);
+    const QStringView subject = m_rows.subjectView(row);
     QString &key = m_keys[row];
     if (key.isNull()) {
-        const auto plain = [](const QString &text) {
+        const auto plain = [](QStringView text) {
             return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
         };
-        key = plain(entry.from) && plain(entry.recipients) && plain(entry.subject) ? plainKey() : searchKey(entry);
+        key = plain(from) && plain(recipients) && plain(subject) ? plainKey() : searchKey(m_rows.entry(row));
     }
     for (const QString &word : words) {
         const bool found = key.constData() == plainKey().constData()
-                ? entry.from.contains(word, Qt::CaseInsensitive) || entry.recipients.contains(word, Qt::CaseInsensitive)
-                        || entry.subject.contains(word, Qt::CaseInsensitive)
+                ? from.contains(word, Qt::CaseInsensitive) || recipients.contains(word, Qt::CaseInsensitive)
+                        || subject.contains(word, Qt::CaseInsensitive)
                 : key.contains(word);
         if (!found)
             return false;
@@ -256,7 +234,7 @@ QDateTime Model::dateAt(int row) const
     if (row < 0 || row >= m_letters.size())
         return QDateTime();
     const Letter *letter = m_letters.at(row);
-    return letter ? letter->date() : m_rows.at(row).date;
+    return letter ? letter->date() : m_rows.date(row);
 }
 
 void Model::whenLoaded(std::function<void()> change)
@@ -283,7 +261,7 @@ QVariant Model::data(const QModelIndex &index, int role) const
     case FilterRole:
         if (const Letter *letter = m_letters.at(row))
             return filterString(letter);
-        return filterString(m_rows.at(row).from, m_rows.at(row).subject, m_rows.at(row).date);
+        return filterString(m_rows.fromView(row).toString(), m_rows.subjectView(row).toString(), m_rows.date(row));
     default:
         return QVariant();
     }
@@ -335,15 +313,13 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
     if (row < 0) {
         beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
         m_rows.append(entry);
-        m_times.append(sortTime(entry.date));
         m_keys.append(QString());
         m_letters.append(letter);
         endInsertRows();
     } else {
         Letter *previous = m_letters.at(row);
-        wasUnseen = (previous ? previous->letterType() : m_rows.at(row).letterType) == Letter::LetterUnseen;
-        m_rows[row] = entry;
-        m_times[row] = sortTime(entry.date);
+        wasUnseen = (previous ? previous->letterType() : m_rows.letterType(row)) == Letter::LetterUnseen;
+        m_rows.replace(row, entry);
         m_keys[row] = QString();
         m_letters[row] = letter;
         if (previous && previous != letter)
@@ -366,7 +342,7 @@ int Model::rowOf(const QString &id) const
 {
     // From the end: a letter filed again is most often a recent one.
     for (int row = m_rows.size() - 1; row >= 0; --row) {
-        if (m_rows.at(row).id == id)
+        if (m_rows.idView(row).compare(id) == 0)
             return row;
     }
     return -1;
@@ -393,12 +369,11 @@ void Model::dropRow(int index)
     if (index < 0 || index >= m_rows.size())
         return;
     Letter *letter = m_letters.at(index);
-    const bool unseen = (letter ? letter->letterType() : m_rows.at(index).letterType) == Letter::LetterUnseen;
-    m_index.removeEntry(m_rows.at(index).id);
+    const bool unseen = (letter ? letter->letterType() : m_rows.letterType(index)) == Letter::LetterUnseen;
+    m_index.removeEntry(m_rows.id(index));
 
     beginRemoveRows(QModelIndex(), index, index);
-    m_rows.removeAt(index);
-    m_times.removeAt(index);
+    m_rows.remove(index);
     m_keys.removeAt(index);
     m_letters.removeAt(index);
     endRemoveRows();
@@ -414,21 +389,23 @@ void Model::dropRow(int index)
 
 Model::Contents Model::read(const QString &indexPath)
 {
-    Contents contents;
-    contents.index = FolderIndex::read(indexPath);
-    if (!contents.index.cacheData.isNull()) {
+    Contents contents = FolderIndex::read(indexPath);
+    // Here rather than in the list's sort on the main thread, which then
+    // finds the rows in order.
+    contents.rows.sortNewestFirst();
+    if (!contents.cacheData.isNull()) {
         // Kept for the next start while this one goes on.
         FolderIndex::Contents cache;
-        std::swap(cache.cacheData, contents.index.cacheData);
-        std::swap(cache.cacheGroups, contents.index.cacheGroups);
-        cache.cacheSections = contents.index.cacheSections;
+        std::swap(cache.cacheData, contents.cacheData);
+        std::swap(cache.cacheGroups, contents.cacheGroups);
+        cache.cacheStamp = contents.cacheStamp;
+        cache.cacheSections = contents.cacheSections;
         QtConcurrent::run([indexPath, cache] { FolderIndex::writeCache(indexPath, cache); });
     }
-    contents.shown = contents.index.entries;
     return contents;
 }
 
-Model::Check Model::check(const QString &indexPath, int folder, const QVector<QString> &shown)
+Model::Check Model::check(const QString &indexPath, int folder, const FolderRows &shown)
 {
     // The message files are the truth; the index only saves parsing them.
     // A crash or power cut between a file change and its index append
@@ -439,17 +416,46 @@ Model::Check Model::check(const QString &indexPath, int folder, const QVector<QS
                          + StoreLayout::folderName(folder));
     if (!directory.exists())
         return check;
-    QStringList names = MessageFiles::fileNames(directory.path(), QStringLiteral(".eml"));
-    // Files that the index lacks come back in name order.
-    std::sort(names.begin(), names.end());
-    QSet<QString> files(names.cbegin(), names.cend());
-    for (const QString &id : shown) {
-        if (!files.remove(StoreLayout::messageFileName(id)))
+    // The names stay in one block, and each row's file name is made and
+    // dropped in turn: a folder of a hundred thousand letters is checked
+    // without a string per file and per row.
+    MessageFiles::NameBlock files = MessageFiles::encodedFileNames(directory.path(), QStringLiteral(".eml"));
+    for (int i = 0; i < files.size(); ++i) {
+        // A row names its file by the name decoded; a name that does not
+        // come back from that is compared as it does.
+        const char *name = files.name(i);
+        if (std::all_of(name, name + std::strlen(name), [](char c) { return uchar(c) < 0x80; }))
+            continue;
+        const QByteArray again = QFile::encodeName(QFile::decodeName(name));
+        if (again != name) {
+            files.starts[i] = files.bytes.size();
+            files.bytes.append(again.constData(), again.size() + 1);
+        }
+    }
+    const auto less = [&files](int a, const char *b) { return std::strcmp(files.name(a), b) < 0; };
+    QVector<int> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return less(a, files.name(b)); });
+    QBitArray matched(files.size());
+    for (int row = 0; row < shown.size(); ++row) {
+        const QString id = shown.id(row);
+        const QByteArray name = QFile::encodeName(StoreLayout::messageFileName(id));
+        auto at = std::lower_bound(order.cbegin(), order.cend(), name.constData(), less);
+        while (at != order.cend() && std::strcmp(files.name(*at), name.constData()) == 0 && matched.testBit(*at))
+            ++at;
+        if (at != order.cend() && std::strcmp(files.name(*at), name.constData()) == 0)
+            matched.setBit(*at);
+        else
             check.gone.append(id);
     }
-    for (const QString &name : qAsConst(names)) {
-        if (!files.contains(name))
-            continue;
+    QStringList lacking;
+    for (int i = 0; i < files.size(); ++i) {
+        if (!matched.testBit(i))
+            lacking.append(QFile::decodeName(files.name(i)));
+    }
+    // Files that the index lacks come back in name order.
+    std::sort(lacking.begin(), lacking.end());
+    for (const QString &name : qAsConst(lacking)) {
         QFile file(directory.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;

@@ -53,7 +53,7 @@ public:
     Letter *letterAt(int row) const;
     QDateTime dateAt(int row) const;
     // The date as a number to sort by; invalid dates first.
-    qint64 timeAt(int row) const { return m_times.at(row); }
+    qint64 timeAt(int row) const { return m_rows.time(row); }
     // The index is read and the rows agree with the message files.
     bool isLoaded() const { return m_loaded && m_checked; }
     // The row of the letter with that id; -1 when it is not in the folder.
@@ -71,7 +71,7 @@ public:
     // folds only what is typed, and keeps no second copy of plain rows.
     bool matchesSearch(int row, const QStringList &words) const;
     // The letter id of a row, without making its letter.
-    const QString &idAt(int row) const { return m_rows.at(row).id; }
+    QString idAt(int row) const { return m_rows.id(row); }
 
 signals:
     void unseenLettersChanged(int unseen);
@@ -84,11 +84,8 @@ public slots:
     void onRemoveLetterWithId(const QString &id);
 
 private:
-    // What the index says; the rows it shows.
-    struct Contents {
-        FolderIndex::Contents index;
-        QVector<FolderIndex::Entry> shown;
-    };
+    // What the index says.
+    using Contents = FolderIndex::Contents;
     // How the rows must change to agree with the folder's files.
     struct Check {
         QStringList gone;
@@ -96,12 +93,11 @@ private:
     };
     static QString searchKey(const FolderIndex::Entry &entry);
     static Contents read(const QString &indexPath);
-    static Check check(const QString &indexPath, int folder, const QVector<QString> &shown);
+    static Check check(const QString &indexPath, int folder, const FolderRows &shown);
     static QHash<QString, QFuture<Contents>> &readsAhead();
     static void trimHeaps();
     void take(const Contents &contents);
     void checkInBackground();
-    QVector<QString> ids() const;
     void takeCheck(const Check &check);
     void addLetter(Letter *letter, const FolderIndex::Entry &entry);
     void dropRow(int index);
@@ -112,8 +108,7 @@ private:
     bool m_loaded = false;
     bool m_checked = false;
     QVector<std::function<void()>> m_waiting;
-    QVector<FolderIndex::Entry> m_rows;
-    QVector<qint64> m_times;
+    FolderRows m_rows;
     // The folded text of a row beyond ASCII; plainKey() for the others;
     // null until the first search.
     mutable QVector<QString> m_keys;

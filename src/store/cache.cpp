@@ -1,6 +1,7 @@
 #include "store/cache.h"
 
 #include "base/caughtlog.h"
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/storelayout.h"
@@ -69,7 +70,7 @@ void Cache::initFolders()
         m_folders[folder] = QDir(path);
         paths.append(m_folders[folder].exists() ? path : QString());
     }
-    m_scan = QtConcurrent::run(&Cache::scanFolders, accountPath(), paths);
+    m_scan = BackgroundWork::run([accountPath = accountPath(), paths] { return scanFolders(accountPath, paths); });
     m_scanning = true;
 }
 
