@@ -11,7 +11,6 @@
 #include "servertestcase.h"
 #include "testhome.h"
 
-#include <QSettings>
 #include <QtTest>
 
 namespace SM = ServerKind;

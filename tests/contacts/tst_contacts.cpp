@@ -7,15 +7,11 @@
 #include "model/letter.h"
 #include "testhome.h"
 
-#include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QThread>
 #include <QtTest>
 
 // The contacts file is shared with the phone application.
@@ -235,13 +231,10 @@ private slots:
                              .toUtf8());
         writer.waitForBytesWritten();
         writer.closeWriteChannel();
-        QElapsedTimer timer;
-        timer.start();
-        while (sql(configPath(), {QStringLiteral("select count(*) from contact")}, "QSQLITE_BUSY_TIMEOUT=0")
-                       != QStringList{"<error>"}
-               && timer.elapsed() < 5000)
-            QThread::msleep(5);
-        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(QTest::qWaitFor([] {
+            return sql(configPath(), {QStringLiteral("select count(*) from contact")}, "QSQLITE_BUSY_TIMEOUT=0")
+                == QStringList{"<error>"};
+        }, 5000));
         if (insert)
             sendTo(*model, {{"hal@example.org"}});
         else

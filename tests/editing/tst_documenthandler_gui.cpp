@@ -6,11 +6,9 @@
 #include "main/startup.h"
 #include "testhome.h"
 
-#include <QProcess>
 #include <QQuickItem>
 #include <QQuickTextDocument>
 #include <QQuickView>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>

@@ -6,15 +6,12 @@
 #include "main/singleapplication.h"
 #include "main/startup.h"
 #include "main/trayicon.h"
-#include "model/letter.h"
 #include "testhome.h"
 
 #include <QAction>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QScreen>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -231,11 +228,8 @@ private slots:
             second.start(QStringLiteral(MAIL_BINARY_DIR "/src/drel-mail"), arguments);
             if (!second.waitForStarted(5000))
                 return -2;
-            QElapsedTimer timer;
-            timer.start();
-            while (second.state() != QProcess::NotRunning && timer.elapsed() < 15000)
-                QTest::qWait(20);
-            return second.state() == QProcess::NotRunning ? second.exitCode() : -3;
+            return QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 15000)
+                    ? second.exitCode() : -3;
         };
         QCOMPARE(secondStart({QStringLiteral("mailto:a@example.org?cc=b@example.org&subject=Hi&body=Hello")}),
                  255);

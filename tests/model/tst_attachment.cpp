@@ -1,4 +1,3 @@
-#include "base/filedialog.h"
 #include "fixtures.h"
 #include "model/attachment.h"
 #include "model/letter.h"
@@ -12,17 +11,6 @@
 
 using Fixtures::attachment;
 using Fixtures::readFile;
-
-namespace {
-// Data held Base64-encoded, as in a parsed message.
-vmime::shared_ptr<vmime::attachment> base64Handle(const QByteArray &data, const std::string &name)
-{
-    return vmime::make_shared<vmime::defaultAttachment>(
-            vmime::make_shared<vmime::stringContentHandler>(data.toBase64().toStdString(),
-                                                            vmime::encoding("base64")),
-            vmime::mediaType("image/png"), vmime::text(), vmime::word(name));
-}
-}
 
 class AttachmentTest : public QObject
 {
@@ -220,7 +208,7 @@ private slots:
         const QByteArray data = QByteArray("\x00\x01\x02 binary \xff", 13).repeated(100);
         const QString target = QDir::tempPath() + QStringLiteral("/saved.bin");
         DialogAnswer dialog(target);
-        Attachment(base64Handle(data, "blob.bin"), nullptr).save();
+        Attachment(attachment(data.toBase64().toStdString(), "blob.bin", "image/png", "base64"), nullptr).save();
         QCOMPARE(readFile(target), data);
         Attachment(attachment("short", "blob.bin"), nullptr).save();
         QCOMPARE(readFile(target), QByteArray("short")); // replaced, not appended

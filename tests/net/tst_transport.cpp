@@ -10,17 +10,10 @@
 #include "model/letter.h"
 #include "net/authenticator.h"
 #include "net/connection.h"
-#include "servers/incomingserver.h"
-#include "servers/outgoingserver.h"
 #include "servers/servermanager.h"
 #include "servertestcase.h"
 #include "testhome.h"
 
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <vmime/platforms/posix/posixHandler.hpp>
@@ -69,10 +62,12 @@ private slots:
         QTest::addColumn<int>("protocol");
         QTest::addColumn<int>("ssl");
         QTest::addColumn<int>("port");
-        QTest::newRow("pop3 starttls") << int(SM::POP3) << int(SM::STARTTLS_SSL) << servers.pop3Port();
-        QTest::newRow("pop3s") << int(SM::POP3) << int(SM::TLS_SSL) << servers.pop3sPort();
-        QTest::newRow("imap starttls") << int(SM::IMAP) << int(SM::STARTTLS_SSL) << servers.imapPort();
-        QTest::newRow("imaps") << int(SM::IMAP) << int(SM::TLS_SSL) << servers.imapsPort();
+        QTest::addColumn<bool>("loginInAddress"); // "user:password@host:port", no login of the account
+        QTest::newRow("pop3 starttls") << int(SM::POP3) << int(SM::STARTTLS_SSL) << servers.pop3Port() << false;
+        QTest::newRow("pop3s") << int(SM::POP3) << int(SM::TLS_SSL) << servers.pop3sPort() << false;
+        QTest::newRow("imap starttls") << int(SM::IMAP) << int(SM::STARTTLS_SSL) << servers.imapPort() << false;
+        QTest::newRow("imaps") << int(SM::IMAP) << int(SM::TLS_SSL) << servers.imapsPort() << false;
+        QTest::newRow("pop3, login in the address") << int(SM::POP3) << int(SM::NO_SSL) << servers.pop3Port() << true;
     }
 
     void fetchesInEachSecurityMode()
@@ -80,6 +75,7 @@ private slots:
         QFETCH(int, protocol);
         QFETCH(int, ssl);
         QFETCH(int, port);
+        QFETCH(bool, loginInAddress);
         const QByteArray older = MailServers::makeMessage("older@example.org", "Older");
         // POP3 byte-stuffs lines that begin with a dot; none may stay stuffed.
         const QByteArray newer = MailServers::makeMessage("newer@example.org", "Newer",
@@ -90,7 +86,10 @@ private slots:
         servers.trustCertificate(port);
 
         Server *server = ConnectionRecorder::incoming(protocol, port, SM::Ssl(ssl));
-        Worker w(server, nullptr);
+        if (loginInAddress)
+            server->setAddress(QStringLiteral("test:secret@") + server->address());
+        Worker w(server, nullptr, loginInAddress ? QString() : MailServers::user(),
+                 loginInAddress ? QString() : MailServers::password());
         w.log->getMail(0);
         QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 2, 15000);
         QCOMPARE(w.log->announced.at(0), qMakePair(2, QStringLiteral("newer@example.org")));
@@ -105,6 +104,7 @@ private slots:
         QVERIFY(w.log->errors.isEmpty());
         QCOMPARE(server->ssl(), SM::Ssl(ssl));
         QCOMPARE(w.log->usernameQueries + w.log->passwordQueries, 0);
+        QCOMPARE(server->portText(), QString::number(port));
     }
 
     void emptyMailboxClosesTheConnection()
@@ -114,18 +114,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.log->closed, 1, 15000);
         QVERIFY(w.log->announced.isEmpty());
         QVERIFY(w.log->errors.isEmpty());
-    }
-
-    void credentialsInTheAddress()
-    {
-        servers.seed(MailServers::makeMessage(QStringLiteral("cred@example.org"), QStringLiteral("Cred")));
-        Server *server = ConnectionRecorder::incoming(SM::POP3, servers.pop3Port());
-        server->setAddress(QStringLiteral("test:secret@") + server->address());
-        Worker w(server, nullptr, QString(), QString());
-        w.log->getMail(0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.log->announced.size(), 1, 15000);
-        QCOMPARE(w.log->usernameQueries + w.log->passwordQueries, 0);
-        QCOMPARE(server->portText(), QString::number(servers.pop3Port()));
     }
 
     void certificateQuestions_data()

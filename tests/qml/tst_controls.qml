@@ -55,6 +55,14 @@ Item {
             list.push("entry " + i)
         return list
     }
+    // The box with three entries, the first current, where the list has room.
+    function placeCombo() {
+        comboHost.x = 20
+        comboHost.y = 60
+        comboHost.width = 200
+        combo.model = ["a", "b", "c"]
+        combo.currentIndex = 0
+    }
 
     TestCase {
         name: "ComboBoxList"
@@ -89,10 +97,8 @@ Item {
             combo.buttonText = data.button
             mouseClick(combo)
             verify(comboBoxList.visible && combo.opened)
-            compare(comboBoxList.listX, data.listX)
-            compare(comboBoxList.listY, data.listY)
-            compare(comboBoxList.listWidth, data.listWidth)
-            compare(comboBoxList.listHeight, data.listHeight)
+            compare([comboBoxList.listX, comboBoxList.listY, comboBoxList.listWidth, comboBoxList.listHeight],
+                    [data.listX, data.listY, data.listWidth, data.listHeight])
             var listView = findChild(comboBoxList, "listView")
             compare(listView.count, data.entries)
             // The whole list can be reached by scrolling.
@@ -109,11 +115,7 @@ Item {
             ]
         }
         function test_choice(data) {
-            comboHost.x = 20
-            comboHost.y = 60
-            comboHost.width = 200
-            combo.model = ["a", "b", "c"]
-            combo.currentIndex = 0
+            placeCombo()
             combo.disableMap = [[1, function () { return true }], [2, function () { return false }]]
             mouseClick(combo)
             var row = findChild(comboBoxList, "row" + data.row)
@@ -152,11 +154,7 @@ Item {
             ]
         }
         function test_keys(data) {
-            comboHost.x = 20
-            comboHost.y = 60
-            comboHost.width = 200
-            combo.model = ["a", "b", "c"]
-            combo.currentIndex = 0
+            placeCombo()
             combo.forceActiveFocus()
             verify(findChild(combo, "focusFrame").visible)
             keyClick(data.open, data.modifiers || Qt.NoModifier)
@@ -220,20 +218,13 @@ Item {
         }
 
         // A form on its way out must not take the click meant for what lies
-        // below it.
-        function test_hidingTakesNoInput() {
-            messageForm.show("question", true)
-            tryCompare(messageForm, "enabled", true)
-            messageForm.hide()
-            verify(!messageForm.enabled)
-        }
-
-        // Closed and opened again before the fade took a step, as a quick
-        // user does from the form below: the form must take input again.
-        function test_reopenedAtOnceTakesInput() {
+        // below it; opened again before the fade took a step, as a quick user
+        // does from the form below, it must take input again.
+        function test_hidingTakesNoInputUntilReopened() {
             messageForm.show("first", true)
             tryCompare(messageForm, "enabled", true)
             messageForm.hide()
+            verify(!messageForm.enabled)
             messageForm.show("again", true)
             tryCompare(messageForm, "enabled", true)
         }

@@ -1,11 +1,11 @@
 #include "accounts/profile.h"
+#include "base/settings.h"
 #include "fixtures.h"
 #include "testhome.h"
 #include "window.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSettings>
 #include <QtTest>
 
 // Accounts, servers and the global mail options as a user edits them in the
@@ -22,9 +22,9 @@ class SettingsFormsTest : public QObject
 
     void startWithAccount(const MailWindow::Options &options = MailWindow::Options())
     {
-        MailWindow::addServer(0, 1, 0, "imap.example.org");
-        MailWindow::addServer(1, 2, 0, "smtp.example.org");
-        MailWindow::addAccount("bob@example.org", "Bob", QString(), QString(), QString(), QString());
+        Settings::saveServer("imap.example.org", {0, 1, 0, 0, QString()});
+        Settings::saveServer("smtp.example.org", {1, 2, 0, 0, QString()});
+        Settings::saveAccount("bob@example.org", "Bob", QString(), QString());
         QVERIFY(window.start(options));
     }
     void openManagement(const QString &row)
@@ -59,8 +59,7 @@ private slots:
         // Outgoing turned the protocol to SMTP on its own.
         QCOMPARE(stored("servers/smtp.example.org/protocol").toInt(), 2);
 
-        QVERIFY(window.click(window.textItem("imap.example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("imap.example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(window.choose("serverForm", "serverProtocolChooser", "IMAP"));
         QVERIFY(window.typeInto("serverForm", "serverAddressField", "mail.example.org"));
         QVERIFY(window.click("serverForm", "serverOkButton"));
@@ -87,8 +86,7 @@ private slots:
         QCOMPARE(stored("profiles/ann@example.org/inServer").toString(), QString("imap.example.org"));
 
         // A changed address re-points the account: its record moves.
-        QVERIFY(window.click(window.textItem("ann@example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("ann@example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(window.typeInto("profileForm", "profileEmailField", "ann.lee@example.org"));
         QVERIFY(window.click("profileForm", "profileOkButton"));
         QVERIFY(window.waitFor([] { return settingsGroups("profiles").contains("ann.lee@example.org"); }));
@@ -123,8 +121,8 @@ private slots:
             QVERIFY(window.answer(true));
             QVERIFY(window.shown(form));
             QCOMPARE(window.text(e.field, window.item(form)), QString(e.typed));
-            QVERIFY(window.close(form, e.form + QStringLiteral("CloseButton")));
-            QVERIFY(window.close("managementForm", "managementCloseButton"));
+            QVERIFY(window.close(form, e.form + QStringLiteral("CloseButton"))
+                    && window.close("managementForm", "managementCloseButton"));
         }
         QCOMPARE(settingsGroups("servers").size(), 2);
         QCOMPARE(settingsGroups("profiles").size(), 1);
@@ -136,22 +134,19 @@ private slots:
         openManagement("mailSettingsItem");
 
         QVERIFY(window.click("settingsMailForm", "storeLimitItem"));
-        QVERIFY(window.pick("Store up to 1000 messages in folder"));
-        QVERIFY(window.ready("spinPathBoxForm"));
+        QVERIFY(window.pick("Store up to 1000 messages in folder") && window.ready("spinPathBoxForm"));
         window.key(Qt::Key_Down);
         QVERIFY(window.close("spinPathBoxForm", "okButton"));
         QVERIFY(window.waitFor([] { return stored("global/storeMessagesCount").toInt() == 1001; }));
         QVERIFY(window.textItem("Store up to 1001 messages in folder"));
 
-        QVERIFY(window.click("settingsMailForm", "intervalItem"));
-        QVERIFY(window.ready("spinPathBoxForm"));
+        QVERIFY(window.click("settingsMailForm", "intervalItem") && window.ready("spinPathBoxForm"));
         window.key(Qt::Key_Down);
         QVERIFY(window.close("spinPathBoxForm", "okButton"));
         QVERIFY(window.waitFor([] { return stored("global/getMailTimerInterval").toInt() == 6 * 60000; }));
         QVERIFY(window.textItem("Get new messages every 6 minute(s)"));
 
-        QVERIFY(window.click("settingsMailForm", "serverDeletionItem"));
-        QVERIFY(window.pick("Delete received messages from server"));
+        QVERIFY(window.click("settingsMailForm", "serverDeletionItem") && window.pick("Delete received messages from server"));
         QVERIFY(window.waitFor([] { return stored("global/deleteFromServer").toBool(); }));
 
         // The running account checks at the new interval.
@@ -195,8 +190,7 @@ private slots:
         QVERIFY(fits(QString(), "settingsButton"));
         QVERIFY(window.click("settingsButton"));
         QVERIFY(fits("settingsForm", "settingsCloseButton"));
-        QVERIFY(window.click("settingsForm", "serverManagementItem"));
-        QVERIFY(window.click("managementForm", "managementAddButton"));
+        QVERIFY(window.click("settingsForm", "serverManagementItem") && window.click("managementForm", "managementAddButton"));
         QVERIFY(fits("serverForm", "serverOkButton"));
         // A window shorter than the form: Tab reaches the last field, and the
         // form scrolls it whole into view, clear of the buttons.
@@ -216,12 +210,10 @@ private slots:
         view->setMinimumSize(smallest);
         view->resize(smallest);
         QVERIFY(window.waitFor([&] { return window.root()->size() == smallest; }));
-        QVERIFY(window.close("serverForm", "serverCloseButton"));
-        QVERIFY(window.close("managementForm", "managementCloseButton"));
+        QVERIFY(window.close("serverForm", "serverCloseButton") && window.close("managementForm", "managementCloseButton"));
         QVERIFY(window.click("settingsForm", "profileManagementItem"));
         QVERIFY(fits("managementForm", "managementWizardButton"));
-        QVERIFY(window.click(window.textItem("bob@example.org")));
-        QVERIFY(window.click("managementForm", "managementEditButton"));
+        QVERIFY(window.click(window.textItem("bob@example.org")) && window.click("managementForm", "managementEditButton"));
         QVERIFY(fits("profileForm", "profileOkButton"));
         QVERIFY(window.close("profileForm", "profileCloseButton"));
         QVERIFY(window.click("managementForm", "managementWizardButton"));
@@ -229,8 +221,7 @@ private slots:
         QVERIFY(window.close("wizardForm", "wizardCancelButton"));
         QVERIFY(window.click("settingsForm", "mailSettingsItem"));
         QVERIFY(fits("settingsMailForm", "mailSettingsCloseButton"));
-        QVERIFY(window.close("settingsMailForm", "mailSettingsCloseButton"));
-        QVERIFY(window.close("settingsForm", "settingsCloseButton"));
+        QVERIFY(window.close("settingsMailForm", "mailSettingsCloseButton") && window.close("settingsForm", "settingsCloseButton"));
         QVERIFY(window.click("newLetterButton"));
         QVERIFY(fits("newMailForm", "sendButton"));
         QVERIFY(window.click("newMailForm", "linkButton"));

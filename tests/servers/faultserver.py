@@ -118,26 +118,20 @@ def main():
             pass
         close(client, server)
 
+    head = b"+OK\r\nMessage-ID: <endless@fault.test>\r\n\r\n"
+    replies = dict.fromkeys((b"USER", b"PASS", b"NOOP", b"RSET", b"DELE", b"QUIT"), b"+OK\r\n")
+    replies.update({b"CAPA": b"+OK\r\nUSER\r\n.\r\n", b"STAT": b"+OK 1 100\r\n", b"TOP": head + b".\r\n",
+                    b"RETR": head})
+
     def endless_pop3(client):
         chunk = b"x" * 65536 if a.one_line else (b"x" * 78 + b"\r\n") * 800
         try:
             client.sendall(b"+OK ready\r\n")
             for line in client.makefile("rb"):
                 command = line.split()[0].upper() if line.split() else b""
-                if command == b"CAPA":
-                    client.sendall(b"+OK\r\nUSER\r\n.\r\n")
-                elif command == b"STAT":
-                    client.sendall(b"+OK 1 100\r\n")
-                elif command == b"TOP":
-                    client.sendall(b"+OK\r\nMessage-ID: <endless@fault.test>\r\n\r\n.\r\n")
-                elif command == b"RETR":
-                    client.sendall(b"+OK\r\nMessage-ID: <endless@fault.test>\r\n\r\n")
-                    while True:
-                        client.sendall(chunk)
-                elif command in (b"USER", b"PASS", b"NOOP", b"RSET", b"DELE", b"QUIT"):
-                    client.sendall(b"+OK\r\n")
-                else:
-                    client.sendall(b"-ERR\r\n")
+                client.sendall(replies.get(command, b"-ERR\r\n"))
+                while command == b"RETR":
+                    client.sendall(chunk)
         except OSError:
             pass
         close(client)

@@ -7,7 +7,6 @@
 #include "main/startup.h"
 #include "networknamespace.h"
 #include "servers/incomingserver.h"
-#include "servers/outgoingserver.h"
 #include "servers/server.h"
 #include "servers/servermanager.h"
 #include "servers/wizard.h"
@@ -15,8 +14,6 @@
 #include "window.h"
 
 #include <QQuickItem>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace SM = ServerKind;

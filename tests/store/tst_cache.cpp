@@ -13,9 +13,6 @@
 #include "storefeeder.h"
 #include "testhome.h"
 
-#include <QDirIterator>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 using Fixtures::readFile;

@@ -12,7 +12,6 @@
 #include "storefeeder.h"
 #include "testhome.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -61,6 +60,15 @@ class TestLoadLetter : public QObject
         QTest::qVerify(QTest::qWaitFor([letter] { return letter->parsed(); }, 10000), "parsed", "",
                        __FILE__, __LINE__);
         return letter;
+    }
+
+    // Hands the message to a new store as a check does; the row it listed.
+    Letter *receive(const QByteArray &message)
+    {
+        m_cache = new Cache(account, QString());
+        QSignalSpy letters(m_cache, &Cache::letterFiled);
+        feedStore(m_cache, {message});
+        return letters.count() == 1 ? qvariant_cast<Letter *>(letters.at(0).at(1)) : nullptr;
     }
 
 private slots:
@@ -243,13 +251,8 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, subject);
         QFETCH(QDateTime, date);
-        QFile f(corpusPath(file));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        m_cache = new Cache(account, QString());
-        QSignalSpy letters(m_cache, &Cache::letterFiled);
-        feedStore(m_cache, {f.readAll()});
-        QCOMPARE(letters.count(), 1);
-        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(1));
+        const Letter *letter = receive(Fixtures::readFile(corpusPath(file)));
+        QVERIFY(letter);
         QCOMPARE(letter->from(), from);
         QCOMPARE(letter->subject(), subject);
         QCOMPARE(letter->date(), date);
@@ -287,11 +290,8 @@ private slots:
         QFETCH(int, bodies);
         QFETCH(QString, lastBody);
         QFETCH(QStringList, attachments);
-        m_cache = new Cache(account, QString());
-        QSignalSpy letters(m_cache, &Cache::letterFiled);
-        feedStore(m_cache, {message});
-        QCOMPARE(letters.count(), 1);
-        auto *letter = qvariant_cast<Letter *>(letters.at(0).at(1));
+        Letter *letter = receive(message);
+        QVERIFY(letter);
         QCOMPARE(letter->subject(), QStringLiteral("hostile"));
 
         // Parsed off the main thread: the window goes on meanwhile.

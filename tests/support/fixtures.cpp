@@ -71,9 +71,10 @@ QStringList Fixtures::column(const QAbstractItemModel &model, int role)
 }
 
 vmime::shared_ptr<vmime::attachment> Fixtures::attachment(const std::string &data, const std::string &name,
-                                                          const std::string &type)
+                                                          const std::string &type, const char *encoding)
 {
-    return vmime::make_shared<vmime::defaultAttachment>(vmime::make_shared<vmime::stringContentHandler>(data),
+    const vmime::encoding held = encoding ? vmime::encoding(encoding) : vmime::contentHandler::NO_ENCODING;
+    return vmime::make_shared<vmime::defaultAttachment>(vmime::make_shared<vmime::stringContentHandler>(data, held),
                                                         vmime::mediaType(type), vmime::text(),
                                                         vmime::word(name));
 }

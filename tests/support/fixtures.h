@@ -32,9 +32,11 @@ void writeIncomingFolder(const QString &accountDir, int letters);
 int fileMode(const QString &path);
 // Values of one role, row by row.
 QStringList column(const QAbstractItemModel &model, int role);
-// An attachment handle over bytes in memory.
+// An attachment handle over bytes in memory, held in that transfer encoding
+// (as in a parsed message) when one is named.
 vmime::shared_ptr<vmime::attachment> attachment(const std::string &data, const std::string &name,
-                                                const std::string &type = "application/octet-stream");
+                                                const std::string &type = "application/octet-stream",
+                                                const char *encoding = nullptr);
 }
 
 // Answers the program's file dialog with a fixed path (empty: the user

@@ -7,11 +7,6 @@
 #include "servers/incomingserver.h"
 #include "store/mailcheck.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QSet>
-#include <QTimer>
 #include <QtTest>
 
 MailAccount::MailAccount(Server *incomingServer, const QString &address)

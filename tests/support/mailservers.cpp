@@ -2,16 +2,9 @@
 
 #include "base/settings.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QMap>
 #include <QSslCertificate>
 #include <QSslSocket>
-#include <QThread>
-#include <QtDebug>
+#include <QtTest>
 
 #include <signal.h>
 #include <sys/types.h>
@@ -22,13 +15,9 @@
 namespace {
 bool readLine(QProcess &process, QByteArray &line, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!process.canReadLine()) {
-        if (process.state() == QProcess::NotRunning || timer.elapsed() > timeoutMs)
-            return false;
-        process.waitForReadyRead(100);
-    }
+    if (!QTest::qWaitFor([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; }, timeoutMs)
+        || !process.canReadLine())
+        return false;
     line = process.readLine().trimmed();
     return true;
 }
@@ -198,18 +187,12 @@ bool MailServers::useCertificate(const QString &name)
     ::kill(pidFile.readAll().trimmed().toInt(), SIGHUP);
 
     const QByteArray wanted = certificateFingerprint(name);
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 15000) {
+    return QTest::qWaitFor([&] {
         QSslSocket socket;
         socket.setPeerVerifyMode(QSslSocket::VerifyNone);
         socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), imapsPort());
-        if (socket.waitForEncrypted(3000)
-            && socket.peerCertificate().digest(QCryptographicHash::Sha1) == wanted)
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
+        return socket.waitForEncrypted(3000) && socket.peerCertificate().digest(QCryptographicHash::Sha1) == wanted;
+    }, 15000);
 }
 
 FaultServer::~FaultServer()

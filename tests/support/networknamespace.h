@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QByteArray>
 #include <QtTest>
 
 // The wizard's tests need the standard mail ports under the names the wizard

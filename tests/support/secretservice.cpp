@@ -1,7 +1,5 @@
 #include "secretservice.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -31,13 +29,11 @@ QString keyringsPath()
 
 SecretService::~SecretService()
 {
-    if (m_daemon) {
-        m_daemon->terminate();
-        m_daemon->waitForFinished(10000);
-    }
-    if (m_bus) {
-        m_bus->terminate();
-        m_bus->waitForFinished(5000);
+    for (QProcess *process : {m_daemon.get(), m_bus.get()}) {
+        if (process) {
+            process->terminate();
+            process->waitForFinished(10000);
+        }
     }
 }
 

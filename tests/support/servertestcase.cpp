@@ -5,9 +5,6 @@
 #include "base/settings.h"
 #include "testhome.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSettings>
 #include <QtTest>
 
 void ServerTestCase::initTestCase()

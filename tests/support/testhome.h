@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <QtTest>
 
 // Gives a test process a home of its own before anything reads the

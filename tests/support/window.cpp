@@ -2,15 +2,11 @@
 
 #include "accounts/profilemanager.h"
 #include "accounts/utils.h"
-#include "base/settings.h"
 #include "main/mailtohandler.h"
 #include "main/qtquick2applicationviewer.h"
 #include "main/startup.h"
-#include "servers/servermanager.h"
 
-#include <QDir>
 #include <QQuickItem>
-#include <QSettings>
 #include <QtTest>
 
 #include <algorithm>
@@ -216,20 +212,18 @@ bool MailWindow::gone(const QString &form) const
 bool MailWindow::click(QQuickItem *item, QPointF at)
 {
     const QRectF rect = visibleRect(item);
-    if (rect.isEmpty())
-        return false;
-    const QPoint p = at.x() < 0 ? rect.center().toPoint() : item->mapToScene(at).toPoint();
-    QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, p);
-    return true;
+    if (!rect.isEmpty())
+        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier,
+                          at.x() < 0 ? rect.center().toPoint() : item->mapToScene(at).toPoint());
+    return !rect.isEmpty();
 }
 
 bool MailWindow::doubleClick(QQuickItem *item)
 {
     const QRectF rect = visibleRect(item);
-    if (rect.isEmpty())
-        return false;
-    QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
-    return true;
+    if (!rect.isEmpty())
+        QTest::mouseDClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, rect.center().toPoint());
+    return !rect.isEmpty();
 }
 
 void MailWindow::type(const QString &text)
@@ -347,19 +341,6 @@ QImage MailWindow::screenshot(const QString &name) const
     if (!dir.isEmpty() && !name.isEmpty() && QDir().mkpath(dir))
         image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
     return image;
-}
-
-void MailWindow::addServer(int type, int protocol, int ssl, const QString &address)
-{
-    Settings::saveServer(address, {type, protocol, ssl, int(ServerKind::AUTO_AUTH), QString()});
-}
-
-void MailWindow::addAccount(const QString &email, const QString &name, const QString &inServer,
-                            const QString &outServer, const QString &login, const QString &password)
-{
-    Settings::saveAccount(email, name, inServer, outServer);
-    Settings::setAccountValue(email, Settings::inLoginKey, login);
-    Settings::setAccountValue(email, Settings::inPasswordKey, Utils::encrypt(password));
 }
 
 void MailWindow::clearUserData()

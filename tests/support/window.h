@@ -92,10 +92,6 @@ public:
     QImage screenshot(const QString &name = QString()) const;
     QStringList qmlWarnings() const;
 
-    // The settings a user with accounts has, written before start().
-    static void addServer(int type, int protocol, int ssl, const QString &address);
-    static void addAccount(const QString &email, const QString &name, const QString &inServer,
-                           const QString &outServer, const QString &login, const QString &password);
     static void clearUserData();
 
     // Where mailto: links reach the window, as from a second start.
