@@ -105,6 +105,8 @@ void Model::take(const Contents &contents)
     // however many letters the folder holds.
     beginResetModel();
     m_rows = contents.rows;
+    m_idHashes.clear();
+    m_idHashesMade = false;
     for (int row = 0; row < m_rows.size(); ++row)
         m_unseen += m_rows.letterType(row) == Letter::LetterUnseen;
     m_letters.resize(m_rows.size());
@@ -142,6 +144,7 @@ void Model::takeCheck(const Check &check)
         m_unseen -= (letter ? letter->letterType() : m_rows.letterType(row)) == Letter::LetterUnseen;
         if (!many)
             beginRemoveRows(QModelIndex(), row, row);
+        countId(id, -1);
         m_rows.remove(row);
         m_keys.removeAt(row);
         if (Letter *letter = m_letters.takeAt(row))
@@ -167,6 +170,7 @@ void Model::takeCheck(const Check &check)
         beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size() + found.size() - 1);
         for (const FolderIndex::Entry &entry : qAsConst(found)) {
             m_index.addEntry(entry);
+            countId(entry.id, 1);
             m_rows.append(entry);
             m_keys.append(QString());
             m_letters.append(nullptr);
@@ -312,6 +316,7 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
     bool wasUnseen = false;
     if (row < 0) {
         beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
+        countId(entry.id, 1);
         m_rows.append(entry);
         m_keys.append(QString());
         m_letters.append(letter);
@@ -338,8 +343,26 @@ void Model::addLetter(Letter *letter, const FolderIndex::Entry &entry)
         emit checkFolderLimits();
 }
 
+void Model::countId(QStringView id, int change)
+{
+    if (!m_idHashesMade)
+        return;
+    int &count = m_idHashes[qHash(id)];
+    count += change;
+    if (count <= 0)
+        m_idHashes.remove(qHash(id));
+}
+
 int Model::rowOf(const QString &id) const
 {
+    if (!m_idHashesMade) {
+        m_idHashes.reserve(m_rows.size());
+        for (int row = 0; row < m_rows.size(); ++row)
+            ++m_idHashes[qHash(m_rows.idView(row))];
+        m_idHashesMade = true;
+    }
+    if (!m_idHashes.contains(qHash(QStringView(id))))
+        return -1;
     // From the end: a letter filed again is most often a recent one.
     for (int row = m_rows.size() - 1; row >= 0; --row) {
         if (m_rows.idView(row).compare(id) == 0)
@@ -373,6 +396,7 @@ void Model::dropRow(int index)
     m_index.removeEntry(m_rows.id(index));
 
     beginRemoveRows(QModelIndex(), index, index);
+    countId(m_rows.idView(index), -1);
     m_rows.remove(index);
     m_keys.removeAt(index);
     m_letters.removeAt(index);

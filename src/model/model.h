@@ -103,6 +103,8 @@ private:
     void dropRow(int index);
     // Runs a change now, or once the folder is loaded.
     void whenLoaded(std::function<void()> change);
+    // Keep m_idHashes in step with rows that come and go.
+    void countId(QStringView id, int change);
 
     int m_unseen = 0;
     bool m_loaded = false;
@@ -115,6 +117,11 @@ private:
     static const QString &plainKey();
     // Null until made; once made, the letter is what the row shows.
     mutable QVector<Letter *> m_letters;
+    // How many rows have an id of each hash, made on the first rowOf(): a
+    // letter filed into a folder of a hundred thousand is mostly new, and
+    // its row is then known to be missing without comparing every id.
+    mutable QHash<uint, int> m_idHashes;
+    mutable bool m_idHashesMade = false;
     FolderIndex m_index;
     int m_folder;
 };
