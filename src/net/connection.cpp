@@ -214,7 +214,7 @@ void Connection::onQueryGetMail(int index)
         if (index <= 0) {
             high = server->startCheck();
             if (high >= 0)
-                watchInbox(server);
+                watchInbox(server, high);
             if (high < 1) {
                 emit connectionClosed();
                 emit checkFailed();
@@ -291,11 +291,11 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
     });
 }
 
-void Connection::watchInbox(Inbox *server)
+void Connection::watchInbox(Inbox *server, int count)
 {
     if (m_incomingAuthenticator)
         m_idle->watch(server->watchCopy(), m_incomingAuthenticator->username(),
-                      m_incomingAuthenticator->password());
+                      m_incomingAuthenticator->password(), count);
 }
 
 void Connection::finishWindow()

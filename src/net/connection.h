@@ -119,7 +119,7 @@ private:
     // write failed.
     void finishWindow();
     // Hands the watcher a copy of the inbox that a check has just logged in to.
-    void watchInbox(Inbox *server);
+    void watchInbox(Inbox *server, int count);
 
     std::unique_ptr<QThread> m_thread;
     Endpoint *m_incoming = nullptr;

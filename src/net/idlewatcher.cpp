@@ -214,8 +214,9 @@ struct IdleWatcher::Target
     std::unique_ptr<Endpoint> record;
     std::shared_ptr<Authenticator> login;
     QString key;
-    // The message count of the last session, to tell after a reconnect
-    // whether mail came meanwhile; -1 before the first.
+    // The message count of the last session (or as the check that handed
+    // the record over saw it), to tell when the watch starts again whether
+    // mail came meanwhile; -1 when unknown.
     int count = -1;
     // The last session waited in IDLE.
     bool reached = false;
@@ -244,7 +245,7 @@ IdleWatcher::~IdleWatcher()
     m_thread->wait();
 }
 
-void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &password)
+void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &password, int count)
 {
     auto *inbox = dynamic_cast<Inbox *>(record);
     const QString key = inbox ? inbox->identity() + QLatin1Char('\n') + login + QLatin1Char('\n') + password
@@ -255,6 +256,7 @@ void IdleWatcher::watch(Endpoint *record, const QString &login, const QString &p
         return;
     }
     auto target = std::make_unique<Target>();
+    target->count = count;
     if (inbox) {
         record->moveToThread(m_thread.get());
         target->record.reset(record);
@@ -312,7 +314,8 @@ void IdleWatcher::run()
             if (m_next) {
                 const int count = target && m_next->key == target->key ? target->count : -1;
                 target = std::move(m_next);
-                target->count = count;
+                if (target->count < 0)
+                    target->count = count;
                 m_currentKey = target->key;
                 m_replaced = false;
                 m_waker->rearm();

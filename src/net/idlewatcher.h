@@ -40,8 +40,10 @@ public:
     // made for this and given up to the watcher, which moves it to its
     // thread and deletes it; null stops watching. The same server and login
     // again leave a watch that is connected or connecting (or found no IDLE)
-    // alone, and reconnect one that waits to try again.
-    void watch(Endpoint *record, const QString &login, const QString &password);
+    // alone, and reconnect one that waits to try again. count is the inbox's
+    // message count as the caller saw it (-1: unknown): mail that comes
+    // before the watch is in place is news too.
+    void watch(Endpoint *record, const QString &login, const QString &password, int count = -1);
     // Any thread. Drops the connection, which may have gone with an address
     // of this machine, and makes it again at once, with the pauses between
     // attempts starting afresh.
