@@ -1,6 +1,7 @@
 #include "search/indexer.h"
 
 #include "base/crashpoint.h"
+#include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/storelayout.h"
 #include "search/letterwords.h"
@@ -90,7 +91,7 @@ void Indexer::reconcileAll()
         emit progress(m_indexed, 0);
         return;
     }
-    for (int folder = 0; folder < 5; ++folder)
+    for (int folder = 0; folder < Letter::FolderCount; ++folder)
         reconcile(folder);
     schedule();
 }
