@@ -156,6 +156,16 @@ Inbox *Connection::incoming() const
     return dynamic_cast<Inbox *>(m_incoming);
 }
 
+Inbox *Connection::checkedInbox()
+{
+    Inbox *server = incoming();
+    if (!server) {
+        emit connectionClosed();
+        emit checkFailed();
+    }
+    return server;
+}
+
 template<typename Job>
 void Connection::fetchJob(const QString &operation, Job job)
 {
@@ -201,12 +211,9 @@ void Connection::fetchJob(const QString &operation, Job job)
 void Connection::onQueryGetMail(int index)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    Inbox *server = incoming();
-    if (!server) {
-        emit connectionClosed();
-        emit checkFailed();
+    Inbox *server = checkedInbox();
+    if (!server)
         return;
-    }
     if (index > 0 && m_checkFailed)
         return;
     fetchJob(operationOf(Q_FUNC_INFO), [&] {
@@ -234,19 +241,16 @@ void Connection::onQueryGetMail(int index)
             numbers.append(low);
             ids.append(QString());
         }
-        emit newMessageIds_chain(numbers, ids, index <= 0);
+        emit newMessageIds_chain(numbers, ids);
     });
 }
 
 void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QString directory)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    Inbox *server = incoming();
-    if (!server) {
-        emit connectionClosed();
-        emit checkFailed();
+    Inbox *server = checkedInbox();
+    if (!server)
         return;
-    }
     if (m_checkFailed)
         return;
     fetchJob(operationOf(Q_FUNC_INFO), [&] {

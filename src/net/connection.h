@@ -62,9 +62,8 @@ signals:
     // A step of a mail check failed, or no check could start: the check is
     // over, and what it stored was reported before this.
     void checkFailed();
-    // Message numbers and ids of a window of the inbox, newest first;
-    // restart is set for the newest window of a new check.
-    void newMessageIds_chain(QList<int> numbers, QStringList ids, bool restart);
+    // Message numbers and ids of a window of the inbox, newest first.
+    void newMessageIds_chain(QList<int> numbers, QStringList ids);
     // The messages asked for by onFetchMessages() are complete and durable
     // in the folder directory. Messages that the server no longer has are
     // missing from the list.
@@ -112,6 +111,8 @@ private:
     void installAuthenticator(bool incoming, std::shared_ptr<Authenticator> authenticator);
     void installServer(bool incoming, Endpoint *server);
     Inbox *incoming() const;
+    // The inbox for a step of a check; without one the check ends here.
+    Inbox *checkedInbox();
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
     template<typename Job> void fetchJob(const QString &operation, Job job);

@@ -55,9 +55,8 @@ void MailCheck::start()
     emit getNewMail(0);
 }
 
-void MailCheck::onNewMessageIds(QList<int> numbers, QStringList ids, bool restart)
+void MailCheck::onNewMessageIds(QList<int> numbers, QStringList ids)
 {
-    Q_UNUSED(restart)   // a check is one walk; the next check is a new object
     if (m_walkDone || m_ended || !m_cache)
         return;
     walkWindow(numbers, ids);

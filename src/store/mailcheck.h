@@ -67,7 +67,7 @@ signals:
 
 public slots:
     // A window of the inbox, newest first.
-    void onNewMessageIds(QList<int> numbers, QStringList ids, bool restart);
+    void onNewMessageIds(QList<int> numbers, QStringList ids);
     void onMessagesStored(StoredMessages messages);
     // The worker ended the check on a failure; what it stored before is
     // still listed.

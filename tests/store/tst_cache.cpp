@@ -78,7 +78,7 @@ private slots:
             MailCheck check(&cache);
             QSignalSpy done(&check, &MailCheck::ended);
             check.start();
-            check.onNewMessageIds({3}, {QString::fromLatin1(held)}, true);
+            check.onNewMessageIds({3}, {QString::fromLatin1(held)});
             QCOMPARE(done.count(), 1);
         }
         QVERIFY(!QFile::exists(m_root + QStringLiteral("/Incoming/cut@x.eml.part")));
@@ -92,7 +92,7 @@ private slots:
             QVERIFY(MessageFiles::replaceDurably(path, content));
         });
         check.start();
-        check.onNewMessageIds({9, 8, 7, 6}, {"sent@x", "HELD@x", "held@x", "old@x"}, true);
+        check.onNewMessageIds({9, 8, 7, 6}, {"sent@x", "HELD@x", "held@x", "old@x"});
         // The newest alone first, so that it is listed at once.
         QCOMPARE(fetch.count(), 2);
         QCOMPARE(fetch.at(0).at(0).value<QList<int>>(), (QList<int>{9}));
@@ -106,7 +106,7 @@ private slots:
         MailCheck next(&restarted);
         QSignalSpy restartedAsk(&next, &MailCheck::getNewMail);
         next.start();
-        next.onNewMessageIds({12, 11}, {"archived@x", "gone@x"}, true);
+        next.onNewMessageIds({12, 11}, {"archived@x", "gone@x"});
         QCOMPARE(restartedAsk.count(), 2);
         QCOMPARE(restartedAsk.at(1).at(0).toInt(), 10);
     }

@@ -17,7 +17,7 @@ ConnectionRecorder::ConnectionRecorder(Connection *connection, QObject *parent)
     connect(connection, &Connection::queryUsername, this, [this] { ++usernameQueries; });
     connect(connection, &Connection::queryPassword, this, [this] { ++passwordQueries; });
     connect(connection, &Connection::newMessageIds_chain, this,
-            [this](const QList<int> &numbers, const QStringList &ids, bool) {
+            [this](const QList<int> &numbers, const QStringList &ids) {
                 for (int i = 0; i < numbers.size(); ++i)
                     announced.append({numbers.at(i), ids.value(i)});
             });

@@ -32,7 +32,7 @@ void feedStore(Cache *cache, const QList<QByteArray> &newestFirst, QStringList i
             });
     QSignalSpy done(&check, &MailCheck::lettersRecieved);
     check.start();
-    check.onNewMessageIds(numbers, ids, true);
+    check.onNewMessageIds(numbers, ids);
     QTRY_COMPARE(done.count(), 1);
     QTRY_VERIFY(check.hasEnded());
 }
