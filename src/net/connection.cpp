@@ -264,22 +264,34 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
             files.append({fileNames.value(i), it.value()});
             fetched.append(numbers.at(i));
         }
+        // Creating the files is most of a window's time on the disk's side;
+        // the list's fields are read meanwhile, on a thread of their own,
+        // from here on: while the window before is still being written.
+        std::future<QVector<ListFields>> listed = std::async(std::launch::async, [files] {
+            yieldToTheWindow();
+            QVector<ListFields> fields;
+            fields.reserve(files.size());
+            for (const MessageFiles::Pending &file : files)
+                fields.append(ListFields::fromMessage(file.content));
+            return fields;
+        });
         finishWindow();
-        m_windowWrite = std::async(std::launch::async, [directory, files, fetched] {
+        m_windowWrite = std::async(std::launch::async,
+                                   [directory, files, fetched, listed = std::move(listed)]() mutable {
             yieldToTheWindow();
             QPair<QString, StoredMessages> result;
-            if (!MessageFiles::writeDurably(directory, files, &result.first)) {
+            const bool written = MessageFiles::writeDurably(directory, files, &result.first);
+            const QVector<ListFields> fields = listed.get();
+            if (!written) {
                 if (result.first.isNull())
                     result.first = QStringLiteral("");
                 return result;
             }
-            // The list's fields are read here, on a core of their own, while
-            // the worker fetches the next window.
             result.second.reserve(files.size());
             for (int i = 0; i < files.size(); ++i) {
                 StoredMessage message;
                 message.number = fetched.at(i);
-                message.fields = ListFields::fromMessage(files.at(i).content);
+                message.fields = fields.at(i);
                 result.second.append(message);
             }
             return result;
