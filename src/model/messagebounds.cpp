@@ -287,12 +287,17 @@ QByteArray withBoundedTopHeader(const QByteArray &content)
 QByteArray MessageBounds::headerBlock(const QByteArray &content)
 {
     const QByteArray window = content.left(MaxHeaderSize);
-    int end = window.indexOf("\r\n\r\n");
-    const int lfEnd = window.indexOf("\n\n");
-    if (end < 0 || (lfEnd >= 0 && lfEnd < end))
-        end = lfEnd;
-    if (end >= 0)
-        return window.left(end + 2);
+    // The first blank line, CR LF or bare LF, found line by line: a search
+    // for either ending alone reads the whole body when the other ends it.
+    const char *const begin = window.constData();
+    const char *const stop = begin + window.size();
+    for (const char *lf = begin; (lf = static_cast<const char *>(std::memchr(lf, '\n', size_t(stop - lf))));
+         ++lf) {
+        if (lf > begin && lf[-1] == '\r' && stop - lf > 2 && lf[1] == '\r' && lf[2] == '\n')
+            return window.left(int(lf - begin) + 1);
+        if (stop - lf > 1 && lf[1] == '\n')
+            return window.left(int(lf - begin) + 2);
+    }
     if (window.size() == content.size())
         return content;
     const int lastLine = window.lastIndexOf('\n');
