@@ -62,13 +62,16 @@ QStringList MailAccount::incomingFiles() const
 QString MailAccount::differenceFrom(const MailServers &servers) const
 {
     QSet<QString> expected;
+    QHash<QString, QString> subjects;
     for (const QByteArray &message : servers.messages()) {
         const QByteArray wire = MessageFiles::withCrlf(message);
-        QString id = ListFields::fromMessage(wire).id;
+        const ListFields fields = ListFields::fromMessage(wire);
+        QString id = fields.id;
         if (id.isEmpty())
             id = IncomingServer::derivedMessageId(wire);
         const QString name = StoreLayout::messageFileName(id);
         expected.insert(name);
+        subjects.insert(name, fields.subject);
         QFile file(cache->folderPath(Letter::IncomingFolder) + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly))
             return QStringLiteral("missing: ") + name;
@@ -83,6 +86,14 @@ QString MailAccount::differenceFrom(const MailServers &servers) const
     QSet<QString> rows;
     for (int row = 0; row < reloaded.rowCount(); ++row)
         rows.insert(StoreLayout::messageFileName(reloaded.letterAt(row)->id()));
+    // Each row listed during the check shows its own letter, not another of
+    // the same window.
+    for (int row = 0; row < incoming->rowCount(); ++row) {
+        const Letter *letter = incoming->letterAt(row);
+        const QString name = StoreLayout::messageFileName(letter->id());
+        if (letter->subject() != subjects.value(name))
+            return QStringLiteral("the row of %1 shows the subject \"%2\"").arg(name, letter->subject());
+    }
     if (reloaded.rowCount() != expected.size() || rows != expected)
         return QStringLiteral("%1 rows for %2 files").arg(reloaded.rowCount()).arg(expected.size());
     return QString();
