@@ -27,8 +27,8 @@ public:
     // Message file names in Incoming, sorted.
     QStringList incomingFiles() const;
     // Empty when Incoming holds every message of the server exactly as the
-    // server holds it, one file each, and the folder lists each file once;
-    // else what is wrong.
+    // server holds it, one file each, the folder lists each file once and
+    // each row listed shows its own letter's subject; else what is wrong.
     QString differenceFrom(const MailServers &servers) const;
 
     std::unique_ptr<Cache> cache;
