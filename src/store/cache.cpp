@@ -125,12 +125,6 @@ bool Cache::isKnownMessageFile(const QString &fileName) const
     return m_knownMessageFiles.contains(fileName);
 }
 
-const QSet<QString> &Cache::knownMessageFiles() const
-{
-    settleScan();
-    return m_knownMessageFiles;
-}
-
 bool Cache::holdsMessageFile(const QString &fileName) const
 {
     for (const int folder : {Letter::IncomingFolder, Letter::ArchiveFolder, Letter::TrashFolder}) {
