@@ -77,7 +77,7 @@ void SearchResults::setSearchText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    m_words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_words = SearchWords(text);
     for (FolderRows &rows : m_folderRows) {
         rows.matching.clear();
         rows.matched = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/searchwords.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QPointer>
@@ -93,7 +95,7 @@ private:
     QString m_text;
     QVector<Row> m_rows;
     QString m_listed; // the search text that m_rows were found for
-    QStringList m_words; // m_text folded
+    SearchWords m_words;
     std::array<FolderRows, 5> m_folderRows;
     int m_limit = FirstRows;
     // The last search left letters out (more rows, or more hits in the
