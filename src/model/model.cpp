@@ -226,7 +226,7 @@ bool Model::matchesSearch(int row, const SearchWords &words) const
     const bool isPlain = key.constData() == plainKey().constData();
     for (int word = 0; word < words.size(); ++word) {
         const bool found = isPlain
-                ? words.isIn(word, from) || words.isIn(word, recipients) || words.isIn(word, subject)
+                ? words.isInPlain(word, from) || words.isInPlain(word, recipients) || words.isInPlain(word, subject)
                 : words.isIn(word, key);
         if (!found)
             return false;

@@ -22,12 +22,13 @@ public:
     bool operator==(const SearchWords &other) const { return m_words == other.m_words; }
     bool operator!=(const SearchWords &other) const { return !(*this == other); }
 
-    // Whether the word is in the text, which is either folded or plain
-    // ASCII in any case.
-    bool isIn(int word, QStringView text) const;
+    // Whether the word is in a folded text, or in a plain ASCII text in
+    // any case.
+    bool isIn(int word, QStringView folded) const;
+    bool isInPlain(int word, QStringView ascii) const;
 
 private:
-    // How far to move on when a text's character does not end the word:
+    // How far to move on when a plain text's character does not end the word:
     // by the character's low byte, the least of those sharing it.
     using Skips = std::array<quint16, 256>;
     QStringList m_words;

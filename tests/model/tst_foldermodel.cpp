@@ -383,11 +383,11 @@ private slots:
             if (parts.first() != QLatin1String("file"))
                 continue;
             QVERIFY(QDir().mkpath(m_dir + QLatin1Char('/') + StoreLayout::folderName(Letter::IncomingFolder)));
+            const QByteArray id = parts.at(1).toUtf8();
+            const QByteArray date = now.addDays(-parts.at(2).toInt()).toString(Qt::RFC2822Date).toUtf8();
             QVERIFY(Fixtures::writeFile(messageFilePath(Letter::IncomingFolder, parts.at(1)),
-                                        "Message-ID: <" + parts.at(1).toUtf8() + ">\r\nFrom: anna@example.org\r\nSubject: "
-                                                + parts.at(1).toUtf8() + "\r\nDate: "
-                                                + now.addDays(-parts.at(2).toInt()).toString(Qt::RFC2822Date).toUtf8()
-                                                + "\r\n\r\nbody\r\n"));
+                                        "Message-ID: <" + id + ">\r\nFrom: anna@example.org\r\nSubject: " + id
+                                                + "\r\nDate: " + date + "\r\n\r\nbody\r\n"));
         }
         Model model(indexPath("incoming.conf"), Letter::IncomingFolder, nullptr, Model::Loading::InBackground);
         ProxyModel proxy;
