@@ -20,6 +20,7 @@
 #include "main/singleapplication.h"
 #include "main/trayicon.h"
 #include "model/attachment.h"
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
@@ -41,6 +42,8 @@
 #include <QVariant>
 
 #include <vmime/vmime.hpp>
+
+#include <memory>
 
 namespace {
 // The X11 platform plugin takes the instance part of WM_CLASS from here.
@@ -194,6 +197,14 @@ void Startup::loadScene(CustomQtQuick2ApplicationViewer &viewer, Utils &utils, b
     engine->addImageProvider(QStringLiteral("effects"), new EffectImageProvider);
     engine->addImageProvider(InlineImages::providerName(), new InlineImageProvider);
 
+    // Listing folders and indexing wait until the window has its first
+    // frame, which they would otherwise slow down on a machine of few cores.
+    BackgroundWork::holdForWindow();
+    auto shown = std::make_shared<QMetaObject::Connection>();
+    *shown = QObject::connect(&viewer, &QQuickWindow::frameSwapped, &viewer, [shown] {
+        BackgroundWork::releaseForWindow();
+        QObject::disconnect(*shown);
+    }, Qt::DirectConnection);
     viewer.setSource(QUrl(QStringLiteral("qrc:///qml/main.qml")));
     // The shown account's folders are made by now, if it has any.
     Model::forgetReadsAhead();

@@ -1,11 +1,30 @@
 #include "model/backgroundwork.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMutex>
 #include <QPointer>
+#include <QWaitCondition>
 
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+namespace {
+
+struct Hold {
+    QMutex mutex;
+    QWaitCondition released;
+    QDeadlineTimer until{0};
+};
+
+Hold &hold()
+{
+    static Hold hold;
+    return hold;
+}
+
+} // namespace
 
 QThreadPool *BackgroundWork::pool()
 {
@@ -27,4 +46,24 @@ void BackgroundWork::yieldToWindow()
 void BackgroundWork::returnFreedMemory()
 {
     ::malloc_trim(0);
+}
+
+void BackgroundWork::holdForWindow()
+{
+    QMutexLocker locker(&hold().mutex);
+    hold().until = QDeadlineTimer(HoldMilliseconds);
+}
+
+void BackgroundWork::releaseForWindow()
+{
+    QMutexLocker locker(&hold().mutex);
+    hold().until = QDeadlineTimer(0);
+    hold().released.wakeAll();
+}
+
+void BackgroundWork::waitForWindow()
+{
+    QMutexLocker locker(&hold().mutex);
+    while (!hold().until.hasExpired())
+        hold().released.wait(&hold().mutex, hold().until);
 }

@@ -14,6 +14,16 @@ namespace BackgroundWork {
 QThreadPool *pool();
 // Lowers the calling thread's priority; every task of the pool does so first.
 void yieldToWindow();
+
+// The window's start goes first: from holdForWindow() until the window
+// has shown its first frame (releaseForWindow()), tasks wait before they
+// begin, also those of other background threads that ask (waitForWindow()).
+// A window that is never shown holds them up for HoldMilliseconds at most.
+// Whoever blocks on a task releases them first.
+constexpr int HoldMilliseconds = 2000;
+void holdForWindow();
+void releaseForWindow();
+void waitForWindow();
 // Gives the memory that the task's temporaries left free back to the
 // system; every task of the pool does so last, while the window goes on.
 void returnFreedMemory();
@@ -23,6 +33,7 @@ auto run(Function function) -> QFuture<decltype(function())>
 {
     return QtConcurrent::run(pool(), [function] {
         yieldToWindow();
+        waitForWindow();
         auto result = function();
         returnFreedMemory();
         return result;

@@ -1,5 +1,6 @@
 #include "model/messagebounds.h"
 
+#include <QFile>
 #include <QVector>
 
 #include <cstring>
@@ -283,6 +284,11 @@ QByteArray withBoundedTopHeader(const QByteArray &content)
 }
 
 } // namespace
+
+QByteArray MessageBounds::readFile(QFile &file)
+{
+    return file.read(qBound<qint64>(0, file.size(), MaxSize));
+}
 
 QByteArray MessageBounds::headerBlock(const QByteArray &content)
 {

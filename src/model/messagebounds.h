@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class QFile;
+
 // Any thread.
 // Keeps what a sender controls in a message within what the mail library can
 // parse in bounded stack, time and memory. The library's MIME parser recurses
@@ -28,6 +30,10 @@ public:
     // signatures stay below 100 KB; the parser takes about 0.6 s per MB of
     // header fields, so 256 KB keeps even the list reading a new letter quick.
     static constexpr int MaxHeaderSize = 256 * 1024;
+
+    // A message file's content up to MaxSize. QIODevice::read() would set
+    // MaxSize aside for every letter first.
+    static QByteArray readFile(QFile &file);
 
     // The message's own header block, up to MaxHeaderSize (ending at a line
     // end), for listing a letter without parsing its body.

@@ -1,8 +1,10 @@
 #include "search/indexer.h"
 
 #include "base/crashpoint.h"
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/messagebounds.h"
+#include "model/messagefiles.h"
 #include "model/storelayout.h"
 #include "search/letterwords.h"
 
@@ -14,7 +16,10 @@
 #include <QThread>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <numeric>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -57,6 +62,7 @@ void Indexer::start()
     const int own = ::getpriority(PRIO_PROCESS, thread);
     if (errno == 0)
         ::setpriority(PRIO_PROCESS, thread, qMin(own + 10, 19));
+    BackgroundWork::waitForWindow();
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile::setPermissions(QFileInfo(m_path).absolutePath(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -100,22 +106,40 @@ void Indexer::reconcile(int folder)
 {
     if (!openIndex())
         return;
-    // The directory listing and the index's list of names: both cheap next
-    // to reading a single letter.
-    QSet<QString> onDisk;
-    const QStringList files = QDir(StoreLayout::folderPath(m_account, folder))
-            .entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Unsorted);
-    for (const QString &file : files)
-        onDisk.insert(file.chopped(messageSuffix.size()));
-    const QSet<QString> indexed = m_index->names(folder);
-    for (const QString &name : indexed) {
-        if (!onDisk.contains(name))
-            m_jobs.append({folder, name, false});
+    // Both lists in byte order, walked side by side: at a hundred thousand
+    // letters, sets of both sides' names took tens of megabytes.
+    const MessageFiles::NameBlock files = MessageFiles::encodedFileNames(StoreLayout::folderPath(m_account, folder),
+                                                                         messageSuffix);
+    // A name as the index keeps it: the text the file system's bytes stand
+    // for, without the suffix.
+    MessageFiles::NameBlock onDisk;
+    for (int i = 0; i < files.size(); ++i) {
+        if (files.name(i)[0] == '.')
+            continue;
+        const QByteArray name = QFile::encodeName(QFile::decodeName(files.name(i)).chopped(messageSuffix.size()));
+        onDisk.starts.append(onDisk.bytes.size());
+        onDisk.bytes.append(name.constData(), name.size() + 1);
     }
-    for (const QString &name : onDisk) {
-        if (!indexed.contains(name))
-            m_jobs.append({folder, name, true});
-    }
+    QVector<int> order(onDisk.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&onDisk](int a, int b) { return std::strcmp(onDisk.name(a), onDisk.name(b)) < 0; });
+    int next = 0;
+    const auto add = [&](int until) {
+        for (; next < until; ++next)
+            m_jobs.append({folder, QString::fromUtf8(onDisk.name(order.at(next))), true});
+    };
+    m_index->visitNames(folder, [&](const QByteArray &name) {
+        const auto first = std::lower_bound(order.cbegin() + next, order.cend(), name, [&onDisk](int i, const QByteArray &n) {
+            return std::strcmp(onDisk.name(i), n.constData()) < 0;
+        });
+        add(int(first - order.cbegin()));
+        if (next < order.size() && name == onDisk.name(order.at(next)))
+            ++next;
+        else
+            m_jobs.append({folder, QString::fromUtf8(name), false});
+    });
+    add(order.size());
 }
 
 void Indexer::fileAdded(int folder, const QString &name)
@@ -171,7 +195,7 @@ void Indexer::runBatch()
                        + messageSuffix);
             // Gone meanwhile (moved on): its removal follows.
             if (file.open(QIODevice::ReadOnly)) {
-                ok = m_index->put(job.folder, job.name, LetterWords::fromMessage(file.read(MessageBounds::MaxSize)));
+                ok = m_index->put(job.folder, job.name, LetterWords::fromMessage(MessageBounds::readFile(file)));
                 ++added;
             }
         } else {

@@ -1,5 +1,6 @@
 #include "search/lettersearch.h"
 
+#include "model/backgroundwork.h"
 #include "model/letter.h"
 #include "model/storelayout.h"
 #include "search/indexer.h"
@@ -38,6 +39,8 @@ void LetterSearch::stop()
     m_reader.reset();
     m_notice.stop();
     if (m_thread.isRunning()) {
+        // An indexer that waits for the window would hold this up.
+        BackgroundWork::releaseForWindow();
         m_thread.quit();
         m_thread.wait();
     }

@@ -240,18 +240,19 @@ bool SearchIndex::remove(int folder, const QString &name)
     return exec(*text) && exec(*file);
 }
 
-QSet<QString> SearchIndex::names(int folder)
+bool SearchIndex::visitNames(int folder, const std::function<void(const QByteArray &name)> &visit)
 {
-    QSet<QString> result;
+    // Walks the unique index of (folder, name), whose binary collation is
+    // the byte order of the names' UTF-8.
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT name FROM files WHERE folder = ?"));
+    query.prepare(QStringLiteral("SELECT name FROM files WHERE folder = ? ORDER BY name"));
     query.addBindValue(folder);
     if (!exec(query))
-        return result;
+        return false;
     while (query.next())
-        result.insert(query.value(0).toString());
-    return result;
+        visit(query.value(0).toString().toUtf8());
+    return true;
 }
 
 int SearchIndex::size()

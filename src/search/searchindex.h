@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
+
+#include <functional>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -52,8 +54,9 @@ public:
     void rollback();
     bool put(int folder, const QString &name, const LetterWords &words);
     bool remove(int folder, const QString &name);
-    // The base names of the files the index holds for a folder.
-    QSet<QString> names(int folder);
+    // Hands the base names of the files the index holds for a folder to
+    // visit, as UTF-8, in ascending byte order.
+    bool visitNames(int folder, const std::function<void(const QByteArray &name)> &visit);
     int size();
 
     // Reader. The hits of the newest letters first (by their Date), at

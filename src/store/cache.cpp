@@ -53,6 +53,7 @@ Cache::Cache(QString accountAddress, QString incomingServerText, QObject *parent
 
 Cache::~Cache()
 {
+    BackgroundWork::releaseForWindow();
     m_scan.waitForFinished();
 }
 
@@ -111,6 +112,7 @@ void Cache::settleScan() const
     if (!m_scanning)
         return;
     m_scanning = false;
+    BackgroundWork::releaseForWindow();
     QSet<QString> scanned = m_scan.result();
     m_scan = QFuture<QSet<QString>>();
     scanned.unite(m_knownMessageFiles);
@@ -121,12 +123,6 @@ bool Cache::isKnownMessageFile(const QString &fileName) const
 {
     settleScan();
     return m_knownMessageFiles.contains(fileName);
-}
-
-const QSet<QString> &Cache::knownMessageFiles() const
-{
-    settleScan();
-    return m_knownMessageFiles;
 }
 
 bool Cache::holdsMessageFile(const QString &fileName) const
@@ -326,7 +322,7 @@ vmime::shared_ptr<vmime::message> Cache::parseMessageFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return vmime::make_shared<vmime::message>();
-    return LetterParser::parse(file.read(MessageBounds::MaxSize));
+    return LetterParser::parse(MessageBounds::readFile(file));
 }
 
 void Cache::loadLetter(Letter *letter, int folder, bool markSeen)

@@ -58,7 +58,6 @@ public:
     // already received: those in Incoming, Archive and Trash at start-up,
     // those listed in "fully-removed", and every message received since.
     bool isKnownMessageFile(const QString &fileName) const;
-    const QSet<QString> &knownMessageFiles() const;
     // The message's file is in place in Incoming, Archive or Trash, whole
     // and durable: the store holds it, whatever the server does with it.
     bool holdsMessageFile(const QString &fileName) const;
