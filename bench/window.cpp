@@ -233,7 +233,7 @@ int runRound()
     // Once the rows agree with the message files, the start is over.
     QQuickItem *list = window.item("mailListView");
     auto *model = qobject_cast<ProxyModel *>(list->property("model").value<QObject *>());
-    auto *folder = qobject_cast<Model *>(model->sourceModel());
+    Model *folder = model->folderModel();
     MailWindow::waitFor([&] { return folder->isLoaded(); }, 30000);
     QTest::qWait(100);
     std::printf("settled %ld %ld\n", residentKb(), residentKb("VmHWM:"));
@@ -266,7 +266,7 @@ int runRound()
     // Letters are made as their rows are first shown; asking the model for
     // the others would make them.
     int read = 0;
-    for (const Letter *letter : model->sourceModel()->findChildren<Letter *>(QString(), Qt::FindDirectChildrenOnly))
+    for (const Letter *letter : folder->findChildren<Letter *>(QString(), Qt::FindDirectChildrenOnly))
         read += letter->parsed() ? 1 : 0;
     std::printf("scroll %.1f %d %d %ld\n", timer.nsecsElapsed() / 1e6, most, read - 1, residentKb());
     std::fflush(stdout);

@@ -4,6 +4,7 @@
 #include "model/letter.h"
 #include "model/messagebounds.h"
 #include "model/messagefiles.h"
+#include "model/searchwords.h"
 #include "model/storelayout.h"
 
 #include <QBitArray>
@@ -210,7 +211,7 @@ const QString &Model::plainKey()
     return key;
 }
 
-bool Model::matchesSearch(int row, const QStringList &words) const
+bool Model::matchesSearch(int row, const SearchWords &words) const
 {
     const QStringView from = m_rows.fromView(row);
     const QStringView recipients = m_rows.recipientsView(row);
@@ -222,11 +223,11 @@ bool Model::matchesSearch(int row, const QStringList &words) const
         };
         key = plain(from) && plain(recipients) && plain(subject) ? plainKey() : searchKey(m_rows.entry(row));
     }
-    for (const QString &word : words) {
-        const bool found = key.constData() == plainKey().constData()
-                ? from.contains(word, Qt::CaseInsensitive) || recipients.contains(word, Qt::CaseInsensitive)
-                        || subject.contains(word, Qt::CaseInsensitive)
-                : key.contains(word);
+    const bool isPlain = key.constData() == plainKey().constData();
+    for (int word = 0; word < words.size(); ++word) {
+        const bool found = isPlain
+                ? words.isInPlain(word, from) || words.isInPlain(word, recipients) || words.isInPlain(word, subject)
+                : words.isIn(word, key);
         if (!found)
             return false;
     }

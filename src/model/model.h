@@ -10,6 +10,7 @@
 #include <functional>
 
 class Letter;
+class SearchWords;
 
 // Thread: main.
 // The letters of one folder, with the folder's index file kept in step so
@@ -69,9 +70,11 @@ public:
     // and only for rows beyond ASCII, whose text is not already its own
     // folded form but for case: a folder of many thousand letters then
     // folds only what is typed, and keeps no second copy of plain rows.
-    bool matchesSearch(int row, const QStringList &words) const;
-    // The letter id of a row, without making its letter.
+    bool matchesSearch(int row, const SearchWords &words) const;
+    // The letter id of a row, without making its letter; the view lasts
+    // until the rows change.
     QString idAt(int row) const { return m_rows.id(row); }
+    QStringView idView(int row) const { return m_rows.idView(row); }
 
 signals:
     void unseenLettersChanged(int unseen);

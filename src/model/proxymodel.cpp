@@ -1,6 +1,7 @@
 #include "model/proxymodel.h"
 
 #include "base/settings.h"
+#include "model/dateorder.h"
 #include "model/letter.h"
 #include "model/model.h"
 #include "model/storelayout.h"
@@ -9,47 +10,41 @@
 
 ProxyModel::ProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
+    , m_order(new DateOrder(this))
 {
-    setSortRole(Model::LetterRole);
     setFilterRole(Model::FilterRole);
 }
 
-bool ProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+Model *ProxyModel::folderModel() const
 {
-    // Sorting a folder of many thousand letters compares often: straight
-    // from the folder model rather than through the role's variants.
-    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
-        return model->timeAt(left.row()) < model->timeAt(right.row());
-    return dateAt(left.row()) < dateAt(right.row());
+    return m_order->folder();
 }
 
-QDateTime ProxyModel::dateAt(int sourceRow) const
+void ProxyModel::sort(int, Qt::SortOrder order)
 {
-    if (const auto *model = qobject_cast<const Model *>(sourceModel()))
-        return model->dateAt(sourceRow);
-    const auto *letter = qobject_cast<Letter *>(
-            sourceModel()->index(sourceRow, 0).data(Model::LetterRole).value<QObject *>());
-    return letter ? letter->date() : QDateTime();
+    m_order->setOrder(order);
 }
 
 int ProxyModel::count()
 {
-    return sourceModel() ? sourceModel()->rowCount() : 0;
+    return folderModel() ? folderModel()->rowCount() : 0;
 }
 
 void ProxyModel::setSearchText(const QString &text)
 {
-    const QStringList words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    SearchWords words(text);
     if (words == m_searchWords)
         return;
-    m_searchWords = words;
+    m_searchWords = std::move(words);
     m_searchText = text;
-    forgetFieldMatches();
-    if (sourceModel() && !words.isEmpty())
-        m_fieldMatches.fill(-1, sourceModel()->rowCount());
+    m_fieldMatches.clear();
+    if (folderModel() && !m_searchWords.isEmpty()) {
+        m_fieldMatches.fill(-1, folderModel()->rowCount());
+        hashIds();
+    }
     m_wordLimit = WordHitsAtFirst;
-    takeWordHits(m_textSearch && !words.isEmpty() ? m_textSearch(text, m_wordLimit) : QSet<QString>());
-    // Rows made again in one sort: announced one by one, the rows that
+    takeWordHits(m_textSearch && !m_searchWords.isEmpty() ? m_textSearch(text, m_wordLimit) : QSet<QString>());
+    // Rows made again in one go: announced one by one, the rows that
     // come back when a search of a folder of many thousand letters is
     // cleared cost seconds.
     invalidate();
@@ -62,8 +57,9 @@ void ProxyModel::refreshWordHits()
     QSet<QString> matches = m_textSearch(m_searchText, m_wordLimit);
     if (matches == m_textMatches)
         return;
-    if (sourceModel() && m_fieldMatches.size() != sourceModel()->rowCount())
-        m_fieldMatches.fill(-1, sourceModel()->rowCount());
+    if (folderModel() && m_fieldMatches.size() != folderModel()->rowCount())
+        m_fieldMatches.fill(-1, folderModel()->rowCount());
+    hashIds();
     takeWordHits(std::move(matches));
     invalidateFilter();
 }
@@ -91,23 +87,40 @@ bool ProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
 {
     if (m_searchWords.isEmpty())
         return QSortFilterProxyModel::filterAcceptsRow(sourceRow, sourceParent);
-    const auto *model = qobject_cast<const Model *>(sourceModel());
+    const Model *model = folderModel();
     if (!model)
         return false;
+    const int folderRow = m_order->folderRow(sourceRow);
     // Most letter ids are their file's name: the name is made only when
     // some hit's is not an id.
-    const QString &id = model->idAt(sourceRow);
-    return m_textMatches.contains(id) || (m_hashedMatches && m_textMatches.contains(StoreLayout::fileBaseName(id)))
-            || fieldsMatch(*model, sourceRow);
+    if (!m_textMatches.isEmpty()) {
+        const uint hash = m_idHashes.size() == model->rowCount() ? m_idHashes.at(folderRow)
+                                                                 : qHash(model->idView(folderRow));
+        if (m_textMatchHashes.contains(hash) && m_textMatches.contains(model->idAt(folderRow)))
+            return true;
+        if (m_hashedMatches && m_textMatches.contains(StoreLayout::fileBaseName(model->idAt(folderRow))))
+            return true;
+    }
+    return fieldsMatch(*model, folderRow);
 }
 
-bool ProxyModel::fieldsMatch(const Model &model, int sourceRow) const
+void ProxyModel::hashIds()
+{
+    const Model *model = folderModel();
+    if (!model || m_idHashes.size() == model->rowCount())
+        return;
+    m_idHashes.resize(model->rowCount());
+    for (int row = 0; row < model->rowCount(); ++row)
+        m_idHashes[row] = qHash(model->idView(row));
+}
+
+bool ProxyModel::fieldsMatch(const Model &model, int folderRow) const
 {
     if (m_fieldMatches.size() != model.rowCount())
-        return model.matchesSearch(sourceRow, m_searchWords);
-    qint8 &known = m_fieldMatches[sourceRow];
+        return model.matchesSearch(folderRow, m_searchWords);
+    qint8 &known = m_fieldMatches[folderRow];
     if (known < 0)
-        known = model.matchesSearch(sourceRow, m_searchWords) ? 1 : 0;
+        known = model.matchesSearch(folderRow, m_searchWords) ? 1 : 0;
     return known == 1;
 }
 
@@ -117,8 +130,10 @@ void ProxyModel::setSourceModel(QAbstractItemModel *model)
         disconnect(connection);
     m_sourceConnections.clear();
     forgetFieldMatches();
-    QSortFilterProxyModel::setSourceModel(model);
-    if (!model)
+    Model *folder = qobject_cast<Model *>(model);
+    m_order->setFolder(folder);
+    QSortFilterProxyModel::setSourceModel(folder ? m_order : nullptr);
+    if (!folder)
         return;
     // After the base class's own handlers: a row it filters meanwhile is
     // looked at without the kept matches.
@@ -126,17 +141,29 @@ void ProxyModel::setSourceModel(QAbstractItemModel *model)
         connect(model, &QAbstractItemModel::rowsInserted, this,
                 [this](const QModelIndex &, int first, int last) {
                     // A folder adds its letters at the end.
-                    if (first == m_fieldMatches.size() && sourceModel()->rowCount() == last + 1)
+                    const Model *model = folderModel();
+                    if (first == m_fieldMatches.size() && model->rowCount() == last + 1)
                         m_fieldMatches.insert(first, last - first + 1, qint8(-1));
                     else
-                        forgetFieldMatches();
+                        m_fieldMatches.clear();
+                    if (first == m_idHashes.size() && model->rowCount() == last + 1) {
+                        for (int row = first; row <= last; ++row)
+                            m_idHashes.append(qHash(model->idView(row)));
+                    } else {
+                        m_idHashes.clear();
+                    }
                 }),
         connect(model, &QAbstractItemModel::rowsRemoved, this,
                 [this](const QModelIndex &, int first, int last) {
-                    if (m_fieldMatches.size() == sourceModel()->rowCount() + last - first + 1)
+                    const int before = folderModel()->rowCount() + last - first + 1;
+                    if (m_fieldMatches.size() == before)
                         m_fieldMatches.remove(first, last - first + 1);
                     else
-                        forgetFieldMatches();
+                        m_fieldMatches.clear();
+                    if (m_idHashes.size() == before)
+                        m_idHashes.remove(first, last - first + 1);
+                    else
+                        m_idHashes.clear();
                 }),
         connect(model, &QAbstractItemModel::dataChanged, this, &ProxyModel::forgetFieldMatches),
         connect(model, &QAbstractItemModel::modelReset, this, &ProxyModel::forgetFieldMatches),
@@ -147,6 +174,10 @@ void ProxyModel::setSourceModel(QAbstractItemModel *model)
 void ProxyModel::takeWordHits(QSet<QString> matches)
 {
     m_textMatches = std::move(matches);
+    m_textMatchHashes.clear();
+    m_textMatchHashes.reserve(m_textMatches.size());
+    for (const QString &name : qAsConst(m_textMatches))
+        m_textMatchHashes.insert(qHash(QStringView(name)));
     m_hashedMatches = std::any_of(m_textMatches.cbegin(), m_textMatches.cend(), [](const QString &name) {
         return name.startsWith(StoreLayout::hashedNamePrefix());
     });
@@ -154,35 +185,23 @@ void ProxyModel::takeWordHits(QSet<QString> matches)
 
 int ProxyModel::sourceRowOf(const QString &id) const
 {
-    const auto *model = qobject_cast<const Model *>(sourceModel());
+    const Model *model = folderModel();
     return model ? model->rowOf(id) : -1;
 }
 
 Letter *ProxyModel::sourceLetterAt(int sourceRow) const
 {
-    const auto *model = qobject_cast<const Model *>(sourceModel());
+    const Model *model = folderModel();
     return model ? model->letterAt(sourceRow) : nullptr;
 }
 
 int ProxyModel::oldestSourceRow() const
 {
-    const int n = sourceModel()->rowCount();
-    if (rowCount() == n) {
-        // Newest first: the last row is the oldest letter.
-        const int last = sortOrder() == Qt::DescendingOrder ? n - 1 : 0;
-        return mapToSource(index(last, 0)).row();
-    }
-    // A search text hides rows: look for the oldest among all letters.
-    int oldest = -1;
-    QDateTime oldestDate;
-    for (int row = 0; row < n; ++row) {
-        const QDateTime date = dateAt(row);
-        if (oldest < 0 || date < oldestDate) {
-            oldest = row;
-            oldestDate = date;
-        }
-    }
-    return oldest;
+    // Whatever the search hides, every letter is in the date order.
+    const int n = m_order->rowCount();
+    if (n == 0)
+        return -1;
+    return m_order->folderRow(m_order->order() == Qt::DescendingOrder ? n - 1 : 0);
 }
 
 void ProxyModel::onCheckFolderLimits()
@@ -191,26 +210,22 @@ void ProxyModel::onCheckFolderLimits()
         m_checkAgain = true;
         return;
     }
-    if (!sourceModel())
+    const Model *model = folderModel();
+    if (!model)
         return;
     m_checking = true;
     do {
         m_checkAgain = false;
         const int limit = Settings::storeMessagesCount();
-        const int n = sourceModel()->rowCount();
+        const int n = model->rowCount();
         if (limit < 1 || n <= limit)
             break;
         const int row = oldestSourceRow();
         if (row < 0 || row >= n)
             break;
-        const auto *letter = qobject_cast<Letter *>(
-                sourceModel()->index(row, 0).data(Model::LetterRole).value<QObject *>());
-        if (!letter)
-            break;
         // A letter in Trash carries the folder it came from; the letter to
         // remove is in this model's own folder.
-        const auto *model = qobject_cast<const Model *>(sourceModel());
-        emit beyondLimits(letter->id(), model ? model->folder() : letter->folderType(), nullptr);
+        emit beyondLimits(model->idAt(row), model->folder(), nullptr);
     } while (m_checkAgain);
     m_checking = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDateTime>
+#include "model/searchwords.h"
+
 #include <QSortFilterProxyModel>
 #include <QSet>
 #include <QStringList>
@@ -9,13 +10,16 @@
 #include <functional>
 #include <vector>
 
+class DateOrder;
 class Letter;
 class Model;
 
 // Thread: main.
-// Sorts a folder's letters by date (the account sorts it descending, newest
+// Shows a folder's letters by date (the account sorts it descending, newest
 // first), filters them by the search text, and keeps the folder within the
-// global letter limit by asking the store to remove the oldest letter.
+// global letter limit by asking the store to remove the oldest letter. The
+// rows come in order from a DateOrder between the folder and this model,
+// which filters only.
 class ProxyModel : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -34,7 +38,11 @@ public:
 
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
+    // A folder's Model; the source model is then the folder's DateOrder.
     void setSourceModel(QAbstractItemModel *model) override;
+    Model *folderModel() const;
+    // By date, whatever the column.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 signals:
     void beyondLimits(QString id, int folder, Letter *letter);
@@ -54,30 +62,40 @@ public slots:
     void onCheckFolderLimits();
 
 protected:
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
     int oldestSourceRow() const;
-    QDateTime dateAt(int sourceRow) const;
     void takeWordHits(QSet<QString> matches);
     // Whether a row's sender, recipients or subject hold the words, kept
     // while the text stays: the word hits change every half second while
     // letters are indexed, and the rows' own fields need not be looked
     // through again each time.
-    bool fieldsMatch(const Model &model, int sourceRow) const;
-    void forgetFieldMatches() { m_fieldMatches.clear(); }
+    bool fieldsMatch(const Model &model, int folderRow) const;
+    void forgetFieldMatches()
+    {
+        m_fieldMatches.clear();
+        m_idHashes.clear();
+    }
+    void hashIds();
 
     // Removing one letter makes the model ask again from inside this slot;
     // the nested request is turned into another round of the outer loop, so
     // the stack stays flat however many letters have to go.
-    QStringList m_searchWords; // folded
+    SearchWords m_searchWords;
     QString m_searchText;
     TextSearch m_textSearch;
     QSet<QString> m_textMatches;
+    // The hashes of m_textMatches: most rows are told apart from the hits
+    // by their id's hash, without making a string of it.
+    QSet<uint> m_textMatchHashes;
     bool m_hashedMatches = false; // some hit's file name is no letter id
     int m_wordLimit = WordHitsAtFirst;
-    mutable QVector<qint8> m_fieldMatches; // by source row: -1 not known yet; empty when out of step
+    mutable QVector<qint8> m_fieldMatches; // by folder row: -1 not known yet; empty when out of step
+    // The hashes of the rows' ids, by folder row, made on a search; empty
+    // when out of step.
+    QVector<uint> m_idHashes;
+    DateOrder *m_order;
     std::vector<QMetaObject::Connection> m_sourceConnections;
     bool m_checking = false;
     bool m_checkAgain = false;

@@ -77,7 +77,7 @@ void SearchResults::setSearchText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    m_words = Model::foldForSearch(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_words = SearchWords(text);
     for (FolderRows &rows : m_folderRows) {
         rows.matching.clear();
         rows.matched = false;
@@ -140,8 +140,8 @@ void SearchResults::folderRowsInserted(int folder, int first, int last)
     }
     for (int row = first; row <= last; ++row) {
         const QString &id = model->idAt(row);
-        if (!rows.byId.isEmpty())
-            rows.byId.insert(id, row);
+        if (!rows.byIdHash.isEmpty())
+            rows.byIdHash.insert(qHash(model->idView(row)), row);
         if (!rows.byHashedName.isEmpty())
             rows.byHashedName.insert(StoreLayout::fileBaseName(id), row);
         if (rows.matched && model->matchesSearch(row, m_words))
@@ -176,14 +176,25 @@ int SearchResults::rowOfFile(int folder, const QString &name)
     if (!model)
         return -1;
     FolderRows &rows = m_folderRows[size_t(folder)];
-    const bool hashed = name.startsWith(StoreLayout::hashedNamePrefix());
-    QHash<QString, int> &rowOf = hashed ? rows.byHashedName : rows.byId;
-    if (rowOf.isEmpty()) {
-        rowOf.reserve(model->rowCount());
-        for (int row = 0; row < model->rowCount(); ++row)
-            rowOf.insert(hashed ? StoreLayout::fileBaseName(model->idAt(row)) : model->idAt(row), row);
+    if (!name.startsWith(StoreLayout::hashedNamePrefix())) {
+        if (rows.byIdHash.isEmpty()) {
+            rows.byIdHash.reserve(model->rowCount());
+            for (int row = 0; row < model->rowCount(); ++row)
+                rows.byIdHash.insert(qHash(model->idView(row)), row);
+        }
+        const uint hash = qHash(QStringView(name));
+        for (auto at = rows.byIdHash.constFind(hash); at != rows.byIdHash.cend() && at.key() == hash; ++at) {
+            if (model->idView(at.value()).compare(name) == 0)
+                return at.value();
+        }
+        return -1;
     }
-    return rowOf.value(name, -1);
+    if (rows.byHashedName.isEmpty()) {
+        rows.byHashedName.reserve(model->rowCount());
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.byHashedName.insert(StoreLayout::fileBaseName(model->idAt(row)), row);
+    }
+    return rows.byHashedName.value(name, -1);
 }
 
 void SearchResults::refresh()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/searchwords.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QPointer>
@@ -77,9 +79,11 @@ private:
     // looking through 100,000 rows each time held up the window.
     struct FolderRows {
         QVector<Row> matching;       // whose sender, recipients or subject hold the text
-        // Row by message file name, made on first use: by id, which is the
-        // name of most files, and by name for the few whose id is none.
-        QHash<QString, int> byId;
+        // Row by message file name, made on first use: by the id's hash
+        // (the id is the name of most files; a string per row of a folder
+        // of 100,000 held up the window), and by name for the few whose id
+        // is none.
+        QMultiHash<uint, int> byIdHash;
         QHash<QString, int> byHashedName;
         bool matched = false;
     };
@@ -93,7 +97,7 @@ private:
     QString m_text;
     QVector<Row> m_rows;
     QString m_listed; // the search text that m_rows were found for
-    QStringList m_words; // m_text folded
+    SearchWords m_words;
     std::array<FolderRows, 5> m_folderRows;
     int m_limit = FirstRows;
     // The last search left letters out (more rows, or more hits in the

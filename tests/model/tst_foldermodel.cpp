@@ -332,6 +332,93 @@ private slots:
         QCOMPARE(ids(stored), QStringList({"old@x"}));
     }
 
+    // The list stays newest first (or oldest first, when asked) whatever
+    // comes, goes or is searched. A letter is "id days-ago", filed one by
+    // one, or "file id days-ago": a message file the folder finds on its
+    // own, many at once.
+    void orderWhileLettersComeAndGo_data()
+    {
+        QTest::addColumn<QStringList>("letters");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("then");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList three{"a@x 1", "c@x 5", "b@x 3"};
+        QTest::newRow("filed out of order") << three << QString() << QStringList() << QStringList{"a@x", "b@x", "c@x"};
+        QTest::newRow("an older letter while searching")
+                << three << "anna" << QStringList{"new d@x 4"} << QStringList{"a@x", "b@x", "d@x", "c@x"};
+        QTest::newRow("a newer letter while searching")
+                << three << "SUBJECT" << QStringList{"new d@x 0"} << QStringList{"d@x", "a@x", "b@x", "c@x"};
+        QTest::newRow("search cleared") << three << "c@x" << QStringList{"clear"} << QStringList{"a@x", "b@x", "c@x"};
+        QTest::newRow("removed while searching")
+                << three << "anna" << QStringList{"remove c@x", "new e@x 2"} << QStringList{"a@x", "e@x", "b@x"};
+        QTest::newRow("saved again with another date")
+                << three << "anna" << QStringList{"again c@x 0"} << QStringList{"c@x", "a@x", "b@x"};
+        QTest::newRow("oldest first") << three << QString() << QStringList{"oldest first", "new d@x 4"}
+                                      << QStringList{"c@x", "d@x", "b@x", "a@x"};
+        QTest::newRow("beyond ASCII, in any case")
+                << QStringList{"\u043f\u0438\u0441\u044c\u043c\u043e@x 1", "a@x 2"}
+                << "\u041f\u0418\u0421\u042c\u041c\u041e" << QStringList()
+                << QStringList{"\u043f\u0438\u0441\u044c\u043c\u043e@x"};
+        QStringList files, newestFirst, withThree;
+        for (int i = 0; i < 40; ++i) {
+            files << QStringLiteral("file f%1@x %2").arg(i).arg(39 - i);
+            newestFirst.prepend(QStringLiteral("f%1@x").arg(i));
+        }
+        for (const QString &id : qAsConst(newestFirst)) {
+            if (id.startsWith(QLatin1String("f3")))
+                withThree << id;
+        }
+        QTest::newRow("many found at once") << files << QString() << QStringList() << newestFirst;
+        QTest::newRow("many found at once while searching") << files << "f3" << QStringList() << withThree;
+    }
+    void orderWhileLettersComeAndGo()
+    {
+        QFETCH(QStringList, letters);
+        QFETCH(QString, search);
+        QFETCH(QStringList, then);
+        QFETCH(QStringList, shown);
+        const QDateTime now(QDate(2026, 11, 30), QTime(12, 0), Qt::UTC);
+        for (const QString &letter : qAsConst(letters)) {
+            const QStringList parts = letter.split(QLatin1Char(' '));
+            if (parts.first() != QLatin1String("file"))
+                continue;
+            QVERIFY(QDir().mkpath(m_dir + QLatin1Char('/') + StoreLayout::folderName(Letter::IncomingFolder)));
+            const QByteArray id = parts.at(1).toUtf8();
+            const QByteArray date = now.addDays(-parts.at(2).toInt()).toString(Qt::RFC2822Date).toUtf8();
+            QVERIFY(Fixtures::writeFile(messageFilePath(Letter::IncomingFolder, parts.at(1)),
+                                        "Message-ID: <" + id + ">\r\nFrom: anna@example.org\r\nSubject: " + id
+                                                + "\r\nDate: " + date + "\r\n\r\nbody\r\n"));
+        }
+        Model model(indexPath("incoming.conf"), Letter::IncomingFolder, nullptr, Model::Loading::InBackground);
+        ProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.sort(0, Qt::DescendingOrder);
+        proxy.setSearchText(search);
+        QVERIFY(QTest::qWaitFor([&] { return model.isLoaded(); }));
+        const auto file = [&](const QString &id, const QString &days) {
+            model.onNewLetter(makeLetter(&m_owner, id, days.toInt()));
+        };
+        for (const QString &letter : qAsConst(letters)) {
+            const QStringList parts = letter.split(QLatin1Char(' '));
+            if (parts.first() != QLatin1String("file"))
+                file(parts.at(0), parts.at(1));
+        }
+        for (const QString &step : qAsConst(then)) {
+            const QStringList parts = step.split(QLatin1Char(' '));
+            if (parts.first() == QLatin1String("new") || parts.first() == QLatin1String("again"))
+                file(parts.at(1), parts.at(2));
+            else if (parts.first() == QLatin1String("remove"))
+                model.onRemoveLetterWithId(parts.at(1));
+            else if (step == QLatin1String("clear"))
+                proxy.setSearchText(QString());
+            else if (step == QLatin1String("oldest first"))
+                proxy.sort(0, Qt::AscendingOrder);
+            else
+                QFAIL(qPrintable(step));
+        }
+        QCOMPARE(ids(proxy), shown);
+    }
+
     // The folder limit removes the oldest letters of the folder.
     void folderLimit_data()
     {
