@@ -223,10 +223,17 @@ int main(int argc, char *argv[])
         SearchResults results(&search);
         results.setFolders(models);
 
-        // The user searches while the index is made.
-        results.setSearchText(words.at(5));
-        shown.setSearchText(words.at(6));
+        // The user searches while the index is made. The first search folds
+        // the texts of the letters beyond ASCII, and is timed on its own.
         QElapsedTimer clock;
+        clock.start();
+        shown.setSearchText(words.at(6));
+        shown.rowCount(); // the rows are filtered when first asked for
+        const double firstInFolder = clock.nsecsElapsed() / 1e6;
+        clock.start();
+        results.setSearchText(words.at(5));
+        std::printf("first search: %.1f ms in the folder, %.1f ms in all folders\n", firstInFolder,
+                    clock.nsecsElapsed() / 1e6);
         clock.start();
         search.watch(&cache);
         const Stall stall = waitIndexed(search);

@@ -17,9 +17,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 #include <malloc.h>
+#include <mutex>
 
 Model::Model(QString indexPath, int folder, QObject *parent, Loading loading)
     : QAbstractListModel(parent)
@@ -221,7 +223,7 @@ bool Model::matchesSearch(int row, const SearchWords &words) const
         const auto plain = [](QStringView text) {
             return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
         };
-        key = plain(from) && plain(recipients) && plain(subject) ? plainKey() : searchKey(m_rows.entry(row));
+        key = plain(from) && plain(recipients) && plain(subject) ? plainKey() : searchKey(from, recipients, subject);
     }
     const bool isPlain = key.constData() == plainKey().constData();
     for (int word = 0; word < words.size(); ++word) {
@@ -499,9 +501,56 @@ Model::Check Model::check(const QString &indexPath, int folder, const FolderRows
     return check;
 }
 
-QString Model::searchKey(const FolderIndex::Entry &entry)
+QString Model::searchKey(QStringView from, QStringView recipients, QStringView subject)
 {
-    return foldForSearch(entry.from + QLatin1Char('\n') + entry.recipients + QLatin1Char('\n') + entry.subject);
+    // What folding makes of each UTF-16 unit alone, a table of 256 units
+    // at a time made on first use: folding a whole text is slow, and the
+    // first search of a folder of many thousand letters folds them all.
+    // The same as folding the whole text, as long as no character takes
+    // two units (a text with one is folded whole): decomposing works on
+    // each character alone, and the marks it leaves are dropped.
+    struct Table {
+        std::once_flag made;
+        std::array<char16_t, 256> single; // the fold when it is one unit
+        std::array<QString, 256> folds;   // when it is none or several
+    };
+    static std::array<Table, 256> tables;
+    constexpr char16_t inFolds = 0xffff; // a noncharacter: never a fold
+    const QStringView parts[] = {from, recipients, subject};
+    QString key(int(from.size() + recipients.size() + subject.size() + 2), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(key.data());
+    int length = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            out[length++] = u'\n';
+        for (const QChar c : parts[i]) {
+            if (c.isSurrogate())
+                return foldForSearch(from.toString() + QLatin1Char('\n') + recipients.toString() + QLatin1Char('\n')
+                                     + subject.toString());
+            Table &table = tables[c.unicode() >> 8];
+            std::call_once(table.made, [&table, c] {
+                for (int low = 0; low < 256; ++low) {
+                    const QChar unit(char16_t((c.unicode() & 0xff00) | low));
+                    const QString fold = unit.isSurrogate() ? QString() : foldForSearch(QString(unit));
+                    table.single[size_t(low)] = fold.size() == 1 ? char16_t(fold.at(0).unicode()) : inFolds;
+                    table.folds[size_t(low)] = fold;
+                }
+            });
+            const char16_t single = table.single[c.unicode() & 0xff];
+            if (single != inFolds) {
+                out[length++] = single;
+                continue;
+            }
+            const QString &fold = table.folds[c.unicode() & 0xff];
+            // Room for the rest of the text stays, a unit for a unit.
+            key.resize(key.size() + fold.size());
+            out = reinterpret_cast<char16_t *>(key.data());
+            std::copy(fold.utf16(), fold.utf16() + fold.size(), out + length);
+            length += fold.size();
+        }
+    }
+    key.truncate(length);
+    return key;
 }
 
 QString Model::foldForSearch(const QString &text)

@@ -94,7 +94,7 @@ private:
         QStringList gone;
         QVector<FolderIndex::Entry> found;
     };
-    static QString searchKey(const FolderIndex::Entry &entry);
+    static QString searchKey(QStringView from, QStringView recipients, QStringView subject);
     static Contents read(const QString &indexPath);
     static Check check(const QString &indexPath, int folder, const FolderRows &shown);
     static QHash<QString, QFuture<Contents>> &readsAhead();

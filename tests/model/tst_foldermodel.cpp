@@ -359,6 +359,15 @@ private slots:
                 << QStringList{"\u043f\u0438\u0441\u044c\u043c\u043e@x 1", "a@x 2"}
                 << "\u041f\u0418\u0421\u042c\u041c\u041e" << QStringList()
                 << QStringList{"\u043f\u0438\u0441\u044c\u043c\u043e@x"};
+        // Each letter's text is folded a character at a time.
+        QTest::newRow("accents typed, and taken off")
+                << QStringList{"cr\u00e8me@x 1", "cram@x 2"} << "CR\u00c8ME" << QStringList() << QStringList{"cr\u00e8me@x"};
+        QTest::newRow("a ligature") << QStringList{"\ufb01le@x 1", "fil@x 2"} << "file" << QStringList()
+                                    << QStringList{"\ufb01le@x"};
+        QTest::newRow("Hangul") << QStringList{"\ud55c\uad6d@x 1", "a@x 2"} << "\ud55c\uad6d" << QStringList()
+                                << QStringList{"\ud55c\uad6d@x"};
+        QTest::newRow("beyond the first plane") << QStringList{"\U0001F600smile@x 1", "smile@x 2"} << "\U0001F600SMILE"
+                                                << QStringList() << QStringList{"\U0001F600smile@x"};
         QStringList files, newestFirst, withThree;
         for (int i = 0; i < 40; ++i) {
             files << QStringLiteral("file f%1@x %2").arg(i).arg(39 - i);
