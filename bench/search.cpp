@@ -296,9 +296,13 @@ int main(int argc, char *argv[])
     for (int i = 0; i < perCheck; ++i)
         arriving.prepend(letter(1000000 + i, words, random).content);
     std::vector<double> seconds[2];
-    for (int round = 0; round < 2 * pairs; ++round) {
-        const int followed = round % 2;
-        const QString address = QStringLiteral("check%1-%2@example.org").arg(followed).arg(round);
+    // A first check, not counted, goes before them: in earlier runs the
+    // first check was often the fastest (before the file system had
+    // deleted any letters of this run), which favoured the kind that ran
+    // first.
+    for (int round = -1; round < 2 * pairs; ++round) {
+        const int followed = qMax(0, round % 2);
+        const QString address = QStringLiteral("check%1-%2@example.org").arg(followed).arg(round + 1);
         // Left by a run cut short: its letters would count as known.
         QDir(StoreLayout::accountPath(address)).removeRecursively();
         Cache cache(address, QString());
@@ -308,9 +312,11 @@ int main(int argc, char *argv[])
         QElapsedTimer clock;
         clock.start();
         feedStore(&cache, arriving);
-        seconds[followed].push_back(clock.nsecsElapsed() / 1e9);
-        std::printf("check of %d letters %s the index: %.2f s", perCheck, followed ? "with" : "without",
-                    seconds[followed].back());
+        const double taken = clock.nsecsElapsed() / 1e9;
+        if (round >= 0)
+            seconds[followed].push_back(taken);
+        std::printf("check of %d letters %s the index%s: %.2f s", perCheck, followed ? "with" : "without",
+                    round < 0 ? " (not counted)" : "", taken);
         if (followed) {
             waitIndexed(search);
             std::printf(", all indexed after %.2f s", clock.nsecsElapsed() / 1e9);
