@@ -130,11 +130,18 @@ void DateOrder::onRowsInserted(int first, int last)
         reorder();
         return;
     }
+    // A check files its letters one at a time into folders of many
+    // thousand: the places are moved along, not all made again.
+    m_rows.insert(first, count, -1);
     for (int row = first; row <= last; ++row) {
         const int place = placeOf(row);
         beginInsertRows(QModelIndex(), place, place);
         m_folderRows.insert(place, row);
-        placeRows();
+        for (int &shown : m_rows) {
+            if (shown >= place)
+                ++shown;
+        }
+        m_rows[row] = place;
         endInsertRows();
     }
 }
