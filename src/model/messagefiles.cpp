@@ -3,6 +3,7 @@
 #include "base/caughtlog.h"
 #include "base/crashpoint.h"
 #include "model/messagebounds.h"
+#include "model/plainheader.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,13 +280,34 @@ QByteArray withCrlf(const QByteArray &content)
 
 ListFields ListFields::fromMessage(const QByteArray &content)
 {
-    ListFields fields;
     // Only the fields shown, of the header block alone: the parser builds an
     // object for every field, and real mail carries dozens (Received, DKIM
     // signatures) that the list never shows. The body is parsed when the
     // letter is opened.
     const QByteArray head = MessageFiles::headerFields(MessageBounds::headerBlock(content),
                                                        {"message-id", "from", "to", "cc", "subject", "date"});
+    ListFields fields;
+    if (PlainHeader::read(head, &fields))
+        return fields;
+    return fromHeaderFields(head);
+}
+
+QString ListFields::mailboxText(const QString &name, const QString &address)
+{
+    return name.isEmpty() ? address : name + QStringLiteral(" <") + address + QLatin1Char('>');
+}
+
+QDateTime ListFields::utcDate(int year, int month, int day, int hour, int minute, int second,
+                              int zoneMinutes)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::OffsetFromUTC,
+                     zoneMinutes * 60)
+            .toUTC();
+}
+
+ListFields ListFields::fromHeaderFields(const QByteArray &head)
+{
+    ListFields fields;
     try {
         vmime::header header;
         header.parse(head.toStdString());
@@ -295,10 +317,8 @@ ListFields ListFields::fromMessage(const QByteArray &content)
         }
         if (auto field = header.findField(vmime::fields::FROM)) {
             if (auto mbox = field->getValue<vmime::mailbox>()) {
-                const QString name = utf8(mbox->getName());
-                const QString address = QString::fromStdString(mbox->getEmail().toString());
-                fields.from = name.isEmpty() ? address
-                                             : name + QStringLiteral(" <") + address + QLatin1Char('>');
+                fields.from = mailboxText(utf8(mbox->getName()),
+                                          QString::fromStdString(mbox->getEmail().toString()));
             }
         }
         QStringList recipients;
@@ -308,9 +328,8 @@ ListFields ListFields::fromMessage(const QByteArray &content)
             if (!list)
                 continue;
             for (const auto &mbox : list->toMailboxList()->getMailboxList()) {
-                const QString name = utf8(mbox->getName());
-                const QString address = QString::fromStdString(mbox->getEmail().toString());
-                recipients << (name.isEmpty() ? address : name + QStringLiteral(" <") + address + QLatin1Char('>'));
+                recipients << mailboxText(utf8(mbox->getName()),
+                                          QString::fromStdString(mbox->getEmail().toString()));
             }
         }
         fields.recipients = recipients.join(QStringLiteral(", "));
@@ -320,10 +339,9 @@ ListFields ListFields::fromMessage(const QByteArray &content)
         }
         if (auto field = header.findField(vmime::fields::DATE)) {
             if (auto value = field->getValue<vmime::datetime>()) {
-                fields.date = QDateTime(QDate(value->getYear(), value->getMonth(), value->getDay()),
-                                        QTime(value->getHour(), value->getMinute(), value->getSecond()),
-                                        Qt::OffsetFromUTC, value->getZone() * 60)
-                                      .toUTC();
+                fields.date = utcDate(value->getYear(), value->getMonth(), value->getDay(),
+                                      value->getHour(), value->getMinute(), value->getSecond(),
+                                      value->getZone());
             }
         }
     } catch (vmime::exception &e) {

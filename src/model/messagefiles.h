@@ -72,7 +72,16 @@ struct ListFields {
     QDateTime date;     // UTC; invalid when absent or unreadable
     QString recipients; // To and Cc as "Name <address>", comma-separated
 
+    // Plain headers, which nearly all mail has, are read directly; anything
+    // else by the mail library.
     static ListFields fromMessage(const QByteArray &content);
+    // The fields as the mail library reads them from a block that
+    // MessageFiles::headerFields() gave; what the direct reading must match.
+    static ListFields fromHeaderFields(const QByteArray &fields);
+    // The few rules both readings share.
+    static QString mailboxText(const QString &name, const QString &address);
+    static QDateTime utcDate(int year, int month, int day, int hour, int minute, int second,
+                             int zoneMinutes);
 };
 
 // A message that the worker thread has written to the Incoming folder.

@@ -1,9 +1,10 @@
 #!/bin/bash
 # Fuzzes the path from a message's bytes to a shown letter (header listing and
 # full parse) with libFuzzer under AddressSanitizer and UBSan for a bounded
-# time (FUZZ_SECONDS, default 60), seeded with the test corpus and hostile
-# letters. A crash, leak, hang (10 s per input) or memory blow-up (2 GB)
-# fails the test and leaves the input that did it in <build>/fuzz.
+# time (FUZZ_SECONDS, default 60), seeded with the test corpus, a few plain
+# headers and hostile letters. A crash, leak, hang (10 s per input), memory
+# blow-up (2 GB) or a plain header read unlike the library reads it fails the
+# test and leaves the input that did it in <build>/fuzz.
 # Arguments: <build dir> <source dir>
 set -euo pipefail
 build=$1/fuzz
@@ -17,7 +18,7 @@ CXX=clang++ cmake -S "$source/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWith
 corpus=$build/corpus
 rm -rf "$corpus"
 mkdir -p "$corpus"
-cp "$source"/tests/data/mail/*.eml "$corpus"/
+cp "$source"/tests/data/mail/*.eml "$source"/tests/fuzz/seeds/*.eml "$corpus"/
 python3 - "$corpus" <<'PY'
 import sys
 out = sys.argv[1]

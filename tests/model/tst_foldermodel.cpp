@@ -2,6 +2,7 @@
 #include "model/folderindex.h"
 #include "model/inireader.h"
 #include "model/letter.h"
+#include "model/messagefiles.h"
 #include "model/model.h"
 #include "model/proxymodel.h"
 #include "model/storelayout.h"
@@ -563,6 +564,47 @@ private slots:
         FolderIndex::writeCache(path, FolderIndex::read(path));
         QVERIFY(fast.compact());
         QVERIFY(sameThroughCache());
+    }
+    // What the list shows of a received letter's header, whether it is read
+    // directly or by the mail library.
+    void listFieldsOfAHeader_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QString>("date");
+        const QByteArray to = "To: bob@example.org\r\n";
+        const QByteArray date = "Date: Mon, 7 Dec 2026 10:00:00 +0000\r\n";
+        QTest::newRow("quoted \"Last, First\" sender is one sender")
+                << "From: \"Smith, Anna\" <anna@example.org>\r\n" + to + date << "Smith, Anna <anna@example.org>"
+                << "bob@example.org" << "2026-12-07T10:00:00Z";
+        QTest::newRow("folded To list keeps every recipient")
+                << "From: anna@example.org\r\nTo: \"Doe, Jo\" <jo@example.org>, Bob <bob@example.org>,\r\n"
+                   " carol@example.org,\r\n\t<dan@example.org>, E. F. Gee <eve@example.org>\r\nCc: fay@example.org\r\n"
+                        + date
+                << "anna@example.org"
+                << "Doe, Jo <jo@example.org>, Bob <bob@example.org>, carol@example.org, dan@example.org, "
+                   "E. F. Gee <eve@example.org>, fay@example.org"
+                << "2026-12-07T10:00:00Z";
+        QTest::newRow("zone east of UTC, the day before in UTC")
+                << "From: anna@example.org\r\n" + to + "Date: Tue, 1 Dec 2026 01:30:00 +0200\r\n"
+                << "anna@example.org" << "bob@example.org" << "2026-11-30T23:30:00Z";
+        QTest::newRow("zone west of UTC with its name, the day after in UTC")
+                << "From: anna@example.org\r\n" + to + "Date: 30 Nov 2026 23:30 -0130 (NDT)\r\n"
+                << "anna@example.org" << "bob@example.org" << "2026-12-01T01:00:00Z";
+        QTest::newRow("From twice, the first counts")
+                << "From: first@example.org\r\n" + to + date + "from: Second <second@example.org>\r\n"
+                << "first@example.org" << "bob@example.org" << "2026-12-07T10:00:00Z";
+    }
+
+    void listFieldsOfAHeader()
+    {
+        QFETCH(QByteArray, header);
+        const ListFields fields = ListFields::fromMessage(header + "Subject: s\r\n\r\nbody\r\n");
+        QTEST(fields.from, "from");
+        QTEST(fields.recipients, "recipients");
+        QTEST(fields.date.toString(Qt::ISODate), "date");
+        QCOMPARE(fields.subject, QStringLiteral("s"));
     }
 };
 
