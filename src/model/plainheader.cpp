@@ -159,15 +159,18 @@ bool takeAddress(Value &value, Span *address)
     return true;
 }
 
-// A name of atoms one space apart, or one quoted string without escapes
-// and without spaces at its ends, before <address>; or a bare address.
+// A name of atoms one space apart, or one quoted string of words, dots
+// and commas without spaces at its ends, before <address>; or a bare
+// address.
 bool takeMailbox(Value &value, Mailbox *mailbox)
 {
     value.skipSpace();
     if (value.peek() == '"') {
         value.take('"');
         const char *begin = value.position();
-        while (value.peek() >= ' ' && value.peek() != '"' && value.peek() != '\\' && value.peek() != '\x7f')
+        // The library's list splitting counts parentheses even inside
+        // quotes; words, dots and commas are safe.
+        while (is(value.peek(), Atext) || value.peek() == '.' || value.peek() == ',' || value.peek() == ' ')
             value.take(value.peek());
         mailbox->name = {begin, value.position()};
         if (!value.take('"') || mailbox->name.isEmpty() || mailbox->name.begin[0] == ' '
@@ -355,7 +358,8 @@ bool findFields(const QByteArray &fields, Span *found, bool *present)
                 return false;
         } else {
             const char *colon = static_cast<const char *>(std::memchr(at, ':', size_t(lineEnd - at)));
-            if (!colon || colon == at || isBlank(colon[-1]))
+            // The library skips colons right after the name's own.
+            if (!colon || colon == at || isBlank(colon[-1]) || (colon + 1 < lineEnd && colon[1] == ':'))
                 return false;
             const int field = fieldOf(at, int(colon - at));
             if (field < 0)
