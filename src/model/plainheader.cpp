@@ -12,20 +12,25 @@ namespace {
 enum CharClass : unsigned char {
     Atext = 1,     // may stand in an atom (RFC 5322)
     Label = 2,     // may stand in a domain name's label
+    Local = 4,     // may stand in an address's local part: the library
+                   // writes local parts with "?=" or of "=" alone as
+                   // encoded words
 };
 
 constexpr std::array<unsigned char, 256> charClasses()
 {
     std::array<unsigned char, 256> classes{};
     for (int c = '0'; c <= '9'; ++c)
-        classes[size_t(c)] = Atext | Label;
+        classes[size_t(c)] = Atext | Label | Local;
     for (int c = 'a'; c <= 'z'; ++c)
-        classes[size_t(c)] = Atext | Label;
+        classes[size_t(c)] = Atext | Label | Local;
     for (int c = 'A'; c <= 'Z'; ++c)
-        classes[size_t(c)] = Atext | Label;
-    for (const char c : "!#$%&'*+-/=?^_`{|}~")
-        classes[size_t(static_cast<unsigned char>(c))] |= Atext;
+        classes[size_t(c)] = Atext | Label | Local;
+    for (const char c : "!#$%&'*+-/^_`{|}~")
+        classes[size_t(static_cast<unsigned char>(c))] |= Atext | Local;
     classes[0] = 0;   // the literal's terminator
+    classes[size_t('=')] = Atext;
+    classes[size_t('?')] = Atext;
     classes[size_t('-')] |= Label;
     return classes;
 }
@@ -152,7 +157,7 @@ struct Mailbox {
 bool takeAddress(Value &value, Span *address)
 {
     const char *begin = value.position();
-    if (value.takeSeparated(Atext, '.').isEmpty() || !value.take('@')
+    if (value.takeSeparated(Local, '.').isEmpty() || !value.take('@')
             || value.takeSeparated(Label, '.').isEmpty())
         return false;
     *address = {begin, value.position()};
