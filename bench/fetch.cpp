@@ -12,7 +12,11 @@
 // file, and a run right after removing thousands of files would measure
 // that.
 //
+// Each client run also prints its processor time, all threads and the main
+// thread's: the part of the time that is this program's own work.
+//
 //   bench_fetch [count...]      (default: 1 1000 2000 10000)
+//   BENCH_CLIENT_ONLY=1         only this program's IMAPS runs (for profiling)
 #include "base/settings.h"
 #include "connectionrecorder.h"
 #include "mailaccount.h"
