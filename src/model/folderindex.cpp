@@ -41,6 +41,7 @@ QByteArray escapedKey(const QString &key)
 {
     static const char hex[] = "0123456789ABCDEF";
     QByteArray result;
+    result.reserve(key.size());
     for (const QChar c : key) {
         ushort ch = c.unicode();
         if (ch == '/') {
@@ -65,6 +66,7 @@ QByteArray escapedKey(const QString &key)
 QByteArray escapedString(const QString &text)
 {
     QByteArray result;
+    result.reserve(text.size() + 2);
     bool needsQuotes = false;
     bool escapeNextIfDigit = false;
     for (const QChar c : text) {
@@ -143,7 +145,9 @@ QByteArray FolderIndex::encodedSection(const QString &group, const Values &value
     Values sorted = values;
     std::sort(sorted.begin(), sorted.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });
-    QByteArray section = "[" + mailGroup.toLatin1() + "]\n";
+    QByteArray section;
+    section.reserve(512);
+    section += "[" + mailGroup.toLatin1() + "]\n";
     const QByteArray prefix = escapedKey(group) + '\\';
     for (const auto &value : qAsConst(sorted))
         section += prefix + escapedKey(value.first) + '=' + escapedString(variantText(value.second)) + '\n';

@@ -48,12 +48,13 @@ bool writeAll(int fd, const QByteArray &content)
     return true;
 }
 
-// Creates and fills one temporary file; every step is checked, so a full
+// Creates and fills one temporary file, named relative to the directory
+// descriptor (AT_FDCWD for a whole path); every step is checked, so a full
 // disk fails here and not silently later. The caller makes it durable.
-bool writeTemporary(const QString &path, const QByteArray &content, QString *error)
+bool writeTemporary(int directory, const QByteArray &name, const QByteArray &content, const QString &path,
+                    QString *error)
 {
-    const int fd = ::open(nativePath(path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = ::openat(directory, name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         *error = systemError(path);
         return false;
@@ -99,18 +100,29 @@ namespace MessageFiles {
 
 bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error)
 {
-    QStringList temporaries;
+    // The directory stays open for the batch: every file is made, renamed
+    // and, after a failure, removed by its name alone, without walking the
+    // whole path three times per message.
+    const int dir = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        *error = systemError(directory);
+        return false;
+    }
+    const QByteArray suffix = temporarySuffix();
+    QVector<QByteArray> names;
+    names.reserve(files.size());
     bool ok = true;
+    int written = 0;
     for (const Pending &file : files) {
-        const QString temporary = directory + QLatin1Char('/') + file.fileName
-                + QLatin1String(temporarySuffix());
-        temporaries.append(temporary);
-        if (!writeTemporary(temporary, file.content, error)) {
+        names.append(QFile::encodeName(file.fileName));
+        ++written;
+        if (!writeTemporary(dir, names.last() + suffix, file.content,
+                            directory + QLatin1Char('/') + file.fileName + QLatin1String(suffix), error)) {
             ok = false;
             break;
         }
     }
-    if (ok && !syncFileSystem(directory)) {
+    if (ok && ::syncfs(dir) != 0) {
         *error = systemError(directory);
         ok = false;
     }
@@ -118,28 +130,28 @@ bool writeDurably(const QString &directory, const QVector<Pending> &files, QStri
         crashPoint("files-synced");
     int renamed = 0;
     for (int i = 0; ok && i < files.size(); ++i) {
-        const QString target = directory + QLatin1Char('/') + files.at(i).fileName;
-        if (::rename(nativePath(temporaries.at(i)).constData(), nativePath(target).constData()) != 0) {
-            *error = systemError(target);
+        if (::renameat(dir, (names.at(i) + suffix).constData(), dir, names.at(i).constData()) != 0) {
+            *error = systemError(directory + QLatin1Char('/') + files.at(i).fileName);
             ok = false;
             break;
         }
         ++renamed;
         crashPoint("file-renamed");
     }
-    if (ok && !syncDirectory(directory)) {
+    if (ok && ::fsync(dir) != 0) {
         *error = systemError(directory);
         ok = false;
     }
     if (!ok) {
         // Nothing of a failed batch may stay: a file in place counts as
         // received, and the next check would not fetch it again.
-        for (int i = 0; i < temporaries.size(); ++i)
-            QFile::remove(i < renamed ? directory + QLatin1Char('/') + files.at(i).fileName
-                                      : temporaries.at(i));
-        syncDirectory(directory);
+        for (int i = 0; i < written; ++i)
+            ::unlinkat(dir, (i < renamed ? names.at(i) : names.at(i) + suffix).constData(), 0);
+        ::fsync(dir);
+        ::close(dir);
         return false;
     }
+    ::close(dir);
     crashPoint("directory-synced");
     return true;
 }
@@ -158,7 +170,8 @@ bool replaceDurably(const QString &path, const QByteArray &content)
 {
     const QString temporary = path + QLatin1String(temporarySuffix());
     QString error;
-    if (!writeTemporary(temporary, content, &error) || !syncFileSystem(QFileInfo(path).absolutePath())
+    if (!writeTemporary(AT_FDCWD, nativePath(temporary), content, temporary, &error)
+            || !syncFileSystem(QFileInfo(path).absolutePath())
             || ::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0) {
         qCritical() << "MessageFiles::replaceDurably(): cannot write" << path << error;
         QFile::remove(temporary);

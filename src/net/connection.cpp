@@ -21,6 +21,8 @@ namespace {
 // in larger steps, ahead of the fetches that follow it.
 const int firstIdWindow = 50;
 const int idWindow = 1000;
+// Fetched bytes that may wait for the disk; beyond them the fetch waits.
+const qint64 fetchedAheadBytes = 32 << 20;
 
 // The calling thread yields the processor to the window's thread whenever
 // both want it, so that a check's work never delays what the user sees.
@@ -184,9 +186,13 @@ void Connection::fetchJob(const QString &operation, Job job)
     // before the failure is.
     try {
         finishWindow();
+        writeFetchedWindows();
+        finishWindow();
     } catch (const std::exception &e) {
         logCaught(operation, "std::exception", e.what());
     }
+    m_fetchedWindows.clear();
+    m_fetchedBytes = 0;
     try {
         std::rethrow_exception(failure);
     } catch (const vmime::exceptions::authentication_error &e) {
@@ -266,7 +272,7 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
         }
         // Creating the files is most of a window's time on the disk's side;
         // the list's fields are read meanwhile, on a thread of their own,
-        // from here on: while the window before is still being written.
+        // from here on: while the windows before are still being written.
         std::future<QVector<ListFields>> listed = std::async(std::launch::async, [files] {
             yieldToTheWindow();
             QVector<ListFields> fields;
@@ -275,36 +281,72 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
                 fields.append(ListFields::fromMessage(file.content));
             return fields;
         });
-        finishWindow();
-        m_windowWrite = std::async(std::launch::async,
-                                   [directory, files, fetched, listed = std::move(listed)]() mutable {
-            yieldToTheWindow();
-            QPair<QString, StoredMessages> result;
-            const bool written = MessageFiles::writeDurably(directory, files, &result.first);
-            const QVector<ListFields> fields = listed.get();
-            if (!written) {
+        for (const MessageFiles::Pending &file : qAsConst(files))
+            m_fetchedBytes += file.content.size();
+        m_fetchedWindows.push_back({directory, files, fetched, std::move(listed)});
+        const bool writing = m_windowWrite.valid()
+                && m_windowWrite.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+        if (!writing || m_fetchedBytes >= fetchedAheadBytes) {
+            finishWindow();
+            writeFetchedWindows();
+        }
+        // The store keeps more windows asked for than this one, so the next
+        // request is normally queued before this: it finishes the windows
+        // after fetching its own. Only after the last one does this run.
+        const int sequence = ++m_windowSequence;
+        QMetaObject::invokeMethod(this, [this, sequence] { drainWindows(sequence); }, Qt::QueuedConnection);
+    });
+}
+
+void Connection::writeFetchedWindows()
+{
+    if (m_fetchedWindows.empty())
+        return;
+    std::vector<FetchedWindow> windows;
+    windows.swap(m_fetchedWindows);
+    m_fetchedBytes = 0;
+    m_windowWrite = std::async(std::launch::async, [windows = std::move(windows)]() mutable {
+        yieldToTheWindow();
+        QPair<QString, QVector<StoredMessages>> result;
+        for (size_t first = 0; first < windows.size();) {
+            // Windows of one folder, written and made durable together.
+            QVector<MessageFiles::Pending> files = windows.at(first).files;
+            size_t end = first + 1;
+            while (end < windows.size() && windows.at(end).directory == windows.at(first).directory)
+                files += windows.at(end++).files;
+            if (!MessageFiles::writeDurably(windows.at(first).directory, files, &result.first)) {
                 if (result.first.isNull())
                     result.first = QStringLiteral("");
                 return result;
             }
-            result.second.reserve(files.size());
-            for (int i = 0; i < files.size(); ++i) {
-                StoredMessage message;
-                message.number = fetched.at(i);
-                message.fields = fields.at(i);
-                result.second.append(message);
+            for (; first < end; ++first) {
+                FetchedWindow &window = windows.at(first);
+                const QVector<ListFields> fields = window.fields.get();
+                StoredMessages stored;
+                stored.reserve(window.files.size());
+                for (int i = 0; i < window.files.size(); ++i) {
+                    StoredMessage message;
+                    message.number = window.numbers.at(i);
+                    message.fields = fields.at(i);
+                    stored.append(message);
+                }
+                result.second.append(stored);
             }
-            return result;
-        });
-        // The store keeps more windows asked for than this one, so the next
-        // request is normally queued before this: it finishes the window
-        // after fetching its own. Only after the last one does this run.
-        const int sequence = ++m_windowSequence;
-        QMetaObject::invokeMethod(this, [this, sequence] {
-            if (sequence == m_windowSequence && m_windowWrite.valid())
-                fetchJob(QStringLiteral("Connection::finishWindow():"), [this] { finishWindow(); });
-        }, Qt::QueuedConnection);
+        }
+        return result;
     });
+}
+
+void Connection::drainWindows(int sequence)
+{
+    if (sequence != m_windowSequence || (!m_windowWrite.valid() && m_fetchedWindows.empty()))
+        return;
+    fetchJob(QStringLiteral("Connection::finishWindow():"), [this] {
+        finishWindow();
+        writeFetchedWindows();
+    });
+    if (m_windowWrite.valid())
+        QMetaObject::invokeMethod(this, [this, sequence] { drainWindows(sequence); }, Qt::QueuedConnection);
 }
 
 void Connection::watchInbox(Inbox *server, int count)
@@ -318,10 +360,16 @@ void Connection::finishWindow()
 {
     if (!m_windowWrite.valid())
         return;
-    const QPair<QString, StoredMessages> written = m_windowWrite.get();
-    if (!written.first.isNull())
+    const QPair<QString, QVector<StoredMessages>> written = m_windowWrite.get();
+    // Windows made durable before a failure are in place: they count.
+    for (const StoredMessages &window : written.second)
+        emit messagesStored_chain(window);
+    if (!written.first.isNull()) {
+        // Nothing after a failed write goes to the disk in this check.
+        m_fetchedWindows.clear();
+        m_fetchedBytes = 0;
         throw std::runtime_error(tr("Cannot store the message %1").arg(written.first).toStdString());
-    emit messagesStored_chain(written.second);
+    }
 }
 
 void Connection::onSetCheckMark(QString path, QByteArray content, bool present)

@@ -15,6 +15,7 @@
 
 #include <future>
 #include <memory>
+#include <vector>
 
 class Authenticator;
 class Endpoint;
@@ -116,9 +117,14 @@ private:
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
     template<typename Job> void fetchJob(const QString &operation, Job job);
-    // Waits for the window being written and announces it; throws when its
-    // write failed.
+    // Waits for the windows being written and announces them; throws when
+    // their write failed.
     void finishWindow();
+    // Hands every fetched window not yet written to the disk, as one write.
+    void writeFetchedWindows();
+    // After the last fetch job queued: writes and announces what is left,
+    // a write at a time, letting fetch jobs that come meanwhile go first.
+    void drainWindows(int sequence);
     // Hands the watcher a copy of the inbox that a check has just logged in to.
     void watchInbox(Inbox *server, int count);
 
@@ -136,11 +142,23 @@ private:
     QMutex m_recordsLock;
     QList<Endpoint *> m_records;
     bool m_checkFailed = false;
-    // The last fetched window, written on a thread of its own while the
-    // next one is fetched: the disk and the network work at the same time.
-    // Its result is announced before the next window's or the check's end.
-    // The failure (or a null text), and the messages stored.
-    std::future<QPair<QString, StoredMessages>> m_windowWrite;
+    // A fetched window on its way to the disk, with its list fields, read
+    // on a thread of their own from the moment it arrived.
+    struct FetchedWindow {
+        QString directory;
+        QVector<MessageFiles::Pending> files;
+        QVector<int> numbers;
+        std::future<QVector<ListFields>> fields;
+    };
+    // Windows fetched while the disk was busy with earlier ones. They go to
+    // it together when it is free: one flush makes them all durable, so a
+    // disk slower than the network flushes less often, not more slowly.
+    std::vector<FetchedWindow> m_fetchedWindows;
+    qint64 m_fetchedBytes = 0;
+    // The windows being written, on a thread of their own while the next are
+    // fetched. The failure (or a null text), and per window the messages
+    // stored, which are announced before the next windows or the check's end.
+    std::future<QPair<QString, QVector<StoredMessages>>> m_windowWrite;
     int m_windowSequence = 0;
     std::unique_ptr<IdleWatcher> m_idle;
 };
