@@ -292,7 +292,8 @@ bool readSubject(Span span, QString *subject)
     return true;
 }
 
-// [Day, ]d Mon yyyy hh:mm[:ss] +hhmm, single spaces, values in range.
+// [Day, ]d Mon yyyy hh:mm[:ss] +hhmm [(comment)], single spaces, values in
+// range.
 bool readDate(Span span, QDateTime *date)
 {
     Value value(span);
@@ -321,6 +322,16 @@ bool readDate(Span span, QDateTime *date)
     if (sign == 0 || !value.takeNumber(4, 4, &zone) || zone / 100 > 23 || zone % 100 > 59)
         return false;
     value.skipSpace();
+    // The zone's name in a comment, as many servers write it ("+0000 (UTC)"):
+    // the library passes over it.
+    if (value.take('(')) {
+        while (value.peek() >= 0x20 && value.peek() < 0x7f && value.peek() != '(' && value.peek() != ')'
+               && value.peek() != '\\')
+            value.take(value.peek());
+        if (!value.take(')'))
+            return false;
+        value.skipSpace();
+    }
     if (!value.atEnd())
         return false;
     *date = ListFields::utcDate(year, month, day, hour, minute, second,
