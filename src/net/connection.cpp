@@ -192,6 +192,7 @@ void Connection::fetchJob(const QString &operation, Job job)
         logCaught(operation, "std::exception", e.what());
     }
     m_fetchedWindows.clear();
+    m_fetchedBytes = 0;
     try {
         std::rethrow_exception(failure);
     } catch (const vmime::exceptions::authentication_error &e) {
@@ -280,10 +281,12 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
                 fields.append(ListFields::fromMessage(file.content));
             return fields;
         });
+        for (const MessageFiles::Pending &file : qAsConst(files))
+            m_fetchedBytes += file.content.size();
         m_fetchedWindows.push_back({directory, files, fetched, std::move(listed)});
         const bool writing = m_windowWrite.valid()
                 && m_windowWrite.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-        if (!writing || fetchedBytes() >= fetchedAheadBytes) {
+        if (!writing || m_fetchedBytes >= fetchedAheadBytes) {
             finishWindow();
             writeFetchedWindows();
         }
@@ -301,6 +304,7 @@ void Connection::writeFetchedWindows()
         return;
     std::vector<FetchedWindow> windows;
     windows.swap(m_fetchedWindows);
+    m_fetchedBytes = 0;
     m_windowWrite = std::async(std::launch::async, [windows = std::move(windows)]() mutable {
         yieldToTheWindow();
         QPair<QString, QVector<StoredMessages>> result;
@@ -333,16 +337,6 @@ void Connection::writeFetchedWindows()
     });
 }
 
-qint64 Connection::fetchedBytes() const
-{
-    qint64 bytes = 0;
-    for (const FetchedWindow &window : m_fetchedWindows) {
-        for (const MessageFiles::Pending &file : window.files)
-            bytes += file.content.size();
-    }
-    return bytes;
-}
-
 void Connection::drainWindows(int sequence)
 {
     if (sequence != m_windowSequence || (!m_windowWrite.valid() && m_fetchedWindows.empty()))
@@ -373,6 +367,7 @@ void Connection::finishWindow()
     if (!written.first.isNull()) {
         // Nothing after a failed write goes to the disk in this check.
         m_fetchedWindows.clear();
+        m_fetchedBytes = 0;
         throw std::runtime_error(tr("Cannot store the message %1").arg(written.first).toStdString());
     }
 }

@@ -122,8 +122,6 @@ private:
     void finishWindow();
     // Hands every fetched window not yet written to the disk, as one write.
     void writeFetchedWindows();
-    // The size of the fetched windows waiting for the disk.
-    qint64 fetchedBytes() const;
     // After the last fetch job queued: writes and announces what is left,
     // a write at a time, letting fetch jobs that come meanwhile go first.
     void drainWindows(int sequence);
@@ -156,6 +154,7 @@ private:
     // it together when it is free: one flush makes them all durable, so a
     // disk slower than the network flushes less often, not more slowly.
     std::vector<FetchedWindow> m_fetchedWindows;
+    qint64 m_fetchedBytes = 0;
     // The windows being written, on a thread of their own while the next are
     // fetched. The failure (or a null text), and per window the messages
     // stored, which are announced before the next windows or the check's end.
