@@ -98,64 +98,93 @@ QString utf8(const vmime::text &text)
 
 namespace MessageFiles {
 
-bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error)
+DurableBatch::DurableBatch(const QString &directory, const QVector<Pending> &files)
+    : m_directory(directory)
+    , m_files(files)
 {
     // The directory stays open for the batch: every file is made, renamed
     // and, after a failure, removed by its name alone, without walking the
     // whole path three times per message.
-    const int dir = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-        *error = systemError(directory);
-        return false;
+    m_dir = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_dir < 0) {
+        m_error = systemError(directory);
+        return;
     }
     const QByteArray suffix = temporarySuffix();
-    QVector<QByteArray> names;
-    names.reserve(files.size());
-    bool ok = true;
-    int written = 0;
+    m_names.reserve(files.size());
     for (const Pending &file : files) {
-        names.append(QFile::encodeName(file.fileName));
-        ++written;
-        if (!writeTemporary(dir, names.last() + suffix, file.content,
-                            directory + QLatin1Char('/') + file.fileName + QLatin1String(suffix), error)) {
-            ok = false;
-            break;
+        m_names.append(QFile::encodeName(file.fileName));
+        ++m_written;
+        if (!writeTemporary(m_dir, m_names.last() + suffix, file.content,
+                            directory + QLatin1Char('/') + file.fileName + QLatin1String(suffix), &m_error)) {
+            discard();
+            return;
         }
     }
-    if (ok && ::syncfs(dir) != 0) {
-        *error = systemError(directory);
-        ok = false;
-    }
+}
+
+DurableBatch::~DurableBatch()
+{
+    if (!m_committed)
+        discard();
+}
+
+bool DurableBatch::commit()
+{
+    if (m_dir < 0)
+        return false;
+    const QByteArray suffix = temporarySuffix();
+    bool ok = ::syncfs(m_dir) == 0;
+    if (!ok)
+        m_error = systemError(m_directory);
     if (ok)
         crashPoint("files-synced");
-    int renamed = 0;
-    for (int i = 0; ok && i < files.size(); ++i) {
-        if (::renameat(dir, (names.at(i) + suffix).constData(), dir, names.at(i).constData()) != 0) {
-            *error = systemError(directory + QLatin1Char('/') + files.at(i).fileName);
+    for (int i = 0; ok && i < m_names.size(); ++i) {
+        if (::renameat(m_dir, (m_names.at(i) + suffix).constData(), m_dir, m_names.at(i).constData()) != 0) {
+            m_error = systemError(m_directory + QLatin1Char('/') + m_files.at(i).fileName);
             ok = false;
             break;
         }
-        ++renamed;
+        ++m_renamed;
         crashPoint("file-renamed");
     }
-    if (ok && ::fsync(dir) != 0) {
-        *error = systemError(directory);
+    if (ok && ::fsync(m_dir) != 0) {
+        m_error = systemError(m_directory);
         ok = false;
     }
     if (!ok) {
-        // Nothing of a failed batch may stay: a file in place counts as
-        // received, and the next check would not fetch it again.
-        for (int i = 0; i < written; ++i)
-            ::unlinkat(dir, (i < renamed ? names.at(i) : names.at(i) + suffix).constData(), 0);
-        ::fsync(dir);
-        ::close(dir);
+        discard();
         return false;
     }
-    ::close(dir);
+    m_committed = true;
+    ::close(m_dir);
+    m_dir = -1;
     crashPoint("directory-synced");
     return true;
 }
 
+void DurableBatch::discard()
+{
+    if (m_dir < 0)
+        return;
+    // Nothing of a failed batch may stay: a file in place counts as
+    // received, and the next check would not fetch it again.
+    const QByteArray suffix = temporarySuffix();
+    for (int i = 0; i < m_written; ++i)
+        ::unlinkat(m_dir, (i < m_renamed ? m_names.at(i) : m_names.at(i) + suffix).constData(), 0);
+    ::fsync(m_dir);
+    ::close(m_dir);
+    m_dir = -1;
+}
+
+bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error)
+{
+    DurableBatch batch(directory, files);
+    if (batch.commit())
+        return true;
+    *error = batch.error();
+    return false;
+}
 bool writeDurably(const QString &directory, const Pending &file, QString *error)
 {
     return writeDurably(directory, QVector<Pending>{file}, error);

@@ -19,10 +19,38 @@ struct Pending {
     QByteArray content;
 };
 
-// Writes every file under a temporary name, makes all of them durable
-// together, renames them into place and makes the directory durable. Files
-// written before a failure are removed again, so a failure leaves nothing
-// that looks received. Returns false with the reason in *error.
+// Files written in two steps, so that one batch can be made durable while
+// the next is written: first every file under a temporary name, then, in
+// commit(), all of them made durable together, renamed into place and the
+// directory made durable. Files written before a failure are removed again,
+// as is a batch never committed, so a failure leaves nothing that looks
+// received.
+class DurableBatch
+{
+public:
+    DurableBatch(const QString &directory, const QVector<Pending> &files);
+    ~DurableBatch();
+    DurableBatch(const DurableBatch &) = delete;
+    DurableBatch &operator=(const DurableBatch &) = delete;
+
+    // False, with the reason in error(), when the batch is not in place.
+    bool commit();
+    // Removes what the batch wrote.
+    void discard();
+    QString error() const { return m_error; }
+
+private:
+    QString m_directory;
+    QVector<Pending> m_files;
+    QVector<QByteArray> m_names;
+    QString m_error;
+    int m_dir = -1;
+    int m_written = 0;
+    int m_renamed = 0;
+    bool m_committed = false;
+};
+
+// Both steps at once. Returns false with the reason in *error.
 bool writeDurably(const QString &directory, const QVector<Pending> &files, QString *error);
 bool writeDurably(const QString &directory, const Pending &file, QString *error);
 

@@ -22,7 +22,9 @@ namespace {
 const int firstIdWindow = 50;
 const int idWindow = 1000;
 // Fetched bytes that may wait for the disk; beyond them the fetch waits.
-const qint64 fetchedAheadBytes = 32 << 20;
+// Two writes may hold as much again each.
+const qint64 fetchedAheadBytes = 24 << 20;
+const size_t writesAtOnce = 2;
 
 // The calling thread yields the processor to the window's thread whenever
 // both want it, so that a check's work never delays what the user sees.
@@ -185,9 +187,11 @@ void Connection::fetchJob(const QString &operation, Job job)
     // What was fetched before the failure is still stored, and announced
     // before the failure is.
     try {
-        finishWindow();
+        while (!m_writes.empty())
+            finishWrite();
         writeFetchedWindows();
-        finishWindow();
+        while (!m_writes.empty())
+            finishWrite();
     } catch (const std::exception &e) {
         logCaught(operation, "std::exception", e.what());
     }
@@ -284,12 +288,12 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
         for (const MessageFiles::Pending &file : qAsConst(files))
             m_fetchedBytes += file.content.size();
         m_fetchedWindows.push_back({directory, files, fetched, std::move(listed)});
-        const bool writing = m_windowWrite.valid()
-                && m_windowWrite.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-        if (!writing || m_fetchedBytes >= fetchedAheadBytes) {
-            finishWindow();
+        collectWrites();
+        const bool full = m_fetchedBytes >= fetchedAheadBytes;
+        while (full && m_writes.size() >= writesAtOnce)
+            finishWrite();
+        if (full || !diskBusy())
             writeFetchedWindows();
-        }
         // The store keeps more windows asked for than this one, so the next
         // request is normally queued before this: it finishes the windows
         // after fetching its own. Only after the last one does this run.
@@ -305,47 +309,81 @@ void Connection::writeFetchedWindows()
     std::vector<FetchedWindow> windows;
     windows.swap(m_fetchedWindows);
     m_fetchedBytes = 0;
-    m_windowWrite = std::async(std::launch::async, [windows = std::move(windows)]() mutable {
+    auto filesWritten = std::make_shared<std::promise<void>>();
+    auto inPlace = std::make_shared<std::promise<bool>>();
+    const std::shared_future<bool> before = m_lastInPlace;
+    m_lastFilesWritten = filesWritten->get_future().share();
+    m_lastInPlace = inPlace->get_future().share();
+    m_writes.push_back(std::async(std::launch::async, [windows = std::move(windows), before, filesWritten,
+                                                       inPlace]() mutable {
         yieldToTheWindow();
-        QPair<QString, QVector<StoredMessages>> result;
-        for (size_t first = 0; first < windows.size();) {
-            // Windows of one folder, written and made durable together.
-            QVector<MessageFiles::Pending> files = windows.at(first).files;
-            size_t end = first + 1;
-            while (end < windows.size() && windows.at(end).directory == windows.at(first).directory)
-                files += windows.at(end++).files;
-            if (!MessageFiles::writeDurably(windows.at(first).directory, files, &result.first)) {
-                if (result.first.isNull())
-                    result.first = QStringLiteral("");
-                return result;
+        WriteResult result;
+        bool placed = false;
+        try {
+            // The files of every folder's windows first, while the write
+            // before may still be flushing...
+            std::vector<std::unique_ptr<MessageFiles::DurableBatch>> batches;
+            std::vector<size_t> ends;
+            for (size_t first = 0; first < windows.size(); first = ends.back()) {
+                QVector<MessageFiles::Pending> files = windows.at(first).files;
+                size_t end = first + 1;
+                while (end < windows.size() && windows.at(end).directory == windows.at(first).directory)
+                    files += windows.at(end++).files;
+                batches.push_back(std::make_unique<MessageFiles::DurableBatch>(windows.at(first).directory, files));
+                ends.push_back(end);
             }
-            for (; first < end; ++first) {
-                FetchedWindow &window = windows.at(first);
-                const QVector<ListFields> fields = window.fields.get();
-                StoredMessages stored;
-                stored.reserve(window.files.size());
-                for (int i = 0; i < window.files.size(); ++i) {
-                    StoredMessage message;
-                    message.number = window.numbers.at(i);
-                    message.fields = fields.at(i);
-                    stored.append(message);
+            filesWritten->set_value();
+            // ...then into place in order, and only after every earlier
+            // window: a failed one stops the later ones, whose files go.
+            placed = !before.valid() || before.get();
+            size_t window = 0;
+            for (size_t batch = 0; placed && batch < batches.size(); ++batch) {
+                if (!batches.at(batch)->commit()) {
+                    result.first = batches.at(batch)->error();
+                    if (result.first.isNull())
+                        result.first = QStringLiteral("");
+                    placed = false;
+                    break;
                 }
-                result.second.append(stored);
+                for (; window < ends.at(batch); ++window) {
+                    FetchedWindow &fetched = windows.at(window);
+                    const QVector<ListFields> fields = fetched.fields.get();
+                    StoredMessages stored;
+                    stored.reserve(fetched.files.size());
+                    for (int i = 0; i < fetched.files.size(); ++i) {
+                        StoredMessage message;
+                        message.number = fetched.numbers.at(i);
+                        message.fields = fields.at(i);
+                        stored.append(message);
+                    }
+                    result.second.append(stored);
+                }
             }
+        } catch (const std::exception &e) {
+            result.first = QString::fromUtf8(e.what());
+            placed = false;
         }
+        try {
+            filesWritten->set_value();
+        } catch (const std::future_error &) {
+            // Set above.
+        }
+        inPlace->set_value(placed);
         return result;
-    });
+    }));
 }
 
 void Connection::drainWindows(int sequence)
 {
-    if (sequence != m_windowSequence || (!m_windowWrite.valid() && m_fetchedWindows.empty()))
+    if (sequence != m_windowSequence || (m_writes.empty() && m_fetchedWindows.empty()))
         return;
-    fetchJob(QStringLiteral("Connection::finishWindow():"), [this] {
-        finishWindow();
-        writeFetchedWindows();
+    fetchJob(QStringLiteral("Connection::drainWindows():"), [this] {
+        collectWrites();
+        if (!m_fetchedWindows.empty() && m_writes.size() < writesAtOnce)
+            writeFetchedWindows();
+        finishWrite();
     });
-    if (m_windowWrite.valid())
+    if (!m_writes.empty() || !m_fetchedWindows.empty())
         QMetaObject::invokeMethod(this, [this, sequence] { drainWindows(sequence); }, Qt::QueuedConnection);
 }
 
@@ -356,20 +394,39 @@ void Connection::watchInbox(Inbox *server, int count)
                       m_incomingAuthenticator->password(), count);
 }
 
-void Connection::finishWindow()
+void Connection::finishWrite()
 {
-    if (!m_windowWrite.valid())
+    if (m_writes.empty())
         return;
-    const QPair<QString, QVector<StoredMessages>> written = m_windowWrite.get();
+    const WriteResult written = m_writes.front().get();
+    m_writes.pop_front();
     // Windows made durable before a failure are in place: they count.
     for (const StoredMessages &window : written.second)
         emit messagesStored_chain(window);
     if (!written.first.isNull()) {
         // Nothing after a failed write goes to the disk in this check.
+        for (std::future<WriteResult> &later : m_writes)
+            later.wait();
+        m_writes.clear();
+        m_lastFilesWritten = {};
+        m_lastInPlace = {};
         m_fetchedWindows.clear();
         m_fetchedBytes = 0;
         throw std::runtime_error(tr("Cannot store the message %1").arg(written.first).toStdString());
     }
+}
+
+void Connection::collectWrites()
+{
+    while (!m_writes.empty() && m_writes.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        finishWrite();
+}
+
+bool Connection::diskBusy() const
+{
+    return m_writes.size() >= writesAtOnce
+            || (m_lastFilesWritten.valid()
+                && m_lastFilesWritten.wait_for(std::chrono::seconds(0)) != std::future_status::ready);
 }
 
 void Connection::onSetCheckMark(QString path, QByteArray content, bool present)

@@ -13,6 +13,7 @@
 
 #include <vmime/vmime.hpp>
 
+#include <deque>
 #include <future>
 #include <memory>
 #include <vector>
@@ -117,9 +118,14 @@ private:
     // Runs one fetch job, turning its failures into the signals the account
     // expects.
     template<typename Job> void fetchJob(const QString &operation, Job job);
-    // Waits for the windows being written and announces them; throws when
-    // their write failed.
-    void finishWindow();
+    // Waits for the oldest write and announces its windows; throws when it
+    // failed, after every later write has removed what it wrote.
+    void finishWrite();
+    // Announces the writes that have ended, oldest first, without waiting.
+    void collectWrites();
+    // A write may start when fewer than two are under way and none of them
+    // is still writing its files.
+    bool diskBusy() const;
     // Hands every fetched window not yet written to the disk, as one write.
     void writeFetchedWindows();
     // After the last fetch job queued: writes and announces what is left,
@@ -155,10 +161,15 @@ private:
     // disk slower than the network flushes less often, not more slowly.
     std::vector<FetchedWindow> m_fetchedWindows;
     qint64 m_fetchedBytes = 0;
-    // The windows being written, on a thread of their own while the next are
-    // fetched. The failure (or a null text), and per window the messages
-    // stored, which are announced before the next windows or the check's end.
-    std::future<QPair<QString, QVector<StoredMessages>>> m_windowWrite;
+    // The writes under way, oldest first, each on a thread of its own while
+    // the next windows are fetched: the failure (or a null text), and per
+    // window the messages stored, which are announced before the next
+    // windows or the check's end. A write makes its files while the one
+    // before is made durable, and puts them in place only after it.
+    using WriteResult = QPair<QString, QVector<StoredMessages>>;
+    std::deque<std::future<WriteResult>> m_writes;
+    std::shared_future<void> m_lastFilesWritten;
+    std::shared_future<bool> m_lastInPlace;
     int m_windowSequence = 0;
     std::unique_ptr<IdleWatcher> m_idle;
 };
