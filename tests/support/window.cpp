@@ -277,10 +277,24 @@ bool MailWindow::choose(const QString &form, const QString &combo, const QString
         row = found == rows.cend() ? nullptr : *found;
         return row != nullptr;
     });
-    if (!row)
+    if (!row) {
         qWarning("MailWindow::choose: no row %s in the list of %s", qPrintable(label), qPrintable(combo));
+        return false;
+    }
+    // A disabled row takes no click: the list stays open, and says why here.
+    if (!waitFor([&] { return row->isEnabled(); })) {
+        qWarning("MailWindow::choose: the row %s in the list of %s is disabled", qPrintable(label),
+                 qPrintable(combo));
+        return false;
+    }
     // The open list covers the window: a click before it has closed is its own.
-    return row && click(row) && gone(QStringLiteral("comboBoxList"));
+    if (!click(row) || !gone(QStringLiteral("comboBoxList"))) {
+        qWarning("MailWindow::choose: the list of %s stayed open after a click on %s at %s", qPrintable(combo),
+                 qPrintable(label), qPrintable(QStringLiteral("%1,%2").arg(visibleRect(row).center().x())
+                                                    .arg(visibleRect(row).center().y())));
+        return false;
+    }
+    return true;
 }
 
 bool MailWindow::pick(const QString &entry)
