@@ -196,7 +196,6 @@ void Connection::fetchJob(const QString &operation, Job job)
         logCaught(operation, "std::exception", e.what());
     }
     m_fetchedWindows.clear();
-    m_fetchedBytes = 0;
     try {
         std::rethrow_exception(failure);
     } catch (const vmime::exceptions::authentication_error &e) {
@@ -285,11 +284,9 @@ void Connection::onFetchMessages(QList<int> numbers, QStringList fileNames, QStr
                 fields.append(ListFields::fromMessage(file.content));
             return fields;
         });
-        for (const MessageFiles::Pending &file : qAsConst(files))
-            m_fetchedBytes += file.content.size();
         m_fetchedWindows.push_back({directory, files, fetched, std::move(listed)});
         collectWrites();
-        const bool full = m_fetchedBytes >= fetchedAheadBytes;
+        const bool full = fetchedBytes() >= fetchedAheadBytes;
         while (full && m_writes.size() >= writesAtOnce)
             finishWrite();
         if (full || !diskBusy())
@@ -308,7 +305,6 @@ void Connection::writeFetchedWindows()
         return;
     std::vector<FetchedWindow> windows;
     windows.swap(m_fetchedWindows);
-    m_fetchedBytes = 0;
     auto filesWritten = std::make_shared<std::promise<void>>();
     auto inPlace = std::make_shared<std::promise<bool>>();
     const std::shared_future<bool> before = m_lastInPlace;
@@ -318,12 +314,15 @@ void Connection::writeFetchedWindows()
                                                        inPlace]() mutable {
         yieldToTheWindow();
         WriteResult result;
-        bool placed = false;
+        // A failure is never a null text, which means none.
+        const auto failed = [&result](const QString &error) {
+            result.first = error.isNull() ? QStringLiteral("") : error;
+        };
+        // The files of every folder's windows first, while the write before
+        // may still be flushing...
+        std::vector<std::unique_ptr<MessageFiles::DurableBatch>> batches;
+        std::vector<size_t> ends;
         try {
-            // The files of every folder's windows first, while the write
-            // before may still be flushing...
-            std::vector<std::unique_ptr<MessageFiles::DurableBatch>> batches;
-            std::vector<size_t> ends;
             for (size_t first = 0; first < windows.size(); first = ends.back()) {
                 QVector<MessageFiles::Pending> files = windows.at(first).files;
                 size_t end = first + 1;
@@ -332,16 +331,18 @@ void Connection::writeFetchedWindows()
                 batches.push_back(std::make_unique<MessageFiles::DurableBatch>(windows.at(first).directory, files));
                 ends.push_back(end);
             }
-            filesWritten->set_value();
-            // ...then into place in order, and only after every earlier
-            // window: a failed one stops the later ones, whose files go.
-            placed = !before.valid() || before.get();
+        } catch (const std::exception &e) {
+            failed(QString::fromUtf8(e.what()));
+        }
+        filesWritten->set_value();
+        // ...then into place in order, and only after every earlier window:
+        // a failed one stops the later ones, whose files go.
+        bool placed = result.first.isNull() && (!before.valid() || before.get());
+        try {
             size_t window = 0;
             for (size_t batch = 0; placed && batch < batches.size(); ++batch) {
                 if (!batches.at(batch)->commit()) {
-                    result.first = batches.at(batch)->error();
-                    if (result.first.isNull())
-                        result.first = QStringLiteral("");
+                    failed(batches.at(batch)->error());
                     placed = false;
                     break;
                 }
@@ -360,13 +361,8 @@ void Connection::writeFetchedWindows()
                 }
             }
         } catch (const std::exception &e) {
-            result.first = QString::fromUtf8(e.what());
+            failed(QString::fromUtf8(e.what()));
             placed = false;
-        }
-        try {
-            filesWritten->set_value();
-        } catch (const std::future_error &) {
-            // Set above.
         }
         inPlace->set_value(placed);
         return result;
@@ -411,9 +407,18 @@ void Connection::finishWrite()
         m_lastFilesWritten = {};
         m_lastInPlace = {};
         m_fetchedWindows.clear();
-        m_fetchedBytes = 0;
         throw std::runtime_error(tr("Cannot store the message %1").arg(written.first).toStdString());
     }
+}
+
+qint64 Connection::fetchedBytes() const
+{
+    qint64 bytes = 0;
+    for (const FetchedWindow &window : m_fetchedWindows) {
+        for (const MessageFiles::Pending &file : window.files)
+            bytes += file.content.size();
+    }
+    return bytes;
 }
 
 void Connection::collectWrites()

@@ -126,6 +126,8 @@ private:
     // A write may start when fewer than two are under way and none of them
     // is still writing its files.
     bool diskBusy() const;
+    // The mail of the fetched windows not yet handed to a write.
+    qint64 fetchedBytes() const;
     // Hands every fetched window not yet written to the disk, as one write.
     void writeFetchedWindows();
     // After the last fetch job queued: writes and announces what is left,
@@ -160,7 +162,6 @@ private:
     // it together when it is free: one flush makes them all durable, so a
     // disk slower than the network flushes less often, not more slowly.
     std::vector<FetchedWindow> m_fetchedWindows;
-    qint64 m_fetchedBytes = 0;
     // The writes under way, oldest first, each on a thread of its own while
     // the next windows are fetched: the failure (or a null text), and per
     // window the messages stored, which are announced before the next
