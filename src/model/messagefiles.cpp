@@ -100,7 +100,6 @@ namespace MessageFiles {
 
 DurableBatch::DurableBatch(const QString &directory, const QVector<Pending> &files)
     : m_directory(directory)
-    , m_files(files)
 {
     // The directory stays open for the batch: every file is made, renamed
     // and, after a failure, removed by its name alone, without walking the
@@ -114,7 +113,6 @@ DurableBatch::DurableBatch(const QString &directory, const QVector<Pending> &fil
     m_names.reserve(files.size());
     for (const Pending &file : files) {
         m_names.append(QFile::encodeName(file.fileName));
-        ++m_written;
         if (!writeTemporary(m_dir, m_names.last() + suffix, file.content,
                             directory + QLatin1Char('/') + file.fileName + QLatin1String(suffix), &m_error)) {
             discard();
@@ -125,38 +123,31 @@ DurableBatch::DurableBatch(const QString &directory, const QVector<Pending> &fil
 
 DurableBatch::~DurableBatch()
 {
-    if (!m_committed)
-        discard();
+    // A committed batch has let go of its directory: nothing to remove.
+    discard();
 }
 
 bool DurableBatch::commit()
 {
     if (m_dir < 0)
         return false;
+    const auto failed = [this](const QString &path) {
+        m_error = systemError(path);
+        discard();
+        return false;
+    };
+    if (::syncfs(m_dir) != 0)
+        return failed(m_directory);
+    crashPoint("files-synced");
     const QByteArray suffix = temporarySuffix();
-    bool ok = ::syncfs(m_dir) == 0;
-    if (!ok)
-        m_error = systemError(m_directory);
-    if (ok)
-        crashPoint("files-synced");
-    for (int i = 0; ok && i < m_names.size(); ++i) {
-        if (::renameat(m_dir, (m_names.at(i) + suffix).constData(), m_dir, m_names.at(i).constData()) != 0) {
-            m_error = systemError(m_directory + QLatin1Char('/') + m_files.at(i).fileName);
-            ok = false;
-            break;
-        }
+    for (const QByteArray &name : qAsConst(m_names)) {
+        if (::renameat(m_dir, (name + suffix).constData(), m_dir, name.constData()) != 0)
+            return failed(m_directory + QLatin1Char('/') + QFile::decodeName(name));
         ++m_renamed;
         crashPoint("file-renamed");
     }
-    if (ok && ::fsync(m_dir) != 0) {
-        m_error = systemError(m_directory);
-        ok = false;
-    }
-    if (!ok) {
-        discard();
-        return false;
-    }
-    m_committed = true;
+    if (::fsync(m_dir) != 0)
+        return failed(m_directory);
     ::close(m_dir);
     m_dir = -1;
     crashPoint("directory-synced");
@@ -170,7 +161,7 @@ void DurableBatch::discard()
     // Nothing of a failed batch may stay: a file in place counts as
     // received, and the next check would not fetch it again.
     const QByteArray suffix = temporarySuffix();
-    for (int i = 0; i < m_written; ++i)
+    for (int i = 0; i < m_names.size(); ++i)
         ::unlinkat(m_dir, (i < m_renamed ? m_names.at(i) : m_names.at(i) + suffix).constData(), 0);
     ::fsync(m_dir);
     ::close(m_dir);
@@ -185,6 +176,7 @@ bool writeDurably(const QString &directory, const QVector<Pending> &files, QStri
     *error = batch.error();
     return false;
 }
+
 bool writeDurably(const QString &directory, const Pending &file, QString *error)
 {
     return writeDurably(directory, QVector<Pending>{file}, error);

@@ -41,13 +41,10 @@ public:
 
 private:
     QString m_directory;
-    QVector<Pending> m_files;
     QVector<QByteArray> m_names;
     QString m_error;
     int m_dir = -1;
-    int m_written = 0;
     int m_renamed = 0;
-    bool m_committed = false;
 };
 
 // Both steps at once. Returns false with the reason in *error.

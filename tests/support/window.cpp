@@ -288,10 +288,10 @@ bool MailWindow::choose(const QString &form, const QString &combo, const QString
         return false;
     }
     // The open list covers the window: a click before it has closed is its own.
+    const QPoint at = visibleRect(row).center().toPoint();
     if (!click(row) || !gone(QStringLiteral("comboBoxList"))) {
-        qWarning("MailWindow::choose: the list of %s stayed open after a click on %s at %s", qPrintable(combo),
-                 qPrintable(label), qPrintable(QStringLiteral("%1,%2").arg(visibleRect(row).center().x())
-                                                    .arg(visibleRect(row).center().y())));
+        qWarning("MailWindow::choose: the list of %s stayed open after a click on %s at %d,%d", qPrintable(combo),
+                 qPrintable(label), at.x(), at.y());
         return false;
     }
     return true;
